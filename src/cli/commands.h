@@ -1,0 +1,19 @@
+#pragma once
+// The subcommands of lkp. Each takes the arguments after its name and returns an exit code.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace lark::cli {
+
+using Args = std::vector<std::string>;
+
+int cmdDump(const Args& args, std::ostream& out, std::ostream& err);
+int cmdBuild(const Args& args, std::ostream& out, std::ostream& err);
+int cmdCat(const Args& args, std::ostream& out, std::ostream& err);
+int cmdPack(const Args& args, std::ostream& out, std::ostream& err);
+int cmdUnpack(const Args& args, std::ostream& out, std::ostream& err);
+int cmdSearch(const Args& args, std::ostream& out, std::ostream& err);
+int cmdDates(const Args& args, std::ostream& out, std::ostream& err);
+
+}  // namespace lark::cli

@@ -1,0 +1,310 @@
+#include "document/document.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "document/cp1251.h"
+#include "document/envelope.h"
+#include "document/errors.h"
+#include "document/format.h"
+
+namespace lark {
+
+Document::Document(ITreeView& view, IEditor& editor, IUi& ui) : view_(view), editor_(editor), ui_(ui) {}
+
+Document::~Document() = default;
+
+void Document::setSelectedQuietly(Section* section) {
+    selected_ = section;
+    view_.showSelection(section);
+}
+
+void Document::SelectSection(Section* section) {
+    if (section == selected_) return;
+    tvNodesChanging(true);
+    setSelectedQuietly(section);
+    tvNodesChange(true);
+}
+
+void Document::tvNodesChanging(bool fromTree) {
+    if (FUpdating && fromTree) return;
+    if (!editor_.modified()) return;
+    Section* target = selected_;
+    if (!target) target = CreateNode(true, false);
+    TNodeContent* content = target->content();
+    if (!content) {
+        ui_.showError("Unexpected internal Error: previous node contents is \"nil\"");
+        return;
+    }
+    content->Text.reset();
+    content->Text = TextBuffer::copyOf(editor_.text());
+    content->Text.cutAtNul();
+    FTreeModified = true;
+    editor_.setModified(false);
+}
+
+void Document::tvNodesChange(bool /*fromTree*/) {
+    if (FUpdating) return;
+    if (!selected_) return;
+    const TNodeContent* content = selected_->content();
+    if (!content) {
+        ui_.showError("Unexpected internal Error: node contents is \"nil\"");
+        return;
+    }
+    editor_.setText(content->Text.view());
+    editor_.setCharset(kRussianCharset);
+    editor_.setModified(false);
+}
+
+void Document::tvNodesEdited() {
+    if (!FUpdating) FTreeModified = true;
+}
+void Document::tvNodesAddition() {
+    if (!FUpdating) FTreeModified = true;
+}
+void Document::tvNodesDeletion() {
+    if (!FUpdating) FTreeModified = true;
+}
+
+void Document::ClearDocument() {
+    const bool saved = FUpdating;
+    FUpdating = true;
+    try {
+        selected_ = nullptr;
+        tree_.clear();
+        view_.showSelection(nullptr);
+    } catch (...) {
+        FUpdating = saved;
+        throw;
+    }
+    FUpdating = saved;
+    editor_.clear();
+    editor_.setModified(false);
+    FTreeModified = false;
+    FFileName.clear();
+    ui_.setStatus("");
+}
+
+void Document::ShowPlainText(const std::string& path) {
+    editor_.loadFile(path);
+    editor_.setReadOnly(true);
+    editor_.setModified(false);
+    FTreeModified = false;
+}
+
+Section* Document::CreateNode(bool asChild, bool selectAndEdit) {
+    Section* parent = asChild ? selected_ : (selected_ ? selected_->parent() : nullptr);
+    Section* node = tree_.appendChild(parent, kNewNodeName, std::make_unique<TNodeContent>());
+    tvNodesAddition();
+    FTreeModified = true;
+    if (selectAndEdit) {
+        SelectSection(node);
+        view_.editName(node);
+    }
+    return node;
+}
+
+std::string Document::SanitizeSectionName(std::string name) {
+    for (char& c : name)
+        if (c == '\r' || c == '\n') c = ' ';
+    for (char& c : name) {
+        if (c != '\t') break;
+        c = ' ';
+    }
+    return name;
+}
+
+void Document::RenameSection(Section* section, std::string name) {
+    tree_.rename(section, SanitizeSectionName(std::move(name)));
+    tvNodesEdited();
+}
+
+void Document::RemoveSection(Section* section) {
+    Section* next = nullptr;
+    const bool wasSelected = section == selected_;
+    if (wasSelected) {
+        next = section->nextSibling();
+        if (!next) next = section->previousSibling();
+        if (!next) next = section->parent();
+        selected_ = nullptr;
+    }
+    if (TNodeContent* content = section->content()) content->Text.reset();
+    tree_.remove(section);
+    tvNodesDeletion();
+    if (wasSelected) {
+        view_.showSelection(nullptr);
+        if (next) SelectSection(next);
+    }
+}
+
+std::pair<int, std::string> Document::FindInfoValue(std::string_view name) const {
+    for (std::size_t i = 0; i < FFileInfo.size(); ++i) {
+        const std::string& line = FFileInfo[i];
+        if (line.size() < name.size()) continue;
+        bool match = true;
+        for (std::size_t k = 0; k < name.size() && match; ++k)
+            match = cp1251::toLower(static_cast<unsigned char>(line[k])) == cp1251::toLower(static_cast<unsigned char>(name[k]));
+        if (!match) continue;
+        const auto eq = line.find('=');
+        std::string_view value = eq == std::string::npos ? std::string_view(line) : std::string_view(line).substr(eq + 1);
+        while (!value.empty() && static_cast<unsigned char>(value.front()) <= 32) value.remove_prefix(1);
+        while (!value.empty() && static_cast<unsigned char>(value.back()) <= 32) value.remove_suffix(1);
+        return {static_cast<int>(i), std::string(value)};
+    }
+    return {-1, std::string()};
+}
+
+bool ParseInteger(std::string_view text, int& value) {
+    bool negative = false;
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= text.size()) return false;
+    long long v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return false;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFLL) return false;
+    }
+    if (base == 16 && !negative) {
+        value = static_cast<int>(static_cast<unsigned int>(v));  // hexadecimal wraps like a 32-bit word
+        return true;
+    }
+    if (negative) v = -v;
+    if (v < INT_MIN || v > INT_MAX) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+void Document::ApplyFileInfo(std::string_view infoText) {
+    try {
+        FFileInfo.clear();
+        std::size_t i = 0;
+        while (i < infoText.size()) {
+            std::size_t j = i;
+            while (j < infoText.size() && infoText[j] != '\r' && infoText[j] != '\n') ++j;
+            FFileInfo.emplace_back(infoText.substr(i, j - i));
+            if (j < infoText.size() && infoText[j] == '\r') {
+                ++j;
+                if (j < infoText.size() && infoText[j] == '\n') ++j;
+            } else if (j < infoText.size() && infoText[j] == '\n') {
+                ++j;
+            }
+            i = j;
+        }
+        const auto [index, value] = FindInfoValue("Activate");
+        if (index >= 0) {
+            int k = 0;
+            if (!ParseInteger(value, k))
+                throw LarkError("'" + cp1251::toUtf8(value) + "' is not a valid integer value");
+            if (k >= 0 && k < tree_.count()) SelectSection(tree_.at(k));
+        }
+    } catch (const LarkError& e) {
+        ui_.showError(std::string("File Info Error: ") + e.what());
+    }
+}
+
+void Document::StoreActiveSection() {
+    const int k = selected_ ? tree_.indexOf(selected_) : 0;
+    std::string line = "Activate=" + std::to_string(k);
+    const auto [index, value] = FindInfoValue("Activate");
+    if (index >= 0) FFileInfo[static_cast<std::size_t>(index)] = std::move(line);
+    else FFileInfo.push_back(std::move(line));
+}
+
+void Document::parseFromHeldFile(const std::string& path, bool readOnly) {
+    const std::int64_t size = DocumentFileSize(FFileHandle);
+    char head[8];
+    bool enveloped = false;
+    if (size >= 8) {
+        readExactly(FFileHandle.fd(), head, 8, 0);
+        enveloped = IsEnveloped(std::string_view(head, 8));
+    }
+    struct Updating {
+        Document& d;
+        Updating(Document& doc) : d(doc) {
+            d.FUpdating = true;
+            d.loading_ = true;
+            d.tree_.beginUpdate();
+        }
+        ~Updating() {
+            d.tree_.endUpdate();
+            d.FUpdating = false;
+            d.loading_ = false;
+        }
+    };
+    if (enveloped) {
+        TextBuffer buffer = ReadDocumentFile(FFileHandle);
+        UnzipBuffer(buffer);
+        MemorySource source(buffer.view());
+        Updating guard(*this);
+        ParseDocument(*this, source, readOnly, path);
+    } else {
+        // A plain file is parsed straight from the disk through a small staging buffer.
+        FileSource source(FFileHandle.fd(), size);
+        Updating guard(*this);
+        ParseDocument(*this, source, readOnly, path);
+    }
+}
+
+bool Document::LoadDocument(const std::string& path, bool readOnly) {
+    bool result = false;
+    try {
+        OpenDocumentFile(FFileHandle, path, readOnly);
+        parseFromHeldFile(path, readOnly);
+        // The view mirrors the selection made while the tree was being rebuilt.
+        view_.showSelection(selected_);
+        tvNodesChange(false);
+        FFileName = path;
+        ui_.setStatus("Открыто " + path);
+        result = true;
+    } catch (const LarkError& e) {
+        ui_.showError(e.what());
+    } catch (const std::bad_alloc&) {
+        ui_.showError("Out of memory");
+    }
+    FTreeModified = false;
+    return result;
+}
+
+bool Document::SaveDocument(const std::string& path) {
+    bool result = false;
+    try {
+        tvNodesChanging(false);
+        StoreActiveSection();
+        result = true;
+        FTreeModified = false;
+        TextBuffer content = WriteDocument(tree_, FFileInfo);
+        if (UseZip) content = ZipBuffer(content.view());
+        CloseDocumentFile(FFileHandle);
+        ReplaceFileContents(path, content.view());
+        OpenDocumentFile(FFileHandle, path, false);
+    } catch (const LarkError& e) {
+        // Whatever went wrong, the notebook still differs from the file: keep it marked
+        // changed, so that closing asks again.
+        FTreeModified = true;
+        result = false;
+        ui_.showError(e.what());
+    } catch (const std::bad_alloc&) {
+        FTreeModified = true;
+        result = false;
+        ui_.showError("Out of memory");
+    }
+    if (result) ui_.setStatus("Сохранено " + path);
+    return result;
+}
+
+}  // namespace lark

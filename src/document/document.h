@@ -1,0 +1,100 @@
+#pragma once
+// The open notebook: the section tree, the selection, the document state of the main
+// window (FFileName, FFileInfo, FFileHandle, FTreeModified, FUpdating), the two steps
+// that keep the editor and the section buffers in step, and the load and save pipelines.
+// It talks to the window only through ITreeView, IEditor and IUi.
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "document/file_access.h"
+#include "document/interfaces.h"
+#include "document/section_tree.h"
+
+namespace lark {
+
+inline constexpr const char* kNewNodeName = "New Node";
+inline constexpr int kRussianCharset = 204;
+
+class Document {
+public:
+    Document(ITreeView& view, IEditor& editor, IUi& ui);
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    SectionTree& tree() { return tree_; }
+    const SectionTree& tree() const { return tree_; }
+    ITreeView& view() { return view_; }
+    IEditor& editor() { return editor_; }
+    IUi& ui() { return ui_; }
+
+    // Document state.
+    std::string FFileName;
+    std::vector<std::string> FFileInfo;
+    DocumentFile FFileHandle;
+    bool FTreeModified = false;
+    bool FUpdating = false;
+    bool UseZip = false;  // mirrors the check mark of the compression option
+
+    // The notebook counts as changed when the tree or the editor's text changed.
+    bool isModified() const { return FTreeModified || editor_.modified(); }
+
+    // Selection. SelectSection behaves like a click in the tree: the text of the
+    // section being left is stored, then the new section's text is shown.
+    Section* selected() const { return selected_; }
+    void SelectSection(Section* section);
+    // Moves the selection without the store/show steps (used while rebuilding).
+    void setSelectedQuietly(Section* section);
+
+    // Editor <-> buffers.
+    void tvNodesChanging(bool fromTree);
+    void tvNodesChange(bool fromTree);
+    // Change events of the tree.
+    void tvNodesEdited();
+    void tvNodesAddition();
+    void tvNodesDeletion();
+
+    void ClearDocument();
+    void ShowPlainText(const std::string& path);
+
+    // Adds "New Node" as the last child of the selected section (AsChild) or as the last
+    // sibling of it; with nothing selected, as the last top-level section.
+    Section* CreateNode(bool asChild, bool selectAndEdit);
+    // Renames a section. CR, LF and leading TABs would change the tree when read back,
+    // so each becomes a blank.
+    void RenameSection(Section* section, std::string name);
+    static std::string SanitizeSectionName(std::string name);
+    // Frees a childless section and removes it; a removed selection passes to a
+    // neighbour (next sibling, else previous sibling, else parent), whose text is shown.
+    void RemoveSection(Section* section);
+
+    // Info lines.
+    std::pair<int, std::string> FindInfoValue(std::string_view name) const;
+    void ApplyFileInfo(std::string_view infoText);
+    void StoreActiveSection();
+
+    // Pipelines; each reports its own errors in the error box and returns success.
+    bool LoadDocument(const std::string& path, bool readOnly);
+    bool SaveDocument(const std::string& path);
+
+    // Set while a load is rebuilding the tree (the window holds commands off then).
+    bool loading() const { return loading_; }
+
+private:
+    void parseFromHeldFile(const std::string& path, bool readOnly);
+
+    SectionTree tree_;
+    ITreeView& view_;
+    IEditor& editor_;
+    IUi& ui_;
+    Section* selected_ = nullptr;
+    bool loading_ = false;
+};
+
+// Parses a Delphi-style integer: optional sign, decimal digits, or "$"/"0x" hexadecimal.
+// Returns false when the text is not such a number or does not fit in 32 bits.
+bool ParseInteger(std::string_view text, int& value);
+
+}  // namespace lark

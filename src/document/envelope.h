@@ -1,0 +1,25 @@
+#pragma once
+// The "ZIPPED!" compression envelope: the marker, then one zlib stream holding the
+// content length (signed 32-bit little-endian) and the content.
+#include <cstddef>
+#include <string_view>
+
+#include "document/text_buffer.h"
+
+namespace lark {
+
+inline constexpr std::string_view kZipMarker = "ZIPPED!";
+
+// True when the bytes start an envelope (at least 8 bytes, exact marker).
+bool IsEnveloped(std::string_view bytes);
+
+// Deflates (level 9, window bits 15, memLevel 8, default strategy) into an envelope.
+TextBuffer ZipBuffer(std::string_view content);
+
+// Replaces `buffer` by the unpacked content when it holds an envelope; otherwise leaves
+// it alone. On failure throws ("Error", "Stream read error", "Out of memory") and leaves
+// `buffer` unchanged. Memory grows with the data actually inflated, never with the
+// length the stream claims.
+void UnzipBuffer(TextBuffer& buffer);
+
+}  // namespace lark

@@ -1,0 +1,211 @@
+#include "document/format.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "document/cp1251.h"
+#include "document/document.h"
+#include "document/errors.h"
+#include "document/file_access.h"
+
+namespace lark {
+namespace {
+
+std::uint32_t readLE32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+char* putLE32(char* p, std::uint32_t v) {
+    p[0] = static_cast<char>(v);
+    p[1] = static_cast<char>(v >> 8);
+    p[2] = static_cast<char>(v >> 16);
+    p[3] = static_cast<char>(v >> 24);
+    return p + 4;
+}
+
+[[noreturn]] void formatError(const char* text) { throw LarkError(text, ErrorKind::Format); }
+
+std::string quotedName(std::string_view name) { return "\"" + cp1251::toUtf8(name) + "\""; }
+
+}  // namespace
+
+void MemorySource::read(char* dst, std::size_t n) {
+    if (n > bytes_.size() - pos_) throw LarkError(kShortReadText, ErrorKind::System);
+    if (n) std::memcpy(dst, bytes_.data() + pos_, n);
+    pos_ += n;
+}
+
+FileSource::FileSource(int fd, std::int64_t size, std::size_t chunk)
+    : fd_(fd), size_(size), buf_(std::make_unique_for_overwrite<char[]>(chunk)), chunk_(chunk) {}
+
+void FileSource::read(char* dst, std::size_t n) {
+    while (n > 0) {
+        if (bufPos_ < bufLen_) {
+            const std::size_t take = std::min(n, bufLen_ - bufPos_);
+            std::memcpy(dst, buf_.get() + bufPos_, take);
+            bufPos_ += take;
+            dst += take;
+            n -= take;
+            continue;
+        }
+        if (filePos_ + static_cast<std::int64_t>(n) > size_) throw LarkError(kShortReadText, ErrorKind::System);
+        if (n >= chunk_) {  // large block: straight into its destination
+            readExactly(fd_, dst, n, filePos_);
+            filePos_ += static_cast<std::int64_t>(n);
+            return;
+        }
+        const std::size_t fill = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(chunk_), size_ - filePos_));
+        readExactly(fd_, buf_.get(), fill, filePos_);
+        filePos_ += static_cast<std::int64_t>(fill);
+        bufPos_ = 0;
+        bufLen_ = fill;
+    }
+}
+
+Outline ParseOutline(std::string_view text) {
+    Outline out;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end && *p != '\0') {
+        int level = 1;
+        while (p < end && *p == '\t') {
+            ++level;
+            ++p;
+        }
+        const char* nameStart = p;
+        while (p < end && *p != '\0' && *p != '\n' && *p != '\r') ++p;
+        auto record = std::make_unique<TNodeContent>();
+        record->Level = level;
+        record->Name.assign(nameStart, p);
+        out.records.push_back(std::move(record));
+        out.maxLevel = std::max(out.maxLevel, level);
+        if (p < end && *p == '\r') ++p;
+        if (p < end && *p == '\n') ++p;
+    }
+    return out;
+}
+
+void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const std::string& path) {
+    doc.ClearDocument();
+    const std::int64_t n = source.size();
+    auto finish = [&] {
+        doc.editor().setReadOnly(readOnly);
+        doc.view().setTreeReadOnly(readOnly);
+    };
+    if (n < 8) {
+        doc.view().setTreeVisible(false);
+        doc.ShowPlainText(path);
+        finish();
+        return;
+    }
+    unsigned char header[8];
+    source.read(reinterpret_cast<char*>(header), 8);
+    if (std::memcmp(header, "LKP", 3) != 0) {
+        doc.ShowPlainText(path);
+        finish();
+        return;
+    }
+    if (header[3] != 0x01) formatError(kVersionError);
+    doc.view().setTreeVisible(true);
+
+    SectionTree& tree = doc.tree();
+    std::string infoText;
+    Outline outline;
+    std::vector<Section*> parents;
+    std::int64_t p = 4;
+    long long b = -2;
+    unsigned char lenBytes[4];
+    std::memcpy(lenBytes, header + 4, 4);  // the first length came with the header
+    bool haveLen = true;
+    while (n >= p + 4) {
+        if (!haveLen) source.read(reinterpret_cast<char*>(lenBytes), 4);
+        haveLen = false;
+        const std::uint32_t len = readLE32(lenBytes);
+        if (len > kMaxBlockLength) formatError(kBlockTooLarge);
+        if (p + 4 + static_cast<std::int64_t>(len) > n) formatError(kBlockPastEnd);
+        TextBuffer block = TextBuffer::allocate(len);
+        source.read(block.data(), len);
+        block.cutAtNul();
+
+        if (b == -2) {
+            infoText.assign(block.view());
+        } else if (b == -1) {
+            outline = ParseOutline(block.view());
+            parents.assign(static_cast<std::size_t>(outline.maxLevel) + 1, nullptr);
+        } else if (b < static_cast<long long>(outline.records.size())) {
+            std::unique_ptr<TNodeContent> record = std::move(outline.records[static_cast<std::size_t>(b)]);
+            const int level = record->Level;
+            record->Text = std::move(block);
+            std::string name = std::move(record->Name);
+            record->Name = std::string();
+            Section* parent = parents[static_cast<std::size_t>(level - 1)];
+            Section* item = tree.appendChild(parent, std::move(name), std::move(record));
+            doc.tvNodesAddition();
+            parents[static_cast<std::size_t>(level)] = item;
+        } else if (block.empty()) {
+            doc.ui().showError(kStructureError);
+        } else {
+            doc.ui().showError(std::string(kStructureError) + "\r\n" + cp1251::toUtf8(block.view()) + "\r\n" + kMoreErrors);
+        }
+        if (b >= 0 && b % 256 == 0) doc.ui().processEvents();
+        p += 4 + static_cast<std::int64_t>(len);
+        ++b;
+    }
+    doc.ApplyFileInfo(infoText);
+    finish();
+}
+
+TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+    auto refuse = [](const std::string& text) { throw LarkError(text, ErrorKind::Write); };
+
+    std::size_t infoSize = 0;
+    for (const auto& line : info) infoSize += line.size() + 2;
+    if (infoSize > kMaxBlockLength) refuse("Служебные строки файла длиннее 16 777 215 байт: сохранить файл нельзя");
+
+    std::size_t outlineSize = 0, textsSize = 0;
+    tree.forEach([&](Section& s, int depth) {
+        const std::string& name = s.name();
+        if (name.find_first_of("\r\n") != std::string::npos || (!name.empty() && name.front() == '\t'))
+            refuse("Имя раздела " + quotedName(name) +
+                   " содержит перевод строки или начинается с табуляции: такой раздел не прочитать обратно");
+        if (s.text().size() > kMaxBlockLength)
+            refuse("Текст раздела " + quotedName(name) + " длиннее 16 777 215 байт: сохранить его нельзя");
+        outlineSize += static_cast<std::size_t>(depth) + name.size() + 2;
+        textsSize += 4 + s.text().size();
+        return true;
+    });
+    if (outlineSize > kMaxBlockLength) refuse("Оглавление файла длиннее 16 777 215 байт: сохранить файл нельзя");
+
+    TextBuffer out = TextBuffer::allocate(4 + 4 + infoSize + 4 + outlineSize + textsSize);
+    char* w = out.data();
+    std::memcpy(w, "LKP\x01", 4);
+    w += 4;
+    w = putLE32(w, static_cast<std::uint32_t>(infoSize));
+    for (const auto& line : info) {
+        std::memcpy(w, line.data(), line.size());
+        w += line.size();
+        *w++ = '\r';
+        *w++ = '\n';
+    }
+    w = putLE32(w, static_cast<std::uint32_t>(outlineSize));
+    tree.forEach([&](Section& s, int depth) {
+        std::memset(w, '\t', static_cast<std::size_t>(depth));
+        w += depth;
+        std::memcpy(w, s.name().data(), s.name().size());
+        w += s.name().size();
+        *w++ = '\r';
+        *w++ = '\n';
+        return true;
+    });
+    tree.forEach([&](Section& s, int) {
+        const std::string_view text = s.text();
+        w = putLE32(w, static_cast<std::uint32_t>(text.size()));
+        if (!text.empty()) std::memcpy(w, text.data(), text.size());
+        w += text.size();
+        return true;
+    });
+    return out;
+}
+
+}  // namespace lark

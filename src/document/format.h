@@ -1,0 +1,79 @@
+#pragma once
+// The notebook file format: "LKP", version byte 1, then length-prefixed blocks (info
+// lines, outline, one text block per section in pre-order). Lengths are unsigned 32-bit
+// little-endian and at most 16,777,215.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "document/section_tree.h"
+#include "document/text_buffer.h"
+
+namespace lark {
+
+class Document;
+
+inline constexpr std::uint32_t kMaxBlockLength = 16777215;
+
+inline constexpr const char* kVersionError = "LKP format version 1 required!";
+inline constexpr const char* kStructureError = "Ошибка в структуре LKP-файла.";
+inline constexpr const char* kBlockTooLarge = "Ошибка в структуре LKP-файла.\r\nУказан текстовый блок больше 16 МБ!";
+inline constexpr const char* kBlockPastEnd =
+    "Ошибка в структуре LKP-файла.\r\nУказанная длина текстового блока превышает длину файла!";
+inline constexpr const char* kMoreErrors = "Возможно, это ещё не все ошибки.";
+
+// Sequential access to a notebook's content: from memory, or straight from the file.
+class ContentSource {
+public:
+    virtual ~ContentSource() = default;
+    virtual std::int64_t size() const = 0;
+    // Copies the next `n` bytes into dst; throws LarkError when they cannot be read.
+    virtual void read(char* dst, std::size_t n) = 0;
+};
+
+class MemorySource final : public ContentSource {
+public:
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    std::int64_t size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    void read(char* dst, std::size_t n) override;
+
+private:
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+};
+
+// Reads a file through a reusable staging buffer: small blocks are copied out of it,
+// large blocks are read straight into their destination. No second copy of the file.
+class FileSource final : public ContentSource {
+public:
+    FileSource(int fd, std::int64_t size, std::size_t chunk = 256 * 1024);
+    std::int64_t size() const override { return size_; }
+    void read(char* dst, std::size_t n) override;
+
+private:
+    int fd_;
+    std::int64_t size_;
+    std::int64_t filePos_ = 0;  // next byte of the file to fetch
+    std::unique_ptr<char[]> buf_;
+    std::size_t chunk_;
+    std::size_t bufPos_ = 0, bufLen_ = 0;
+};
+
+// One record per outline line, and the greatest level found (0 without lines).
+struct Outline {
+    std::vector<std::unique_ptr<TNodeContent>> records;
+    int maxLevel = 0;
+};
+Outline ParseOutline(std::string_view text);
+
+// Reads a notebook into `doc` (which it clears first). Fatal format errors throw
+// LarkError(Format); non-fatal ones are shown through the document's UI.
+void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const std::string& path);
+
+// The whole content of a notebook file. Refuses (LarkError, Write) what could not be
+// read back: a block over the length limit, a name with CR, LF or a leading TAB.
+TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info);
+
+}  // namespace lark

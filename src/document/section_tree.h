@@ -1,0 +1,126 @@
+#pragma once
+// The notebook in memory: an ordered forest of sections. Each section owns its
+// TNodeContent record (level, name copy while reading, text buffer) and its children.
+// Observers (the window's item model) hear about every structural change.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "document/text_buffer.h"
+
+namespace lark {
+
+struct TNodeContent {
+    int32_t Level = 0;      // 1 + depth as read from a file's outline; 0 for a new section
+    std::string Name;       // name copy, used only while a file is being read
+    TextBuffer Text;        // null buffer = empty text
+};
+
+class SectionTree;
+
+class Section {
+public:
+    const std::string& name() const { return name_; }
+    TNodeContent* content() { return content_.get(); }
+    const TNodeContent* content() const { return content_.get(); }
+    // Parent section, or nullptr for a top-level section.
+    Section* parent() const;
+    int row() const { return row_; }  // position among its siblings
+    int childCount() const { return static_cast<int>(children_.size()); }
+    Section* child(int i) const { return children_[static_cast<std::size_t>(i)].get(); }
+    bool hasChildren() const { return !children_.empty(); }
+    Section* previousSibling() const;
+    Section* nextSibling() const;
+    int depth() const;
+    // True when `other` is this section or lies in its subtree.
+    bool contains(const Section* other) const;
+    std::string_view text() const { return content_ ? content_->Text.view() : std::string_view(); }
+
+    bool expanded = false;  // view state the window mirrors
+
+private:
+    friend class SectionTree;
+    std::string name_;
+    std::unique_ptr<TNodeContent> content_;
+    Section* parent_ = nullptr;  // the tree's hidden root for top-level sections
+    std::vector<std::unique_ptr<Section>> children_;
+    int row_ = 0;
+    mutable int index_ = -1;  // cached absolute index
+};
+
+// Told about structural changes, in the order a Qt item model needs them.
+// `parent` is nullptr for the top level.
+class TreeObserver {
+public:
+    virtual ~TreeObserver() = default;
+    virtual void beginReset() {}
+    virtual void endReset() {}
+    virtual void beginInsert(Section* parent, int row) {}
+    virtual void endInsert() {}
+    virtual void beginRemove(Section* parent, int row) {}
+    virtual void endRemove() {}
+    virtual void beginMove(Section* fromParent, int fromRow, Section* toParent, int toRow) {}
+    virtual void endMove() {}
+    virtual void nameChanged(Section* section) {}
+};
+
+class SectionTree {
+public:
+    SectionTree();
+    ~SectionTree();
+    SectionTree(const SectionTree&) = delete;
+    SectionTree& operator=(const SectionTree&) = delete;
+
+    void setObserver(TreeObserver* observer) { observer_ = observer; }
+
+    // Number of sections in the whole tree.
+    int count() const;
+    // Section at an absolute (pre-order) index, or nullptr when out of range.
+    Section* at(int index) const;
+    int indexOf(const Section* section) const;
+
+    int topLevelCount() const { return root_.childCount(); }
+    Section* topLevel(int i) const { return root_.child(i); }
+    // Children of `parent`, nullptr meaning the top level.
+    int childCount(const Section* parent) const { return parent ? parent->childCount() : root_.childCount(); }
+    Section* childAt(const Section* parent, int row) const { return parent ? parent->child(row) : root_.child(row); }
+
+    // Adds a section as the last child of `parent` (nullptr: last top-level section).
+    Section* appendChild(Section* parent, std::string name, std::unique_ptr<TNodeContent> content);
+    // Inserts a section among the children of `parent` at `row`.
+    Section* insertChild(Section* parent, int row, std::string name, std::unique_ptr<TNodeContent> content);
+    // Removes a section that has no children.
+    void remove(Section* section);
+    // Moves a section with its subtree under `newParent` at `row` (counted before removal).
+    void move(Section* section, Section* newParent, int row);
+    void rename(Section* section, std::string name);
+    void clear();
+
+    // Bulk rebuild: observers see one reset instead of each insertion.
+    void beginUpdate();
+    void endUpdate();
+    bool updating() const { return bulk_ > 0; }
+
+    // Visits every section in absolute order with its depth; stop by returning false.
+    void forEach(const std::function<bool(Section&, int depth)>& visit) const;
+
+private:
+    friend class Section;
+    void invalidateOrder() { orderValid_ = false; }
+    void rebuildOrder() const;
+    void renumberRows(Section* parent, int from);
+    Section* parentArg(Section* s) { return s ? s : &root_; }
+    Section* publicParent(Section* s) const { return s == &root_ ? nullptr : s; }
+
+    Section root_;
+    TreeObserver* observer_ = nullptr;
+    int bulk_ = 0;
+    int count_ = 0;
+    mutable std::vector<Section*> order_;
+    mutable bool orderValid_ = true;
+};
+
+}  // namespace lark

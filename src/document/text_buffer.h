@@ -1,0 +1,57 @@
+#pragma once
+// The section text buffer: a heap block of size + 1 bytes, the text followed by a NUL.
+// A default-constructed buffer is "null" (no block), which stands for an empty text.
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace lark {
+
+class TextBuffer {
+public:
+    TextBuffer() = default;
+
+    // A block of `size` bytes whose contents the caller fills; the NUL is already set.
+    static TextBuffer allocate(std::size_t size) {
+        TextBuffer b;
+        b.data_ = std::make_unique_for_overwrite<char[]>(size + 1);
+        b.data_[size] = '\0';
+        b.size_ = size;
+        return b;
+    }
+    static TextBuffer copyOf(std::string_view text) {
+        TextBuffer b = allocate(text.size());
+        if (!text.empty()) std::memcpy(b.data_.get(), text.data(), text.size());
+        return b;
+    }
+
+    bool isNull() const { return !data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    char* data() { return data_.get(); }
+    const char* data() const { return data_.get(); }
+    std::string_view view() const { return data_ ? std::string_view(data_.get(), size_) : std::string_view(); }
+
+    // Cuts the text at its first NUL byte, so that it never holds one.
+    void cutAtNul() {
+        if (!data_) return;
+        if (const void* nul = std::memchr(data_.get(), '\0', size_)) {
+            size_ = static_cast<std::size_t>(static_cast<const char*>(nul) - data_.get());
+        }
+    }
+    // Shortens the text to its first `n` bytes (n <= size()).
+    void truncate(std::size_t n) {
+        if (!data_ || n >= size_) return;
+        size_ = n;
+        data_[n] = '\0';
+    }
+    void reset() { data_.reset(); size_ = 0; }
+    std::unique_ptr<char[]> release() { size_ = 0; return std::move(data_); }
+
+private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+};
+
+}  // namespace lark
