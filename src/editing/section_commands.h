@@ -1,6 +1,8 @@
 #pragma once
 // Section commands: create, rename, delete, the moves, and drops from drag and drop.
 // All act on the document's selected section and run the same under tests and in the window.
+#include <string>
+
 #include "document/document.h"
 
 namespace lark {
@@ -15,6 +17,9 @@ bool MoveNode(Document& doc, Section* section, Section* target, Placement placem
 void pmNewNodeClick(Document& doc);       // F7
 void miNewSubClick(Document& doc);        // Shift+F7
 void pmRenNodeClick(Document& doc);       // F6
+// The in-place name editor committed `name` for `section`: the name is sanitised (CR, LF
+// and leading TABs would change the tree when read back) and FTreeModified is set.
+void CommitRename(Document& doc, Section* section, std::string name);
 void pmDelNodeClick(Document& doc);       // F8
 void pmMoveNodeUpClick(Document& doc);    // Ctrl+U
 void pmMoveNodeDownClick(Document& doc);  // Ctrl+D
