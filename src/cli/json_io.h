@@ -1,0 +1,33 @@
+#pragma once
+// The JSON face of a notebook: what `lkp dump` prints and what `lkp build` reads.
+// Strings are UTF-8 in JSON and Windows-1251 in the notebook.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace lark::cli {
+
+struct LoadedNotebook;
+
+// {"envelope", "kind", "info", "selected", "sections", "warnings", "error"}, in this order.
+nlohmann::ordered_json NotebookToJson(const LoadedNotebook& nb);
+
+// A notebook described in JSON, already checked and converted to Windows-1251.
+struct NotebookSpec {
+    struct Entry {
+        int depth = 0;
+        std::string name;
+        std::string text;
+    };
+    std::vector<std::string> info;
+    std::vector<Entry> sections;
+    std::optional<int> selected;  // absolute index; none when null or absent
+};
+
+// Checks a parsed JSON value of the dump shape. On refusal returns nothing and sets
+// `why` to a message naming the offending item.
+std::optional<NotebookSpec> NotebookFromJson(const nlohmann::json& j, std::string& why);
+
+}  // namespace lark::cli

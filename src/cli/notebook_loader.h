@@ -1,0 +1,40 @@
+#pragma once
+// How lkp reads a notebook: the whole file without taking a lock (the window may hold it),
+// then the program's own load steps into an in-memory document. The input is never
+// modified.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "document/document.h"
+#include "document/memory_view.h"
+
+namespace lark::cli {
+
+// An editor that remembers whether the parser asked for the plain-text view.
+class ProbeEditor : public MemoryEditor {
+public:
+    ProbeEditor() { lockOnLoad = false; }
+    void loadFile(const std::string& path) override {
+        shownAsPlainText = true;
+        MemoryEditor::loadFile(path);
+    }
+    bool shownAsPlainText = false;
+};
+
+struct LoadedNotebook {
+    MemoryTreeView view;
+    ProbeEditor editor;
+    MemoryUi ui;  // ui.errors: the non-fatal messages, in order
+    Document doc{view, editor, ui};
+    bool enveloped = false;            // the file started with the "ZIPPED!" envelope
+    std::optional<std::string> error;  // the fatal format error, when the parse stopped
+
+    bool plainText() const { return editor.shownAsPlainText; }
+};
+
+// Reads and parses `path`. A fatal format error is kept in `error` (the sections read
+// before it stay); I/O errors and a damaged envelope throw LarkError.
+std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path);
+
+}  // namespace lark::cli

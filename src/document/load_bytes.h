@@ -1,0 +1,18 @@
+#pragma once
+// Loading a notebook from bytes already in memory, for readers that do not hold the file
+// (lkp and other tools): unwrap one "ZIPPED!" envelope, then parse into the document with
+// FUpdating set and the tree in one bulk update, as the load pipeline does.
+#include <string>
+
+#include "document/text_buffer.h"
+
+namespace lark {
+
+class Document;
+
+// `bytes` are the whole file as read; `path` is used only for the plain-text view.
+// A damaged envelope throws LarkError(Envelope) before the document is touched; a fatal
+// format error throws LarkError(Format) with the sections read so far left in the tree.
+void LoadFromBytes(Document& doc, TextBuffer bytes, bool readOnly, const std::string& path);
+
+}  // namespace lark
