@@ -5,8 +5,11 @@
 // Texts handed to the editor are notebook bytes (Windows-1251, CR LF line breaks).
 // Messages handed to the UI are UTF-8.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "search/fold_find.h"
 
 namespace lark {
 
@@ -47,6 +50,16 @@ public:
     virtual std::size_t selectionLength() const = 0;
     virtual void select(std::size_t start, std::size_t length) = 0;
     virtual bool focusEditor() = 0;
+
+    // First occurrence of `needleLowered` at or after `from` in text(), letter case
+    // ignored (Windows-1251 folding); nothing when there is none or the needle is empty.
+    // Editors that hold their text in another form may search it in place instead.
+    virtual std::optional<std::size_t> findText(std::string_view needleLowered, std::size_t from) {
+        const std::string all = text();
+        const std::size_t p = FindFolded(all, needleLowered, from);
+        if (p == kNotFound) return std::nullopt;
+        return p;
+    }
 };
 
 // Message boxes, status bar and the event loop.

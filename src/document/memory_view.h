@@ -43,6 +43,12 @@ public:
     std::size_t selectionLength() const override { return selLength_; }
     void select(std::size_t start, std::size_t length) override { selStart_ = start; selLength_ = length; }
     bool focusEditor() override { ++focusCount; return canFocus; }
+    // Searches the held text in place, without the copy text() makes.
+    std::optional<std::size_t> findText(std::string_view needleLowered, std::size_t from) override {
+        const std::size_t p = FindFolded(text_, needleLowered, from);
+        if (p == kNotFound) return std::nullopt;
+        return p;
+    }
 
     // What a user does: replace the text and mark it modified.
     void type(std::string_view t) { text_.assign(t); modified_ = true; }
