@@ -25,8 +25,11 @@ test: build
 	@$(MAKE) --no-print-directory test-asan
 
 # Core tests again under AddressSanitizer and UndefinedBehaviorSanitizer, plus the fuzz smoke run.
+# clang when present: its libFuzzer runtime builds the fuzz target (FUZZ_SECONDS bounds the run).
+ASAN_COMPILERS ?= $(shell command -v clang++ >/dev/null 2>&1 && command -v clang >/dev/null 2>&1 && \
+                    echo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKPAD_SANITIZE=ON -DLARKPAD_GUI=OFF $(CMAKE_ARGS)
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKPAD_SANITIZE=ON -DLARKPAD_GUI=OFF $(ASAN_COMPILERS) $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
