@@ -1,0 +1,60 @@
+#include "main/editor_capacity.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace lark::gui {
+namespace {
+
+// Characters a key press would insert: its text, unless it is a control key (erasing,
+// moving) or a short-cut with Ctrl or Alt.
+qsizetype typedLength(const QKeyEvent& key) {
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return 0;
+    const QString text = key.text();
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) return 1;
+    for (const QChar ch : text)
+        if (ch.category() == QChar::Other_Control && ch != u'\t') return 0;
+    return text.size();
+}
+
+}  // namespace
+
+qsizetype EditorLength(const QPlainTextEdit& editor) {
+    return editor.document()->characterCount() - 1;  // without the closing paragraph mark
+}
+
+qsizetype InsertedLength(const QString& text) {
+    return text.size() - text.count(QLatin1String("\r\n"));
+}
+
+bool FitsEditorCapacity(const QPlainTextEdit& editor, qsizetype added) {
+    const QTextCursor cursor = editor.textCursor();
+    const qsizetype selected = cursor.selectionEnd() - cursor.selectionStart();
+    return EditorLength(editor) - selected + added <= kEditorCapacity;
+}
+
+CapacityGuard::CapacityGuard(QPlainTextEdit* editor) : QObject(editor), editor_(editor) {
+    editor->installEventFilter(this);
+}
+
+bool CapacityGuard::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != editor_ || editor_->isReadOnly()) return false;
+    qsizetype added = 0;
+    if (event->type() == QEvent::KeyPress) {
+        added = typedLength(*static_cast<QKeyEvent*>(event));
+    } else if (event->type() == QEvent::InputMethod) {
+        const auto* im = static_cast<QInputMethodEvent*>(event);
+        added = im->commitString().size() - im->replacementLength();
+    }
+    if (added <= 0 || FitsEditorCapacity(*editor_, added)) return false;
+    ++refusals_;
+    QApplication::beep();
+    event->accept();
+    return true;
+}
+
+}  // namespace lark::gui

@@ -1,0 +1,197 @@
+// The editor's building blocks on their own: printing to PDF, plain-text copy and paste,
+// the capacity, and the stepped font sizes.
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "main/edit_clipboard.h"
+#include "main/editor_capacity.h"
+#include "main/font_steps.h"
+#include "main/text_printer.h"
+
+using namespace lark::gui;
+
+namespace {
+
+QString runTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return QStringLiteral("<failed: %1>").arg(program);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QStringList words(const QString& text) { return text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts); }
+
+}  // namespace
+
+class ViewUnitsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void printsPdfWithTheText();
+    void printingWrapsAndFillsPages();
+    void copyLeavesPlainTextOnly();
+    void pasteReducesClipboardToText();
+    void capacity();
+    void fontStepsGoBelowZero();
+};
+
+void ViewUnitsTest::printsPdfWithTheText() {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("section.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    const QString text = QStringLiteral("Первая строка раздела\nSecond line, Latin\n\tОтступ и ёлка Ё\n");
+    QFont font("Courier New");
+    font.setPixelSize(13);
+    QCOMPARE(PrintPlainText(printer, text, font, QStringLiteral("/home/user/notes.lkp")), 1);
+    QVERIFY(QFileInfo(pdf).size() > 0);
+    QCOMPARE(words(runTool("pdftotext", {"-enc", "UTF-8", pdf, "-"})), words(text));
+    QVERIFY(runTool("pdfinfo", {pdf}).contains(QRegularExpression("Title:\\s+/home/user/notes.lkp")));
+}
+
+void ViewUnitsTest::printingWrapsAndFillsPages() {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("long.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    // One paragraph far wider than a page, then enough short lines for several pages.
+    QString text;
+    for (int i = 0; i < 60; ++i) text += QStringLiteral("слово%1 ").arg(i);
+    text += '\n';
+    for (int i = 0; i < 300; ++i) text += QStringLiteral("line %1\n").arg(i);
+    QFont font("Courier New");
+    font.setPointSize(10);
+    const int pages = PrintPlainText(printer, text, font, QString());
+    QVERIFY2(pages >= 4, qPrintable(QString::number(pages)));
+    const QString out = runTool("pdftotext", {"-enc", "UTF-8", pdf, "-"});
+    QCOMPARE(out.count('\f'), pages);  // one form feed after each page
+    QCOMPARE(words(out), words(text));  // nothing lost, nothing repeated at page breaks
+    // The wide paragraph wraps: its first and last words end up on different lines.
+    const QStringList lines = out.split('\n');
+    const auto firstLine = std::find_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains("слово0 "); });
+    QVERIFY(firstLine != lines.end());
+    QVERIFY(!firstLine->contains("слово59"));
+    // Each page is filled: the first page holds many more lines than the last one needs.
+    const QStringList firstPage = out.section('\f', 0, 0).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(firstPage.size() > 50, qPrintable(QString::number(firstPage.size())));
+}
+
+void ViewUnitsTest::copyLeavesPlainTextOnly() {
+    QPlainTextEdit editor;
+    editor.setPlainText(QStringLiteral("Раздел\nвторая строка"));
+    editor.selectAll();
+    QClipboard& clipboard = *QApplication::clipboard();
+    QCOMPARE(CopyAsPlainText(editor, clipboard), 1);
+    const QMimeData* data = clipboard.mimeData();
+    QVERIFY(data);
+    QCOMPARE(data->formats(), QStringList{"text/plain"});
+    QCOMPARE(data->text(), QStringLiteral("Раздел\nвторая строка"));
+}
+
+void ViewUnitsTest::pasteReducesClipboardToText() {
+    QClipboard& clipboard = *QApplication::clipboard();
+    QPlainTextEdit editor;
+    editor.setPlainText("ab");
+    QTextCursor c = editor.textCursor();
+    c.setPosition(1);
+    editor.setTextCursor(c);
+
+    // Text with a richer format beside it: only the text goes in, only the text stays.
+    auto* rich = new QMimeData;
+    rich->setHtml("<b>bold</b>");
+    rich->setText("plain");
+    clipboard.setMimeData(rich);
+    QVERIFY(PasteAsPlainText(editor, clipboard));
+    QCOMPARE(editor.toPlainText(), QStringLiteral("aplainb"));
+    QCOMPARE(clipboard.mimeData()->formats(), QStringList{"text/plain"});
+
+    // A picture alone: nothing is inserted and an empty text replaces the picture.
+    auto* picture = new QMimeData;
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    picture->setImageData(image);
+    clipboard.setMimeData(picture);
+    editor.document()->setModified(false);
+    PasteAsPlainText(editor, clipboard);
+    QCOMPARE(editor.toPlainText(), QStringLiteral("aplainb"));
+    QVERIFY(!editor.document()->isModified());
+    QVERIFY(!clipboard.mimeData()->hasImage());
+    QCOMPARE(clipboard.mimeData()->text(), QString());
+}
+
+void ViewUnitsTest::capacity() {
+    QPlainTextEdit editor;
+    editor.setLineWrapMode(QPlainTextEdit::NoWrap);
+    CapacityGuard guard(&editor);
+    // Full but one: 16,777,214 characters in lines of 99 letters and a line break.
+    const qsizetype lines = (kEditorCapacity - 1) / 100;
+    QString text;
+    text.reserve(kEditorCapacity);
+    const QString line = QString(99, u'ж') + '\n';
+    for (qsizetype i = 0; i < lines; ++i) text += line;
+    text += QString(kEditorCapacity - 1 - text.size(), u'x');
+    QElapsedTimer timer;
+    timer.start();
+    editor.setPlainText(text);
+    qInfo("filled the editor in %lld ms", static_cast<long long>(timer.elapsed()));
+    text.clear();
+    QCOMPARE(EditorLength(editor), kEditorCapacity - 1);
+    editor.moveCursor(QTextCursor::End);
+    editor.setFocus();
+
+    QTest::keyClick(&editor, Qt::Key_A);  // the last character that fits
+    QCOMPARE(EditorLength(editor), kEditorCapacity);
+    QTest::keyClick(&editor, Qt::Key_B);  // refused
+    QTest::keyClick(&editor, Qt::Key_Return);  // refused
+    QCOMPARE(EditorLength(editor), kEditorCapacity);
+    QCOMPARE(guard.refusals(), 2);
+    QVERIFY(editor.toPlainText().endsWith("xa"));
+
+    // Pasting beyond the capacity is refused whole; over a selection it may fit.
+    QApplication::clipboard()->setText("12");
+    QVERIFY(!PasteAsPlainText(editor, *QApplication::clipboard()));
+    QCOMPARE(EditorLength(editor), kEditorCapacity);
+    QTextCursor c = editor.textCursor();
+    c.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, 2);
+    editor.setTextCursor(c);
+    QVERIFY(PasteAsPlainText(editor, *QApplication::clipboard()));
+    QVERIFY(editor.toPlainText().endsWith("12"));
+    QCOMPARE(EditorLength(editor), kEditorCapacity);
+    // Erasing still works at the limit, and then there is room again.
+    QTest::keyClick(&editor, Qt::Key_Backspace);
+    QTest::keyClick(&editor, Qt::Key_Z);
+    QVERIFY(editor.toPlainText().endsWith("1z"));
+    QCOMPARE(InsertedLength("a\r\nb\nc"), 5);
+}
+
+void ViewUnitsTest::fontStepsGoBelowZero() {
+    QPlainTextEdit editor;
+    QFont f("Courier New");
+    f.setPixelSize(13);
+    editor.setFont(f);
+    SteppedFontSize size;
+    size.reset(editor);
+    QCOMPARE(size.points(), editor.logicalDpiY() == 96 ? 10 : size.points());
+    const int start = size.points();
+    for (int i = 0; i < start + 2; ++i) size.step(editor, -1);
+    QCOMPARE(size.points(), -2);
+    QCOMPARE(editor.font().pointSize(), 1);  // the smallest size a font can take
+    size.step(editor, +1);
+    size.step(editor, +1);
+    size.step(editor, +1);
+    QCOMPARE(size.points(), 1);
+    size.step(editor, +4);
+    QCOMPARE(editor.font().pointSize(), 5);
+}
+
+QTEST_MAIN(ViewUnitsTest)
+#include "view_units_test.moc"
