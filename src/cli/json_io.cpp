@@ -9,34 +9,114 @@
 namespace lark::cli {
 
 using nlohmann::json;
-using nlohmann::ordered_json;
 
-ordered_json NotebookToJson(const LoadedNotebook& nb) {
+namespace {
+
+// JSON string bodies for each Windows-1251 byte: escapes for the control characters, quote
+// and backslash, the UTF-8 of the byte's character otherwise.
+class ByteEscapes {
+public:
+    ByteEscapes() {
+        for (int b = 0; b < 256; ++b) {
+            std::string& e = table_[static_cast<std::size_t>(b)];
+            switch (b) {
+                case '"': e = "\\\""; break;
+                case '\\': e = "\\\\"; break;
+                case '\b': e = "\\b"; break;
+                case '\f': e = "\\f"; break;
+                case '\n': e = "\\n"; break;
+                case '\r': e = "\\r"; break;
+                case '\t': e = "\\t"; break;
+                default:
+                    if (b < 0x20) {
+                        char buf[8];
+                        std::snprintf(buf, sizeof buf, "\\u%04x", b);
+                        e = buf;
+                    } else {
+                        e = cp1251::toUtf8(std::string_view(reinterpret_cast<const char*>(&b), 1));
+                    }
+            }
+        }
+    }
+    const std::string& operator[](unsigned char b) const { return table_[b]; }
+
+private:
+    std::string table_[256];
+};
+
+class JsonWriter {
+public:
+    explicit JsonWriter(std::ostream& out) : out_(out) { buf_.reserve(kFlushAt + 64); }
+    ~JsonWriter() { flush(); }
+
+    void raw(std::string_view s) {
+        buf_.append(s);
+        if (buf_.size() >= kFlushAt) flush();
+    }
+    // A Windows-1251 string as a quoted JSON string.
+    void notebookString(std::string_view bytes) {
+        static const ByteEscapes escapes;
+        buf_.push_back('"');
+        for (const char c : bytes) {
+            buf_.append(escapes[static_cast<unsigned char>(c)]);
+            if (buf_.size() >= kFlushAt) flush();
+        }
+        buf_.push_back('"');
+    }
+    // A UTF-8 string (a message of the program) as a quoted JSON string.
+    void utf8String(const std::string& s) { raw(json(s).dump(-1, ' ', false, json::error_handler_t::replace)); }
+    void flush() {
+        out_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        buf_.clear();
+    }
+
+private:
+    static constexpr std::size_t kFlushAt = 1 << 16;
+    std::ostream& out_;
+    std::string buf_;
+};
+
+}  // namespace
+
+void WriteNotebookJson(const LoadedNotebook& nb, std::ostream& out) {
     const Document& doc = nb.doc;
-    ordered_json j = ordered_json::object();
-    j["envelope"] = nb.enveloped ? "zipped" : "none";
-    j["kind"] = nb.plainText() ? "plain-text" : "notebook";
-    ordered_json info = ordered_json::array();
-    for (const auto& line : doc.FFileInfo) info.push_back(cp1251::toUtf8(line));
-    j["info"] = std::move(info);
-    if (const Section* sel = doc.selected()) j["selected"] = doc.tree().indexOf(sel);
-    else j["selected"] = nullptr;
-    ordered_json sections = ordered_json::array();
+    JsonWriter w(out);
+    w.raw("{\n  \"envelope\": ");
+    w.raw(nb.enveloped ? "\"zipped\"" : "\"none\"");
+    w.raw(",\n  \"kind\": ");
+    w.raw(nb.plainText() ? "\"plain-text\"" : "\"notebook\"");
+    w.raw(",\n  \"info\": [");
+    for (std::size_t i = 0; i < doc.FFileInfo.size(); ++i) {
+        w.raw(i ? ",\n    " : "\n    ");
+        w.notebookString(doc.FFileInfo[i]);
+    }
+    w.raw(doc.FFileInfo.empty() ? "]" : "\n  ]");
+    w.raw(",\n  \"selected\": ");
+    w.raw(doc.selected() ? std::to_string(doc.tree().indexOf(doc.selected())) : "null");
+    w.raw(",\n  \"sections\": [");
+    bool first = true;
     doc.tree().forEach([&](Section& s, int depth) {
-        ordered_json entry = ordered_json::object();
-        entry["depth"] = depth;
-        entry["name"] = cp1251::toUtf8(s.name());
-        entry["text"] = cp1251::toUtf8(s.text());
-        sections.push_back(std::move(entry));
+        w.raw(first ? "\n    {\n      \"depth\": " : ",\n    {\n      \"depth\": ");
+        first = false;
+        w.raw(std::to_string(depth));
+        w.raw(",\n      \"name\": ");
+        w.notebookString(s.name());
+        w.raw(",\n      \"text\": ");
+        w.notebookString(s.text());
+        w.raw("\n    }");
         return true;
     });
-    j["sections"] = std::move(sections);
-    ordered_json warnings = ordered_json::array();
-    for (const auto& w : nb.ui.errors) warnings.push_back(w);
-    j["warnings"] = std::move(warnings);
-    if (nb.error) j["error"] = *nb.error;
-    else j["error"] = nullptr;
-    return j;
+    w.raw(first ? "]" : "\n  ]");
+    w.raw(",\n  \"warnings\": [");
+    for (std::size_t i = 0; i < nb.ui.errors.size(); ++i) {
+        w.raw(i ? ",\n    " : "\n    ");
+        w.utf8String(nb.ui.errors[i]);
+    }
+    w.raw(nb.ui.errors.empty() ? "]" : "\n  ]");
+    w.raw(",\n  \"error\": ");
+    if (nb.error) w.utf8String(*nb.error);
+    else w.raw("null");
+    w.raw("\n}\n");
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 // The JSON face of a notebook: what `lkp dump` prints and what `lkp build` reads.
 // Strings are UTF-8 in JSON and Windows-1251 in the notebook.
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,8 +12,10 @@ namespace lark::cli {
 
 struct LoadedNotebook;
 
-// {"envelope", "kind", "info", "selected", "sections", "warnings", "error"}, in this order.
-nlohmann::ordered_json NotebookToJson(const LoadedNotebook& nb);
+// Prints {"envelope", "kind", "info", "selected", "sections", "warnings", "error"}, in this
+// order, indented by two blanks, with a final newline. Streams section by section, so a
+// large notebook is never held a second time as a JSON tree.
+void WriteNotebookJson(const LoadedNotebook& nb, std::ostream& out);
 
 // A notebook described in JSON, already checked and converted to Windows-1251.
 struct NotebookSpec {

@@ -98,7 +98,7 @@ int cmdDump(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& path = cl.positional[0];
     return guarded(err, path, [&] {
         const auto nb = LoadNotebook(path);
-        out << NotebookToJson(*nb).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        WriteNotebookJson(*nb, out);
         const int code = nb->error ? kFailed : nb->plainText() ? kNotNotebook : kOk;
         return finishOutput(out, err, code);
     });

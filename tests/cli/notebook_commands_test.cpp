@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "cli/lkp.h"
+#include "document/cp1251.h"
 #include "document/document.h"
 #include "document/envelope.h"
 #include "document/errors.h"
@@ -125,6 +126,24 @@ TEST_F(LkpDump, WarningsComeInTheOrderTheLoaderGivesThem) {
     EXPECT_EQ(j["sections"], json({{{"depth", 0}, {"name", "Only"}, {"text", "t"}}}));
     EXPECT_EQ(j["info"], json({"Activate=abc"}));
     EXPECT_EQ(j["selected"], nullptr);
+}
+
+TEST_F(LkpDump, EveryByteComesOutAsValidJsonOfItsCharacter) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+    std::string name = all;  // a name cannot hold CR, LF or a leading TAB
+    std::erase_if(name, [](char c) { return c == '\r' || c == '\n'; });
+    name.erase(0, name.find_first_not_of('\t'));
+    const std::string bytes =
+        std::string("LKP\x01", 4) + block("k=" + name + "\r\n") + block(name + "\r\n") + block(all);
+    const auto r = lkp({"dump", file("all.lkp", bytes)});
+    ASSERT_EQ(r.code, lark::cli::kOk) << r.err;
+    const json j = json::parse(r.out);
+    EXPECT_EQ(j["info"], json({"k=" + lark::cp1251::toUtf8(name)}));
+    EXPECT_EQ(j["sections"][0]["name"], lark::cp1251::toUtf8(name));
+    EXPECT_EQ(j["sections"][0]["text"], lark::cp1251::toUtf8(all));
+    EXPECT_NE(r.out.find(R"(\u0001\u0002)"), std::string::npos) << "control characters are escaped";
+    EXPECT_NE(r.out.find("\xd0\x81"), std::string::npos) << "non-ASCII characters are printed as UTF-8 (0xA8 is Ё)";
 }
 
 TEST_F(LkpDump, IoErrorsAndDamagedEnvelopesGoToStderrOnly) {
