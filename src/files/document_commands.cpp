@@ -1,0 +1,105 @@
+#include "files/document_commands.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "document/errors.h"
+#include "files/paths.h"
+
+namespace lark::files {
+
+namespace {
+std::string toPath(const QString& path) { return path.toStdString(); }
+QString fromPath(const std::string& path) { return QString::fromStdString(path); }
+}  // namespace
+
+DocumentCommands::DocumentCommands(Document& doc, gui::Dialogs& dialogs, QWidget* owner)
+    : doc_(doc), dialogs_(dialogs), owner_(owner) {}
+
+bool DocumentCommands::save(const QString& path) {
+    auto write = [&] { return doc_.SaveDocument(toPath(path)); };
+    return runSave ? runSave(write) : write();
+}
+
+void DocumentCommands::AskSaveChanges() {
+    if (!doc_.isModified()) return;
+    if (showWindow) showWindow();
+    switch (dialogs_.askSaveChanges(owner_)) {
+    case gui::Dialogs::Answer::Yes:
+        // The user asked to keep the changes: when they were not written (save dialog
+        // cancelled, save failed), the command must not go on and drop them.
+        if (!miSaveClick()) throw SilentAbort();
+        return;
+    case gui::Dialogs::Answer::No:
+        return;
+    case gui::Dialogs::Answer::Cancel:
+        throw SilentAbort();
+    }
+}
+
+void DocumentCommands::miClearClick() {
+    AskSaveChanges();
+    doc_.ClearDocument();
+}
+
+void DocumentCommands::miOpenClick() {
+    AskSaveChanges();
+    bool readOnly = false;
+    const QString path = dialogs_.openFile(owner_, readOnly);
+    if (path.isEmpty()) return;
+    if (load) load(toPath(path), readOnly);
+    else doc_.LoadDocument(toPath(path), readOnly);
+}
+
+bool DocumentCommands::miSaveClick() {
+    // A file shown in the plain-text view is the user's text, not a notebook: writing a
+    // notebook over it would destroy it, so it is saved under a new name instead.
+    if (doc_.FFileName.empty() || (showsPlainFile && showsPlainFile())) return miSaveAsClick();
+    const QString path = fromPath(doc_.FFileName);
+    if (QFileInfo::exists(path)) MakeBackup(path);
+    return save(path);
+}
+
+QString DocumentCommands::MakeBackup(const QString& path) {
+    CloseDocumentFile(doc_.FFileHandle);
+    const QString backup = BackupPath(path);
+    QFile::remove(backup);
+    QFile::rename(path, backup);
+    return backup;
+}
+
+bool DocumentCommands::miSaveAsClick() {
+    for (;;) {
+        const QString chosen = dialogs_.saveFile(owner_);
+        if (chosen.isEmpty()) return false;
+        const QString path = SaveAsPath(chosen);
+        bool saved = false;
+        if (QFileInfo::exists(path)) {
+            switch (dialogs_.askOverwrite(owner_)) {
+            case gui::Dialogs::Answer::Cancel:
+                return false;
+            case gui::Dialogs::Answer::Yes: {
+                const QString backup = MakeBackup(path);
+                saved = save(path);
+                if (!saved) {
+                    QFile::remove(path);
+                    QFile::rename(backup, path);
+                }
+                break;
+            }
+            case gui::Dialogs::Answer::No:
+                saved = false;
+                break;
+            }
+        } else {
+            saved = save(path);
+        }
+        if (saved) {
+            doc_.FFileName = toPath(path);
+            doc_.ui().setStatus(toPath(path));
+            return true;
+        }
+    }
+}
+
+}  // namespace lark::files

@@ -1,0 +1,47 @@
+#pragma once
+// The commands that decide which notebook is in the window and where it goes on disk:
+// New, Open, Save, Save as, the question to save changes and the backup step. They work
+// on the Document and ask through the Dialogs provider, so tests drive them with
+// scripted answers.
+#include <QString>
+#include <functional>
+
+#include "document/document.h"
+#include "main/dialogs.h"
+
+class QWidget;
+
+namespace lark::files {
+
+class DocumentCommands {
+public:
+    DocumentCommands(Document& doc, gui::Dialogs& dialogs, QWidget* owner);
+
+    // Makes sure the window is shown and in front before a question (set by the window).
+    std::function<void()> showWindow;
+    // True while the editor shows a file that is not a notebook (plain-text view).
+    std::function<bool()> showsPlainFile;
+    // Run a long save or load; the window shows progress meanwhile. Default: just run it.
+    std::function<bool(const std::function<bool()>&)> runSave;
+    std::function<bool(const std::string& path, bool readOnly)> load;
+
+    // Returns normally when the caller may go on; ends the command with SilentAbort on
+    // Cancel, and also when the user answered Yes but the notebook was not saved.
+    void AskSaveChanges();
+    void miClearClick();
+    void miOpenClick();
+    // Both return whether the notebook was written.
+    bool miSaveClick();
+    bool miSaveAsClick();
+    // Closes the held file and moves `path` to its backup; returns the backup path.
+    QString MakeBackup(const QString& path);
+
+private:
+    bool save(const QString& path);
+
+    Document& doc_;
+    gui::Dialogs& dialogs_;
+    QWidget* owner_;
+};
+
+}  // namespace lark::files

@@ -1,0 +1,120 @@
+#include "main/dialogs.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+#include "main/app_texts.h"
+
+namespace lark::gui {
+
+namespace {
+
+QString appTitle() { return QString::fromUtf8(kAppTitle); }
+
+Dialogs::Answer toAnswer(int button) {
+    if (button == QMessageBox::Yes) return Dialogs::Answer::Yes;
+    if (button == QMessageBox::No) return Dialogs::Answer::No;
+    return Dialogs::Answer::Cancel;
+}
+
+int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+           QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+           QMessageBox::StandardButton escapeButton) {
+    QMessageBox box(icon, caption, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(escapeButton);
+    return box.exec();
+}
+
+void configureNotebookDialog(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setNameFilters(NotebookFilters().split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(QStringLiteral("lkp"));
+}
+
+}  // namespace
+
+QString NotebookFilters() {
+    // The file dialog matches name filters without regard to letter case: *.lkp also
+    // lists NOTES.LKP and Notes.Lkp.
+    return QStringLiteral("Файлы блокнотика (*.lkp);;Все файлы (*)");
+}
+
+void Dialogs::errorBox(QWidget* parent, const QString& text) {
+    runBox(parent, QMessageBox::Critical, appTitle(), text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void Dialogs::message(QWidget* parent, const QString& text) {
+    runBox(parent, QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool Dialogs::confirm(QWidget* parent, const QString& text) {
+    return runBox(parent, QMessageBox::Question, QString::fromUtf8(kConfirmCaption), text,
+                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No) == QMessageBox::Yes;
+}
+
+Dialogs::Answer Dialogs::askSaveChanges(QWidget* parent) {
+    return toAnswer(runBox(parent, QMessageBox::Question, QString::fromUtf8(kConfirmCaption),
+                           QString::fromUtf8(kSaveChangesText),
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
+                           QMessageBox::Cancel));
+}
+
+Dialogs::Answer Dialogs::askOverwrite(QWidget* parent) {
+    return toAnswer(runBox(parent, QMessageBox::Warning, appTitle(), QString::fromUtf8(kOverwriteText),
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
+                           QMessageBox::Cancel));
+}
+
+QString Dialogs::openFile(QWidget* parent, bool& readOnly) {
+    QFileDialog dialog(parent, QString::fromUtf8(kOpenTitle));
+    configureNotebookDialog(dialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setSizeGripEnabled(true);
+    // The non-native dialog has a grid layout; the check box goes below its rows.
+    auto* box = new QCheckBox(QString::fromUtf8(kReadOnlyBoxText), &dialog);
+    box->setObjectName(QStringLiteral("cbReadOnly"));
+    box->setChecked(readOnly);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) grid->addWidget(box, grid->rowCount(), 0, 1, -1);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    readOnly = box->isChecked();
+    return dialog.selectedFiles().constFirst();
+}
+
+QString Dialogs::saveFile(QWidget* parent) {
+    QFileDialog dialog(parent);
+    configureNotebookDialog(dialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+bool Dialogs::inputBox(QWidget* parent, const QString& caption, const QString& prompt, QString& value) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    if (auto* edit = dialog.findChild<QLineEdit*>()) edit->setMaxLength(255);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    value = dialog.textValue();
+    return true;
+}
+
+bool Dialogs::printDialog(QWidget* parent, QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+}  // namespace lark::gui

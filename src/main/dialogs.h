@@ -1,0 +1,40 @@
+#pragma once
+// Every dialog and message box of the window comes from one provider, so that tests can
+// answer questions and pick file names. The default implementation shows Qt dialogs.
+#include <QString>
+
+class QWidget;
+class QPrinter;
+
+namespace lark::gui {
+
+class Dialogs {
+public:
+    enum class Answer { Yes, No, Cancel };
+
+    virtual ~Dialogs() = default;
+
+    // Error box: application title, error icon, OK.
+    virtual void errorBox(QWidget* parent, const QString& text);
+    // Plain message: application title, OK.
+    virtual void message(QWidget* parent, const QString& text);
+    // Confirmation with Yes and No; true for Yes.
+    virtual bool confirm(QWidget* parent, const QString& text);
+    // "Сохранить изменения?": Yes (default), No, Cancel; Esc is Cancel.
+    virtual Answer askSaveChanges(QWidget* parent);
+    // The overwrite question of Save as: exclamation icon, application title, Yes/No/Cancel.
+    virtual Answer askOverwrite(QWidget* parent);
+    // The open dialog with its read-only check box; empty when cancelled.
+    virtual QString openFile(QWidget* parent, bool& readOnly);
+    // The save dialog; empty when cancelled. It asks nothing about existing files.
+    virtual QString saveFile(QWidget* parent);
+    // One-line input box; false when cancelled.
+    virtual bool inputBox(QWidget* parent, const QString& caption, const QString& prompt, QString& value);
+    // The print dialog; false when cancelled.
+    virtual bool printDialog(QWidget* parent, QPrinter& printer);
+};
+
+// Name filters of the notebook dialogs: notebook files (.lkp in any letter case), all files.
+QString NotebookFilters();
+
+}  // namespace lark::gui

@@ -1,0 +1,28 @@
+// Program entry of the Larkpad window.
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "main/app_texts.h"
+#include "main/command_runner.h"
+#include "main/dialogs.h"
+#include "main/icons.h"
+#include "main/tframe.h"
+
+int main(int argc, char** argv) {
+    lark::gui::LarkApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("larkpad"));
+    QApplication::setOrganizationName(QStringLiteral("larkpad"));
+    QApplication::setWindowIcon(lark::gui::ProgramIcon());
+    // Qt's own buttons and dialogs speak the program's language.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    lark::gui::Dialogs dialogs;
+    lark::gui::TFrame frame(dialogs, arguments);
+    return app.exec();
+}

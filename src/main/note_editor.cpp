@@ -1,0 +1,139 @@
+#include "main/note_editor.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include "document/file_access.h"
+#include "main/text_codec.h"
+
+namespace lark::gui {
+
+NoteEditor::NoteEditor(QWidget* parent) : QPlainTextEdit(parent) {
+    setObjectName(QStringLiteral("reNodeContent"));
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTabChangesFocus(false);
+    QFont f(QStringLiteral("Monospace"));
+    f.setStyleHint(QFont::TypeWriter);
+    f.setPointSize(10);
+    setFont(f);
+    document()->setUndoRedoEnabled(true);
+}
+
+std::string NoteEditor::text() const {
+    qsizetype replaced = 0;
+    // toRawText keeps no-break spaces and paragraph separators as they are.
+    std::string bytes = EditorToText(document()->toRawText(), &replaced);
+    if (replaced > 0) const_cast<NoteEditor*>(this)->reportReplaced(replaced);
+    return bytes;
+}
+
+void NoteEditor::setText(std::string_view text) {
+    showsFile_ = false;
+    setPlainText(TextToEditor(text));
+}
+
+void NoteEditor::clear() {
+    showsFile_ = false;
+    QPlainTextEdit::clear();
+}
+
+bool NoteEditor::modified() const { return document()->isModified(); }
+void NoteEditor::setModified(bool m) { document()->setModified(m); }
+bool NoteEditor::readOnly() const { return isReadOnly(); }
+void NoteEditor::setReadOnly(bool ro) { QPlainTextEdit::setReadOnly(ro); }
+
+void NoteEditor::loadFile(const std::string& path) {
+    const ByteBuffer bytes = ReadFileShared(path);
+    setText(bytes.view());
+    showsFile_ = true;
+}
+
+std::size_t NoteEditor::toBytePosition(int editorPosition) const {
+    const QTextBlock block = document()->findBlock(editorPosition);
+    const int line = block.isValid() ? block.blockNumber() : document()->blockCount() - 1;
+    return static_cast<std::size_t>(editorPosition) + static_cast<std::size_t>(std::max(line, 0));
+}
+
+int NoteEditor::toEditorPosition(std::size_t bytePosition) const {
+    // Line n starts at byte (its editor position + n); find the last line starting at or
+    // before the byte position.
+    const QTextDocument* doc = document();
+    int lo = 0, hi = doc->blockCount() - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        const std::size_t start = static_cast<std::size_t>(doc->findBlockByNumber(mid).position()) + static_cast<std::size_t>(mid);
+        if (start <= bytePosition) lo = mid;
+        else hi = mid - 1;
+    }
+    const QTextBlock block = doc->findBlockByNumber(lo);
+    const std::size_t start = static_cast<std::size_t>(block.position()) + static_cast<std::size_t>(lo);
+    const int offset = static_cast<int>(std::min<std::size_t>(bytePosition - start, static_cast<std::size_t>(block.length() - 1)));
+    return block.position() + offset;
+}
+
+std::size_t NoteEditor::selectionStart() const { return toBytePosition(textCursor().selectionStart()); }
+
+std::size_t NoteEditor::selectionLength() const {
+    const QTextCursor c = textCursor();
+    return toBytePosition(c.selectionEnd()) - toBytePosition(c.selectionStart());
+}
+
+void NoteEditor::select(std::size_t start, std::size_t length) {
+    QTextCursor c(document());
+    c.setPosition(toEditorPosition(start));
+    c.setPosition(toEditorPosition(start + length), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+bool NoteEditor::focusEditor() {
+    setFocus(Qt::OtherFocusReason);
+    return isEnabled() && isVisible();
+}
+
+void NoteEditor::reportReplaced(qsizetype count) {
+    if (count > 0 && onReplaced) onReplaced(count);
+}
+
+void NoteEditor::keyPressEvent(QKeyEvent* event) {
+    QString typed = event->text();
+    const qsizetype n = isReadOnly() ? 0 : ReplaceUnrepresentable(typed);
+    if (n > 0) {
+        insertPlainText(typed);
+        reportReplaced(n);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void NoteEditor::inputMethodEvent(QInputMethodEvent* event) {
+    QString commit = event->commitString();
+    const qsizetype n = ReplaceUnrepresentable(commit);
+    if (n > 0 && !isReadOnly()) {
+        QInputMethodEvent clean(event->preeditString(), event->attributes());
+        clean.setCommitString(commit, event->replacementStart(), event->replacementLength());
+        QPlainTextEdit::inputMethodEvent(&clean);
+        reportReplaced(n);
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+void NoteEditor::insertFromMimeData(const QMimeData* source) {
+    if (!source || !source->hasText() || isReadOnly()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QString pasted = source->text();
+    const qsizetype n = ReplaceUnrepresentable(pasted);
+    // Only plain text ever enters the editor.
+    insertPlainText(pasted);
+    reportReplaced(n);
+}
+
+}  // namespace lark::gui

@@ -1,0 +1,56 @@
+#pragma once
+// The section text editor reNodeContent: a plain-text editor that holds the notebook's
+// Windows-1251 bytes as Unicode. Line breaks come back as CR LF, and selection positions
+// are counted in those bytes. A character the code page cannot hold never gets in: it is
+// replaced by '?' as it is typed or pasted, and the window is told.
+#include <QPlainTextEdit>
+#include <functional>
+
+#include "document/interfaces.h"
+
+namespace lark::gui {
+
+class NoteEditor : public QPlainTextEdit, public IEditor {
+    Q_OBJECT
+public:
+    explicit NoteEditor(QWidget* parent = nullptr);
+
+    // Told how many characters of an input were replaced.
+    std::function<void(qsizetype)> onReplaced;
+
+    std::string text() const override;
+    void setText(std::string_view text) override;
+    void clear() override;
+    bool modified() const override;
+    void setModified(bool modified) override;
+    bool readOnly() const override;
+    void setReadOnly(bool readOnly) override;
+    void loadFile(const std::string& path) override;
+    void setCharset(int charset) override { charset_ = charset; }
+    int charset() const { return charset_; }
+    std::size_t selectionStart() const override;
+    std::size_t selectionLength() const override;
+    void select(std::size_t start, std::size_t length) override;
+    bool focusEditor() override;
+
+    // True while the editor shows a file loaded by loadFile (the plain-text view), until
+    // the next setText or clear.
+    bool showsFile() const { return showsFile_; }
+
+    // Position conversions between the editor (one character per line break) and the
+    // bytes of text() (CR LF per line break).
+    std::size_t toBytePosition(int editorPosition) const;
+    int toEditorPosition(std::size_t bytePosition) const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void reportReplaced(qsizetype count);
+    int charset_ = 0;
+    bool showsFile_ = false;
+};
+
+}  // namespace lark::gui

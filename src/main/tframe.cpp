@@ -1,0 +1,243 @@
+#include "main/tframe.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "document/errors.h"
+#include "files/document_commands.h"
+#include "files/file_type.h"
+#include "files/paths.h"
+#include "main/app_texts.h"
+#include "main/command_runner.h"
+#include "main/dialogs.h"
+#include "main/icons.h"
+#include "main/note_editor.h"
+#include "main/section_model.h"
+#include "main/section_tree_view.h"
+#include "main/text_codec.h"
+#include "main/window_ui.h"
+
+namespace lark::gui {
+
+TFrame::TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), arguments_(std::move(arguments)) {
+    setObjectName(QStringLiteral("Frame"));
+    createWidgets();
+    ui_ = std::make_unique<WindowUi>(this, dialogs_, sbStatus);
+    doc_ = std::make_unique<Document>(*tvNodes, *reNodeContent, *ui_);
+    model_ = new SectionModel(doc_->tree(), this);
+    tvNodes->setSectionModel(model_);
+    commands_ = std::make_unique<files::DocumentCommands>(*doc_, dialogs_, this);
+    createActions();
+    createMenus();
+    createToolBar();
+    createPopupMenus();
+    connectViews();
+    SetUnhandledErrorSink([this](const QString& text) { dialogs_.errorBox(this, text); });
+    FormCreate();
+}
+
+TFrame::~TFrame() {
+    FormDestroy();
+    SetUnhandledErrorSink(nullptr);
+    // The model observes the document's tree: it goes first.
+    tvNodes->setModel(nullptr);
+    delete model_;
+    model_ = nullptr;
+}
+
+void TFrame::createWidgets() {
+    setWindowTitle(QString::fromUtf8(kMainCaption));
+    setWindowIcon(ProgramIcon());
+    setMinimumSize(kMinWidth, kMinHeight);
+    resize(800, 560);
+
+    spSplitter = new QSplitter(Qt::Horizontal, this);
+    spSplitter->setObjectName(QStringLiteral("spSplitter"));
+    spSplitter->setChildrenCollapsible(false);
+    tvNodes = new SectionTreeView(spSplitter);
+    reNodeContent = new NoteEditor(spSplitter);
+    spSplitter->addWidget(tvNodes);
+    spSplitter->addWidget(reNodeContent);
+    spSplitter->setStretchFactor(0, 0);
+    spSplitter->setStretchFactor(1, 1);
+    spSplitter->setSizes({kDesignTreeWidth, 800 - kDesignTreeWidth});
+    setCentralWidget(spSplitter);
+
+    sbStatus = new QStatusBar(this);
+    sbStatus->setObjectName(QStringLiteral("sbStatus"));
+    sbStatus->setSizeGripEnabled(true);
+    setStatusBar(sbStatus);
+
+    // The information panel of long scans: hidden until such an operation shows it.
+    pnInfo = new QLabel(this);
+    pnInfo->setObjectName(QStringLiteral("pnInfo"));
+    pnInfo->setFixedSize(345, 41);
+    pnInfo->setAlignment(Qt::AlignCenter);
+    pnInfo->setFrameShape(QFrame::Panel);
+    pnInfo->setFrameShadow(QFrame::Raised);
+    pnInfo->setAutoFillBackground(true);
+    QFont bold = pnInfo->font();
+    bold.setBold(true);
+    pnInfo->setFont(bold);
+    pnInfo->hide();
+}
+
+void TFrame::connectViews() {
+    tvNodes->onUserSelect = [this](Section* s) { tvNodesUserSelect(s); };
+    tvNodes->onDrop = [this](DropHit hit, Section* s) { runCommand([&] { tvNodesDragDrop(hit, s); }); };
+    tvNodes->onPopup = [this](const QPoint& p) { showPopup(p); };
+    model_->onRename = [this](Section* s, const QString& name) { tvNodesRename(s, name); };
+    reNodeContent->onReplaced = [this](qsizetype n) { ui_->setStatusText(ReplacedNotice(n)); };
+
+    commands_->showWindow = [this] { ToggleMainWindow(true); };
+    commands_->showsPlainFile = [this] { return reNodeContent->showsFile(); };
+    commands_->load = [this](const std::string& path, bool readOnly) { return loadWithProgress(path, readOnly); };
+    commands_->runSave = [this](const std::function<bool()>& save) { return saveWithProgress(save); };
+}
+
+bool TFrame::runCommand(const std::function<void()>& command) {
+    // Nothing may run against a half-built tree.
+    if (doc_->loading() || destroyed_) return false;
+    return RunCommand(command);
+}
+
+void TFrame::ShowErrorBox(const QString& text) { dialogs_.errorBox(this, text); }
+
+// ---- start-up ----
+
+void TFrame::FormCreate() {
+    // Steps 11 to 13 run even when an earlier step failed; that failure is reported
+    // afterwards like any unhandled error.
+    QString failure;
+    try {
+        FCloseRequested = false;
+        FHiddenWindows.clear();
+        SetupEditor();
+        doc_->FFileInfo.clear();
+        reNodeContent->setModified(false);
+        doc_->FTreeModified = false;
+        doc_->FUpdating = false;
+        FGlobalSearch = false;
+        FSearchText.clear();
+        FSearchNode = 0;
+        FNameMatchNode = -1;
+        FHiddenStart = !arguments_.isEmpty() && arguments_.constLast() == QLatin1String("-hide");
+        LoadOrSaveSettings(false);
+    } catch (const SilentAbort&) {
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    // The hidden start-up only takes effect while the tray option is on.
+    if (!FHiddenStart || !miUseTray->isChecked()) show();
+    if (miUseTray->isChecked()) RunCommand([this] { SetTrayMode(true); });
+    // Win+Z has no portable global registration here: the window goes on without it.
+    if (!failure.isEmpty()) ShowUnhandledError(failure);
+}
+
+void TFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The first activation opens the start-up document once the window is on screen.
+    if (FirstActivation && !activationQueued_) {
+        activationQueued_ = true;
+        QTimer::singleShot(0, this, [this] { FormActivate(); });
+    }
+}
+
+void TFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TFrame::FormActivate() {
+    if (destroyed_ || doc_->loading()) return;
+    RunCommand([this] { SetupEditor(); });
+    if (!FirstActivation) return;
+    FirstActivation = false;
+    RunCommand([this] { startUpDocument(); });
+}
+
+void TFrame::startUpDocument() {
+    if (!arguments_.isEmpty()) {
+        loadWithProgress(arguments_.constFirst().toStdString(), false);
+        return;
+    }
+    const QString path = files::DefaultDocumentPath();
+    if (!path.isEmpty()) {
+        if (QFileInfo::exists(path)) loadWithProgress(path.toStdString(), false);
+        else doc_->FFileName = path.toStdString();
+    }
+    files::RegisterFileType();
+}
+
+bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {
+    ui_->beginBusy(QStringLiteral("Открывается ") + QString::fromStdString(path) + QStringLiteral("..."));
+    const bool ok = doc_->LoadDocument(path, readOnly);
+    ui_->endBusy();
+    return ok;
+}
+
+// ---- close ----
+
+void TFrame::closeEvent(QCloseEvent* event) {
+    if (destroyed_ || doc_->loading()) {
+        event->ignore();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+bool TFrame::FormCloseQuery() {
+    bool canClose = FCloseRequested || !miUseTray->isChecked();
+    if (canClose) {
+        // Cancel in the question, or any error in it, keeps the window open silently.
+        try {
+            AskSaveChanges();
+        } catch (...) {
+            canClose = false;
+        }
+    } else {
+        RunCommand([this] { ToggleMainWindow(false); });
+    }
+    return canClose;
+}
+
+void TFrame::FormClose() {
+    try {
+        LoadOrSaveSettings(true);
+    } catch (...) {
+        // Settings that cannot be written do not keep the program from closing.
+    }
+}
+
+void TFrame::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    try {
+        doc_->ClearDocument();
+    } catch (...) {
+    }
+    doc_->FFileInfo.clear();
+    try {
+        CloseDocumentFile(doc_->FFileHandle);
+    } catch (...) {
+    }
+    FHiddenWindows.clear();
+    try {
+        SetTrayMode(false);
+    } catch (...) {
+    }
+    tvNodes->onUserSelect = nullptr;
+}
+
+}  // namespace lark::gui

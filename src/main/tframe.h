@@ -1,0 +1,191 @@
+#pragma once
+// The main window TFrame (instance "Frame"): the section tree on the left, the editor on
+// the right, menu, tool bar and status bar. The class keeps the window's fields and life
+// cycle; the commands live in the tframe_*.cpp files named for what they hold, and the
+// logic they call lives in the core (document, editing) and in src/files.
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "document/document.h"
+#include "editing/section_commands.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QToolBar;
+
+namespace lark::files {
+class DocumentCommands;
+}
+
+namespace lark::gui {
+
+class Dialogs;
+class NoteEditor;
+class SectionModel;
+class SectionTreeView;
+class WindowUi;
+
+class TFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // `arguments` are the command-line arguments after the program path.
+    TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent = nullptr);
+    ~TFrame() override;
+
+    Document& document() { return *doc_; }
+    files::DocumentCommands& documentCommands() { return *commands_; }
+    Dialogs& dialogs() { return dialogs_; }
+    WindowUi& ui() { return *ui_; }
+    SectionModel* sectionModel() const { return model_; }
+    const QStringList& arguments() const { return arguments_; }
+
+    // Runs a command the way every menu item, tool button and short-cut does: never while
+    // a load is rebuilding the tree; errors end it with a message box, Cancel silently.
+    bool runCommand(const std::function<void()>& command);
+
+    // ---- widgets (object names as the form names them) ----
+    SectionTreeView* tvNodes = nullptr;
+    NoteEditor* reNodeContent = nullptr;
+    QSplitter* spSplitter = nullptr;
+    QStatusBar* sbStatus = nullptr;
+    QToolBar* tbToolBar = nullptr;
+    QLabel* pnInfo = nullptr;
+    QMenu* pmNodesMenu = nullptr;
+    QMenu* pmTextMenu = nullptr;
+    QMenu* pmTray = nullptr;
+
+    // ---- menus and actions ----
+    QMenu *mnFile = nullptr, *mnEdit = nullptr, *mnInfo = nullptr, *mnView = nullptr, *mnOptions = nullptr,
+          *mnHelp = nullptr;
+    QAction *miClear = nullptr, *miOpen = nullptr, *miOpenAll = nullptr, *miPrintNode = nullptr, *miSave = nullptr,
+            *miSaveAs = nullptr, *miExit = nullptr;
+    QAction *miUndo = nullptr, *miCut = nullptr, *miCopy = nullptr, *miPaste = nullptr, *miSelectAll = nullptr,
+            *miFind = nullptr, *miEntireSearch = nullptr, *miSearchAgain = nullptr, *miNearestDates = nullptr;
+    QAction *miNewNode = nullptr, *miNewSub = nullptr, *miRename = nullptr, *miDelete = nullptr, *miMoveUp = nullptr,
+            *miMoveDown = nullptr, *miToUpper = nullptr, *miToBottom = nullptr, *miLevelUp = nullptr;
+    QAction *miWordWrap = nullptr, *miBiggerFont = nullptr, *miSmallerFont = nullptr;
+    QAction *miSaveOnMin = nullptr, *miShowToolBar = nullptr, *miUseTray = nullptr, *miUseZip = nullptr;
+    QAction *miAuthor = nullptr, *miMyURL = nullptr, *miBugReport = nullptr;
+    QAction *pmNewNode = nullptr, *pmDelNode = nullptr, *pmRenNode = nullptr, *pmMoveNodeUp = nullptr,
+            *pmMoveNodeDown = nullptr, *pmMoveNodeTop = nullptr, *pmMoveNodeBottom = nullptr,
+            *pmMoveNodeLevUp = nullptr;
+    QAction *pmTextUndo = nullptr, *pmTextCut = nullptr, *pmTextCopy = nullptr, *pmTextPaste = nullptr,
+            *pmTextSelectAll = nullptr;
+    QAction* tmExit = nullptr;
+    QAction *tbOpen = nullptr, *tbSave = nullptr, *tbNewNode = nullptr, *tbNewSub = nullptr, *tbRename = nullptr,
+            *tbDelete = nullptr, *tbMoveUp = nullptr, *tbMoveDown = nullptr, *tbToUpper = nullptr,
+            *tbToBottom = nullptr, *tbLevelUp = nullptr, *tbFind = nullptr, *tbEntireSearch = nullptr,
+            *tbSearchAgain = nullptr, *tbWordWrap = nullptr, *tbPrintNode = nullptr;
+
+    // ---- fields ----
+    bool FCloseRequested = false;
+    std::vector<std::pair<QString, quintptr>> FHiddenWindows;  // title and handle of windows hidden by Win+Z
+    bool FGlobalSearch = false;
+    QString FSearchText;
+    int FSearchNode = 0;
+    int FNameMatchNode = -1;
+    bool FirstActivation = true;
+    bool FHiddenStart = false;  // "-hide" was the last argument (takes effect with the tray)
+
+    // ---- life cycle ----
+    void FormCreate();
+    void FormActivate();
+    bool FormCloseQuery();
+    void FormClose();
+    void FormDestroy();
+    void ShowErrorBox(const QString& text);
+
+    // ---- document commands (tframe_document.cpp) ----
+    void AskSaveChanges();
+    void miClearClick();
+    void miOpenClick();
+    void miSaveClick();
+    void miSaveAsClick();
+    void miExitClick();
+    void miOpenAllClick();
+
+    // ---- section commands (tframe_sections.cpp) ----
+    void pmNewNodeClick();
+    void miNewSubClick();
+    void pmRenNodeClick();
+    void pmDelNodeClick();
+    void pmMoveNodeUpClick();
+    void pmMoveNodeDownClick();
+    void pmMoveNodeTopClick();
+    void pmMoveNodeBottomClick();
+    void pmMoveNodeLevUpClick();
+    void tvNodesDragDrop(DropHit hit, Section* dropSection);
+    void tvNodesUserSelect(Section* section);
+    void tvNodesRename(Section* section, const QString& name);
+
+    // ---- editor, view and options (tframe_view.cpp) ----
+    void SetupEditor();
+    void ApplyWordWrap();
+    void miUndoClick();
+    void miCutClick();
+    void miCopyClick();
+    void miPasteClick();
+    void miSelectAllClick();
+    void miWordWrapClick();
+    void miBiggerFontClick();
+    void miSmallerFontClick();
+    void miSaveOnMinClick();
+    void miShowToolBarClick();
+    void miUseZipClick();
+    void miPrintNodeClick();
+    void miAuthorClick();
+    void miMyURLClick();
+    void miBugReportClick();
+
+    // ---- search (tframe_search.cpp) ----
+    void miFindClick();
+    void miEntireSearchClick();
+    void miSearchAgainClick();
+    void miNearestDatesClick();
+
+    // ---- settings (tframe_settings.cpp) ----
+    void LoadOrSaveSettings(bool save);
+
+    // ---- tray (tframe_tray.cpp) ----
+    void SetTrayMode(bool on);
+    void ToggleMainWindow(bool forceShow);
+    void QuitProgram();
+    void miUseTrayClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void createWidgets();
+    void createActions();  // tframe_actions.cpp
+    void createMenus();
+    void createToolBar();
+    void createPopupMenus();
+    void connectViews();
+    QAction* makeAction(const char* name, const char* caption, const char* iconName, const QKeySequence& shortcut,
+                        const char* hint, void (TFrame::*handler)());
+    void showPopup(const QPoint& globalPos);
+    void startUpDocument();
+    // Long loads and saves keep the window painted and show progress after a moment.
+    bool loadWithProgress(const std::string& path, bool readOnly);
+    bool saveWithProgress(const std::function<bool()>& save);
+
+    Dialogs& dialogs_;
+    QStringList arguments_;
+    std::unique_ptr<WindowUi> ui_;
+    std::unique_ptr<Document> doc_;
+    SectionModel* model_ = nullptr;
+    std::unique_ptr<files::DocumentCommands> commands_;
+    bool destroyed_ = false;
+    bool activationQueued_ = false;
+};
+
+}  // namespace lark::gui

@@ -1,0 +1,68 @@
+#include "main/window_ui.h"
+
+#include <QApplication>
+#include <QProgressBar>
+#include <QStatusBar>
+
+#include "main/dialogs.h"
+
+namespace lark::gui {
+
+WindowUi::WindowUi(QWidget* owner, Dialogs& dialogs, QStatusBar* status)
+    : owner_(owner), dialogs_(dialogs), status_(status), progress_(new QProgressBar(status)) {
+    progress_->setObjectName(QStringLiteral("pbBusy"));
+    progress_->setRange(0, 0);  // busy indicator: loads and saves do not know their share
+    progress_->setMaximumWidth(160);
+    progress_->setMaximumHeight(14);
+    progress_->setTextVisible(false);
+    status_->addPermanentWidget(progress_);
+    progress_->hide();
+}
+
+void WindowUi::showError(const std::string& text) { dialogs_.errorBox(owner_, QString::fromStdString(text)); }
+void WindowUi::showMessage(const std::string& text) { dialogs_.message(owner_, QString::fromStdString(text)); }
+bool WindowUi::confirm(const std::string& text) { return dialogs_.confirm(owner_, QString::fromStdString(text)); }
+
+void WindowUi::setStatus(const std::string& text) { setStatusText(QString::fromStdString(text)); }
+std::string WindowUi::status() const { return statusText().toStdString(); }
+
+void WindowUi::setStatusText(const QString& text) {
+    if (text.isEmpty()) status_->clearMessage();
+    else status_->showMessage(text);
+}
+QString WindowUi::statusText() const { return status_->currentMessage(); }
+
+void WindowUi::processEvents() { pump(); }
+
+void WindowUi::pump(bool force) {
+    // The loader calls this every 256 sections; pumping at most once per ~30 ms keeps the
+    // window painted without making a large load pay for thousands of event loops.
+    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < 30) return;
+    if (busyDepth_ > 0 && !progress_->isVisible() && busyTimer_.elapsed() >= kProgressDelayMs) {
+        progress_->show();
+        if (!busyText_.isEmpty()) status_->showMessage(busyText_);
+    }
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    pumpTimer_.start();
+}
+
+void WindowUi::beginBusy(const QString& what) {
+    if (busyDepth_++ == 0) {
+        busyText_ = what;
+        busyTimer_.start();
+        pumpTimer_.start();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+}
+
+void WindowUi::endBusy() {
+    if (busyDepth_ > 0 && --busyDepth_ == 0) {
+        if (progress_->isVisible() && statusText() == busyText_) status_->clearMessage();
+        progress_->hide();
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+bool WindowUi::progressShown() const { return progress_->isVisible(); }
+
+}  // namespace lark::gui

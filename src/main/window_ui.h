@@ -1,0 +1,52 @@
+#pragma once
+// The window's side of lark::IUi: message boxes through the Dialogs provider, the simple
+// text of the status bar, and the event pump of long loads (which keeps the window
+// painted, shows progress after a moment, and lets no user input through meanwhile).
+#include <QElapsedTimer>
+#include <QString>
+
+#include "document/interfaces.h"
+
+class QWidget;
+class QStatusBar;
+class QProgressBar;
+
+namespace lark::gui {
+
+class Dialogs;
+
+class WindowUi : public IUi {
+public:
+    WindowUi(QWidget* owner, Dialogs& dialogs, QStatusBar* status);
+
+    void showError(const std::string& text) override;
+    void showMessage(const std::string& text) override;
+    bool confirm(const std::string& text) override;
+    void setStatus(const std::string& text) override;
+    std::string status() const override;
+    void processEvents() override;
+
+    void setStatusText(const QString& text);
+    QString statusText() const;
+
+    // Brackets a long operation: after `delay` ms the busy indicator shows.
+    void beginBusy(const QString& what);
+    void endBusy();
+    bool busy() const { return busyDepth_ > 0; }
+    bool progressShown() const;
+    // Pumps pending events (no user input) when the last pump is older than a frame.
+    void pump(bool force = false);
+
+    static constexpr int kProgressDelayMs = 500;
+
+private:
+    QWidget* owner_;
+    Dialogs& dialogs_;
+    QStatusBar* status_;
+    QProgressBar* progress_;
+    QElapsedTimer busyTimer_, pumpTimer_;
+    QString busyText_;
+    int busyDepth_ = 0;
+};
+
+}  // namespace lark::gui
