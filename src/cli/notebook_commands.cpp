@@ -112,28 +112,31 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& input = cl.positional[0];
     const std::string& target = cl.positional[1];
 
-    std::string text;
-    if (input == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
-    } else {
-        try {
-            text.assign(ReadFileUnlocked(input).view());
-        } catch (const LarkError& e) {
-            return failed(err, input, e.what());
-        }
-    }
-    nlohmann::json j;
+    // The JSON, checked and converted; the parsed tree is dropped as soon as it is read.
+    std::optional<NotebookSpec> spec;
     try {
-        j = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::exception& e) {
-        err << "lkp: " << input << ": not valid JSON: " << e.what() << "\n";
-        return kUsage;
-    }
-    std::string why;
-    const auto spec = NotebookFromJson(j, why);
-    if (!spec) {
-        err << "lkp: " << input << ": " << why << "\n";
-        return kUsage;
+        nlohmann::json j;
+        try {
+            if (input == "-") {
+                j = nlohmann::json::parse(std::cin);
+            } else {
+                const TextBuffer text = ReadFileUnlocked(input);
+                j = nlohmann::json::parse(text.view());
+            }
+        } catch (const nlohmann::json::exception& e) {
+            err << "lkp: " << input << ": not valid JSON: " << e.what() << "\n";
+            return kUsage;
+        }
+        std::string why;
+        spec = NotebookFromJson(j, why);
+        if (!spec) {
+            err << "lkp: " << input << ": " << why << "\n";
+            return kUsage;
+        }
+    } catch (const LarkError& e) {
+        return failed(err, input, e.what());
+    } catch (const std::bad_alloc&) {
+        return failed(err, input, "Out of memory");
     }
 
     // Assemble the notebook in memory exactly as the program holds it, then save it the
@@ -142,28 +145,30 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
     MemoryEditor editor;
     MemoryUi ui;
     Document doc(view, editor, ui);
-    doc.FFileInfo = spec->info;
-    std::vector<Section*> parents;  // parents[d]: the last section read at depth d
-    for (const auto& e : spec->sections) {
-        auto content = std::make_unique<TNodeContent>();
-        if (!e.text.empty()) content->Text = TextBuffer::copyOf(e.text);
-        Section* parent = e.depth > 0 ? parents[static_cast<std::size_t>(e.depth - 1)] : nullptr;
-        Section* s = doc.tree().appendChild(parent, e.name, std::move(content));
-        parents.resize(static_cast<std::size_t>(e.depth) + 1);
-        parents[static_cast<std::size_t>(e.depth)] = s;
-    }
-    if (spec->selected) doc.setSelectedQuietly(doc.tree().at(*spec->selected));
-    doc.StoreActiveSection();
-
     TextBuffer content;
     try {
+        doc.FFileInfo = std::move(spec->info);
+        std::vector<Section*> parents;  // parents[d]: the last section placed at depth d
+        for (auto& e : spec->sections) {
+            auto record = std::make_unique<TNodeContent>();
+            if (!e.text.empty()) record->Text = TextBuffer::copyOf(e.text);
+            std::string().swap(e.text);  // one copy of each text at a time
+            Section* parent = e.depth > 0 ? parents[static_cast<std::size_t>(e.depth - 1)] : nullptr;
+            Section* s = doc.tree().appendChild(parent, std::move(e.name), std::move(record));
+            parents.resize(static_cast<std::size_t>(e.depth) + 1);
+            parents[static_cast<std::size_t>(e.depth)] = s;
+        }
+        if (spec->selected) doc.setSelectedQuietly(doc.tree().at(*spec->selected));
+        spec.reset();
+        doc.StoreActiveSection();
         content = WriteDocument(doc.tree(), doc.FFileInfo);
-    } catch (const LarkError& e) {
+    } catch (const LarkError& e) {  // the writer refuses what could not be read back
         err << "lkp: " << input << ": " << e.what() << "\n";
         return kUsage;
     } catch (const std::bad_alloc&) {
         return failed(err, input, "Out of memory");
     }
+    doc.tree().clear();
     return guarded(err, target, [&] {
         if (cl.flags.count("--zip")) content = ZipBuffer(content.view());
         ReplaceFileContents(target, content.view());
