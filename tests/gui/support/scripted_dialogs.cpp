@@ -1,0 +1,68 @@
+#include "support/scripted_dialogs.h"
+
+namespace lark::guitest {
+
+namespace {
+template <class T>
+bool take(std::deque<T>& q, T& out) {
+    if (q.empty()) return false;
+    out = q.front();
+    q.pop_front();
+    return true;
+}
+}  // namespace
+
+bool ScriptedDialogs::confirm(QWidget*, const QString& text) {
+    asked << QStringLiteral("confirm");
+    confirmTexts << text;
+    if (duringConfirm) duringConfirm();
+    bool answer = false;
+    if (!take(confirms, answer)) unexpected << QStringLiteral("confirm: ") + text;
+    return answer;
+}
+
+gui::Dialogs::Answer ScriptedDialogs::askSaveChanges(QWidget*) {
+    asked << QStringLiteral("saveChanges");
+    Answer a = Answer::Cancel;
+    if (!take(saveChanges, a)) unexpected << QStringLiteral("saveChanges");
+    return a;
+}
+
+gui::Dialogs::Answer ScriptedDialogs::askOverwrite(QWidget*) {
+    asked << QStringLiteral("overwrite");
+    Answer a = Answer::Cancel;
+    if (!take(overwrite, a)) unexpected << QStringLiteral("overwrite");
+    return a;
+}
+
+QString ScriptedDialogs::openFile(QWidget*, bool& readOnly) {
+    asked << QStringLiteral("open");
+    OpenChoice c;
+    if (!take(opens, c)) unexpected << QStringLiteral("open");
+    readOnly = c.readOnly;
+    return c.path;
+}
+
+QString ScriptedDialogs::saveFile(QWidget*) {
+    asked << QStringLiteral("save");
+    QString path;
+    if (!take(saves, path)) unexpected << QStringLiteral("save");
+    return path;
+}
+
+bool ScriptedDialogs::inputBox(QWidget*, const QString& caption, const QString&, QString&) {
+    unexpected << QStringLiteral("input: ") + caption;
+    return false;
+}
+
+bool ScriptedDialogs::printDialog(QWidget*, QPrinter&) {
+    unexpected << QStringLiteral("print");
+    return false;
+}
+
+bool ScriptedDialogs::allUsed() const {
+    return unexpected.isEmpty() && saveChanges.empty() && overwrite.empty() && confirms.empty() && opens.empty() &&
+           saves.empty();
+}
+
+}  // namespace lark::guitest

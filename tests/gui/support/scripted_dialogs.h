@@ -1,0 +1,44 @@
+#pragma once
+// A Dialogs provider that answers from scripts and records every question, so window
+// tests run without anyone clicking. A question without a scripted answer is recorded
+// in `unexpected` and answered Cancel (or with an empty file name).
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+#include "main/dialogs.h"
+
+namespace lark::guitest {
+
+class ScriptedDialogs : public gui::Dialogs {
+public:
+    struct OpenChoice {
+        QString path;
+        bool readOnly = false;
+    };
+
+    std::deque<Answer> saveChanges;   // answers to "Сохранить изменения?"
+    std::deque<Answer> overwrite;     // answers to the overwrite question
+    std::deque<bool> confirms;        // answers to Yes/No confirmations
+    std::deque<OpenChoice> opens;     // open dialog results (empty path: cancel)
+    std::deque<QString> saves;        // save dialog results (empty: cancel)
+    std::function<void()> duringConfirm;  // runs while a confirmation is open
+
+    QStringList errors, messages, confirmTexts, asked, unexpected;
+
+    void errorBox(QWidget*, const QString& text) override { errors << text; }
+    void message(QWidget*, const QString& text) override { messages << text; }
+    bool confirm(QWidget*, const QString& text) override;
+    Answer askSaveChanges(QWidget*) override;
+    Answer askOverwrite(QWidget*) override;
+    QString openFile(QWidget*, bool& readOnly) override;
+    QString saveFile(QWidget*) override;
+    bool inputBox(QWidget*, const QString& caption, const QString&, QString&) override;
+    bool printDialog(QWidget*, QPrinter&) override;
+
+    // True when every scripted answer was used and nothing unscripted was asked.
+    bool allUsed() const;
+};
+
+}  // namespace lark::guitest

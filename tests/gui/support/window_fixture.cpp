@@ -1,0 +1,47 @@
+#include "support/window_fixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "main/note_editor.h"
+#include "main/section_model.h"
+#include "main/section_tree_view.h"
+
+namespace lark::guitest {
+
+void IsolateUserDirectories() {
+    QApplication::setApplicationName(QStringLiteral("larkpad-test"));
+    QApplication::setOrganizationName(QStringLiteral("larkpad-test"));
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+Window::Window(QStringList arguments) {
+    frame_ = std::make_unique<gui::TFrame>(dialogs, std::move(arguments));
+    // The first activation (start-up document) runs once the window is on screen.
+    QTRY_VERIFY_WITH_TIMEOUT(!frame_->FirstActivation, 5000);
+}
+
+Window::~Window() {
+    // Tests end without questions: whatever is left is dropped.
+    frame_->document().FTreeModified = false;
+    frame_->reNodeContent->setModified(false);
+}
+
+void Window::click(Section* section) {
+    auto* view = frame_->tvNodes;
+    const QModelIndex index = frame_->sectionModel()->indexOf(section);
+    view->scrollTo(index);
+    const QRect r = view->visualRect(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 20, r.center().y()));
+}
+
+void Window::type(const QString& text) {
+    frame_->reNodeContent->setFocus();
+    QTest::keyClicks(frame_->reNodeContent, text);
+}
+
+void Window::trigger(QAction* action) { action->trigger(); }
+
+}  // namespace lark::guitest

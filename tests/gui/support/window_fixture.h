@@ -1,0 +1,36 @@
+#pragma once
+// The real main window with scripted dialogs, for tests.
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "document/section_tree.h"
+#include "main/tframe.h"
+#include "support/scripted_dialogs.h"
+
+namespace lark::guitest {
+
+// Isolates the user directories of the test process (call once, in initTestCase).
+void IsolateUserDirectories();
+
+struct Window {
+    explicit Window(QStringList arguments = {});
+    ~Window();
+
+    gui::TFrame& frame() { return *frame_; }
+    Document& doc() { return frame_->document(); }
+    Section* at(int index) { return doc().tree().at(index); }
+    std::string name(int index) { return at(index) ? at(index)->name() : std::string("<none>"); }
+
+    // What a user does.
+    void click(Section* section);     // selects in the tree view
+    void type(const QString& text);   // types into the editor at its cursor
+    void trigger(QAction* action);    // menu item, button or short-cut
+
+    ScriptedDialogs dialogs;
+
+private:
+    std::unique_ptr<gui::TFrame> frame_;
+};
+
+}  // namespace lark::guitest
