@@ -40,6 +40,12 @@ int CopyAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard) {
     return 0;
 }
 
+void CutAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard) {
+    if (!editor.textCursor().hasSelection()) return;
+    editor.cut();
+    setPlainTextOnly(clipboard, clipboardText(clipboard));
+}
+
 bool PasteAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard) {
     const QString text = clipboardText(clipboard);
     setPlainTextOnly(clipboard, text);

@@ -14,6 +14,9 @@ inline constexpr int kCopyAttempts = 64;
 // when one completed, 0 when all failed (nothing is reported).
 int CopyAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard);
 
+// The editor's own cut, then the clipboard reduced to the cut text alone.
+void CutAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard);
+
 // The clipboard's text (empty without one) written back as its only content, then pasted
 // by the editor. Refused, with the clipboard reduced all the same, when the text would
 // not fit in the editor's capacity; returns whether the paste went in.

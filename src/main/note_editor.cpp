@@ -1,5 +1,6 @@
 #include "main/note_editor.h"
 
+#include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -7,6 +8,7 @@
 #include <QTextDocument>
 
 #include "document/file_access.h"
+#include "main/editor_capacity.h"
 #include "main/text_codec.h"
 
 namespace lark::gui {
@@ -130,6 +132,11 @@ void NoteEditor::insertFromMimeData(const QMimeData* source) {
         return;
     }
     QString pasted = source->text();
+    // A paste or drop that would take the text beyond the capacity is refused whole.
+    if (!FitsEditorCapacity(*this, InsertedLength(pasted))) {
+        QApplication::beep();
+        return;
+    }
     const qsizetype n = ReplaceUnrepresentable(pasted);
     // Only plain text ever enters the editor.
     insertPlainText(pasted);

@@ -37,6 +37,10 @@ public:
     // the next setText or clear.
     bool showsFile() const { return showsFile_; }
 
+    // Link detection and link click events; switched on by the window's editor set-up.
+    void setLinksEnabled(bool on) { linksEnabled_ = on; }
+    bool linksEnabled() const { return linksEnabled_; }
+
     // Position conversions between the editor (one character per line break) and the
     // bytes of text() (CR LF per line break).
     std::size_t toBytePosition(int editorPosition) const;
@@ -51,6 +55,7 @@ private:
     void reportReplaced(qsizetype count);
     int charset_ = 0;
     bool showsFile_ = false;
+    bool linksEnabled_ = false;
 };
 
 }  // namespace lark::gui

@@ -118,6 +118,7 @@ void TFrame::FormCreate() {
     try {
         FCloseRequested = false;
         FHiddenWindows.clear();
+        installAppHint();
         SetupEditor();
         doc_->FFileInfo.clear();
         reNodeContent->setModified(false);
@@ -127,6 +128,7 @@ void TFrame::FormCreate() {
         FSearchText.clear();
         FSearchNode = 0;
         FNameMatchNode = -1;
+        miUseTray->setText(miUseTray->text() + QStringLiteral("\tWin+Z"));
         FHiddenStart = !arguments_.isEmpty() && arguments_.constLast() == QLatin1String("-hide");
         LoadOrSaveSettings(false);
     } catch (const SilentAbort&) {

@@ -11,6 +11,7 @@
 
 #include "document/document.h"
 #include "editing/section_commands.h"
+#include "main/font_steps.h"
 
 class QAction;
 class QLabel;
@@ -142,6 +143,12 @@ public:
     void miAuthorClick();
     void miMyURLClick();
     void miBugReportClick();
+    // Status-bar hints of controls and menu items; the centring of pnInfo.
+    void AppHint(const QString& hint);
+    void FormResize();
+    // The font sizes the font commands have reached (they go below one point).
+    int editorFontPoints() const { return editorFontSize_.points(); }
+    int treeFontPoints() const { return treeFontSize_.points(); }
 
     // ---- search (tframe_search.cpp) ----
     void miFindClick();
@@ -151,6 +158,8 @@ public:
 
     // ---- settings (tframe_settings.cpp) ----
     void LoadOrSaveSettings(bool save);
+    // larkpad.ini in the user's configuration folder; empty when there is none.
+    static QString SettingsFilePath();
 
     // ---- tray (tframe_tray.cpp) ----
     void SetTrayMode(bool on);
@@ -162,6 +171,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createWidgets();
@@ -173,6 +183,10 @@ private:
     QAction* makeAction(const char* name, const char* caption, const char* iconName, const QKeySequence& shortcut,
                         const char* hint, void (TFrame::*handler)());
     void showPopup(const QPoint& globalPos);
+    void installAppHint();  // tframe_view.cpp
+    void stepFonts(int delta);
+    int treeWidth() const;  // tframe_settings.cpp
+    void setTreeWidth(int width);
     void startUpDocument();
     // Long loads and saves keep the window painted and show progress after a moment.
     bool loadWithProgress(const std::string& path, bool readOnly);
@@ -186,6 +200,7 @@ private:
     std::unique_ptr<files::DocumentCommands> commands_;
     bool destroyed_ = false;
     bool activationQueued_ = false;
+    SteppedFontSize editorFontSize_, treeFontSize_;
 };
 
 }  // namespace lark::gui

@@ -1,12 +1,120 @@
-// The settings file: window geometry and the options' check marks.
+// The settings file larkpad.ini in the user's configuration folder: the window geometry,
+// the tree width and the options' check marks, read once at start and written at close.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QToolBar>
+#include <algorithm>
+#include <climits>
+
+#include "main/interface_settings.h"
+#include "main/note_editor.h"
+#include "main/section_tree_view.h"
 #include "main/tframe.h"
 
 namespace lark::gui {
 
+QString TFrame::SettingsFilePath() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (folder.isEmpty()) return {};
+    return QDir(folder).filePath(QString::fromLatin1(kSettingsFileName));
+}
+
+int TFrame::treeWidth() const {
+    // The splitter knows the tree's share even while the window is hidden.
+    const QList<int> sizes = spSplitter->sizes();
+    return !sizes.isEmpty() && sizes.constFirst() > 0 ? sizes.constFirst() : tvNodes->width();
+}
+
+void TFrame::setTreeWidth(int width) {
+    // The stored width is applied as it is, also below the tree's usual minimum; the
+    // tree never vanishes completely, so at least one pixel stays.
+    const int tree = std::max(1, width);
+    if (tree < tvNodes->minimumSizeHint().width()) tvNodes->setMinimumWidth(tree);
+    QList<int> sizes = spSplitter->sizes();
+    int total = 0;
+    for (int s : sizes) total += s;
+    if (total <= 0) total = spSplitter->width();
+    spSplitter->setSizes({tree, std::max(0, total - tree)});
+}
+
 void TFrame::LoadOrSaveSettings(bool save) {
-    // Reading and writing larkpad.ini comes with the settings change: until then every
-    // start uses the window's design values.
-    (void)save;
+    const QString path = SettingsFilePath();
+    if (path.isEmpty()) return;
+    const std::string file = QFile::encodeName(path).toStdString();
+
+    if (!save) {
+        const IniFile ini = IniFile::load(file);
+        const QRect current = normalGeometry().isValid() ? normalGeometry() : geometry();
+        InterfaceSettings now;
+        now.width = current.width();
+        now.height = current.height();
+        now.left = current.x();
+        now.top = current.y();
+        now.treeWidth = treeWidth();
+        now.wordWrap = miWordWrap->isChecked();
+        now.zipping = miUseZip->isChecked();
+        now.saveOnMin = miSaveOnMin->isChecked();
+        now.showToolBar = miShowToolBar->isChecked();
+        now.useTray = miUseTray->isChecked();
+        const InterfaceSettings s = ReadInterfaceSettings(ini, now);
+
+        // Geometry: the size raised to the minimum and cut to the primary screen; the
+        // edges as stored. Without stored edges the window system's placement stays.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QSize screenSize = screen ? screen->geometry().size() : QSize();
+        const int width = ClampWindowExtent(s.width, minimumWidth(), screenSize.width());
+        const int height = ClampWindowExtent(s.height, minimumHeight(), screenSize.height());
+        const bool edgesStored = ini.readInteger(kSettingsSection, "WindowLeft", INT_MIN) != INT_MIN ||
+                                 ini.readInteger(kSettingsSection, "WindowTop", INT_MIN) != INT_MIN;
+        if (edgesStored) setGeometry(s.left, s.top, width, height);
+        else resize(width, height);
+
+        // Shown now, unless this is the hidden start-up (the tray option decides it, read
+        // ahead of its turn); a hidden window is maximized when it is first shown.
+        if (!(FHiddenStart && s.useTray)) show();
+        if (s.maximized) {
+            if (isVisible()) showMaximized();
+            else setWindowState(windowState() | Qt::WindowMaximized);
+        }
+        setTreeWidth(s.treeWidth);
+
+        miWordWrap->setChecked(s.wordWrap);
+        ApplyWordWrap();
+        miUseZip->setChecked(s.zipping);
+        doc_->UseZip = s.zipping;
+        miSaveOnMin->setChecked(s.saveOnMin);
+        miShowToolBar->setChecked(s.showToolBar);
+        tbToolBar->setVisible(s.showToolBar);
+        miUseTray->setChecked(s.useTray);
+        return;
+    }
+
+    // Writing keeps whatever else the file holds, and replaces the file in one step: a
+    // folder that cannot be written leaves the old file whole (the caller ignores the
+    // failure). The geometry written is the normal one, also for a maximized window.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    IniFile ini = IniFile::load(file);
+    InterfaceSettings s;
+    s.maximized = isMaximized();
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    s.width = normal.width();
+    s.height = normal.height();
+    s.left = normal.x();
+    s.top = normal.y();
+    s.treeWidth = treeWidth();
+    s.wordWrap = miWordWrap->isChecked();
+    s.zipping = miUseZip->isChecked();
+    s.saveOnMin = miSaveOnMin->isChecked();
+    s.showToolBar = miShowToolBar->isChecked();
+    s.useTray = miUseTray->isChecked();
+    WriteInterfaceSettings(ini, s);
+    ini.save(file);
 }
 
 }  // namespace lark::gui

@@ -1,60 +1,153 @@
-// Editor set-up and the commands of the "&Правка", "&Вид" and "Настройка" menus.
+// Editor set-up and the commands of the "&Правка", "&Вид" and "Настройка" menus, the
+// print command, the status-bar hints and the centring of the information panel.
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPrinter>
+#include <QResizeEvent>
+#include <QStatusTipEvent>
 #include <QToolBar>
 
+#include "main/dialogs.h"
+#include "main/edit_clipboard.h"
+#include "main/editor_capacity.h"
 #include "main/note_editor.h"
 #include "main/section_tree_view.h"
+#include "main/text_printer.h"
 #include "main/tframe.h"
+#include "main/window_ui.h"
 
 namespace lark::gui {
 
+namespace {
+
+// Edit keys pressed in the editor run the menu commands (plain-text clipboard, capacity)
+// instead of the editor's built-in ones: the editor is told not to claim them, so the
+// window's short-cuts fire.
+class EditKeyRouter : public QObject {
+public:
+    EditKeyRouter(QObject* parent, std::vector<QAction*> actions) : QObject(parent), actions_(std::move(actions)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (QAction* action : actions_)
+            for (const QKeySequence& shortcut : action->shortcuts())
+                if (shortcut == pressed) return true;  // left unaccepted: the short-cut map takes it
+        return false;
+    }
+
+private:
+    std::vector<QAction*> actions_;
+};
+
+// The application's hint event: every status tip of every control and menu item.
+class HintFilter : public QObject {
+public:
+    HintFilter(QObject* parent, std::function<void(const QString&)> onHint)
+        : QObject(parent), onHint_(std::move(onHint)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::StatusTip) return false;
+        onHint_(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+
+private:
+    std::function<void(const QString&)> onHint_;
+};
+
+}  // namespace
+
 void TFrame::SetupEditor() {
-    // The editor's fixed set-up (link detection, undo depth, text limit) comes with the
-    // editor's own change; nothing to do yet.
+    // Link events and link detection: the editor underlines links and reports clicks.
+    reNodeContent->setLinksEnabled(true);
+    // Undo history: the editor's document keeps every step (at least the 100 required).
+    reNodeContent->document()->setUndoRedoEnabled(true);
+    // Capacity: typing beyond 16,777,215 characters is refused (pastes are checked where
+    // the editor inserts them).
+    if (!reNodeContent->findChild<CapacityGuard*>()) new CapacityGuard(reNodeContent);
+    // The edit keys typed in the editor go to the menu commands.
+    if (!reNodeContent->findChild<EditKeyRouter*>()) {
+        miCut->setShortcuts({QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Shift+Del"))});
+        miCopy->setShortcuts({QKeySequence(QStringLiteral("Ctrl+C")), QKeySequence(QStringLiteral("Ctrl+Ins"))});
+        miPaste->setShortcuts({QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("Shift+Ins"))});
+        reNodeContent->installEventFilter(
+            new EditKeyRouter(reNodeContent, {miUndo, miCut, miCopy, miPaste, miSelectAll}));
+    }
+    // Cyrillic text: the editor holds Windows-1251 text.
+    reNodeContent->setCharset(kRussianCharset);
 }
 
 void TFrame::ApplyWordWrap() {
-    const bool modified = reNodeContent->modified();
     reNodeContent->setLineWrapMode(miWordWrap->isChecked() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-    reNodeContent->setModified(modified);
+    const bool modified = reNodeContent->modified();
+    // The modified flag comes back whatever happens in between. Switching the wrap mode
+    // keeps the text, its undo history and the cursor as they are; nothing is re-set.
+    struct RestoreModified {
+        NoteEditor* editor;
+        bool modified;
+        ~RestoreModified() { editor->setModified(modified); }
+    } restore{reNodeContent, modified};
+    SetupEditor();
 }
 
 void TFrame::miUndoClick() { reNodeContent->undo(); }
-void TFrame::miCutClick() { reNodeContent->cut(); }
-void TFrame::miCopyClick() { reNodeContent->copy(); }
-void TFrame::miPasteClick() { reNodeContent->paste(); }
+void TFrame::miCutClick() { CutAsPlainText(*reNodeContent, *QApplication::clipboard()); }
+void TFrame::miCopyClick() { CopyAsPlainText(*reNodeContent, *QApplication::clipboard()); }
+void TFrame::miPasteClick() { PasteAsPlainText(*reNodeContent, *QApplication::clipboard()); }
 void TFrame::miSelectAllClick() { reNodeContent->selectAll(); }
 
 // The check mark of an option has been inverted by the click when these run.
 void TFrame::miWordWrapClick() { ApplyWordWrap(); }
 void TFrame::miSaveOnMinClick() {}
-void TFrame::miUseZipClick() {}
+void TFrame::miUseZipClick() { doc_->UseZip = miUseZip->isChecked(); }
 void TFrame::miShowToolBarClick() { tbToolBar->setVisible(miShowToolBar->isChecked()); }
 
-namespace {
-void growFont(QWidget* w, int step) {
-    QFont f = w->font();
-    f.setPointSize(std::max(1, f.pointSize() + step));
-    w->setFont(f);
-}
-}  // namespace
-
-void TFrame::miBiggerFontClick() {
+void TFrame::stepFonts(int delta) {
     const bool modified = reNodeContent->modified();
-    growFont(reNodeContent, 1);
-    growFont(tvNodes, 1);
+    editorFontSize_.step(*reNodeContent, delta);
+    treeFontSize_.step(*tvNodes, delta);
     reNodeContent->setModified(modified);
 }
 
-void TFrame::miSmallerFontClick() {
-    const bool modified = reNodeContent->modified();
-    growFont(reNodeContent, -1);
-    growFont(tvNodes, -1);
-    reNodeContent->setModified(modified);
-}
+void TFrame::miBiggerFontClick() { stepFonts(+1); }
+void TFrame::miSmallerFontClick() { stepFonts(-1); }
 
 void TFrame::miPrintNodeClick() {
-    // Printing comes with its own change.
+    QPrinter printer(QPrinter::HighResolution);
+    if (!dialogs_.printDialog(this, printer)) return;
+    PrintPlainText(printer, reNodeContent->toPlainText(), reNodeContent->font(), QString::fromStdString(doc_->FFileName));
+}
+
+void TFrame::installAppHint() {
+    // Hints of the window's controls and of its menus' items all reach the window.
+    if (findChild<HintFilter*>(QString(), Qt::FindDirectChildrenOnly)) return;
+    installEventFilter(new HintFilter(this, [this](const QString& hint) { AppHint(hint); }));
+}
+
+void TFrame::AppHint(const QString& hint) {
+    // The long part of a hint follows its first "|"; a hint without one is all long part.
+    const qsizetype bar = hint.indexOf(u'|');
+    ui_->setStatusText(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+void TFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TFrame::FormResize() {
+    // The client area lies below the menu bar. Integer division truncates toward zero:
+    // in a window narrower than the panel, its left edge lies left of the client area.
+    const QWidget* menu = menuWidget();
+    const int top = menu && menu->isVisible() ? menu->geometry().bottom() + 1 : 0;
+    const int clientWidth = width();
+    const int clientHeight = height() - top;
+    pnInfo->move((clientWidth - pnInfo->width()) / 2, top + (clientHeight - pnInfo->height()) / 2);
 }
 
 void TFrame::miAuthorClick() {}
