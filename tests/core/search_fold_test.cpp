@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "document/cp1251.h"
+#include "document/memory_view.h"
+#include "search/fold_find.h"
+
+namespace {
+
+using lark::FindFolded;
+using lark::kNotFound;
+
+std::string cp(const char* utf8) { return *lark::cp1251::fromUtf8(utf8); }
+
+// The obvious reference: lower-case both and compare.
+std::size_t naiveFind(const std::string& hay, const std::string& needle, std::size_t from) {
+    if (needle.empty()) return kNotFound;
+    const std::string h = lark::cp1251::toLower(hay), n = lark::cp1251::toLower(needle);
+    const std::size_t p = from > h.size() ? std::string::npos : h.find(n, from);
+    return p == std::string::npos ? kNotFound : p;
+}
+
+TEST(FoldFind, LetterCaseRows) {
+    struct Row {
+        const char* name;
+        std::string hay, needle;
+        std::size_t from, expected;
+    };
+    const Row rows[] = {
+        {"nominal: Cyrillic capitals find small letters", cp("мама мыла раму"), cp("РАМУ"), 0, 10},
+        {"nominal: small letters find capitals", cp("ПРИВЕТ"), cp("вет"), 0, 3},
+        {"nominal: Ё and ё fold together", cp("ещё"), cp("ЕЩЁ"), 0, 0},
+        {"nominal: ё is not е", cp("еще"), cp("ещё"), 0, kNotFound},
+        {"nominal: Latin letters", "Hello World", "WORLD", 0, 6},
+        {"nominal: mixed needle", cp("Заметка ABC"), cp("кА aBc"), 0, 5},
+        {"nominal: search from a position skips earlier hits", "abcabc", "ABC", 1, 3},
+        {"nominal: hit at the very end", "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxab", "AB", 0, 40},
+        {"robustness: empty needle is found nowhere", "abc", "", 0, kNotFound},
+        {"robustness: empty haystack", "", "a", 0, kNotFound},
+        {"robustness: needle longer than the rest", "abc", "bcd", 0, kNotFound},
+        {"robustness: from beyond the end", "abc", "a", 7, kNotFound},
+        {"robustness: partial match at the end", "abcab", "abc", 1, kNotFound},
+        {"robustness: punctuation has no case", "a.b,c", ",C", 0, 3},
+        {"robustness: NUL-free bytes above 0x7F that are not letters", "\x96\x97\xAB", "\x97\xAB", 0, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(FindFolded(row.hay, row.needle, row.from), row.expected);
+    }
+}
+
+TEST(FoldFind, AgreesWithLowerCasingOnRandomTexts) {
+    // Small alphabets give many partial matches around the 32-byte blocks of the scan.
+    std::mt19937 rng(20261207);
+    const std::string alphabet = cp("аАбБёЁ") + "aAbB.";
+    for (int round = 0; round < 2000; ++round) {
+        std::string hay(rng() % 150, ' ');
+        for (char& c : hay) c = alphabet[rng() % alphabet.size()];
+        std::string needle(1 + rng() % 4, ' ');
+        for (char& c : needle) c = alphabet[rng() % alphabet.size()];
+        const std::size_t from = rng() % (hay.size() + 2);
+        ASSERT_EQ(FindFolded(hay, needle, from), naiveFind(hay, needle, from))
+            << "hay=" << hay << " needle=" << needle << " from=" << from;
+    }
+}
+
+TEST(FoldFind, FindEitherByte) {
+    std::string s(100, 'x');
+    EXPECT_EQ(lark::FindEitherByte(s.data(), s.size(), '\r', '\n'), kNotFound);
+    s[70] = '\n';
+    s[90] = '\r';
+    EXPECT_EQ(lark::FindEitherByte(s.data(), s.size(), '\r', '\n'), 70u);
+    s[33] = '\r';
+    EXPECT_EQ(lark::FindEitherByte(s.data(), s.size(), '\r', '\n'), 33u);
+    EXPECT_EQ(lark::FindEitherByte(s.data(), 33, '\r', '\n'), kNotFound);
+}
+
+// An editor that only offers text(): the interface's own findText must do the work.
+class PlainEditor : public lark::MemoryEditor {
+public:
+    std::optional<std::size_t> findText(std::string_view needle, std::size_t from) override {
+        return IEditor::findText(needle, from);
+    }
+};
+
+TEST(FoldFind, EditorFindTextDefaultAndInPlace) {
+    PlainEditor plain;
+    lark::MemoryEditor memory;
+    for (lark::IEditor* editor : {static_cast<lark::IEditor*>(&plain), static_cast<lark::IEditor*>(&memory)}) {
+        editor->setText(cp("Строка\r\nстрока"));
+        EXPECT_EQ(editor->findText(cp("строка"), 0), 0u);
+        EXPECT_EQ(editor->findText(cp("строка"), 1), 8u);
+        EXPECT_EQ(editor->findText(cp("строка"), 9), std::nullopt);
+        EXPECT_EQ(editor->findText("", 0), std::nullopt);
+    }
+}
+
+}  // namespace
