@@ -86,6 +86,11 @@ void OpenDocumentFile(DocumentFile& file, const std::string& path, bool readOnly
     CloseDocumentFile(file);
     const int fd = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
     if (fd < 0) throwSystem(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {  // a directory opens read-only, but is no document
+        ::close(fd);
+        throwSystem(EISDIR);
+    }
     if (const int err = lockWhole(fd, readOnly ? F_RDLCK : F_WRLCK)) {
         ::close(fd);
         if (isLockConflict(err)) throw LarkError(kInUseText, ErrorKind::InUse, err);

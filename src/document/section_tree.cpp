@@ -102,10 +102,15 @@ Section* SectionTree::insertChild(Section* parent, int row, std::string name, st
     renumberRows(p, row);
     ++count_;
     // Appending at the very end of the pre-order keeps the cached order valid; this is
-    // what loading a file does for every section.
+    // what loading a file does for every section. The new last child of `p` ends the
+    // pre-order exactly when the section that ended it so far lies in p's subtree. The
+    // walk up from that section is short while a file loads (it climbs only as far as
+    // the outline steps back), so a deep notebook does not make loading quadratic.
     bool atEnd = orderValid_ && row == p->childCount() - 1;
-    for (Section* a = p; atEnd && a->parent_; a = a->parent_)
-        atEnd = a->row_ == a->parent_->childCount() - 1;
+    if (atEnd && p != &root_) {
+        atEnd = false;
+        for (const Section* a = order_.empty() ? nullptr : order_.back(); a && !atEnd; a = a->parent_) atEnd = a == p;
+    }
     if (atEnd) {
         raw->index_ = static_cast<int>(order_.size());
         order_.push_back(raw);
