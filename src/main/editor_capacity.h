@@ -22,6 +22,7 @@ bool FitsEditorCapacity(const QPlainTextEdit& editor, qsizetype added);
 // Refuses keys and input-method commits that would go beyond the capacity. Install it
 // on the editor; pastes and drops are checked where the editor inserts mime data.
 class CapacityGuard : public QObject {
+    Q_OBJECT
 public:
     explicit CapacityGuard(QPlainTextEdit* editor);
     bool eventFilter(QObject* watched, QEvent* event) override;

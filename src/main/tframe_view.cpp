@@ -26,9 +26,14 @@ namespace {
 // Edit keys pressed in the editor run the menu commands (plain-text clipboard, capacity)
 // instead of the editor's built-in ones: the editor is told not to claim them, so the
 // window's short-cuts fire.
+constexpr const char* kEditKeyRouter = "editKeyRouter";
+constexpr const char* kHintFilter = "hintFilter";
+
 class EditKeyRouter : public QObject {
 public:
-    EditKeyRouter(QObject* parent, std::vector<QAction*> actions) : QObject(parent), actions_(std::move(actions)) {}
+    EditKeyRouter(QObject* parent, std::vector<QAction*> actions) : QObject(parent), actions_(std::move(actions)) {
+        setObjectName(QLatin1String(kEditKeyRouter));
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::ShortcutOverride) return false;
@@ -48,7 +53,9 @@ private:
 class HintFilter : public QObject {
 public:
     HintFilter(QObject* parent, std::function<void(const QString&)> onHint)
-        : QObject(parent), onHint_(std::move(onHint)) {}
+        : QObject(parent), onHint_(std::move(onHint)) {
+        setObjectName(QLatin1String(kHintFilter));
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::StatusTip) return false;
@@ -69,9 +76,9 @@ void TFrame::SetupEditor() {
     reNodeContent->document()->setUndoRedoEnabled(true);
     // Capacity: typing beyond 16,777,215 characters is refused (pastes are checked where
     // the editor inserts them).
-    if (!reNodeContent->findChild<CapacityGuard*>()) new CapacityGuard(reNodeContent);
+    if (!reNodeContent->findChild<CapacityGuard*>(QString(), Qt::FindDirectChildrenOnly)) new CapacityGuard(reNodeContent);
     // The edit keys typed in the editor go to the menu commands.
-    if (!reNodeContent->findChild<EditKeyRouter*>()) {
+    if (!reNodeContent->findChild<QObject*>(QLatin1String(kEditKeyRouter), Qt::FindDirectChildrenOnly)) {
         miCut->setShortcuts({QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Shift+Del"))});
         miCopy->setShortcuts({QKeySequence(QStringLiteral("Ctrl+C")), QKeySequence(QStringLiteral("Ctrl+Ins"))});
         miPaste->setShortcuts({QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("Shift+Ins"))});
@@ -125,7 +132,7 @@ void TFrame::miPrintNodeClick() {
 
 void TFrame::installAppHint() {
     // Hints of the window's controls and of its menus' items all reach the window.
-    if (findChild<HintFilter*>(QString(), Qt::FindDirectChildrenOnly)) return;
+    if (findChild<QObject*>(QLatin1String(kHintFilter), Qt::FindDirectChildrenOnly)) return;
     installEventFilter(new HintFilter(this, [this](const QString& hint) { AppHint(hint); }));
 }
 

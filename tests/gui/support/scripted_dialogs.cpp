@@ -1,5 +1,7 @@
 #include "support/scripted_dialogs.h"
 
+#include <QPrinter>
+
 namespace lark::guitest {
 
 namespace {
@@ -55,14 +57,22 @@ bool ScriptedDialogs::inputBox(QWidget*, const QString& caption, const QString&,
     return false;
 }
 
-bool ScriptedDialogs::printDialog(QWidget*, QPrinter&) {
-    unexpected << QStringLiteral("print");
-    return false;
+bool ScriptedDialogs::printDialog(QWidget*, QPrinter& printer) {
+    asked << QStringLiteral("print");
+    QString pdf;
+    if (!take(prints, pdf)) {
+        unexpected << QStringLiteral("print");
+        return false;
+    }
+    if (pdf.isEmpty()) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    return true;
 }
 
 bool ScriptedDialogs::allUsed() const {
     return unexpected.isEmpty() && saveChanges.empty() && overwrite.empty() && confirms.empty() && opens.empty() &&
-           saves.empty();
+           saves.empty() && prints.empty();
 }
 
 }  // namespace lark::guitest

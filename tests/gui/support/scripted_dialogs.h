@@ -23,6 +23,7 @@ public:
     std::deque<bool> confirms;        // answers to Yes/No confirmations
     std::deque<OpenChoice> opens;     // open dialog results (empty path: cancel)
     std::deque<QString> saves;        // save dialog results (empty: cancel)
+    std::deque<QString> prints;       // print dialog results: a PDF file to print to (empty: cancel)
     std::function<void()> duringConfirm;  // runs while a confirmation is open
 
     QStringList errors, messages, confirmTexts, asked, unexpected;
@@ -35,7 +36,7 @@ public:
     QString openFile(QWidget*, bool& readOnly) override;
     QString saveFile(QWidget*) override;
     bool inputBox(QWidget*, const QString& caption, const QString&, QString&) override;
-    bool printDialog(QWidget*, QPrinter&) override;
+    bool printDialog(QWidget*, QPrinter& printer) override;
 
     // True when every scripted answer was used and nothing unscripted was asked.
     bool allUsed() const;
