@@ -18,6 +18,9 @@ public:
     virtual void errorBox(QWidget* parent, const QString& text);
     // Plain message: application title, OK.
     virtual void message(QWidget* parent, const QString& text);
+    // A plain report (application title, OK) that stays readable and closable however
+    // many lines it has: the text scrolls. Defined in report_box.cpp.
+    virtual void report(QWidget* parent, const QString& text);
     // Confirmation with Yes and No; true for Yes.
     virtual bool confirm(QWidget* parent, const QString& text);
     // "Сохранить изменения?": Yes (default), No, Cancel; Esc is Cancel.

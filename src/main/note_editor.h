@@ -32,6 +32,8 @@ public:
     std::size_t selectionLength() const override;
     void select(std::size_t start, std::size_t length) override;
     bool focusEditor() override;
+    // Searches the editor's own text in place (note_editor_find.cpp).
+    std::optional<std::size_t> findText(std::string_view needleLowered, std::size_t from) override;
 
     // True while the editor shows a file loaded by loadFile (the plain-text view), until
     // the next setText or clear.

@@ -94,6 +94,7 @@ void TFrame::connectViews() {
     tvNodes->onPopup = [this](const QPoint& p) { showPopup(p); };
     model_->onRename = [this](Section* s, const QString& name) { tvNodesRename(s, name); };
     reNodeContent->onReplaced = [this](qsizetype n) { ui_->setStatusText(ReplacedNotice(n)); };
+    connectSearch();
 
     commands_->showWindow = [this] { ToggleMainWindow(true); };
     commands_->showsPlainFile = [this] { return reNodeContent->showsFile(); };

@@ -155,6 +155,8 @@ public:
     void miEntireSearchClick();
     void miSearchAgainClick();
     void miNearestDatesClick();
+    // A left-button press on a link of the editor; `linkText` is read from its current text.
+    void EditorLinkClick(const QString& linkText);
 
     // ---- settings (tframe_settings.cpp) ----
     void LoadOrSaveSettings(bool save);
@@ -180,6 +182,7 @@ private:
     void createToolBar();
     void createPopupMenus();
     void connectViews();
+    void connectSearch();  // tframe_search.cpp: link events, selections shown without focus
     QAction* makeAction(const char* name, const char* caption, const char* iconName, const QKeySequence& shortcut,
                         const char* hint, void (TFrame::*handler)());
     void showPopup(const QPoint& globalPos);

@@ -1,13 +1,101 @@
-// Search commands of the "&Правка" menu: find in the section, global search, search
-// again, and the nearest-dates report. They come with the search change; until then
-// they do nothing.
+// Search commands of the "&Правка" menu (find in the section, global search, search
+// again, the nearest-dates report) and the editor's links. The logic is the core's
+// (src/search); the window supplies the input box, the report box, the desktop for
+// links that are not section links, and keeps its search fields across commands.
+#include <QDesktopServices>
+#include <QPalette>
+#include <QUrl>
+
+#include "document/cp1251.h"
+#include "main/dialogs.h"
+#include "main/editor_links.h"
+#include "main/note_editor.h"
+#include "main/search_prompt.h"
+#include "main/section_tree_view.h"
+#include "main/text_codec.h"
 #include "main/tframe.h"
+#include "main/window_ui.h"
+#include "search/nearest_dates.h"
+#include "search/section_links.h"
+#include "search/text_search.h"
 
 namespace lark::gui {
 
-void TFrame::miFindClick() {}
-void TFrame::miEntireSearchClick() {}
-void TFrame::miSearchAgainClick() {}
-void TFrame::miNearestDatesClick() {}
+namespace {
+
+// The selection keeps its colours when the widget loses the focus.
+void KeepSelectionShown(QWidget* widget) {
+    QPalette pal = widget->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        pal.setBrush(QPalette::Inactive, role, pal.brush(QPalette::Active, role));
+    widget->setPalette(pal);
+}
+
+// Runs a core search command on the window's search fields. The fields are written back
+// whatever happens inside; the search string only ever holds characters of the code page.
+template <class Command>
+void WithSearchState(TFrame& frame, Command&& command) {
+    SearchState state;
+    state.FSearchText = QStringToBytes(frame.FSearchText);
+    state.FGlobalSearch = frame.FGlobalSearch;
+    state.FSearchNode = frame.FSearchNode;
+    state.FNameMatchNode = frame.FNameMatchNode;
+    struct WriteBack {
+        TFrame& frame;
+        SearchState& state;
+        ~WriteBack() {
+            frame.FSearchText = BytesToQString(state.FSearchText);
+            frame.FGlobalSearch = state.FGlobalSearch;
+            frame.FSearchNode = state.FSearchNode;
+            frame.FNameMatchNode = state.FNameMatchNode;
+        }
+    } writeBack{frame, state};
+    SearchPrompt prompt(&frame, frame.dialogs(), frame.ui());
+    command(frame.document(), state, prompt);
+}
+
+// The address the desktop is given for a link that is not a section link.
+QUrl ExternalLinkUrl(const QString& linkText) {
+    if (linkText.startsWith(QLatin1String("www."), Qt::CaseInsensitive))
+        return QUrl(QStringLiteral("http://") + linkText, QUrl::TolerantMode);
+    return QUrl(linkText, QUrl::TolerantMode);
+}
+
+}  // namespace
+
+void TFrame::connectSearch() {
+    KeepSelectionShown(tvNodes);
+    KeepSelectionShown(reNodeContent);
+    InstallEditorLinks(reNodeContent, [this](const QString& link) { EditorLinkClick(link); });
+}
+
+void TFrame::miFindClick() {
+    WithSearchState(*this, [](Document& doc, SearchState& s, ISearchPrompt& p) { lark::miFindClick(doc, s, p); });
+}
+
+void TFrame::miEntireSearchClick() {
+    WithSearchState(*this,
+                    [](Document& doc, SearchState& s, ISearchPrompt& p) { lark::miEntireSearchClick(doc, s, p); });
+}
+
+void TFrame::miSearchAgainClick() {
+    WithSearchState(*this,
+                    [](Document& doc, SearchState& s, ISearchPrompt& p) { lark::miSearchAgainClick(doc, s, p); });
+}
+
+void TFrame::miNearestDatesClick() {
+    // The stored texts only: edits of the shown section not yet stored are not scanned.
+    const std::string report = NearestDatesReport(*doc_, TodayKey());
+    dialogs_.report(this, BytesToQString(report));
+}
+
+void TFrame::EditorLinkClick(const QString& linkText) {
+    runCommand([&] {
+        // The editor holds only characters of the code page: the conversion is exact.
+        if (lark::EditorLinkClick(*doc_, QStringToBytes(linkText)) != LinkAction::OpenExternally) return;
+        // The desktop opens what it can; a link it cannot open is not reported.
+        QDesktopServices::openUrl(ExternalLinkUrl(linkText));
+    });
+}
 
 }  // namespace lark::gui

@@ -1,0 +1,120 @@
+// The editor's find: searches its document's characters in place instead of building
+// the whole CR LF byte text first. A line break is one character here and two bytes
+// (CR LF) in text(); the positions are converted the way selectionStart and select do.
+#include <QTextDocument>
+#include <array>
+#include <memory>
+
+#include "document/cp1251.h"
+#include "main/note_editor.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace lark::gui {
+
+namespace {
+
+constexpr std::uint16_t kNoByte = 0x100;
+
+// Every UTF-16 unit to its lower-cased Windows-1251 byte, or kNoByte; and for every
+// lower-cased byte the characters that fold to it.
+struct FoldTables {
+    std::unique_ptr<std::uint16_t[]> folded{new std::uint16_t[65536]};
+    std::array<std::array<char16_t, 2>, 256> sources{};
+    std::array<int, 256> sourceCount{};
+    FoldTables() {
+        for (int i = 0; i < 65536; ++i) folded[i] = kNoByte;
+        const unsigned char* lower = cp1251::lowerTable();
+        for (int b = 0; b < 256; ++b) {
+            const char32_t cp = cp1251::toUnicode(static_cast<unsigned char>(b));
+            if (cp >= 0x10000 || cp == 0xFFFD) continue;
+            const unsigned char f = lower[b];
+            folded[cp] = f;
+            if (sourceCount[f] < 2) sources[f][static_cast<std::size_t>(sourceCount[f])] = static_cast<char16_t>(cp);
+            ++sourceCount[f];
+        }
+    }
+};
+
+const FoldTables& foldTables() {
+    static const FoldTables t;
+    return t;
+}
+
+// First index >= from of a or b in s[0, n), checked by `check`; -1 when none.
+template <class Check>
+qsizetype scanEither(const char16_t* s, qsizetype n, qsizetype from, char16_t a, char16_t b, Check&& check) {
+    qsizetype i = from;
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    while (i + 16 <= n) {
+        const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 8));
+        const __m128i m = _mm_packs_epi16(_mm_or_si128(_mm_cmpeq_epi16(x0, va), _mm_cmpeq_epi16(x0, vb)),
+                                          _mm_or_si128(_mm_cmpeq_epi16(x1, va), _mm_cmpeq_epi16(x1, vb)));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        while (mask) {
+            const qsizetype p = i + static_cast<qsizetype>(__builtin_ctz(mask));
+            if (check(p)) return p;
+            mask &= mask - 1;
+        }
+        i += 16;
+    }
+#endif
+    for (; i < n; ++i)
+        if ((s[i] == a || s[i] == b) && check(i)) return i;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, std::size_t from) {
+    if (needleLowered.empty()) return std::nullopt;
+    // A needle with line breaks would have to match one character against two bytes:
+    // the byte text answers that.
+    if (needleLowered.find_first_of("\r\n") != std::string_view::npos) return IEditor::findText(needleLowered, from);
+
+    const FoldTables& t = foldTables();
+    const unsigned char* lower = cp1251::lowerTable();
+    std::string needle(needleLowered);
+    for (char& c : needle) c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
+
+    // Block separators stand where text() has CR LF; everything else is one character.
+    const QString raw = document()->toRawText();
+    const auto* s = reinterpret_cast<const char16_t*>(raw.constData());
+    const qsizetype n = raw.size();
+    const qsizetype m = static_cast<qsizetype>(needle.size());
+    const qsizetype start = toEditorPosition(from);
+    if (start > n || n - start < m) return std::nullopt;
+    const qsizetype last = n - m;
+
+    const auto* want = reinterpret_cast<const unsigned char*>(needle.data());
+    auto rest = [&](qsizetype p) {
+        for (qsizetype j = 1; j < m; ++j)
+            if (t.folded[s[p + j]] != want[j]) return false;
+        return true;
+    };
+    const unsigned char first = want[0];
+    qsizetype found = -1;
+    if (t.sourceCount[first] == 0) return std::nullopt;  // no character folds to it
+    if (t.sourceCount[first] > 2) {
+        for (qsizetype p = start; p <= last && found < 0; ++p)
+            if (t.folded[s[p]] == first && rest(p)) found = p;
+    } else {
+        const char16_t a = t.sources[first][0];
+        const char16_t b = t.sourceCount[first] == 2 ? t.sources[first][1] : a;
+        bool beyond = false;
+        found = scanEither(s, n, start, a, b, [&](qsizetype q) {
+            if (q > last) return beyond = true;
+            return rest(q);
+        });
+        if (beyond) found = -1;
+    }
+    if (found < 0) return std::nullopt;
+    return toBytePosition(static_cast<int>(found));
+}
+
+}  // namespace lark::gui
