@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -154,24 +155,37 @@ ByteBuffer ReadFileShared(const std::string& path) {
 }
 
 void ReplaceFileContents(const std::string& path, std::string_view data) {
-    const std::string dir = directoryOf(path);
-    const auto slash = path.rfind('/');
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A symbolic link is followed: the file it points to is replaced, the link stays.
+    std::string target = path;
+    {
+        struct stat lst {};
+        if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                target = real;
+                std::free(real);
+            }
+        }
+    }
+    const std::string dir = directoryOf(target);
+    const auto slash = target.rfind('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     auto fail = [&](int err, ErrorKind kind = ErrorKind::Write) -> LarkError {
         return LarkError(cannotCreate(path, systemErrorText(err)), kind, err);
     };
 
     // Refuse a target that another opener holds, as writing into it would be refused.
     mode_t mode = 0666;
+    struct stat old {};
+    bool hadOld = false;
     {
-        Fd existing(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        Fd existing(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
         if (existing.get() >= 0) {
             if (heldByOther(existing.get()))
                 throw LarkError(cannotCreate(path, kInUseText), ErrorKind::InUse, EAGAIN);
-            struct stat st {};
-            if (fstat(existing.get(), &st) == 0) {
-                if (S_ISDIR(st.st_mode)) throw fail(EISDIR);
-                mode = st.st_mode & 07777;
+            if (fstat(existing.get(), &old) == 0) {
+                if (S_ISDIR(old.st_mode)) throw fail(EISDIR);
+                mode = old.st_mode & 07777;
+                hadOld = true;
             }
         } else {
             const mode_t mask = ::umask(0);
@@ -191,6 +205,8 @@ void ReplaceFileContents(const std::string& path, std::string_view data) {
     } cleanup{tmp, keepTmp};
 
     ::fchmod(fd.get(), mode);
+    if (hadOld && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        (void)!::fchown(fd.get(), old.st_uid, old.st_gid);  // keep the owner where allowed
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t put = ::write(fd.get(), data.data() + done, std::min<std::size_t>(data.size() - done, std::size_t{1} << 30));
@@ -200,7 +216,7 @@ void ReplaceFileContents(const std::string& path, std::string_view data) {
     }
     if (::fsync(fd.get()) != 0) throw LarkError(systemErrorText(errno), ErrorKind::Write, errno);
     if (::close(fd.release()) != 0) throw LarkError(systemErrorText(errno), ErrorKind::Write, errno);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) throw fail(errno);
+    if (::rename(tmp.c_str(), target.c_str()) != 0) throw fail(errno);
     keepTmp = true;
     Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() >= 0) ::fsync(dirFd.get());

@@ -64,6 +64,8 @@ ByteBuffer ReadFileShared(const std::string& path);
 // Writes `data` as the new contents of `path`: a temporary file in the same directory,
 // fsync, rename over the target, fsync of the directory. A target that another opener
 // holds fails like one that cannot be created: "Cannot create file "%s". %s".
+// A symbolic link is followed (the file it points to is replaced); the replaced file keeps
+// its permissions and, where allowed, its owner.
 void ReplaceFileContents(const std::string& path, std::string_view data);
 
 bool FileExists(const std::string& path);

@@ -76,6 +76,7 @@ struct LockRow {
     bool secondReadOnly;
     bool secondOpens;
 };
+CORETEST_PRINTS_LABEL(LockRow)
 
 class FileAccessLocks : public ::testing::TestWithParam<LockRow> {};
 
@@ -202,6 +203,32 @@ TEST(FileAccess, ReplaceCreatesOrReplacesAndLeavesNoTemporaryFile) {
     lark::ReplaceFileContents(path, "");
     EXPECT_EQ(readFile(path), "");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"doc.lkp"});
+}
+
+TEST(FileAccess, ReplaceFollowsASymbolicLinkAndKeepsIt) {
+    ScratchDir dir;
+    const std::string real = dir.file("real.lkp"), link = dir.file("link.lkp");
+    writeFile(real, "old");
+    ASSERT_EQ(::symlink("real.lkp", link.c_str()), 0);
+    lark::ReplaceFileContents(link, "new through the link");
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link is still a link";
+    EXPECT_EQ(readFile(real), "new through the link");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"link.lkp", "real.lkp"}));
+}
+
+TEST(FileAccess, ReplaceKeepsTheOwnerWhereAllowed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file away";
+    ScratchDir dir;
+    const std::string path = dir.file("owned.lkp");
+    writeFile(path, "old");
+    ASSERT_EQ(::chown(path.c_str(), 4321, 4322), 0);
+    lark::ReplaceFileContents(path, "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
 }
 
 TEST(FileAccess, ReplaceWorksWithARelativePath) {

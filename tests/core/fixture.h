@@ -25,6 +25,10 @@
 #include "document/memory_view.h"
 #include "document/section_tree.h"
 
+// Lets a parameterised test print its row by label.
+#define CORETEST_PRINTS_LABEL(Row) \
+    [[maybe_unused]] void PrintTo(const Row& row, std::ostream* os) { *os << row.label; }
+
 namespace coretest {
 
 // A fresh directory, removed with everything in it at the end of the test.
