@@ -1,6 +1,7 @@
 // The settings file larkpad.ini in the user's configuration folder: the window geometry,
 // the tree width and the options' check marks, read once at start and written at close.
 #include <QAction>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,10 +26,26 @@ QString TFrame::SettingsFilePath() {
     return QDir(folder).filePath(QString::fromLatin1(kSettingsFileName));
 }
 
+namespace {
+
+// The sizes the splitter means to give its panes. A window that has never been shown has
+// not laid them out yet, and QSplitter::sizes() then reports squeezed placeholders; its
+// saved state holds the sizes it will apply.
+QList<int> intendedSizes(const QSplitter& splitter, bool laidOut) {
+    if (laidOut) return splitter.sizes();
+    const QByteArray state = splitter.saveState();
+    QDataStream in(state);
+    qint32 marker = 0, version = 0;
+    QList<int> sizes;
+    in >> marker >> version >> sizes;
+    return in.status() == QDataStream::Ok ? sizes : splitter.sizes();
+}
+
+}  // namespace
+
 int TFrame::treeWidth() const {
-    // The splitter knows the tree's share even while the window is hidden.
-    const QList<int> sizes = spSplitter->sizes();
-    return !sizes.isEmpty() && sizes.constFirst() > 0 ? sizes.constFirst() : tvNodes->width();
+    const QList<int> sizes = intendedSizes(*spSplitter, isVisible());
+    return sizes.isEmpty() ? tvNodes->width() : sizes.constFirst();
 }
 
 void TFrame::setTreeWidth(int width) {
@@ -36,10 +53,8 @@ void TFrame::setTreeWidth(int width) {
     // tree never vanishes completely, so at least one pixel stays.
     const int tree = std::max(1, width);
     if (tree < tvNodes->minimumSizeHint().width()) tvNodes->setMinimumWidth(tree);
-    QList<int> sizes = spSplitter->sizes();
     int total = 0;
-    for (int s : sizes) total += s;
-    if (total <= 0) total = spSplitter->width();
+    for (int size : intendedSizes(*spSplitter, isVisible())) total += size;
     spSplitter->setSizes({tree, std::max(0, total - tree)});
 }
 
