@@ -107,7 +107,7 @@ Section* Document::CreateNode(bool asChild, bool selectAndEdit) {
 
 std::string Document::SanitizeSectionName(std::string name) {
     for (char& c : name)
-        if (c == '\r' || c == '\n') c = ' ';
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     for (char& c : name) {
         if (c != '\t') break;
         c = ' ';

@@ -62,8 +62,8 @@ public:
     // Adds "New Node" as the last child of the selected section (AsChild) or as the last
     // sibling of it; with nothing selected, as the last top-level section.
     Section* CreateNode(bool asChild, bool selectAndEdit);
-    // Renames a section. CR, LF and leading TABs would change the tree when read back,
-    // so each becomes a blank.
+    // Renames a section. CR, LF, NUL and leading TABs would change the tree when read
+    // back, so each becomes a blank.
     void RenameSection(Section* section, std::string name);
     static std::string SanitizeSectionName(std::string name);
     // Frees a childless section and removes it; a removed selection passes to a

@@ -140,9 +140,9 @@ void UnzipBuffer(TextBuffer& buffer) {
             return;
         }
         const auto total = static_cast<std::size_t>(m);
-        // Deflate cannot expand data by more than about 1032:1, so a stream claiming more
-        // than that is given room only as fast as it actually inflates.
-        std::size_t cap = std::min(total, std::max<std::size_t>(packed.size() * 1032 + 64, 1 << 16));
+        // A damaged stream may claim any length: room is given only as fast as the data
+        // actually inflates, starting from a few times the packed size and doubling.
+        std::size_t cap = std::min(total, std::max<std::size_t>(packed.size() * 8, std::size_t{1} << 20));
         TextBuffer out = TextBuffer::allocate(cap);
         std::size_t have = 0;
         for (;;) {

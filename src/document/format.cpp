@@ -169,6 +169,12 @@ TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>
         if (name.find_first_of("\r\n") != std::string::npos || (!name.empty() && name.front() == '\t'))
             refuse("Имя раздела " + quotedName(name) +
                    " содержит перевод строки или начинается с табуляции: такой раздел не прочитать обратно");
+        if (name.find('\0') != std::string::npos) {  // the outline would end at it, losing every later section
+            std::string shown = name;
+            for (char& c : shown)
+                if (c == '\0') c = ' ';
+            refuse("Имя раздела " + quotedName(shown) + " содержит нулевой символ: такой раздел не прочитать обратно");
+        }
         if (s.text().size() > kMaxBlockLength)
             refuse("Текст раздела " + quotedName(name) + " длиннее 16 777 215 байт: сохранить его нельзя");
         outlineSize += static_cast<std::size_t>(depth) + name.size() + 2;
