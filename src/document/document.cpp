@@ -247,9 +247,9 @@ void Document::parseFromHeldFile(const std::string& path, bool readOnly) {
         }
     };
     if (enveloped) {
-        TextBuffer buffer = ReadDocumentFile(FFileHandle);
-        UnzipBuffer(buffer);
-        MemorySource source(buffer.view());
+        // Unpacked in full before the parse starts, each text block straight into the
+        // buffer its section keeps.
+        BlockSource source = UnzipFileToBlocks(FFileHandle.fd(), size);
         Updating guard(*this);
         ParseDocument(*this, source, readOnly, path);
     } else {

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
+#include <stdexcept>
 
 #include "document/errors.h"
+#include "document/file_access.h"
 
 namespace lark {
 namespace {
@@ -17,13 +20,53 @@ constexpr uInt kMaxChunk = std::numeric_limits<uInt>::max() / 2;
 
 [[noreturn]] void envelopeError(const char* text) { throw LarkError(text, ErrorKind::Envelope); }
 
+// Packed bytes (everything after the marker), handed out in pieces.
+class PackedInput {
+public:
+    virtual ~PackedInput() = default;
+    // The next piece (at most kMaxChunk bytes); empty once the input is used up.
+    virtual std::string_view next() = 0;
+};
+
+class MemoryInput final : public PackedInput {
+public:
+    explicit MemoryInput(std::string_view bytes) : left_(bytes) {}
+    std::string_view next() override {
+        const std::string_view piece = left_.substr(0, std::min<std::size_t>(left_.size(), kMaxChunk));
+        left_.remove_prefix(piece.size());
+        return piece;
+    }
+
+private:
+    std::string_view left_;
+};
+
+// The held file from an offset to its end, through a reusable staging buffer.
+class FileInput final : public PackedInput {
+public:
+    FileInput(int fd, std::int64_t size, std::int64_t offset)
+        : fd_(fd), size_(size), pos_(offset), buf_(std::make_unique_for_overwrite<char[]>(kPiece)) {}
+    std::string_view next() override {
+        if (pos_ >= size_) return {};
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(kPiece, size_ - pos_));
+        readExactly(fd_, buf_.get(), n, pos_);
+        pos_ += static_cast<std::int64_t>(n);
+        return {buf_.get(), n};
+    }
+
+private:
+    static constexpr std::size_t kPiece = 256 * 1024;
+    int fd_;
+    std::int64_t size_;
+    std::int64_t pos_;
+    std::unique_ptr<char[]> buf_;
+};
+
 class Inflater {
 public:
-    explicit Inflater(std::string_view packed) {
+    explicit Inflater(PackedInput& input) : input_(input) {
         std::memset(&zs_, 0, sizeof zs_);
         if (inflateInit(&zs_) != Z_OK) envelopeError("Out of memory");
-        next_ = reinterpret_cast<const Bytef*>(packed.data());
-        left_ = packed.size();
     }
     ~Inflater() { inflateEnd(&zs_); }
     Inflater(const Inflater&) = delete;
@@ -35,12 +78,13 @@ public:
         std::size_t done = 0;
         while (done < size && !ended_) {
             if (zs_.avail_in == 0) {
-                if (left_ == 0) break;  // input cut short
-                const uInt take = static_cast<uInt>(std::min<std::size_t>(left_, kMaxChunk));
-                zs_.next_in = const_cast<Bytef*>(next_);
-                zs_.avail_in = take;
-                next_ += take;
-                left_ -= take;
+                const std::string_view piece = exhausted_ ? std::string_view() : input_.next();
+                if (piece.empty()) {  // input cut short
+                    exhausted_ = true;
+                    break;
+                }
+                zs_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
+                zs_.avail_in = static_cast<uInt>(piece.size());
             }
             const uInt want = static_cast<uInt>(std::min<std::size_t>(size - done, kMaxChunk));
             zs_.next_out = reinterpret_cast<Bytef*>(dst + done);
@@ -52,7 +96,7 @@ public:
             } else if (rc == Z_MEM_ERROR) {
                 envelopeError("Out of memory");
             } else if (rc == Z_BUF_ERROR) {
-                if (zs_.avail_in == 0 && left_ == 0) break;
+                if (zs_.avail_in != 0) envelopeError("Error");  // no progress with input and room left
             } else if (rc != Z_OK) {
                 envelopeError("Error");
             }
@@ -61,11 +105,115 @@ public:
     }
 
 private:
+    PackedInput& input_;
     z_stream zs_;
-    const Bytef* next_ = nullptr;
-    std::size_t left_ = 0;
     bool ended_ = false;
+    bool exhausted_ = false;
 };
+
+// Exactly `total` inflated bytes, read in any slices: small ones come out of a staging
+// buffer (inflating into tiny buffers is slow), large ones are inflated in place.
+// Nothing past `total` is inflated.
+class InflatedReader {
+public:
+    InflatedReader(Inflater& inflater, std::size_t total) : inflater_(inflater), left_(total) {}
+
+    void read(char* dst, std::size_t n) {
+        while (n > 0) {
+            if (pos_ < len_) {
+                const std::size_t take = std::min(n, len_ - pos_);
+                std::memcpy(dst, stage_.get() + pos_, take);
+                pos_ += take;
+                dst += take;
+                n -= take;
+                continue;
+            }
+            if (n > left_) envelopeError("Stream read error");  // cannot happen: callers stay within total
+            if (n >= kStage) {
+                if (inflater_.read(dst, n) != n) envelopeError("Stream read error");
+                left_ -= n;
+                return;
+            }
+            if (!stage_) stage_ = std::make_unique_for_overwrite<char[]>(kStage);
+            const std::size_t fill = std::min(kStage, left_);
+            if (inflater_.read(stage_.get(), fill) != fill) envelopeError("Stream read error");
+            left_ -= fill;
+            pos_ = 0;
+            len_ = fill;
+        }
+    }
+
+private:
+    static constexpr std::size_t kStage = 128 * 1024;
+    Inflater& inflater_;
+    std::size_t left_;  // not yet inflated
+    std::unique_ptr<char[]> stage_;
+    std::size_t pos_ = 0, len_ = 0;
+};
+
+std::uint32_t getLE32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// Unpacks everything after the marker into blocks, following the notebook's framing as
+// far as it is sound (the parser repeats every check; anything it would reject is kept
+// as plain bytes). Every failure is raised before the caller parses anything.
+BlockSource unzipToBlocks(PackedInput& input) {
+    try {
+        Inflater inflater(input);
+        unsigned char len[4];
+        if (inflater.read(reinterpret_cast<char*>(len), 4) != 4) envelopeError("Stream read error");
+        const auto m = static_cast<std::int32_t>(getLE32(len));
+        BlockSource out;
+        if (m <= 0) return out;
+        const auto total = static_cast<std::size_t>(m);
+        InflatedReader reader(inflater, total);
+        std::size_t taken = 0;
+        auto bytes = [&](unsigned char* dst, std::size_t n) {
+            reader.read(reinterpret_cast<char*>(dst), n);
+            out.appendBytes(reinterpret_cast<const char*>(dst), n);
+            taken += n;
+        };
+        if (total >= 8) {
+            unsigned char head[8];
+            bytes(head, 8);
+            if (std::memcmp(head, "LKP\x01", 4) == 0) {
+                std::uint32_t blockLen = getLE32(head + 4);
+                bool haveLen = true;
+                std::size_t p = 4;  // offset of the current block's length
+                while (total >= p + 4) {
+                    if (!haveLen) {
+                        unsigned char lenBytes[4];
+                        bytes(lenBytes, 4);
+                        blockLen = getLE32(lenBytes);
+                    }
+                    haveLen = false;
+                    if (blockLen > kMaxBlockLength || p + 4 + blockLen > total) break;
+                    TextBuffer block = TextBuffer::allocate(blockLen);
+                    reader.read(block.data(), blockLen);
+                    out.appendBlock(std::move(block));
+                    taken += blockLen;
+                    p += 4 + blockLen;
+                }
+            }
+        }
+        // The rest, unframed; memory grows with the data actually inflated.
+        std::unique_ptr<char[]> chunk;
+        while (taken < total) {
+            const std::size_t n = std::min<std::size_t>(total - taken, 1 << 20);
+            if (!chunk) chunk = std::make_unique_for_overwrite<char[]>(1 << 20);
+            reader.read(chunk.get(), n);
+            out.appendBytes(chunk.get(), n);
+            taken += n;
+        }
+        return out;
+    } catch (const std::bad_alloc&) {
+        envelopeError("Out of memory");
+    } catch (const std::length_error&) {
+        envelopeError("Out of memory");
+    }
+}
 
 void putLE32(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v);
@@ -129,7 +277,8 @@ void UnzipBuffer(TextBuffer& buffer) {
     if (!IsEnveloped(buffer.view())) return;
     const std::string_view packed = buffer.view().substr(kZipMarker.size());
     try {
-        Inflater inflater(packed);
+        MemoryInput input(packed);
+        Inflater inflater(input);
         unsigned char len[4];
         if (inflater.read(reinterpret_cast<char*>(len), 4) != 4) envelopeError("Stream read error");
         const std::int32_t m = static_cast<std::int32_t>(
@@ -159,6 +308,16 @@ void UnzipBuffer(TextBuffer& buffer) {
     } catch (const std::bad_alloc&) {
         envelopeError("Out of memory");
     }
+}
+
+BlockSource UnzipToBlocks(std::string_view envelope) {
+    MemoryInput input(envelope.substr(kZipMarker.size()));
+    return unzipToBlocks(input);
+}
+
+BlockSource UnzipFileToBlocks(int fd, std::int64_t size) {
+    FileInput input(fd, size, static_cast<std::int64_t>(kZipMarker.size()));
+    return unzipToBlocks(input);
 }
 
 }  // namespace lark

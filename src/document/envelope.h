@@ -2,8 +2,10 @@
 // The "ZIPPED!" compression envelope: the marker, then one zlib stream holding the
 // content length (signed 32-bit little-endian) and the content.
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
+#include "document/format.h"
 #include "document/text_buffer.h"
 
 namespace lark {
@@ -21,5 +23,14 @@ TextBuffer ZipBuffer(std::string_view content);
 // `buffer` unchanged. Memory grows with the data actually inflated, never with the
 // length the stream claims.
 void UnzipBuffer(TextBuffer& buffer);
+
+// Unpacks an envelope (IsEnveloped must hold) into a source that the parser reads without
+// a second copy of the content: each block of a notebook is inflated into the buffer that
+// will hold its text. Everything is unpacked before this returns, so it fails exactly
+// where UnzipBuffer fails, before anything is parsed; read over the whole, the source
+// gives the bytes UnzipBuffer would.
+BlockSource UnzipToBlocks(std::string_view envelope);
+// The same for the held file of `size` bytes, read in pieces rather than whole.
+BlockSource UnzipFileToBlocks(int fd, std::int64_t size);
 
 }  // namespace lark

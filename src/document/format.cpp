@@ -63,6 +63,59 @@ void FileSource::read(char* dst, std::size_t n) {
     }
 }
 
+void BlockSource::appendBytes(const char* bytes, std::size_t n) {
+    if (n == 0) return;
+    if (!segments_.empty() && !segments_.back().isBlock) {
+        segments_.back().length += n;
+    } else {
+        Segment s;
+        s.sideOffset = side_.size();
+        s.length = n;
+        segments_.push_back(std::move(s));
+    }
+    side_.append(bytes, n);
+    size_ += static_cast<std::int64_t>(n);
+}
+
+void BlockSource::appendBlock(TextBuffer block) {
+    Segment s;
+    s.length = block.size();
+    s.isBlock = true;
+    s.block = std::move(block);
+    size_ += static_cast<std::int64_t>(s.length);
+    segments_.push_back(std::move(s));
+}
+
+void BlockSource::read(char* dst, std::size_t n) {
+    while (n > 0) {
+        if (seg_ >= segments_.size()) throw LarkError(kShortReadText, ErrorKind::System);
+        Segment& s = segments_[seg_];
+        const std::size_t take = std::min(n, s.length - off_);
+        if (take) {
+            const char* from = s.isBlock ? s.block.data() + off_ : side_.data() + s.sideOffset + off_;
+            std::memcpy(dst, from, take);
+        }
+        dst += take;
+        n -= take;
+        off_ += take;
+        if (off_ == s.length) {
+            ++seg_;
+            off_ = 0;
+        }
+    }
+}
+
+TextBuffer BlockSource::readBlock(std::size_t n) {
+    // Skip empty stretches, so that the reader stands at the start of the next segment.
+    while (seg_ < segments_.size() && off_ == 0 && segments_[seg_].length == 0 && !segments_[seg_].isBlock) ++seg_;
+    if (seg_ < segments_.size() && off_ == 0 && segments_[seg_].isBlock && segments_[seg_].length == n) {
+        TextBuffer block = std::move(segments_[seg_].block);
+        ++seg_;
+        return block;
+    }
+    return ContentSource::readBlock(n);
+}
+
 Outline ParseOutline(std::string_view text) {
     Outline out;
     const char* p = text.data();
@@ -124,8 +177,7 @@ void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const st
         const std::uint32_t len = readLE32(lenBytes);
         if (len > kMaxBlockLength) formatError(kBlockTooLarge);
         if (p + 4 + static_cast<std::int64_t>(len) > n) formatError(kBlockPastEnd);
-        TextBuffer block = TextBuffer::allocate(len);
-        source.read(block.data(), len);
+        TextBuffer block = source.readBlock(len);
         block.cutAtNul();
 
         if (b == -2) {

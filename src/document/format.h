@@ -31,6 +31,12 @@ public:
     virtual std::int64_t size() const = 0;
     // Copies the next `n` bytes into dst; throws LarkError when they cannot be read.
     virtual void read(char* dst, std::size_t n) = 0;
+    // The next `n` bytes in a buffer of their own (a block's text).
+    virtual TextBuffer readBlock(std::size_t n) {
+        TextBuffer block = TextBuffer::allocate(n);
+        read(block.data(), n);
+        return block;
+    }
 };
 
 class MemorySource final : public ContentSource {
@@ -59,6 +65,32 @@ private:
     std::unique_ptr<char[]> buf_;
     std::size_t chunk_;
     std::size_t bufPos_ = 0, bufLen_ = 0;
+};
+
+// Content already split into its blocks: the bytes between the blocks (header, lengths,
+// anything unframed) are kept together, each block in the buffer it will end up in.
+// Reads behave exactly as over the whole content; reading a stored block whole hands its
+// buffer over instead of copying it.
+class BlockSource final : public ContentSource {
+public:
+    void appendBytes(const char* bytes, std::size_t n);
+    void appendBlock(TextBuffer block);
+    std::int64_t size() const override { return size_; }
+    void read(char* dst, std::size_t n) override;
+    TextBuffer readBlock(std::size_t n) override;
+
+private:
+    struct Segment {
+        std::size_t sideOffset = 0;  // into side_, when not a block
+        std::size_t length = 0;
+        bool isBlock = false;
+        TextBuffer block;
+    };
+    std::string side_;
+    std::vector<Segment> segments_;
+    std::int64_t size_ = 0;
+    std::size_t seg_ = 0;  // current segment
+    std::size_t off_ = 0;  // bytes of it already read
 };
 
 // One record per outline line, and the greatest level found (0 without lines).
