@@ -9,8 +9,9 @@
 //                     written with write(2)
 //   save_zipped       SaveDocument with compression / bare deflate at level 9
 //
-// Neither side drops the page cache: the corpus is read once up front and both sides
-// read it from memory.
+// Times are the fastest of several repetitions per side (the machine may be shared, and
+// interference only ever adds time); memory is the median. Neither side drops the page
+// cache: the corpus is read once up front and both sides read it from memory.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -163,23 +164,22 @@ void loadPlain(Context& ctx) {
         load.push_back(l["seconds"]);
         memory.push_back((l["rss_peak"] - l["rss_base"]) / size);
     }
-    note("load " + ms(median(load)) + ", read " + ms(median(base)) + ", file " +
+    note("load " + ms(minimum(load)) + ", read " + ms(minimum(base)) + ", file " +
          formatNumber(size / 1e6, "%.1f MB") + ", peak growth " + formatNumber(median(memory) * size / 1e6, "%.1f MB"));
-    printFigure("load_plain", median(load) / median(base), 2.0);
+    printFigure("load_plain", minimum(load) / minimum(base), 2.0);
     printFigure("load_peak_memory", median(memory), 2.2);
 }
 
 void loadZipped(Context& ctx) {
     const std::string path = ctx.path(kZippedCorpus);
     warm(path);
-    const int reps = std::min(ctx.reps, 3);
     std::vector<double> load, base;
-    for (int i = 0; i < reps; ++i) {
+    for (int i = 0; i < ctx.reps; ++i) {
         base.push_back(runChild("child-inflate", {path})["seconds"]);
         load.push_back(runChild("child-load", {path})["seconds"]);
     }
-    note("load " + ms(median(load)) + ", inflate " + ms(median(base)));
-    printFigure("load_zipped", median(load) / median(base), 1.3);
+    note("load " + ms(minimum(load)) + ", inflate " + ms(minimum(base)));
+    printFigure("load_zipped", minimum(load) / minimum(base), 1.3);
 }
 
 // The bytes of the notebook, assembled the plain way: walk, reserve, append.
@@ -248,10 +248,10 @@ void savePlain(Context& ctx) {
         savedNoSync.push_back(timeIt(save));
         gSkipFsync = false;
     }
-    note("save " + ms(median(saved)) + " (without fsync " + ms(median(savedNoSync)) + "), assemble+write " +
-         ms(median(base)));
-    printFigure("save_plain", median(saved) / median(base), 1.5);
-    printFigure("save_plain_nofsync", median(savedNoSync) / median(base), 1.5);
+    note("save " + ms(minimum(saved)) + " (without fsync " + ms(minimum(savedNoSync)) + "), assemble+write " +
+         ms(minimum(base)));
+    printFigure("save_plain", minimum(saved) / minimum(base), 1.5);
+    printFigure("save_plain_nofsync", minimum(savedNoSync) / minimum(base), 1.5);
     CloseDocumentFile(bd.doc.FFileHandle);
 }
 
@@ -290,10 +290,10 @@ void saveZipped(Context& ctx) {
         base.push_back(timeIt(baseline));
         saved.push_back(timeIt(save));
     }
-    note("save " + ms(median(saved)) + ", deflate " + ms(median(base)) + " (" +
+    note("save " + ms(minimum(saved)) + ", deflate " + ms(minimum(base)) + " (" +
          formatNumber(static_cast<double>(content.size()) / 1e6, "%.1f MB -> ") +
          formatNumber(static_cast<double>(packed) / 1e6, "%.1f MB)"));
-    printFigure("save_zipped", median(saved) / median(base), 1.1);
+    printFigure("save_zipped", minimum(saved) / minimum(base), 1.1);
     CloseDocumentFile(bd.doc.FFileHandle);
 }
 

@@ -55,7 +55,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kPiece = 256 * 1024;
+    static constexpr std::size_t kPiece = 1024 * 1024;
     int fd_;
     std::int64_t size_;
     std::int64_t pos_;
@@ -112,7 +112,8 @@ private:
 };
 
 // Exactly `total` inflated bytes, read in any slices: small ones come out of a staging
-// buffer (inflating into tiny buffers is slow), large ones are inflated in place.
+// buffer, large ones are inflated in place. Inflating into tiny buffers is slow, and
+// every inflate call also copies up to 32 KB into zlib's window, so the stage is large.
 // Nothing past `total` is inflated.
 class InflatedReader {
 public:
@@ -144,7 +145,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kStage = 128 * 1024;
+    static constexpr std::size_t kStage = 1024 * 1024;
     Inflater& inflater_;
     std::size_t left_;  // not yet inflated
     std::unique_ptr<char[]> stage_;
