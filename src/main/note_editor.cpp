@@ -36,7 +36,9 @@ std::string NoteEditor::text() const {
 
 void NoteEditor::setText(std::string_view text) {
     showsFile_ = false;
-    setPlainText(TextToEditor(text));
+    const QString shown = TextToEditor(text);
+    setPlainText(shown);
+    rememberShownText(shown);
 }
 
 void NoteEditor::clear() {

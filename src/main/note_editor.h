@@ -55,6 +55,8 @@ protected:
 
 private:
     void reportReplaced(qsizetype count);
+    // Keeps the characters just shown for the find (note_editor_find.cpp).
+    void rememberShownText(const QString& shown);
     int charset_ = 0;
     bool showsFile_ = false;
     bool linksEnabled_ = false;

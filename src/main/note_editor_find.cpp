@@ -1,6 +1,8 @@
-// The editor's find: searches its document's characters in place instead of building
-// the whole CR LF byte text first. A line break is one character here and two bytes
-// (CR LF) in text(); the positions are converted the way selectionStart and select do.
+// The editor's find: searches a copy of its characters that follows every change of the
+// document, instead of building the whole CR LF byte text (or even reading the document's
+// pieces) at each find. A line break is one character here and two bytes (CR LF) in
+// text(); the positions are converted the way selectionStart and select do.
+#include <QTextCursor>
 #include <QTextDocument>
 #include <array>
 #include <memory>
@@ -69,7 +71,79 @@ qsizetype scanEither(const char16_t* s, qsizetype n, qsizetype from, char16_t a,
     return -1;
 }
 
+// The editor's characters, kept up to date from the document's change notices: small
+// changes are copied in, large ones drop the copy until the next find reads it whole.
+// Line breaks are '\n' where the text was shown whole and U+2029 elsewhere; the find
+// treats both alike.
+class FindCopy : public QObject {
+public:
+    explicit FindCopy(NoteEditor* editor) : QObject(editor), editor_(editor) { attach(); }
+
+    static FindCopy& of(NoteEditor* editor) {
+        // No meta-object of its own: findChild would take any child for it.
+        for (QObject* child : editor->children())
+            if (auto* copy = dynamic_cast<FindCopy*>(child)) return *copy;
+        return *new FindCopy(editor);
+    }
+
+    const QString& text() {
+        if (editor_->document() != doc_) attach();
+        if (!valid_) {
+            text_ = doc_->toRawText();
+            valid_ = true;
+        }
+        return text_;
+    }
+
+    void shown(const QString& plain) {
+        if (editor_->document() != doc_) attach();
+        text_ = plain;
+        valid_ = text_.size() == doc_->characterCount() - 1;
+        if (!valid_) text_.clear();
+    }
+
+private:
+    static constexpr int kCopyLimit = 1 << 20;  // larger changes are read again whole
+
+    void attach() {
+        if (doc_) disconnect(doc_, nullptr, this, nullptr);
+        doc_ = editor_->document();
+        connect(doc_, &QTextDocument::contentsChange, this, &FindCopy::changed);
+        valid_ = false;
+        text_.clear();
+    }
+
+    void changed(int position, int removed, int added) {
+        if (!valid_) return;
+        const int length = doc_->characterCount() - 1;
+        // Changes at the very start may count the document's closing separator.
+        if (position < 0 || added > kCopyLimit || position + removed > text_.size() || position + added > length) {
+            valid_ = false;
+            text_.clear();
+            return;
+        }
+        text_.remove(position, removed);
+        if (added > 0) {
+            QTextCursor c(doc_);
+            c.setPosition(position);
+            c.setPosition(position + added, QTextCursor::KeepAnchor);
+            text_.insert(position, c.selectedText());
+        }
+        if (text_.size() != length) {
+            valid_ = false;
+            text_.clear();
+        }
+    }
+
+    NoteEditor* editor_;
+    QTextDocument* doc_ = nullptr;
+    QString text_;
+    bool valid_ = false;
+};
+
 }  // namespace
+
+void NoteEditor::rememberShownText(const QString& shown) { FindCopy::of(this).shown(shown); }
 
 std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, std::size_t from) {
     if (needleLowered.empty()) return std::nullopt;
@@ -82,8 +156,8 @@ std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, 
     std::string needle(needleLowered);
     for (char& c : needle) c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
 
-    // Block separators stand where text() has CR LF; everything else is one character.
-    const QString raw = document()->toRawText();
+    // Line breaks stand where text() has CR LF; everything else is one character.
+    const QString& raw = FindCopy::of(this).text();
     const auto* s = reinterpret_cast<const char16_t*>(raw.constData());
     const qsizetype n = raw.size();
     const qsizetype m = static_cast<qsizetype>(needle.size());

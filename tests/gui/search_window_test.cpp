@@ -133,6 +133,7 @@ private slots:
     void globalSearchFromToolButtonsAndNothingFound();
     void editorFindMatchesByteSearch_data();
     void editorFindMatchesByteSearch();
+    void editorFindFollowsEdits();
     void selectionsShownWithoutFocus();
     void linksUnderlined();
     void sectionLinkSelectsLastOfEqualNames();
@@ -357,6 +358,48 @@ void SearchWindowTest::editorFindMatchesByteSearch() {
     const std::size_t expected = FindFolded(bytes, needle.toStdString(), static_cast<std::size_t>(from));
     const std::optional<std::size_t> got = editor.findText(needle.toStdString(), static_cast<std::size_t>(from));
     QCOMPARE(got.value_or(kNotFound), expected);
+}
+
+// Typing, deleting, undo, redo, pasting and re-showing: each find still gives the byte
+// text's answer.
+void SearchWindowTest::editorFindFollowsEdits() {
+    gui::NoteEditor editor;
+    editor.setText(Cp1251("Ёлка один\r\nдва ёлка\r\nтри"));
+    auto check = [&](const char* what) {
+        const std::string bytes = editor.text();
+        for (const std::string needle : {Cp1251("ёлка"), Cp1251("ка д"), std::string("x"), Cp1251("три")})
+            for (std::size_t from : {std::size_t{0}, std::size_t{3}, bytes.size() / 2}) {
+                const std::size_t want = FindFolded(bytes, needle, from);
+                const std::size_t got = editor.findText(needle, from).value_or(kNotFound);
+                if (got != want) QFAIL(qPrintable(QStringLiteral("%1: from %2, got %3, want %4")
+                                                      .arg(QLatin1String(what))
+                                                      .arg(from)
+                                                      .arg(qlonglong(got))
+                                                      .arg(qlonglong(want))));
+            }
+    };
+    check("shown");
+    QTextCursor c(editor.document());
+    c.insertText(QStringLiteral("x\nЁЛКА "));
+    check("typed at the start");
+    c.movePosition(QTextCursor::End);
+    c.insertText(QStringLiteral(" ёлкаx"));
+    check("typed at the end");
+    c.setPosition(3);
+    c.setPosition(15, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    check("selection deleted across lines");
+    editor.undo();
+    check("undone");
+    editor.redo();
+    check("redone");
+    editor.selectAll();
+    editor.insertPlainText(QStringLiteral("всё заново\nтри x"));
+    check("replaced whole");
+    editor.clear();
+    check("cleared");
+    editor.setText(std::string(3000, 'x') + "\r\n" + Cp1251("ёлка"));
+    check("shown again");
 }
 
 void SearchWindowTest::selectionsShownWithoutFocus() {
