@@ -66,15 +66,19 @@ std::string_view ExtractLine(std::string_view text, std::size_t position) {
     return text.substr(start, end - start);
 }
 
-void ScanDates(std::string_view text, DateList& list) {
+namespace {
+
+// Calls sink(key, line) for every date pattern in `text`, in order; `line()` gives the
+// pattern's whole line. Lines are looked for only beyond the last one found, so a long
+// text costs one pass however many dates it holds.
+template <class Sink>
+void forEachDate(std::string_view text, Sink&& sink) {
     const std::size_t size = text.size();
     if (size < 8) return;
     const char* s = text.data();
-    // The line of the last date found: [lineStart, lineEnd), lineEnd being a break or the
-    // end. Later lines are looked for only beyond it, so long lines cost one pass.
-    std::size_t lineStart = 0, lineEnd = 0;
+    std::size_t lineStart = 0, lineEnd = 0;  // [lineStart, lineEnd): the last line found
     bool haveLine = false;
-    const std::size_t stop = size - 5;  // a first dot must lie before this
+    const std::size_t stop = size - 5;  // a first dot lies before this
     std::size_t q = 2;                  // ... and at or after this
     while (q < stop) {
         const void* dot = std::memchr(s + q, '.', stop - q);
@@ -82,17 +86,27 @@ void ScanDates(std::string_view text, DateList& list) {
         q = static_cast<std::size_t>(static_cast<const char*>(dot) - s);
         if (isDigit(s[q - 2]) && isDigit(s[q - 1]) && isDigit(s[q + 1]) && isDigit(s[q + 2]) && s[q + 3] == '.' &&
             isDigit(s[q + 4]) && isDigit(s[q + 5])) {
-            if (!haveLine || q >= lineEnd) {
-                const std::size_t lo = haveLine ? lineEnd : 0;
-                const std::size_t before = lastBreak(s, lo, q);
-                lineStart = before == kNone ? lo : before + 1;
-                lineEnd = nextBreak(s, q, size);
-                haveLine = true;
-            }
-            list.push_back({text.substr(lineStart, lineEnd - lineStart), DateKey(text, q - 2)});
+            const std::size_t at = q;
+            auto line = [&]() -> std::string_view {
+                if (!haveLine || at >= lineEnd) {
+                    const std::size_t lo = haveLine ? lineEnd : 0;
+                    const std::size_t before = lastBreak(s, lo, at);
+                    lineStart = before == kNone ? lo : before + 1;
+                    lineEnd = nextBreak(s, at, size);
+                    haveLine = true;
+                }
+                return text.substr(lineStart, lineEnd - lineStart);
+            };
+            sink(DateKey(text, q - 2), line);
         }
         ++q;
     }
+}
+
+}  // namespace
+
+void ScanDates(std::string_view text, DateList& list) {
+    forEachDate(text, [&](int key, auto& line) { list.push_back({line(), key}); });
 }
 
 void SortDates(DateList& list) {
@@ -135,21 +149,71 @@ void ShowDatesReport(IUi& ui, const DateList& sorted, int today) {
     ui.showMessage(cp1251::toUtf8(BuildDatesReport(sorted, today)));
 }
 
-namespace {
-DateList CollectDates(const Document& doc) {
-    DateList list;
+NearestDates::NearestDates(int today) : today_(today) {}
+
+void NearestDates::scan(std::string_view text) {
+    forEachDate(text, [&](int key, auto& line) {
+        const std::uint64_t seq = seq_++;
+        if (key <= today_) {
+            // The greatest (key, order) on or before today; a later equal key is greater.
+            if (before_.size() < kDatesBefore || key >= before_.front().key) insert(before_, {key, seq, line()}, kDatesBefore, true);
+        } else if (after_.size() < kDatesFrom || key < after_.back().key) {
+            insert(after_, {key, seq, line()}, kDatesFrom, false);
+        }
+        // The earliest of all, for a notebook with nothing after today.
+        if (after_.empty() && (first_.size() < kDatesFrom || key < first_.back().key))
+            insert(first_, {key, seq, line()}, kDatesFrom, false);
+    });
+}
+
+// Keeps `items` sorted ascending by (key, order) and at most `limit` long, dropping the
+// smallest (keepGreatest) or the greatest item when it overflows.
+void NearestDates::insert(std::vector<Item>& items, Item item, std::size_t limit, bool keepGreatest) {
+    auto pos = items.end();
+    while (pos != items.begin() && (pos - 1)->key > item.key) --pos;  // equal keys: found order
+    items.insert(pos, item);
+    if (items.size() > limit) {
+        if (keepGreatest) items.erase(items.begin());
+        else items.pop_back();
+    }
+}
+
+std::string NearestDates::report() const {
+    // The sorted list's entries around the split point: up to 5 before it and 26 from it
+    // on; with no date after today the split point is 0 and the earliest dates follow.
+    DateList window;
+    std::size_t split = 0;
+    if (!after_.empty()) {
+        for (const Item& i : before_) window.push_back({i.line, i.key});
+        split = window.size();
+        for (const Item& i : after_) window.push_back({i.line, i.key});
+    } else {
+        for (const Item& i : first_) window.push_back({i.line, i.key});
+    }
+    std::string out;
+    for (std::size_t i = 0; i < split; ++i) {
+        out += "\r\n";
+        out += window[i].line;
+    }
+    out += "\r\n";
+    out += kDatesSeparator;
+    for (std::size_t i = split; i < window.size(); ++i) {
+        out += "\r\n";
+        out += window[i].line;
+    }
+    return out;
+}
+
+std::string NearestDatesReport(const Document& doc, int today) {
+    NearestDates dates(today);
     doc.tree().forEach([&](Section& section, int) {
-        if (section.content()) ScanDates(section.text(), list);
+        if (section.content()) dates.scan(section.text());
         return true;
     });
-    SortDates(list);
-    return list;
+    return dates.report();
 }
-}  // namespace
 
-std::string NearestDatesReport(const Document& doc, int today) { return BuildDatesReport(CollectDates(doc), today); }
-
-void miNearestDatesClick(Document& doc, int today) { ShowDatesReport(doc.ui(), CollectDates(doc), today); }
+void miNearestDatesClick(Document& doc, int today) { doc.ui().showMessage(cp1251::toUtf8(NearestDatesReport(doc, today))); }
 
 void miNearestDatesClick(Document& doc) { miNearestDatesClick(doc, TodayKey()); }
 

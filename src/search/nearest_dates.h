@@ -3,6 +3,7 @@
 // by place in the calendar year (month, then day, the two-digit year breaking ties), and
 // the lines around today: up to 5 before and up to 26 from the first later date on.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,8 +50,31 @@ std::string BuildDatesReport(const DateList& sorted, int today);
 // Shows the report in a plain message box.
 void ShowDatesReport(IUi& ui, const DateList& sorted, int today);
 
-// Scans the stored texts of all sections (the editor is not consulted), sorts and builds
-// the report.
+// The same report without keeping the whole date list: while the texts are scanned only
+// the entries that can stand in the report are kept (the 5 greatest on or before today,
+// the 26 smallest after it, and the 26 smallest of all for a notebook with nothing after
+// today), equal keys in the order found as the stable sort has them. The scanned texts
+// must outlive the object.
+class NearestDates {
+public:
+    explicit NearestDates(int today);
+    void scan(std::string_view text);
+    std::string report() const;  // equals BuildDatesReport of the sorted full list
+
+private:
+    struct Item {
+        int key;
+        std::uint64_t seq;
+        std::string_view line;
+    };
+    static void insert(std::vector<Item>& items, Item item, std::size_t limit, bool keepGreatest);
+    int today_;
+    std::uint64_t seq_ = 0;
+    std::vector<Item> before_, after_, first_;
+};
+
+// Scans the stored texts of all sections in absolute order (the editor is not
+// consulted) and builds the report.
 std::string NearestDatesReport(const Document& doc, int today);
 void miNearestDatesClick(Document& doc, int today);
 void miNearestDatesClick(Document& doc);  // F9, today's local date

@@ -181,3 +181,34 @@ TEST_F(Report, EmptyNotebookStoredTextsOnlyAndUtf8Message) {
 }
 
 }  // namespace
+
+namespace {
+
+// The report kept from a running selection equals the one built from the whole sorted
+// list, ties included, whatever today is.
+TEST(Dates, SelectionEqualsTheFullSort) {
+    std::mt19937 rng(99);
+    for (int round = 0; round < 400; ++round) {
+        std::vector<std::string> texts(1 + rng() % 4);
+        for (auto& t : texts) {
+            for (int k = rng() % 40; k > 0; --k) {
+                char date[16];
+                // Few distinct keys, so that equal keys are common.
+                std::snprintf(date, sizeof date, "%02d.%02d.%02d", 1 + static_cast<int>(rng() % 3),
+                              1 + static_cast<int>(rng() % 3), static_cast<int>(rng() % 2));
+                t += "L" + std::to_string(rng() % 1000) + " " + date + (rng() % 3 ? "\r\n" : " ");
+            }
+        }
+        const int today = lark::TodayKey(1 + rng() % 4, 1 + rng() % 4, rng() % 2);
+        DateList list;
+        lark::NearestDates selection(today);
+        for (const auto& t : texts) {
+            lark::ScanDates(t, list);
+            selection.scan(t);
+        }
+        lark::SortDates(list);
+        ASSERT_EQ(selection.report(), lark::BuildDatesReport(list, today)) << "round " << round;
+    }
+}
+
+}  // namespace
