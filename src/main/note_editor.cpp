@@ -103,6 +103,19 @@ void NoteEditor::reportReplaced(qsizetype count) {
     if (count > 0 && onReplaced) onReplaced(count);
 }
 
+bool NoteEditor::event(QEvent* e) {
+    if (e->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        const QKeySequence pressed(key->keyCombination());
+        for (const QKeySequence& k : std::as_const(windowKeys))
+            if (k.matches(pressed) == QKeySequence::ExactMatch) {
+                e->ignore();  // let the window's short-cut have it
+                return true;
+            }
+    }
+    return QPlainTextEdit::event(e);
+}
+
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
     QString typed = event->text();
     const qsizetype n = isReadOnly() ? 0 : ReplaceUnrepresentable(typed);

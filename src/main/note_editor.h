@@ -15,6 +15,10 @@ class NoteEditor : public QPlainTextEdit, public IEditor {
 public:
     explicit NoteEditor(QWidget* parent = nullptr);
 
+    // Keys that belong to the window's commands even while the editor has the focus
+    // (the editor would otherwise take Ctrl+U, Ctrl+D and others as its own line edits).
+    QList<QKeySequence> windowKeys;
+
     // Told how many characters of an input were replaced.
     std::function<void(qsizetype)> onReplaced;
 
@@ -49,6 +53,7 @@ public:
     int toEditorPosition(std::size_t bytePosition) const;
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;

@@ -102,8 +102,13 @@ void TFrame::createActions() {
     miBugReport = makeAction("miBugReport", "Сообщить об ошибке Larkpada", nullptr, {},
                              "Баг-репорт. Ждем Ваших пожеланий и предложений!", &TFrame::miBugReportClick);
 
-    // Menu-bar short-cuts work wherever the focus is in the window.
-    for (QAction* a : findChildren<QAction*>()) addAction(a);
+    // Menu-bar short-cuts work wherever the focus is in the window; in the editor, the
+    // editing commands stay the editor's own keys.
+    for (QAction* a : findChildren<QAction*>()) {
+        addAction(a);
+        const bool editing = a == miUndo || a == miCut || a == miCopy || a == miPaste || a == miSelectAll;
+        if (!editing && !a->shortcut().isEmpty()) reNodeContent->windowKeys << a->shortcut();
+    }
 }
 
 void TFrame::createMenus() {

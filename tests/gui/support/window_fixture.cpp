@@ -21,6 +21,8 @@ Window::Window(QStringList arguments) {
     frame_ = std::make_unique<gui::TFrame>(dialogs, std::move(arguments));
     // The first activation (start-up document) runs once the window is on screen.
     QTRY_VERIFY_WITH_TIMEOUT(!frame_->FirstActivation, 5000);
+    frame_->activateWindow();
+    if (!QTest::qWaitForWindowActive(frame_.get())) qWarning("the window did not become active");
 }
 
 Window::~Window() {
