@@ -3,7 +3,8 @@
 // window_open: opening the corpus (100,000 sections) in the main window, from creating the
 // window until the start-up document is loaded and the tree is laid out, against the
 // core's LoadDocument of the same file into in-memory views. Each repetition runs in a
-// fresh process, both sides in the same process one after the other.
+// fresh process, both sides in the same process one after the other, taking turns at
+// going first.
 //
 // select_1mb_section: selecting a section that holds 1 MB of text in the window (store
 // step, Windows-1251 conversion, editor fill) against QPlainTextEdit::setPlainText of the
@@ -63,13 +64,19 @@ double coreLoad(const std::string& path) {
 double windowOpen(const std::string& path) {
     QuietDialogs dialogs;
     std::unique_ptr<gui::TFrame> frame;
+    double t1 = 0, t2 = 0;
     const double t = timeIt([&] {
         frame = std::make_unique<gui::TFrame>(dialogs, QStringList{QString::fromStdString(path)});
+        t1 = nowSeconds();
         while (frame->FirstActivation) QApplication::processEvents();
+        t2 = nowSeconds();
         // The tree lays out its rows and paints once.
         frame->tvNodes->doItemsLayout();
         frame->tvNodes->viewport()->repaint();
     });
+    // Diagnostics: WINDOW_BENCH_DETAIL=1 splits the window's time on stderr.
+    if (std::getenv("WINDOW_BENCH_DETAIL"))
+        std::fprintf(stderr, "create+show %.3f load %.3f layout %.3f\n", t - (nowSeconds() - t1), t2 - t1, nowSeconds() - t2);
     if (frame->document().tree().count() == 0) throw std::runtime_error("window load failed");
     frame->document().FTreeModified = false;
     return t;
@@ -77,8 +84,13 @@ double windowOpen(const std::string& path) {
 
 int windowOpenChild(const std::vector<std::string>& args) {
     App app;
-    const double core = coreLoad(args.at(0));
-    const double window = windowOpen(args.at(0));
+    // The side that runs second finds the file cached and the allocator warm: the
+    // repetitions alternate which side goes first.
+    const bool windowFirst = args.at(1) == "window-first";
+    double core = 0, window = 0;
+    if (windowFirst) window = windowOpen(args.at(0));
+    core = coreLoad(args.at(0));
+    if (!windowFirst) window = windowOpen(args.at(0));
     std::printf("core=%.6f window=%.6f\n", core, window);
     return 0;
 }
@@ -86,9 +98,9 @@ LARK_BENCH_COMMAND("window-open", windowOpenChild);
 
 void windowOpenCase(Context& ctx) {
     std::vector<double> core, window;
-    const int reps = std::min(ctx.reps, 5);
+    const int reps = std::max(2, std::min(ctx.reps, 6));
     for (int i = 0; i < reps; ++i) {
-        const auto v = runChild("window-open", {ctx.path(kPlainCorpus)});
+        const auto v = runChild("window-open", {ctx.path(kPlainCorpus), i % 2 ? "window-first" : "core-first"});
         core.push_back(v.at("core"));
         window.push_back(v.at("window"));
     }
@@ -127,8 +139,13 @@ int selectChild(const std::vector<std::string>& args) {
     Section* big = doc.tree().appendChild(nullptr, "big", std::make_unique<TNodeContent>());
     big->content()->Text = TextBuffer::copyOf(text);
     Section* small = doc.tree().appendChild(nullptr, "small", std::make_unique<TNodeContent>());
+    // Diagnostics: WINDOW_BENCH_NOLINKS=1 measures without the editor's link underlining.
+    if (std::getenv("WINDOW_BENCH_NOLINKS")) frame.reNodeContent->setLinksEnabled(false);
+    // The baseline is an editor like the window's: same size, font and wrap mode.
     QPlainTextEdit plain;
     plain.resize(frame.reNodeContent->size());
+    plain.setFont(frame.reNodeContent->font());
+    plain.setLineWrapMode(frame.reNodeContent->lineWrapMode());
     plain.show();
     const QString unicode = gui::TextToEditor(text);
     std::vector<double> window, baseline;

@@ -37,7 +37,7 @@ void WindowUi::processEvents() { pump(); }
 void WindowUi::pump(bool force) {
     // The loader calls this every 256 sections; pumping at most once per ~30 ms keeps the
     // window painted without making a large load pay for thousands of event loops.
-    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < 30) return;
+    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < 100) return;
     if (busyDepth_ > 0 && !progress_->isVisible() && busyTimer_.elapsed() >= kProgressDelayMs) {
         progress_->show();
         if (!busyText_.isEmpty()) status_->showMessage(busyText_);
