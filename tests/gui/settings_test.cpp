@@ -245,7 +245,7 @@ void SettingsTest::unwritableFolderDoesNotStopTheClose() {
 }
 
 void SettingsTest::hiddenStartMaximizesWhenFirstShown() {
-    writeSettings("[InterfaceSettings]\nMaximized=1\nUseTray=1\nWindowWidth=500\nWindowHeight=300\n");
+    writeSettings("[InterfaceSettings]\nMaximized=1\nUseTray=1\nWindowWidth=500\nWindowHeight=300\nTreeWidth=210\n");
     guitest::ScriptedDialogs dialogs;
     {
         gui::TFrame f(dialogs, {QStringLiteral("-hide")});
@@ -254,6 +254,7 @@ void SettingsTest::hiddenStartMaximizesWhenFirstShown() {
         f.show();
         QTRY_VERIFY(f.isMaximized());
         QCOMPARE(f.normalGeometry().size(), QSize(500, 300));
+        QTRY_COMPARE(f.tvNodes->width(), 210);  // the stored width also holds for a late first show
         f.FirstActivation = false;  // no start-up document for this window
     }
     // Without "-hide" the tray option alone does not hide the window.
