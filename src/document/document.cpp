@@ -287,8 +287,13 @@ bool Document::SaveDocument(const std::string& path) {
         StoreActiveSection();
         result = true;
         FTreeModified = false;
-        TextBuffer content = WriteDocument(tree_, FFileInfo);
-        if (UseZip) content = ZipBuffer(content.view());
+        TextBuffer content;
+        auto assemble = [&] {
+            content = WriteDocument(tree_, FFileInfo);
+            if (UseZip) content = ZipBuffer(content.view());
+        };
+        if (RunLongWork) RunLongWork(assemble);
+        else assemble();
         CloseDocumentFile(FFileHandle);
         ReplaceFileContents(path, content.view());
         OpenDocumentFile(FFileHandle, path, false);

@@ -3,6 +3,7 @@
 // window (FFileName, FFileInfo, FFileHandle, FTreeModified, FUpdating), the two steps
 // that keep the editor and the section buffers in step, and the load and save pipelines.
 // It talks to the window only through ITreeView, IEditor and IUi.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,6 +38,11 @@ public:
     bool FTreeModified = false;
     bool FUpdating = false;
     bool UseZip = false;  // mirrors the check mark of the compression option
+
+    // Runs the long part of a save (assembling the content and compressing it); the
+    // window hands it to a worker thread and keeps painting meanwhile. It must run the
+    // work exactly once and pass on what it throws. Empty: the work runs inline.
+    std::function<void(const std::function<void()>& work)> RunLongWork;
 
     // The notebook counts as changed when the tree or the editor's text changed.
     bool isModified() const { return FTreeModified || editor_.modified(); }
