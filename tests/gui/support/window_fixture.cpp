@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -12,9 +13,14 @@
 namespace lark::guitest {
 
 void IsolateUserDirectories() {
-    QApplication::setApplicationName(QStringLiteral("larkpad-test"));
+    // One name per test program: programs that ctest runs side by side keep apart their
+    // settings files (written at every close) and their default notebooks.
+    QApplication::setApplicationName(QStringLiteral("larkpad-test-") +
+                                     QFileInfo(QApplication::applicationFilePath()).baseName());
     QApplication::setOrganizationName(QStringLiteral("larkpad-test"));
     QStandardPaths::setTestModeEnabled(true);
+    // Every run starts from the window's design values, whatever an earlier run left.
+    QFile::remove(gui::TFrame::SettingsFilePath());
 }
 
 Window::Window(QStringList arguments) {
