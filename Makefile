@@ -26,10 +26,11 @@ test: build
 
 # Core tests again under AddressSanitizer and UndefinedBehaviorSanitizer, plus the fuzz smoke run.
 # clang when present: its libFuzzer runtime builds the fuzz target (FUZZ_SECONDS bounds the run).
-ASAN_COMPILERS ?= $(shell command -v clang++ >/dev/null 2>&1 && command -v clang >/dev/null 2>&1 && \
-                    echo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+HAVE_CLANG     := $(shell command -v clang++ >/dev/null 2>&1 && command -v clang >/dev/null 2>&1 && echo yes)
+ASAN_ENV       ?= $(if $(HAVE_CLANG),CC=clang CXX=clang++)
+ASAN_COMPILERS ?= $(if $(HAVE_CLANG),-DCMAKE_CXX_COMPILER=clang++)
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKPAD_SANITIZE=ON -DLARKPAD_GUI=OFF $(ASAN_COMPILERS) $(CMAKE_ARGS)
+	$(ASAN_ENV) cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKPAD_SANITIZE=ON -DLARKPAD_GUI=OFF -DLARKPAD_BENCH=OFF $(ASAN_COMPILERS) $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 

@@ -1,6 +1,11 @@
-// Feeds arbitrary bytes through the unwrap + parse path of a load.
+// Feeds arbitrary bytes through the unwrap + parse path of a load. Compressed input is
+// also unpacked the way the load pipeline does it (straight into blocks), and both
+// routes must end in the same tree, texts, messages and failure.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "document/document.h"
@@ -9,19 +14,64 @@
 #include "document/format.h"
 #include "document/memory_view.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace {
+
+struct Desk {
     lark::MemoryTreeView view;
     lark::MemoryEditor editor;
-    editor.lockOnLoad = false;
     lark::MemoryUi ui;
-    lark::Document doc(view, editor, ui);
-    lark::TextBuffer buffer = lark::TextBuffer::copyOf(std::string_view(reinterpret_cast<const char*>(data), size));
-    try {
-        lark::UnzipBuffer(buffer);
-        lark::MemorySource source(buffer.view());
+    lark::Document doc{view, editor, ui};
+    Desk() { editor.lockOnLoad = false; }
+
+    std::string parse(lark::ContentSource& source) {
+        std::string out;
         doc.FUpdating = true;
-        lark::ParseDocument(doc, source, true, "/nonexistent/fuzz-input");
-    } catch (const lark::LarkError&) {
+        try {
+            lark::ParseDocument(doc, source, true, "/nonexistent/fuzz-input");
+        } catch (const lark::LarkError& e) {
+            out = std::string("fatal:") + e.what() + "\n";
+        }
+        doc.tree().forEach([&](lark::Section& s, int depth) {
+            out += std::to_string(depth) + "|" + s.name() + "|" + std::string(s.text()) + "\n";
+            return true;
+        });
+        for (const auto& e : ui.errors) out += "error:" + e + "\n";
+        for (const auto& line : doc.FFileInfo) out += "info:" + line + "\n";
+        out += "selected:" + std::to_string(doc.tree().indexOf(doc.selected()));
+        return out;
+    }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::string viaBuffer;
+    {
+        Desk d;
+        lark::TextBuffer buffer = lark::TextBuffer::copyOf(bytes);
+        try {
+            lark::UnzipBuffer(buffer);
+            lark::MemorySource source(buffer.view());
+            viaBuffer = d.parse(source);
+        } catch (const lark::LarkError& e) {
+            viaBuffer = std::string("unzip:") + e.what();
+        }
+    }
+    if (lark::IsEnveloped(bytes)) {
+        Desk d;
+        std::string viaBlocks;
+        try {
+            lark::BlockSource source = lark::UnzipToBlocks(bytes);
+            viaBlocks = d.parse(source);
+        } catch (const lark::LarkError& e) {
+            viaBlocks = std::string("unzip:") + e.what();
+        }
+        if (viaBlocks != viaBuffer) {
+            std::fprintf(stderr, "unpacking into blocks differs:\n--- buffer\n%s\n--- blocks\n%s\n", viaBuffer.c_str(),
+                         viaBlocks.c_str());
+            std::abort();
+        }
     }
     return 0;
 }
