@@ -10,6 +10,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 
+#include "document/errors.h"
 #include "main/dialogs.h"
 #include "main/edit_clipboard.h"
 #include "main/editor_capacity.h"
@@ -23,12 +24,13 @@ namespace lark::gui {
 
 namespace {
 
-// Edit keys pressed in the editor run the menu commands (plain-text clipboard, capacity)
-// instead of the editor's built-in ones: the editor is told not to claim them, so the
-// window's short-cuts fire.
+constexpr const char* kPrintFailedText = "Не удалось начать печать на выбранном принтере";
 constexpr const char* kEditKeyRouter = "editKeyRouter";
 constexpr const char* kHintFilter = "hintFilter";
 
+// Edit keys pressed in the editor run the menu commands (plain-text clipboard, capacity)
+// instead of the editor's built-in ones: the editor is told not to claim them, so the
+// window's short-cuts fire.
 class EditKeyRouter : public QObject {
 public:
     EditKeyRouter(QObject* parent, std::vector<QAction*> actions) : QObject(parent), actions_(std::move(actions)) {
@@ -73,7 +75,7 @@ void TFrame::SetupEditor() {
     // Link events and link detection: the editor underlines links and reports clicks.
     reNodeContent->setLinksEnabled(true);
     // Undo history: the editor's document keeps every step (at least the 100 required).
-    reNodeContent->document()->setUndoRedoEnabled(true);
+    if (!reNodeContent->document()->isUndoRedoEnabled()) reNodeContent->document()->setUndoRedoEnabled(true);
     // Capacity: typing beyond 16,777,215 characters is refused (pastes are checked where
     // the editor inserts them).
     if (!reNodeContent->findChild<CapacityGuard*>(QString(), Qt::FindDirectChildrenOnly)) new CapacityGuard(reNodeContent);
@@ -127,7 +129,10 @@ void TFrame::miSmallerFontClick() { stepFonts(-1); }
 void TFrame::miPrintNodeClick() {
     QPrinter printer(QPrinter::HighResolution);
     if (!dialogs_.printDialog(this, printer)) return;
-    PrintPlainText(printer, reNodeContent->toPlainText(), reNodeContent->font(), QString::fromStdString(doc_->FFileName));
+    const QString title = QString::fromStdString(doc_->FFileName);
+    // A printer that cannot start the job ends the command with an error message.
+    if (PrintPlainText(printer, reNodeContent->toPlainText(), reNodeContent->font(), title) == 0)
+        throw LarkError(kPrintFailedText);
 }
 
 void TFrame::installAppHint() {

@@ -342,6 +342,12 @@ void ViewCommandsTest::printsTheSectionToPdf() {
     w.dialogs.prints.push_back(QString());
     w.trigger(f.miPrintNode);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    QVERIFY(w.dialogs.errors.isEmpty());
+    // A printer that cannot start: the command ends with a message, nothing is written.
+    w.dialogs.prints.push_back(dir.filePath("no/such/folder/third.pdf"));
+    w.trigger(f.miPrintNode);
+    QCOMPARE(w.dialogs.errors.size(), 1);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
     QVERIFY(w.dialogs.allUsed());
 }
 
