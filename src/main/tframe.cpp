@@ -100,11 +100,13 @@ void TFrame::connectViews() {
     commands_->showsPlainFile = [this] { return reNodeContent->showsFile(); };
     commands_->load = [this](const std::string& path, bool readOnly) { return loadWithProgress(path, readOnly); };
     commands_->runSave = [this](const std::function<bool()>& save) { return saveWithProgress(save); };
+    doc_->RunLongWork = [this](const std::function<void()>& work) { runOnWorker(work); };
 }
 
 bool TFrame::runCommand(const std::function<void()>& command) {
-    // Nothing may run against a half-built tree.
-    if (doc_->loading() || destroyed_) return false;
+    // Nothing may run against a half-built tree, nor while a save reads the tree on its
+    // worker thread.
+    if (doc_->loading() || ui_->busy() || destroyed_) return false;
     return RunCommand(command);
 }
 
@@ -188,7 +190,7 @@ bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {
 // ---- close ----
 
 void TFrame::closeEvent(QCloseEvent* event) {
-    if (destroyed_ || doc_->loading()) {
+    if (destroyed_ || doc_->loading() || ui_->busy()) {
         event->ignore();
         return;
     }
