@@ -207,11 +207,16 @@ void ReplaceFileContents(const std::string& path, std::string_view data) {
     ::fchmod(fd.get(), mode);
     if (hadOld && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
         (void)!::fchown(fd.get(), old.st_uid, old.st_gid);  // keep the owner where allowed
+    // Written in stretches, each handed to the disk as soon as it is written, so that
+    // the device works while the rest is still being copied and the fsync below has
+    // only the last stretch left to wait for.
+    constexpr std::size_t kStretch = std::size_t{8} << 20;
     std::size_t done = 0;
     while (done < data.size()) {
-        const ssize_t put = ::write(fd.get(), data.data() + done, std::min<std::size_t>(data.size() - done, std::size_t{1} << 30));
+        const ssize_t put = ::write(fd.get(), data.data() + done, std::min(data.size() - done, kStretch));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) throw LarkError("Stream write error", ErrorKind::Write, put < 0 ? errno : ENOSPC);
+        (void)::sync_file_range(fd.get(), static_cast<off_t>(done), put, SYNC_FILE_RANGE_WRITE);
         done += static_cast<std::size_t>(put);
     }
     if (::fsync(fd.get()) != 0) throw LarkError(systemErrorText(errno), ErrorKind::Write, errno);
