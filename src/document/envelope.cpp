@@ -135,8 +135,8 @@ public:
                 left_ -= n;
                 return;
             }
-            if (!stage_) stage_ = std::make_unique_for_overwrite<char[]>(kStage);
             const std::size_t fill = std::min(kStage, left_);
+            if (!stage_) stage_ = std::make_unique_for_overwrite<char[]>(fill);  // later fills are no larger
             if (inflater_.read(stage_.get(), fill) != fill) envelopeError("Stream read error");
             left_ -= fill;
             pos_ = 0;
@@ -203,7 +203,7 @@ BlockSource unzipToBlocks(PackedInput& input) {
         std::unique_ptr<char[]> chunk;
         while (taken < total) {
             const std::size_t n = std::min<std::size_t>(total - taken, 1 << 20);
-            if (!chunk) chunk = std::make_unique_for_overwrite<char[]>(1 << 20);
+            if (!chunk) chunk = std::make_unique_for_overwrite<char[]>(n);  // later pieces are no larger
             reader.read(chunk.get(), n);
             out.appendBytes(chunk.get(), n);
             taken += n;
