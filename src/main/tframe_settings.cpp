@@ -11,7 +11,6 @@
 #include <QStandardPaths>
 #include <QToolBar>
 #include <algorithm>
-#include <climits>
 
 #include "main/interface_settings.h"
 #include "main/note_editor.h"
@@ -85,8 +84,12 @@ void TFrame::LoadOrSaveSettings(bool save) {
         const QSize screenSize = screen ? screen->geometry().size() : QSize();
         const int width = ClampWindowExtent(s.width, minimumWidth(), screenSize.width());
         const int height = ClampWindowExtent(s.height, minimumHeight(), screenSize.height());
-        const bool edgesStored = ini.readInteger(kSettingsSection, "WindowLeft", INT_MIN) != INT_MIN ||
-                                 ini.readInteger(kSettingsSection, "WindowTop", INT_MIN) != INT_MIN;
+        auto holdsInteger = [&ini](const char* key) {
+            int value = 0;
+            const auto text = ini.value(kSettingsSection, key);
+            return text && ParseInteger(*text, value);
+        };
+        const bool edgesStored = holdsInteger("WindowLeft") || holdsInteger("WindowTop");
         if (edgesStored) setGeometry(s.left, s.top, width, height);
         else resize(width, height);
 
