@@ -15,13 +15,14 @@ using coretest::le32;
 using coretest::notebook;
 using coretest::sampleBytes;
 
-enum class Via { Memory, File, FileTinyChunks, Envelope };
+enum class Via { Memory, File, FileTinyChunks, Envelope, EnvelopeBlocks };
 
 const std::vector<std::string> kOldInfo = {"Old=1", "Activate=0"};
 
 // Writes the content, packed into an envelope for Via::Envelope.
 void writeContent(const std::string& path, const std::string& content, Via via) {
-    coretest::writeFile(path, via == Via::Envelope ? std::string(lark::ZipBuffer(content).view()) : content);
+    const bool packed = via == Via::Envelope || via == Via::EnvelopeBlocks;
+    coretest::writeFile(path, packed ? std::string(lark::ZipBuffer(content).view()) : content);
 }
 
 // Holds the file the way a load does, then parses it with the tree being rebuilt.
@@ -31,7 +32,10 @@ std::string parseFile(Desk& d, const std::string& path, Via via, bool readOnly) 
     d.doc.FUpdating = true;
     std::string fatal;
     try {
-        if (via == Via::Memory || via == Via::Envelope) {
+        if (via == Via::EnvelopeBlocks) {  // the compressed load: blocks inflated into their buffers
+            lark::BlockSource source = lark::UnzipFileToBlocks(d.doc.FFileHandle.fd(), lark::DocumentFileSize(d.doc.FFileHandle));
+            lark::ParseDocument(d.doc, source, readOnly, path);
+        } else if (via == Via::Memory || via == Via::Envelope) {
             lark::TextBuffer content = lark::ReadDocumentFile(d.doc.FFileHandle);
             lark::UnzipBuffer(content);
             lark::MemorySource source(content.view());
@@ -198,14 +202,15 @@ std::vector<ParseRow> parseRows() {
 using RowAndViaInfo = ::testing::TestParamInfo<std::tuple<ParseRow, Via>>;
 struct RowAndVia {
     std::string operator()(const RowAndViaInfo& info) const {
-        static const char* const vias[] = {"memory", "file", "tinychunks", "envelope"};
+        static const char* const vias[] = {"memory", "file", "tinychunks", "envelope", "envelopeblocks"};
         return coretest::rowName(std::get<0>(info.param).label) + "_" + vias[static_cast<int>(std::get<1>(info.param))];
     }
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, FormatParse,
                          ::testing::Combine(::testing::ValuesIn(parseRows()),
-                                            ::testing::Values(Via::Memory, Via::File, Via::FileTinyChunks, Via::Envelope)),
+                                            ::testing::Values(Via::Memory, Via::File, Via::FileTinyChunks, Via::Envelope,
+                                                              Via::EnvelopeBlocks)),
                          RowAndVia());
 
 class FormatParseVia : public ::testing::TestWithParam<Via> {};
@@ -262,7 +267,8 @@ TEST_P(FormatParseVia, ProcessesEventsEvery256TextBlocks) {
     EXPECT_EQ(d.doc.tree().at(599)->text(), "599");
 }
 
-INSTANTIATE_TEST_SUITE_P(Vias, FormatParseVia, ::testing::Values(Via::Memory, Via::File, Via::FileTinyChunks, Via::Envelope));
+INSTANTIATE_TEST_SUITE_P(Vias, FormatParseVia, ::testing::Values(Via::Memory, Via::File, Via::FileTinyChunks, Via::Envelope,
+                                                                  Via::EnvelopeBlocks));
 
 // Content under 8 bytes hides the tree; it stays hidden until a notebook is parsed.
 TEST(FormatParse, AHiddenTreeStaysHiddenUntilANotebookIsParsed) {
