@@ -289,8 +289,9 @@ bool Document::SaveDocument(const std::string& path) {
         FTreeModified = false;
         TextBuffer content;
         auto assemble = [&] {
-            content = WriteDocument(tree_, FFileInfo);
-            if (UseZip) content = ZipBuffer(content.view());
+            // A compressed save deflates straight from the sections: the same bytes as
+            // packing the written content, without the content's own copy.
+            content = UseZip ? ZipDocument(tree_, FFileInfo) : WriteDocument(tree_, FFileInfo);
         };
         if (RunLongWork) RunLongWork(assemble);
         else assemble();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <new>
@@ -229,7 +230,11 @@ bool IsEnveloped(std::string_view bytes) {
     return bytes.size() >= 8 && bytes.substr(0, kZipMarker.size()) == kZipMarker;
 }
 
-TextBuffer ZipBuffer(std::string_view content) {
+namespace {
+
+// Deflates content of `n` bytes, which `emit` hands over piece by piece, into an envelope.
+// The stream does not depend on how the content is cut into pieces.
+TextBuffer zipContent(std::size_t n, const std::function<void(const std::function<void(std::string_view)>&)>& emit) {
     z_stream zs;
     std::memset(&zs, 0, sizeof zs);
     if (deflateInit2(&zs, 9, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw LarkError("Out of memory");
@@ -239,8 +244,8 @@ TextBuffer ZipBuffer(std::string_view content) {
     } end{zs};
 
     unsigned char header[4];
-    putLE32(header, static_cast<std::uint32_t>(content.size()));
-    const std::size_t bound = deflateBound(&zs, static_cast<uLong>(content.size() + 4)) + 64;
+    putLE32(header, static_cast<std::uint32_t>(n));
+    const std::size_t bound = deflateBound(&zs, static_cast<uLong>(n + 4)) + 64;
     TextBuffer out;
     try {
         out = TextBuffer::allocate(kZipMarker.size() + bound);
@@ -269,10 +274,25 @@ TextBuffer ZipBuffer(std::string_view content) {
         }
     };
     pump(reinterpret_cast<const char*>(header), sizeof header, Z_NO_FLUSH);
-    pump(content.data(), content.size(), Z_FINISH);
+    emit([&](std::string_view piece) {
+        if (!piece.empty()) pump(piece.data(), piece.size(), Z_NO_FLUSH);
+    });
+    pump(nullptr, 0, Z_FINISH);
     out.truncate(kZipMarker.size() + produced);
     return out;
 }
+
+}  // namespace
+
+TextBuffer ZipBuffer(std::string_view content) {
+    return zipContent(content.size(), [&](const auto& put) { put(content); });
+}
+
+TextBuffer ZipDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+    const std::size_t n = MeasureDocument(tree, info);
+    return zipContent(n, [&](const auto& put) { StreamDocument(tree, info, put); });
+}
+
 
 void UnzipBuffer(TextBuffer& buffer) {
     if (!IsEnveloped(buffer.view())) return;

@@ -3,7 +3,9 @@
 // content length (signed 32-bit little-endian) and the content.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/format.h"
 #include "document/text_buffer.h"
@@ -17,6 +19,10 @@ bool IsEnveloped(std::string_view bytes);
 
 // Deflates (level 9, window bits 15, memLevel 8, default strategy) into an envelope.
 TextBuffer ZipBuffer(std::string_view content);
+// The envelope of WriteDocument's content, deflated straight from the sections without
+// assembling the content first; the same bytes as ZipBuffer(WriteDocument(...)).
+// Refuses what WriteDocument refuses.
+TextBuffer ZipDocument(const SectionTree& tree, const std::vector<std::string>& info);
 
 // Replaces `buffer` by the unpacked content when it holds an envelope; otherwise leaves
 // it alone. On failure throws ("Error", "Stream read error", "Out of memory") and leaves

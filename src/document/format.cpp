@@ -208,14 +208,24 @@ void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const st
     finish();
 }
 
-TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+namespace {
+
+struct ContentSizes {
+    std::size_t info = 0, outline = 0, texts = 0;
+    std::size_t total() const { return 4 + 4 + info + 4 + outline + texts; }
+};
+
+// Checks that the notebook can be written and read back; the sizes of its parts.
+ContentSizes measureDocument(const SectionTree& tree, const std::vector<std::string>& info) {
     auto refuse = [](const std::string& text) { throw LarkError(text, ErrorKind::Write); };
 
-    std::size_t infoSize = 0;
+    ContentSizes sizes;
+    std::size_t& infoSize = sizes.info;
     for (const auto& line : info) infoSize += line.size() + 2;
     if (infoSize > kMaxBlockLength) refuse("Служебные строки файла длиннее 16 777 215 байт: сохранить файл нельзя");
 
-    std::size_t outlineSize = 0, textsSize = 0;
+    std::size_t& outlineSize = sizes.outline;
+    std::size_t& textsSize = sizes.texts;
     tree.forEach([&](Section& s, int depth) {
         const std::string& name = s.name();
         if (name.find_first_of("\r\n") != std::string::npos || (!name.empty() && name.front() == '\t'))
@@ -234,8 +244,15 @@ TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>
         return true;
     });
     if (outlineSize > kMaxBlockLength) refuse("Оглавление файла длиннее 16 777 215 байт: сохранить файл нельзя");
+    return sizes;
+}
 
-    TextBuffer out = TextBuffer::allocate(4 + 4 + infoSize + 4 + outlineSize + textsSize);
+}  // namespace
+
+TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+    const ContentSizes sizes = measureDocument(tree, info);
+    const std::size_t infoSize = sizes.info, outlineSize = sizes.outline;
+    TextBuffer out = TextBuffer::allocate(sizes.total());
     char* w = out.data();
     std::memcpy(w, "LKP\x01", 4);
     w += 4;
@@ -264,6 +281,49 @@ TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>
         return true;
     });
     return out;
+}
+
+std::size_t MeasureDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+    return measureDocument(tree, info).total();
+}
+
+void StreamDocument(const SectionTree& tree, const std::vector<std::string>& info,
+                    const std::function<void(std::string_view)>& sink) {
+    const ContentSizes sizes = measureDocument(tree, info);
+    // Header, info and outline in one piece; then small texts gathered with their
+    // lengths, large texts handed over where they lie.
+    constexpr std::size_t kGather = 256 * 1024;
+    std::string piece;
+    piece.reserve(std::max(kGather, 12 + sizes.info + sizes.outline));
+    char len[4];
+    piece.append("LKP\x01", 4);
+    putLE32(len, static_cast<std::uint32_t>(sizes.info));
+    piece.append(len, 4);
+    for (const auto& line : info) piece.append(line).append("\r\n");
+    putLE32(len, static_cast<std::uint32_t>(sizes.outline));
+    piece.append(len, 4);
+    tree.forEach([&](Section& s, int depth) {
+        piece.append(static_cast<std::size_t>(depth), '\t').append(s.name()).append("\r\n");
+        return true;
+    });
+    tree.forEach([&](Section& s, int) {
+        const std::string_view text = s.text();
+        putLE32(len, static_cast<std::uint32_t>(text.size()));
+        piece.append(len, 4);
+        if (text.size() >= kGather) {
+            sink(piece);
+            piece.clear();
+            sink(text);
+            return true;
+        }
+        piece.append(text);
+        if (piece.size() >= kGather) {
+            sink(piece);
+            piece.clear();
+        }
+        return true;
+    });
+    if (!piece.empty()) sink(piece);
 }
 
 }  // namespace lark

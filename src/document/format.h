@@ -3,6 +3,7 @@
 // lines, outline, one text block per section in pre-order). Lengths are unsigned 32-bit
 // little-endian and at most 16,777,215.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -107,5 +108,12 @@ void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const st
 // The whole content of a notebook file. Refuses (LarkError, Write) what could not be
 // read back: a block over the length limit, a name with CR, LF or a leading TAB.
 TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info);
+// The size WriteDocument's content would have; refuses what it refuses.
+std::size_t MeasureDocument(const SectionTree& tree, const std::vector<std::string>& info);
+// Hands the bytes of WriteDocument's content to `sink` in order and in pieces, without
+// assembling them: small parts gathered, large texts straight from their sections.
+// Refuses what WriteDocument refuses, before the first piece.
+void StreamDocument(const SectionTree& tree, const std::vector<std::string>& info,
+                    const std::function<void(std::string_view)>& sink);
 
 }  // namespace lark
