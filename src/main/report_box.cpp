@@ -25,7 +25,7 @@ ReportBox::ReportBox(QWidget* parent, const QString& text) : QDialog(parent), te
 
     text_->setObjectName(QStringLiteral("reportText"));
     text_->setReadOnly(true);
-    text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);  // keys scroll
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setFrameShape(QFrame::NoFrame);
     text_->setPlainText(shown);

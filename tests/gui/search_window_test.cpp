@@ -544,6 +544,9 @@ void SearchWindowTest::reportBoxScrollsAndCloses() {
     QCOMPARE(box.windowTitle(), QStringLiteral("Larkpad - иерархический блокнот"));
     QCOMPARE(box.textView()->toPlainText(), QStringLiteral("\n") + lines.join(u'\n'));
     QVERIFY(box.textView()->verticalScrollBar()->maximum() > 0);
+    // The keys scroll it to its last line.
+    QTest::keyClick(box.textView(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(box.textView()->verticalScrollBar()->value(), box.textView()->verticalScrollBar()->maximum());
     auto* ok = box.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
     QVERIFY(ok && ok->isVisible());
     QTest::mouseClick(ok, Qt::LeftButton);
