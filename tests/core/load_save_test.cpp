@@ -625,9 +625,7 @@ TEST(DeepTrees, TheDeepestNotebookAnOutlineCanHoldLoadsAndIsDestroyed) {
     writeFile(path, content);
     {
         Desk d;
-        const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(d.doc.LoadDocument(path, false)) << d.lastError();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
         EXPECT_EQ(d.doc.tree().count(), depth);
         ASSERT_NE(d.doc.selected(), nullptr);
         EXPECT_EQ(d.doc.selected()->depth(), depth - 1);
@@ -642,7 +640,6 @@ TEST(DeepTrees, TheDeepestNotebookAnOutlineCanHoldLoadsAndIsDestroyed) {
 
 TEST(DeepTrees, ATwoHundredThousandLevelTreeIsBuiltWalkedRefusedByTheWriterAndDestroyed) {
     const int depth = 200000;
-    const auto start = std::chrono::steady_clock::now();
     {
         Desk d;
         lark::Section* s = nullptr;
@@ -668,7 +665,6 @@ TEST(DeepTrees, ATwoHundredThousandLevelTreeIsBuiltWalkedRefusedByTheWriterAndDe
         cleared.doc.ClearDocument();
         EXPECT_EQ(cleared.doc.tree().count(), 0);
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 }  // namespace
