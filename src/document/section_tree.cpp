@@ -51,20 +51,11 @@ int SectionTree::count() const { return count_; }
 void SectionTree::rebuildOrder() const {
     order_.clear();
     order_.reserve(static_cast<std::size_t>(count_));
-    // Iterative pre-order walk: deep notebooks must not exhaust the stack.
-    std::vector<std::pair<const Section*, int>> stack;
-    stack.emplace_back(&root_, 0);
-    while (!stack.empty()) {
-        auto& [node, next] = stack.back();
-        if (next >= node->childCount()) {
-            stack.pop_back();
-            continue;
-        }
-        Section* child = node->child(next++);
-        child->index_ = static_cast<int>(order_.size());
-        order_.push_back(child);
-        if (child->hasChildren()) stack.emplace_back(child, 0);
-    }
+    forEach([this](Section& s, int) {
+        s.index_ = static_cast<int>(order_.size());
+        order_.push_back(&s);
+        return true;
+    });
     orderValid_ = true;
 }
 
