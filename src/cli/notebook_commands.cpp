@@ -19,6 +19,7 @@
 #include "document/envelope.h"
 #include "document/errors.h"
 #include "document/file_access.h"
+#include "document/file_replace.h"
 #include "document/format.h"
 
 namespace lark::cli {

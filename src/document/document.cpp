@@ -7,6 +7,7 @@
 #include "document/cp1251.h"
 #include "document/envelope.h"
 #include "document/errors.h"
+#include "document/file_replace.h"
 #include "document/format.h"
 
 namespace lark {
@@ -280,24 +281,27 @@ bool Document::LoadDocument(const std::string& path, bool readOnly) {
     return result;
 }
 
-bool Document::SaveDocument(const std::string& path) {
+bool Document::SaveDocument(const std::string& path, const std::string& backupPath) {
     bool result = false;
     try {
         tvNodesChanging(false);
         StoreActiveSection();
         result = true;
         FTreeModified = false;
-        TextBuffer content;
-        auto assemble = [&] {
+        // The long part runs on the window's worker thread: it reads the tree and the info
+        // lines through const references only (no cached order is rebuilt meanwhile) and
+        // writes the file; the held file changes hands only when the new one is in place.
+        const SectionTree& tree = tree_;
+        const std::vector<std::string>& info = FFileInfo;
+        const bool zip = UseZip;
+        auto work = [&] {
             // A compressed save deflates straight from the sections: the same bytes as
             // packing the written content, without the content's own copy.
-            content = UseZip ? ZipDocument(tree_, FFileInfo) : WriteDocument(tree_, FFileInfo);
+            const TextBuffer content = zip ? ZipDocument(tree, info) : WriteDocument(tree, info);
+            ReplaceFileContents(path, content.view(), ReplaceOptions{backupPath, &FFileHandle});
         };
-        if (RunLongWork) RunLongWork(assemble);
-        else assemble();
-        CloseDocumentFile(FFileHandle);
-        ReplaceFileContents(path, content.view());
-        OpenDocumentFile(FFileHandle, path, false);
+        if (RunLongWork) RunLongWork(work);
+        else work();
     } catch (const LarkError& e) {
         // Whatever went wrong, the notebook still differs from the file: keep it marked
         // changed, so that closing asks again.

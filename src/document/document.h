@@ -39,7 +39,7 @@ public:
     bool FUpdating = false;
     bool UseZip = false;  // mirrors the check mark of the compression option
 
-    // Runs the long part of a save (assembling the content and compressing it); the
+    // Runs the long part of a save (assembling, compressing and writing the file); the
     // window hands it to a worker thread and keeps painting meanwhile. It must run the
     // work exactly once and pass on what it throws. Empty: the work runs inline.
     std::function<void(const std::function<void()>& work)> RunLongWork;
@@ -83,7 +83,9 @@ public:
 
     // Pipelines; each reports its own errors in the error box and returns success.
     bool LoadDocument(const std::string& path, bool readOnly);
-    bool SaveDocument(const std::string& path);
+    // `backupPath`, when not empty, receives the file's previous version (see
+    // ReplaceFileContents); the file is never moved away from its name meanwhile.
+    bool SaveDocument(const std::string& path, const std::string& backupPath = {});
 
     // Set while a load is rebuilding the tree (the window holds commands off then).
     bool loading() const { return loading_; }

@@ -18,6 +18,8 @@ using ByteBuffer = TextBuffer;
 inline constexpr const char* kInUseText =
     "Процесс не может получить доступ к файлу, так как этот файл занят другим процессом";
 inline constexpr const char* kShortReadText = "Прочитано меньше запрошенного";
+// FIFOs, devices and sockets are never read or replaced as documents.
+inline constexpr const char* kNotRegularText = "Not a regular file";
 
 // strerror(err) without trailing blanks, line ends and full stops.
 std::string systemErrorText(int err);
@@ -33,6 +35,8 @@ public:
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     bool readOnly() const { return readOnly_; }
+    // Takes over an open, locked descriptor; the file held before is closed.
+    void adopt(int fd, bool readOnly);
 
 private:
     friend void OpenDocumentFile(DocumentFile&, const std::string&, bool);
@@ -41,8 +45,8 @@ private:
     bool readOnly_ = false;
 };
 
-// Closes any held file, then opens an existing file (never creates one): read and write
-// unless `readOnly`, locked against writers. Throws LarkError (System or InUse).
+// Closes any held file, then opens an existing regular file (never creates one): read and
+// write unless `readOnly`, locked against writers. Throws LarkError (System or InUse).
 void OpenDocumentFile(DocumentFile& file, const std::string& path, bool readOnly);
 void CloseDocumentFile(DocumentFile& file);
 
@@ -61,13 +65,16 @@ ByteBuffer ReadFileUnlocked(const std::string& path);
 // "Cannot open file "%s". %s".
 ByteBuffer ReadFileShared(const std::string& path);
 
-// Writes `data` as the new contents of `path`: a temporary file in the same directory,
-// fsync, rename over the target, fsync of the directory. A target that another opener
-// holds fails like one that cannot be created: "Cannot create file "%s". %s".
-// A symbolic link is followed (the file it points to is replaced); the replaced file keeps
-// its permissions and, where allowed, its owner.
-void ReplaceFileContents(const std::string& path, std::string_view data);
-
 bool FileExists(const std::string& path);
+
+// Opens `path` without blocking on a FIFO and refuses anything that is not a regular file
+// (a directory with "Is a directory", others with kNotRegularText). Returns the descriptor.
+int OpenRegularFile(const std::string& path, int flags);
+
+// Takes a non-blocking OFD lock of `type` (F_RDLCK, F_WRLCK) on the whole file. 0 or the errno.
+int LockWholeFile(int fd, short type);
+// True when an opener other than `fd`'s own holds a lock that a writer would conflict with.
+bool HeldByOther(int fd);
+bool IsLockConflict(int err);
 
 }  // namespace lark

@@ -226,7 +226,7 @@ ContentSizes measureDocument(const SectionTree& tree, const std::vector<std::str
 
     std::size_t& outlineSize = sizes.outline;
     std::size_t& textsSize = sizes.texts;
-    tree.forEach([&](Section& s, int depth) {
+    tree.forEach([&](const Section& s, int depth) {
         const std::string& name = s.name();
         if (name.find_first_of("\r\n") != std::string::npos || (!name.empty() && name.front() == '\t'))
             refuse("Имя раздела " + quotedName(name) +
@@ -264,7 +264,7 @@ TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>
         *w++ = '\n';
     }
     w = putLE32(w, static_cast<std::uint32_t>(outlineSize));
-    tree.forEach([&](Section& s, int depth) {
+    tree.forEach([&](const Section& s, int depth) {
         std::memset(w, '\t', static_cast<std::size_t>(depth));
         w += depth;
         std::memcpy(w, s.name().data(), s.name().size());
@@ -273,7 +273,7 @@ TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>
         *w++ = '\n';
         return true;
     });
-    tree.forEach([&](Section& s, int) {
+    tree.forEach([&](const Section& s, int) {
         const std::string_view text = s.text();
         w = putLE32(w, static_cast<std::uint32_t>(text.size()));
         if (!text.empty()) std::memcpy(w, text.data(), text.size());
@@ -302,11 +302,11 @@ void StreamDocument(const SectionTree& tree, const std::vector<std::string>& inf
     for (const auto& line : info) piece.append(line).append("\r\n");
     putLE32(len, static_cast<std::uint32_t>(sizes.outline));
     piece.append(len, 4);
-    tree.forEach([&](Section& s, int depth) {
+    tree.forEach([&](const Section& s, int depth) {
         piece.append(static_cast<std::size_t>(depth), '\t').append(s.name()).append("\r\n");
         return true;
     });
-    tree.forEach([&](Section& s, int) {
+    tree.forEach([&](const Section& s, int) {
         const std::string_view text = s.text();
         putLE32(len, static_cast<std::uint32_t>(text.size()));
         piece.append(len, 4);

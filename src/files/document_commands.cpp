@@ -1,6 +1,5 @@
 #include "files/document_commands.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include "document/errors.h"
@@ -16,12 +15,13 @@ QString fromPath(const std::string& path) { return QString::fromStdString(path);
 DocumentCommands::DocumentCommands(Document& doc, gui::Dialogs& dialogs, QWidget* owner)
     : doc_(doc), dialogs_(dialogs), owner_(owner) {}
 
-bool DocumentCommands::save(const QString& path) {
-    auto write = [&] { return doc_.SaveDocument(toPath(path)); };
+bool DocumentCommands::save(const QString& path, const QString& backup) {
+    auto write = [&] { return doc_.SaveDocument(toPath(path), toPath(backup)); };
     return runSave ? runSave(write) : write();
 }
 
 void DocumentCommands::AskSaveChanges() {
+    if (commitEdits) commitEdits();
     if (!doc_.isModified()) return;
     if (showWindow) showWindow();
     switch (dialogs_.askSaveChanges(owner_)) {
@@ -52,23 +52,23 @@ void DocumentCommands::miOpenClick() {
 }
 
 bool DocumentCommands::miSaveClick() {
+    if (commitEdits) commitEdits();
     // A file shown in the plain-text view is the user's text, not a notebook: writing a
     // notebook over it would destroy it, so it is saved under a new name instead.
     if (doc_.FFileName.empty() || (showsPlainFile && showsPlainFile())) return miSaveAsClick();
     const QString path = fromPath(doc_.FFileName);
-    if (QFileInfo::exists(path)) MakeBackup(path);
-    return save(path);
+    return save(path, QFileInfo::exists(path) ? MakeBackup(path) : QString());
 }
 
 QString DocumentCommands::MakeBackup(const QString& path) {
-    CloseDocumentFile(doc_.FFileHandle);
+    // The document itself may carry the backup's name (notes.bak): it never becomes its
+    // own backup, or the save would remove the only copy.
     const QString backup = BackupPath(path);
-    QFile::remove(backup);
-    QFile::rename(path, backup);
-    return backup;
+    return backup == path ? QString() : backup;
 }
 
 bool DocumentCommands::miSaveAsClick() {
+    if (commitEdits) commitEdits();
     for (;;) {
         const QString chosen = dialogs_.saveFile(owner_);
         if (chosen.isEmpty()) return false;
@@ -78,21 +78,17 @@ bool DocumentCommands::miSaveAsClick() {
             switch (dialogs_.askOverwrite(owner_)) {
             case gui::Dialogs::Answer::Cancel:
                 return false;
-            case gui::Dialogs::Answer::Yes: {
-                const QString backup = MakeBackup(path);
-                saved = save(path);
-                if (!saved) {
-                    QFile::remove(path);
-                    QFile::rename(backup, path);
-                }
+            case gui::Dialogs::Answer::Yes:
+                // A failed save leaves the old file under its name (the replace is
+                // atomic), so there is nothing to move back.
+                saved = save(path, MakeBackup(path));
                 break;
-            }
             case gui::Dialogs::Answer::No:
                 saved = false;
                 break;
             }
         } else {
-            saved = save(path);
+            saved = save(path, QString());
         }
         if (saved) {
             doc_.FFileName = toPath(path);

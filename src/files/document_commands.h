@@ -24,6 +24,8 @@ public:
     // Run a long save or load; the window shows progress meanwhile. Default: just run it.
     std::function<bool(const std::function<bool()>&)> runSave;
     std::function<bool(const std::string& path, bool readOnly)> load;
+    // Commits an edit still open in the window (a section name being typed), as Enter would.
+    std::function<void()> commitEdits;
 
     // Returns normally when the caller may go on; ends the command with SilentAbort on
     // Cancel, and also when the user answered Yes but the notebook was not saved.
@@ -33,11 +35,12 @@ public:
     // Both return whether the notebook was written.
     bool miSaveClick();
     bool miSaveAsClick();
-    // Closes the held file and moves `path` to its backup; returns the backup path.
+    // The backup that a save of `path` keeps the previous version in; empty when that
+    // would be the document itself. The save makes it without moving the document.
     QString MakeBackup(const QString& path);
 
 private:
-    bool save(const QString& path);
+    bool save(const QString& path, const QString& backup);
 
     Document& doc_;
     gui::Dialogs& dialogs_;

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "document/document.h"
-#include "document/file_access.h"
+#include "document/file_replace.h"
 
 namespace lark {
 namespace {

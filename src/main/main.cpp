@@ -1,5 +1,6 @@
 // Program entry of the Larkpad window.
 #include <QLibraryInfo>
+#include <csignal>
 #include <QLocale>
 #include <QTranslator>
 
@@ -10,6 +11,8 @@
 #include "main/tframe.h"
 
 int main(int argc, char** argv) {
+    // A save past the file size limit is reported as a failed write, not a killed program.
+    std::signal(SIGXFSZ, SIG_IGN);
     lark::gui::LarkApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("larkpad"));
     QApplication::setOrganizationName(QStringLiteral("larkpad"));

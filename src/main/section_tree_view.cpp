@@ -5,6 +5,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 
@@ -98,6 +99,25 @@ void SectionTreeView::editName(Section* section) {
     if (!index.isValid() || treeReadOnly()) return;
     scrollTo(index);
     edit(index);
+}
+
+void SectionTreeView::commitOpenEditor() {
+    // Committing renames the section through a command, which commits open editors first.
+    if (committing_ || state() != QAbstractItemView::EditingState) return;
+    committing_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{committing_};
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor) {
+        // The editor belongs to some other row than the current one.
+        const auto editors = viewport()->findChildren<QLineEdit*>();
+        if (!editors.isEmpty()) editor = editors.constFirst();
+    }
+    if (!editor) return;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 bool SectionTreeView::focusTree() {

@@ -27,6 +27,9 @@ public:
     // Right click: pop-up menu at a global position.
     std::function<void(const QPoint&)> onPopup;
 
+    // Takes a name still being typed in the tree as Enter would, and closes its editor.
+    void commitOpenEditor();
+
     // How the tree's hit test classifies a point of the viewport.
     DropHit hitTest(const QPoint& viewportPos, Section** section) const;
 
@@ -54,6 +57,7 @@ private:
     int structural_ = 0;      // inside a model change
     bool mirroring_ = false;  // set while the view follows the document's selection
     bool visible_ = true;
+    bool committing_ = false;  // inside commitOpenEditor
 };
 
 }  // namespace lark::gui

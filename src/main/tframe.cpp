@@ -100,13 +100,18 @@ void TFrame::connectViews() {
     commands_->showsPlainFile = [this] { return reNodeContent->showsFile(); };
     commands_->load = [this](const std::string& path, bool readOnly) { return loadWithProgress(path, readOnly); };
     commands_->runSave = [this](const std::function<bool()>& save) { return saveWithProgress(save); };
+    commands_->commitEdits = [this] { tvNodes->commitOpenEditor(); };
     doc_->RunLongWork = [this](const std::function<void()>& work) { runOnWorker(work); };
 }
+
+bool TFrame::idle() const { return !destroyed_ && !doc_->loading() && !ui_->busy(); }
 
 bool TFrame::runCommand(const std::function<void()>& command) {
     // Nothing may run against a half-built tree, nor while a save reads the tree on its
     // worker thread.
-    if (doc_->loading() || ui_->busy() || destroyed_) return false;
+    if (!idle()) return false;
+    // A section name still being typed counts as entered before any command sees the tree.
+    tvNodes->commitOpenEditor();
     return RunCommand(command);
 }
 
@@ -160,7 +165,7 @@ void TFrame::changeEvent(QEvent* event) {
 }
 
 void TFrame::FormActivate() {
-    if (destroyed_ || doc_->loading()) return;
+    if (!idle()) return;
     RunCommand([this] { SetupEditor(); });
     if (!FirstActivation) return;
     FirstActivation = false;
@@ -190,7 +195,7 @@ bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {
 // ---- close ----
 
 void TFrame::closeEvent(QCloseEvent* event) {
-    if (destroyed_ || doc_->loading() || ui_->busy()) {
+    if (!idle()) {
         event->ignore();
         return;
     }

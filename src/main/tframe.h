@@ -49,6 +49,9 @@ public:
     // Runs a command the way every menu item, tool button and short-cut does: never while
     // a load is rebuilding the tree; errors end it with a message box, Cancel silently.
     bool runCommand(const std::function<void()>& command);
+    // False while a load rebuilds the tree, a save runs on its worker, or the window is gone:
+    // every entry from the event loop checks it first.
+    bool idle() const;
 
     // ---- widgets (object names as the form names them) ----
     SectionTreeView* tvNodes = nullptr;

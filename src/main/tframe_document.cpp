@@ -1,10 +1,11 @@
 // Document commands of the "&Файл" menu; the logic is files::DocumentCommands.
 #include <QAction>
-#include <QApplication>
-#include <QThread>
+#include <QMenu>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <exception>
-#include <future>
-#include <thread>
+#include <vector>
 
 #include "files/document_commands.h"
 #include "main/tframe.h"
@@ -32,22 +33,30 @@ bool TFrame::saveWithProgress(const std::function<bool()>& save) {
 }
 
 void TFrame::runOnWorker(const std::function<void()>& work) {
+    // The worker only reads the tree. Meanwhile every command is held off (idle() is false
+    // and the actions are disabled) and user input waits; the window keeps painting.
     std::exception_ptr failure;
-    std::promise<void> done;
-    std::future<void> finished = done.get_future();
-    std::thread worker([&] {
+    QFutureWatcher<void> watcher;
+    QEventLoop loop;
+    connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    ui_->beginBusy(QStringLiteral("Сохранение..."));
+    std::vector<QAction*> disabled;
+    for (QAction* action : findChildren<QAction*>()) {
+        if (action->isEnabled() && !action->menu()) {
+            action->setEnabled(false);
+            disabled.push_back(action);
+        }
+    }
+    watcher.setFuture(QtConcurrent::run([&work, &failure] {
         try {
             work();
         } catch (...) {
             failure = std::current_exception();
         }
-        done.set_value();
-    });
-    // The tree is only read meanwhile: commands are held off (runCommand) and user input
-    // waits until the work is done.
-    ui_->beginBusy(QStringLiteral("Сохранение..."));
-    while (finished.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready) ui_->pump(true);
-    worker.join();
+    }));
+    if (!watcher.isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    watcher.waitForFinished();
+    for (QAction* action : disabled) action->setEnabled(true);
     ui_->endBusy();
     if (failure) std::rethrow_exception(failure);
 }

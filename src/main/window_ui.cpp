@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "main/dialogs.h"
 
@@ -34,14 +35,18 @@ QString WindowUi::statusText() const { return status_->currentMessage(); }
 
 void WindowUi::processEvents() { pump(); }
 
-void WindowUi::pump(bool force) {
-    // The loader calls this every 256 sections; pumping at most once per ~30 ms keeps the
-    // window painted without making a large load pay for thousands of event loops.
-    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < 100) return;
+void WindowUi::showProgressWhenDue() {
     if (busyDepth_ > 0 && !progress_->isVisible() && busyTimer_.elapsed() >= kProgressDelayMs) {
         progress_->show();
         if (!busyText_.isEmpty()) status_->showMessage(busyText_);
     }
+}
+
+void WindowUi::pump(bool force) {
+    // The loader calls this every 256 sections; pumping at most once per 100 ms keeps the
+    // window painted without making a large load pay for thousands of event loops.
+    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < 100) return;
+    showProgressWhenDue();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     pumpTimer_.start();
 }
@@ -51,6 +56,8 @@ void WindowUi::beginBusy(const QString& what) {
         busyText_ = what;
         busyTimer_.start();
         pumpTimer_.start();
+        // Work that waits in an event loop instead of pumping still shows its progress.
+        QTimer::singleShot(kProgressDelayMs, progress_, [this] { showProgressWhenDue(); });
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
 }

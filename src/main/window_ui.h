@@ -40,6 +40,8 @@ public:
     static constexpr int kProgressDelayMs = 500;
 
 private:
+    void showProgressWhenDue();
+
     QWidget* owner_;
     Dialogs& dialogs_;
     QStatusBar* status_;

@@ -327,7 +327,7 @@ TEST(FileAccess, AWriteThatStopsShortLeavesTheOldFileAndNoTemporary) {
     }
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(message, "Stream write error");
+    EXPECT_EQ(message, "Stream write error \"" + path + "\". File too large");
     EXPECT_EQ(readFile(path), "the old, complete notebook");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"doc.lkp"});
 }

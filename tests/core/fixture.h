@@ -22,6 +22,7 @@
 #include "document/document.h"
 #include "document/errors.h"
 #include "document/file_access.h"
+#include "document/file_replace.h"
 #include "document/memory_view.h"
 #include "document/section_tree.h"
 

@@ -487,7 +487,7 @@ TEST_F(FailedSave, AWriteThatStopsShortKeepsTheOldFile) {
     const bool saved = d.doc.SaveDocument(path);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    expectFailed(saved, "Stream write error");
+    expectFailed(saved, "Stream write error \"" + path + "\". File too large");
 }
 
 TEST_F(FailedSave, AMissingDirectoryCannotBeCreated) {
