@@ -1,4 +1,6 @@
 // lkp dump, build, cat, pack and unpack, run in-process.
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "cli/lkp.h"
@@ -157,6 +159,12 @@ TEST_F(LkpDump, IoErrorsAndDamagedEnvelopesGoToStderrOnly) {
     EXPECT_EQ(r.code, lark::cli::kFailed);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Stream read error"), std::string::npos) << r.err;
+
+    // A FIFO would block a reader for ever: it is refused at once.
+    ASSERT_EQ(::mkfifo(path("pipe.lkp").c_str(), 0644), 0);
+    r = lkp({"dump", path("pipe.lkp")});
+    EXPECT_EQ(r.code, lark::cli::kFailed);
+    EXPECT_NE(r.err.find(lark::kNotRegularText), std::string::npos) << r.err;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -277,6 +285,32 @@ TEST_F(LkpBuild, RefusesWhatCannotBeStoredAndLeavesOutAbsent) {
     lkptest::writeAll(path("out.lkp"), kSample);
     EXPECT_EQ(build(sections({sec(0, "A\nB")}), path("out.lkp")).code, lark::cli::kUsage);
     EXPECT_EQ(readAll(path("out.lkp")), kSample);
+}
+
+// OUT is written through a link, and never replaced when it is no regular file or may not
+// be written.
+TEST_F(LkpBuild, OutputsThatMustNotBeReplaced) {
+    const json in{{"sections", {{{"depth", 0}, {"name", "A"}}}}};
+    ASSERT_EQ(::symlink("real.lkp", path("dangling.lkp").c_str()), 0);
+    EXPECT_EQ(build(in, path("dangling.lkp")).code, lark::cli::kOk);
+    EXPECT_TRUE(std::filesystem::is_symlink(path("dangling.lkp")));
+    EXPECT_EQ(readAll(path("real.lkp")).substr(0, 4), std::string("LKP\x01", 4));
+
+    ASSERT_EQ(::mkfifo(path("pipe.lkp").c_str(), 0644), 0);
+    lkptest::writeAll(path("ro.lkp"), kSample);
+    ASSERT_EQ(::chmod(path("ro.lkp").c_str(), 0444), 0);
+    const struct {
+        const char* target;
+        std::string why;
+    } refused[] = {{"pipe.lkp", lark::kNotRegularText}, {"ro.lkp", "Permission denied"}};
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.target);
+        const auto r = build(in, path(row.target));
+        EXPECT_EQ(r.code, lark::cli::kFailed);
+        EXPECT_NE(r.err.find(row.why), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(path("pipe.lkp")));
+    EXPECT_EQ(readAll(path("ro.lkp")), kSample);
 }
 
 // ---------------------------------------------------------------------------------------
