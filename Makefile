@@ -1,10 +1,11 @@
 # Thin wrapper over CMake: the two commands of the quick start and a few more.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan bench fuzz clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz clean
 
 all: build
 
@@ -23,6 +24,7 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-tsan
 
 # Core tests again under AddressSanitizer and UndefinedBehaviorSanitizer, plus the fuzz smoke run.
 # clang when present: its libFuzzer runtime builds the fuzz target (FUZZ_SECONDS bounds the run).
@@ -34,8 +36,14 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The tests that run the core on more than one thread, under ThreadSanitizer (core only).
+test-tsan: deps
+	$(ASAN_ENV) cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKPAD_TSAN=ON -DLARKPAD_GUI=OFF -DLARKPAD_BENCH=OFF $(ASAN_COMPILERS) $(CMAKE_ARGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target larkpad_threaded_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ./tests/larkpad_threaded_tests
+
 bench: build
 	@bash scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -1,0 +1,134 @@
+// Saves from the window that must never lose a notebook: a name still being typed, a
+// document named like its backup, a target another window holds, a target that cannot
+// be replaced.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+#include "document/file_access.h"
+#include "files/paths.h"
+#include "main/section_tree_view.h"
+#include "support/notebook_files.h"
+#include "support/window_fixture.h"
+
+using namespace lark;
+using namespace lark::guitest;
+using Answer = gui::Dialogs::Answer;
+
+class SaveSafetyTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString notebook(const char* name) {
+        const QString p = dir_.filePath(QLatin1String(name));
+        WriteNotebook(p, {{0, "A", "first"}, {0, "B", "second"}}, 0);
+        return p;
+    }
+    static QStringList entries(const QString& dir) {
+        return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+
+private slots:
+    void initTestCase() { IsolateUserDirectories(); }
+    void pendingNameIsCommitted_data();
+    void pendingNameIsCommitted();
+    void documentNamedLikeItsBackup();
+    void saveAsOntoAHeldTarget();
+    void failedSaveAsOverAnExistingFile();
+};
+
+// A name typed into the tree without Enter is taken by the next command, and by the
+// question of a close, with the rules Enter applies.
+void SaveSafetyTest::pendingNameIsCommitted_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("nominal: Save") << "save";
+    QTest::newRow("nominal: close button, Yes") << "close";
+    QTest::newRow("nominal: Exit, Yes") << "exit";
+}
+
+void SaveSafetyTest::pendingNameIsCommitted() {
+    QFETCH(QString, how);
+    const QString file = notebook("pending.lkp");
+    Window w({file});
+    w.click(w.at(1));
+    w.trigger(w.frame().miRename);
+    QLineEdit* edit = nullptr;
+    QTRY_VERIFY((edit = w.frame().tvNodes->findChild<QLineEdit*>()) != nullptr);
+    edit->setText(QStringLiteral("\tПланы"));  // no Enter
+    if (how == "save") {
+        w.trigger(w.frame().miSave);
+    } else {
+        w.dialogs.saveChanges.push_back(Answer::Yes);
+        if (how == "close") w.frame().close();
+        else w.trigger(w.frame().miExit);
+        QApplication::processEvents();
+        QVERIFY(!w.frame().isVisible());
+    }
+    QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
+    QCOMPARE(w.name(1), Cp1251(" Планы"));
+    QVERIFY(ReadAll(file).find(Cp1251(" Планы")) != std::string::npos);
+    QVERIFY(!w.doc().isModified());
+}
+
+// notes.bak opened and saved: it is replaced, never removed as its own backup.
+void SaveSafetyTest::documentNamedLikeItsBackup() {
+    QTemporaryDir local;
+    const QString file = local.filePath(QStringLiteral("notes.bak"));
+    WriteNotebook(file, {{0, "A", "first"}}, 0);
+    Window w({file});
+    w.type(QStringLiteral("kept "));
+    w.trigger(w.frame().miSave);
+    QVERIFY(w.dialogs.errors.isEmpty());
+    QVERIFY(ReadAll(file).find("kept first") != std::string::npos);
+    QCOMPARE(entries(local.path()), QStringList{QStringLiteral("notes.bak")});
+}
+
+// Save as onto a notebook another window holds: refused before anything moves, and the
+// two windows do not end up writing over each other.
+void SaveSafetyTest::saveAsOntoAHeldTarget() {
+    const QString mine = notebook("mine.lkp");
+    const QString theirs = notebook("theirs.lkp");
+    const std::string theirBytes = ReadAll(theirs);
+    Window other({theirs});
+    QVERIFY(other.doc().FFileHandle.valid());
+    Window w({mine});
+    w.type(QStringLiteral("mine "));
+    w.dialogs.saves = {theirs, QString()};
+    w.dialogs.overwrite = {Answer::Yes};
+    w.trigger(w.frame().miSaveAs);
+    QCOMPARE(w.dialogs.errors,
+             QStringList{QStringLiteral("Cannot create file \"%1\". %2").arg(theirs, QString::fromUtf8(kInUseText))});
+    QCOMPARE(ReadAll(theirs), theirBytes);
+    QVERIFY(!QFileInfo::exists(files::BackupPath(theirs)));
+    QCOMPARE(QString::fromStdString(w.doc().FFileName), mine);
+    QVERIFY(w.doc().isModified());
+    // The other window still saves its own notebook.
+    other.type(QStringLiteral("theirs "));
+    other.trigger(other.frame().miSave);
+    QVERIFY(other.dialogs.errors.isEmpty());
+    QVERIFY(ReadAll(theirs).find("theirs first") != std::string::npos);
+}
+
+// A Save as over an existing file that fails leaves that file under its name.
+void SaveSafetyTest::failedSaveAsOverAnExistingFile() {
+    const QString mine = notebook("source.lkp");
+    const QString target = notebook("locked.lkp");
+    const std::string targetBytes = ReadAll(target);
+    QVERIFY(::chmod(target.toLocal8Bit().constData(), 0444) == 0);
+    Window w({mine});
+    w.type(QStringLiteral("x"));
+    w.dialogs.saves = {target, QString()};
+    w.dialogs.overwrite = {Answer::Yes};
+    w.trigger(w.frame().miSaveAs);
+    QCOMPARE(w.dialogs.errors.size(), 1);
+    QVERIFY(w.dialogs.errors.first().startsWith(QStringLiteral("Cannot create file \"%1\".").arg(target)));
+    QCOMPARE(ReadAll(target), targetBytes);
+    QVERIFY(w.doc().isModified());
+    QCOMPARE(QString::fromStdString(w.doc().FFileName), mine);
+}
+
+QTEST_MAIN(SaveSafetyTest)
+#include "save_safety_test.moc"
