@@ -76,3 +76,21 @@ TEST_F(LkpBinary, ReadsAFileAnotherOpenerHoldsWithAWriteLock) {
 }
 
 }  // namespace
+
+namespace {
+
+// Past the file size limit the write fails and is reported; the signal that would
+// otherwise kill lkp without a word is ignored. The old output stays.
+TEST_F(LkpBinary, AFileSizeLimitIsReportedNotFatal) {
+    const std::string big = file("big.bin", std::string(256 << 10, 'x'));
+    const std::string out = file("out.lkp", kSample);
+    const std::string cmd = "ulimit -f 64; '" + std::string(LKP_BINARY) + "' unpack '" + big + "' '" + out + "' 2> '" +
+                            path("stderr") + "'";
+    const int status = std::system(("sh -c \"" + cmd + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << "lkp was killed by a signal";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(readAll(path("stderr")).find("File too large"), std::string::npos) << readAll(path("stderr"));
+    EXPECT_EQ(readAll(out), kSample);
+}
+
+}  // namespace
