@@ -87,6 +87,18 @@ void Document::ClearDocument() {
     ui_.setStatus("");
 }
 
+void Document::RememberNoFile() {
+    disk_ = FileIdentity{};
+    diskKnown_ = true;
+}
+
+bool Document::ChangedOnDisk(const std::string& path) const {
+    if (!diskKnown_) return false;
+    const FileIdentity now = IdentityOfPath(path);
+    if (!now.exists) return false;
+    return !(now == disk_);
+}
+
 void Document::ShowPlainText(const std::string& path) {
     editor_.loadFile(path);
     editor_.setReadOnly(true);
@@ -139,9 +151,9 @@ void Document::RemoveSection(Section* section) {
     }
 }
 
-std::pair<int, std::string> Document::FindInfoValue(std::string_view name) const {
-    for (std::size_t i = 0; i < FFileInfo.size(); ++i) {
-        const std::string& line = FFileInfo[i];
+std::pair<int, std::string> FindInfoLine(const std::vector<std::string>& info, std::string_view name) {
+    for (std::size_t i = 0; i < info.size(); ++i) {
+        const std::string& line = info[i];
         if (line.size() < name.size()) continue;
         bool match = true;
         for (std::size_t k = 0; k < name.size() && match; ++k)
@@ -154,6 +166,15 @@ std::pair<int, std::string> Document::FindInfoValue(std::string_view name) const
         return {static_cast<int>(i), std::string(value)};
     }
     return {-1, std::string()};
+}
+
+std::pair<int, std::string> Document::FindInfoValue(std::string_view name) const { return FindInfoLine(FFileInfo, name); }
+
+void SetActivateLine(std::vector<std::string>& info, int index) {
+    std::string line = "Activate=" + std::to_string(index);
+    const auto [at, value] = FindInfoLine(info, "Activate");
+    if (at >= 0) info[static_cast<std::size_t>(at)] = std::move(line);
+    else info.push_back(std::move(line));
 }
 
 bool ParseInteger(std::string_view text, int& value) {
@@ -218,13 +239,7 @@ void Document::ApplyFileInfo(std::string_view infoText) {
     }
 }
 
-void Document::StoreActiveSection() {
-    const int k = selected_ ? tree_.indexOf(selected_) : 0;
-    std::string line = "Activate=" + std::to_string(k);
-    const auto [index, value] = FindInfoValue("Activate");
-    if (index >= 0) FFileInfo[static_cast<std::size_t>(index)] = std::move(line);
-    else FFileInfo.push_back(std::move(line));
-}
+void Document::StoreActiveSection() { SetActivateLine(FFileInfo, selected_ ? tree_.indexOf(selected_) : 0); }
 
 void Document::parseFromHeldFile(const std::string& path, bool readOnly) {
     const std::int64_t size = DocumentFileSize(FFileHandle);
@@ -270,6 +285,8 @@ bool Document::LoadDocument(const std::string& path, bool readOnly) {
         view_.showSelection(selected_);
         tvNodesChange(false);
         FFileName = path;
+        disk_ = IdentityOf(FFileHandle.fd());
+        diskKnown_ = disk_.exists;
         ui_.setStatus("Открыто " + path);
         result = true;
     } catch (const LarkError& e) {
@@ -277,6 +294,7 @@ bool Document::LoadDocument(const std::string& path, bool readOnly) {
     } catch (const std::bad_alloc&) {
         ui_.showError("Out of memory");
     }
+    if (!result) diskKnown_ = false;
     FTreeModified = false;
     return result;
 }
@@ -302,6 +320,9 @@ bool Document::SaveDocument(const std::string& path, const std::string& backupPa
         };
         if (RunLongWork) RunLongWork(work);
         else work();
+        // The saved file is the notebook's file from now on (Save as names it so).
+        disk_ = IdentityOf(FFileHandle.fd());
+        diskKnown_ = disk_.exists;
     } catch (const LarkError& e) {
         // Whatever went wrong, the notebook still differs from the file: keep it marked
         // changed, so that closing asks again.

@@ -87,6 +87,15 @@ public:
     // ReplaceFileContents); the file is never moved away from its name meanwhile.
     bool SaveDocument(const std::string& path, const std::string& backupPath = {});
 
+    // The file under FFileName as this notebook last read or wrote it. Known after a load
+    // or save, and after RememberNoFile for a name that has no file yet.
+    void RememberNoFile();
+    void ForgetDiskState() { diskKnown_ = false; }
+    // True when the file under `path` is no longer the one last read or written (another
+    // program replaced or changed it, or created it meanwhile). A file deleted meanwhile
+    // counts as unchanged: saving simply writes it again.
+    bool ChangedOnDisk(const std::string& path) const;
+
     // Set while a load is rebuilding the tree (the window holds commands off then).
     bool loading() const { return loading_; }
 
@@ -99,7 +108,15 @@ private:
     IUi& ui_;
     Section* selected_ = nullptr;
     bool loading_ = false;
+    bool diskKnown_ = false;
+    FileIdentity disk_;
 };
+
+// The first line of `info` whose start equals `name` ignoring letter case: its index (-1
+// when there is none) and its value (after the first "=", blanks trimmed).
+std::pair<int, std::string> FindInfoLine(const std::vector<std::string>& info, std::string_view name);
+// Puts "Activate=<index>" in place of the first Activate line, or appends it.
+void SetActivateLine(std::vector<std::string>& info, int index);
 
 // Parses a Delphi-style integer: optional sign, decimal digits, or "$"/"0x" hexadecimal.
 // Returns false when the text is not such a number or does not fit in 32 bits.

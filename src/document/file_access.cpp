@@ -149,6 +149,28 @@ ByteBuffer ReadFileShared(const std::string& path) {
     return readWhole(fd.get());
 }
 
+namespace {
+FileIdentity identityFrom(const struct stat& st) {
+    FileIdentity id;
+    id.exists = true;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = st.st_size;
+    id.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return id;
+}
+}  // namespace
+
+FileIdentity IdentityOf(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? identityFrom(st) : FileIdentity{};
+}
+
+FileIdentity IdentityOfPath(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? identityFrom(st) : FileIdentity{};
+}
+
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -67,6 +67,18 @@ ByteBuffer ReadFileShared(const std::string& path);
 
 bool FileExists(const std::string& path);
 
+// What tells whether a file was replaced or changed: device, inode, size, modification time.
+struct FileIdentity {
+    bool exists = false;
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0, mtimeNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The file open as `fd`.
+FileIdentity IdentityOf(int fd);
+// The file `path` names now (links followed); `exists` false when there is none.
+FileIdentity IdentityOfPath(const std::string& path);
+
 // Opens `path` without blocking on a FIFO and refuses anything that is not a regular file
 // (a directory with "Is a directory", others with kNotRegularText). Returns the descriptor.
 int OpenRegularFile(const std::string& path, int flags);

@@ -1,6 +1,9 @@
 #pragma once
 // The section text buffer: a heap block of size + 1 bytes, the text followed by a NUL.
 // A default-constructed buffer is "null" (no block), which stands for an empty text.
+// A block is filled once, when it is made; after that it is only read, so share() can
+// hand the same block to a snapshot that a worker thread writes out while the section
+// gets new texts (each a new block).
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -11,11 +14,23 @@ namespace lark {
 class TextBuffer {
 public:
     TextBuffer() = default;
+    TextBuffer(TextBuffer&&) noexcept = default;
+    TextBuffer& operator=(TextBuffer&&) noexcept = default;
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+
+    // Another handle on the same block (no copy of the text).
+    TextBuffer share() const {
+        TextBuffer b;
+        b.data_ = data_;
+        b.size_ = size_;
+        return b;
+    }
 
     // A block of `size` bytes whose contents the caller fills; the NUL is already set.
     static TextBuffer allocate(std::size_t size) {
         TextBuffer b;
-        b.data_ = std::make_unique_for_overwrite<char[]>(size + 1);
+        b.data_ = std::make_shared_for_overwrite<char[]>(size + 1);
         b.data_[size] = '\0';
         b.size_ = size;
         return b;
@@ -47,10 +62,9 @@ public:
         data_[n] = '\0';
     }
     void reset() { data_.reset(); size_ = 0; }
-    std::unique_ptr<char[]> release() { size_ = 0; return std::move(data_); }
 
 private:
-    std::unique_ptr<char[]> data_;
+    std::shared_ptr<char[]> data_;
     std::size_t size_ = 0;
 };
 

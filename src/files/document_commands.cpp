@@ -57,6 +57,19 @@ bool DocumentCommands::miSaveClick() {
     // notebook over it would destroy it, so it is saved under a new name instead.
     if (doc_.FFileName.empty() || (showsPlainFile && showsPlainFile())) return miSaveAsClick();
     const QString path = fromPath(doc_.FFileName);
+    // Another program replaced or changed the file since we read or wrote it: writing over
+    // it silently would lose its version.
+    if (doc_.ChangedOnDisk(doc_.FFileName)) {
+        if (showWindow) showWindow();
+        switch (dialogs_.askChangedOnDisk(owner_, path)) {
+        case gui::Dialogs::Answer::Yes:
+            break;
+        case gui::Dialogs::Answer::No:
+            return miSaveAsClick();
+        case gui::Dialogs::Answer::Cancel:
+            return false;
+        }
+    }
     return save(path, QFileInfo::exists(path) ? MakeBackup(path) : QString());
 }
 

@@ -7,6 +7,16 @@ inline constexpr const char* kMainCaption = "Larkpad - иерархически�
 inline constexpr const char* kConfirmCaption = "Confirm";
 inline constexpr const char* kSaveChangesText = "Сохранить изменения?";
 inline constexpr const char* kOverwriteText = "Файл с таким именем уже существует. Перезаписать?";
+inline constexpr const char* kRestoreRecoveryText =
+    "Найдена копия несохранённых изменений %1, оставшаяся после аварийного завершения программы.\n\n"
+    "Восстановить её? Если нет, копия будет удалена.";
+inline constexpr const char* kRestoredStatusText = "Восстановлены несохранённые изменения";
+inline constexpr const char* kDamagedRecoveryText =
+    "Копию несохранённых изменений не удалось прочитать: %1. Она сохранена в файле \"%2\".";
+inline constexpr const char* kChangedOnDiskText =
+    "Файл \"%1\" изменён другой программой после того, как блокнот был открыт или сохранён.\n\n"
+    "Перезаписать его (прежнее содержимое останется в резервной копии), сохранить блокнот под другим "
+    "именем или отменить сохранение?";
 inline constexpr const char* kOpenTitle = "Выберите файл Блокнотика для просмотра";
 inline constexpr const char* kReadOnlyBoxText = "Только для чтения";
 inline constexpr const char* kHotKeyTakenText = "Комбинация клавиш Win+Z уже занята";

@@ -73,6 +73,17 @@ Dialogs::Answer Dialogs::askOverwrite(QWidget* parent) {
                            QMessageBox::Cancel));
 }
 
+Dialogs::Answer Dialogs::askChangedOnDisk(QWidget* parent, const QString& path) {
+    QMessageBox box(QMessageBox::Warning, appTitle(), QString::fromUtf8(kChangedOnDiskText).arg(path),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Перезаписать"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Сохранить как..."));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return toAnswer(box.exec());
+}
+
 QString Dialogs::openFile(QWidget* parent, bool& readOnly) {
     QFileDialog dialog(parent, QString::fromUtf8(kOpenTitle));
     configureNotebookDialog(dialog);

@@ -27,6 +27,9 @@ public:
     virtual Answer askSaveChanges(QWidget* parent);
     // The overwrite question of Save as: exclamation icon, application title, Yes/No/Cancel.
     virtual Answer askOverwrite(QWidget* parent);
+    // The file was changed by another program since it was opened or saved: Yes overwrites
+    // it, No saves under another name, Cancel (also Esc) saves nothing.
+    virtual Answer askChangedOnDisk(QWidget* parent, const QString& path);
     // The open dialog with its read-only check box; empty when cancelled.
     virtual QString openFile(QWidget* parent, bool& readOnly);
     // The save dialog; empty when cancelled. It asks nothing about existing files.

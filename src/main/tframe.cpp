@@ -7,8 +7,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+#include <cstdio>
 
 #include "document/errors.h"
+#include "document/recovery.h"
 #include "files/document_commands.h"
 #include "files/file_type.h"
 #include "files/paths.h"
@@ -17,6 +19,7 @@
 #include "main/dialogs.h"
 #include "main/icons.h"
 #include "main/note_editor.h"
+#include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
 #include "main/text_codec.h"
@@ -33,6 +36,8 @@ TFrame::TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent)
     model_ = new SectionModel(doc_->tree(), this);
     tvNodes->setSectionModel(model_);
     commands_ = std::make_unique<files::DocumentCommands>(*doc_, dialogs_, this);
+    recovery_ = new RecoveryKeeper(*doc_, [this] { return idle(); }, this);
+    recovery_->setDirectory(RecoveryDirectory(QApplication::applicationName().toStdString()));
     createActions();
     createMenus();
     createToolBar();
@@ -95,6 +100,13 @@ void TFrame::connectViews() {
     model_->onRename = [this](Section* s, const QString& name) { tvNodesRename(s, name); };
     reNodeContent->onReplaced = [this](qsizetype n) { ui_->setStatusText(ReplacedNotice(n)); };
     connectSearch();
+    // Any change of the text or the tree restarts the pause before a recovery copy.
+    connect(reNodeContent, &QPlainTextEdit::textChanged, recovery_, &RecoveryKeeper::noteChange);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model_, signal, recovery_, &RecoveryKeeper::noteChange);
+    connect(model_, &QAbstractItemModel::rowsMoved, recovery_, &RecoveryKeeper::noteChange);
+    connect(model_, &QAbstractItemModel::dataChanged, recovery_, &RecoveryKeeper::noteChange);
+    connect(model_, &QAbstractItemModel::modelReset, recovery_, &RecoveryKeeper::noteChange);
 
     commands_->showWindow = [this] { ToggleMainWindow(true); };
     commands_->showsPlainFile = [this] { return reNodeContent->showsFile(); };
@@ -112,7 +124,9 @@ bool TFrame::runCommand(const std::function<void()>& command) {
     if (!idle()) return false;
     // A section name still being typed counts as entered before any command sees the tree.
     tvNodes->commitOpenEditor();
-    return RunCommand(command);
+    const bool ok = RunCommand(command);
+    recovery_->settle();
+    return ok;
 }
 
 void TFrame::ShowErrorBox(const QString& text) { dialogs_.errorBox(this, text); }
@@ -175,14 +189,45 @@ void TFrame::FormActivate() {
 void TFrame::startUpDocument() {
     if (!arguments_.isEmpty()) {
         loadWithProgress(arguments_.constFirst().toStdString(), false);
+        offerRecovery();
         return;
     }
     const QString path = files::DefaultDocumentPath();
     if (!path.isEmpty()) {
         if (QFileInfo::exists(path)) loadWithProgress(path.toStdString(), false);
-        else doc_->FFileName = path.toStdString();
+        else {
+            doc_->FFileName = path.toStdString();
+            doc_->RememberNoFile();
+        }
     }
+    offerRecovery();
     files::RegisterFileType();
+}
+
+void TFrame::offerRecovery() {
+    for (const std::string& name : {doc_->FFileName, std::string()}) {
+        const std::string copy = recovery_->copyPathFor(name);
+        if (copy.empty() || !FileExists(copy)) continue;
+        const QString shown = name.empty() ? QStringLiteral("безымянного блокнота")
+                                           : QStringLiteral("блокнота «%1»").arg(QString::fromStdString(name));
+        if (!dialogs_.confirm(this, QString::fromUtf8(kRestoreRecoveryText).arg(shown))) {
+            std::remove(copy.c_str());
+            return;
+        }
+        try {
+            RestoreRecoveryCopy(*doc_, copy, name);
+            ui_->setStatusText(QString::fromUtf8(kRestoredStatusText));
+        } catch (const std::exception& e) {
+            QString aside;
+            try {
+                aside = QString::fromStdString(SetAsideDamagedCopy(copy));
+            } catch (const std::exception&) {
+                aside = QString::fromStdString(copy);
+            }
+            ShowErrorBox(QString::fromUtf8(kDamagedRecoveryText).arg(QString::fromUtf8(e.what()), aside));
+        }
+        return;
+    }
 }
 
 bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {
@@ -204,6 +249,8 @@ void TFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     FormClose();
+    // A normal exit keeps no recovery copy: what was not saved was given up.
+    recovery_->discardAll();
     event->accept();
 }
 
@@ -233,6 +280,7 @@ void TFrame::FormClose() {
 void TFrame::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    recovery_->finishWriting();
     try {
         doc_->ClearDocument();
     } catch (...) {

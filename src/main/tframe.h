@@ -28,6 +28,7 @@ namespace lark::gui {
 
 class Dialogs;
 class NoteEditor;
+class RecoveryKeeper;
 class SectionModel;
 class SectionTreeView;
 class WindowUi;
@@ -45,6 +46,7 @@ public:
     WindowUi& ui() { return *ui_; }
     SectionModel* sectionModel() const { return model_; }
     const QStringList& arguments() const { return arguments_; }
+    RecoveryKeeper& recoveryKeeper() { return *recovery_; }
 
     // Runs a command the way every menu item, tool button and short-cut does: never while
     // a load is rebuilding the tree; errors end it with a message box, Cancel silently.
@@ -194,6 +196,9 @@ private:
     int treeWidth() const;  // tframe_settings.cpp
     void setTreeWidth(int width);
     void startUpDocument();
+    // After a crash: offers the recovery copy of the notebook just opened (or of an
+    // unnamed one), once.
+    void offerRecovery();
     // Long loads and saves keep the window painted and show progress after a moment.
     bool loadWithProgress(const std::string& path, bool readOnly);
     bool saveWithProgress(const std::function<bool()>& save);
@@ -207,6 +212,7 @@ private:
     std::unique_ptr<Document> doc_;
     SectionModel* model_ = nullptr;
     std::unique_ptr<files::DocumentCommands> commands_;
+    RecoveryKeeper* recovery_ = nullptr;
     bool destroyed_ = false;
     bool activationQueued_ = false;
     SteppedFontSize editorFontSize_, treeFontSize_;

@@ -3,11 +3,14 @@
 // be replaced.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
+
+#include <cstdio>
 
 #include "document/file_access.h"
 #include "files/paths.h"
@@ -38,6 +41,8 @@ private slots:
     void documentNamedLikeItsBackup();
     void saveAsOntoAHeldTarget();
     void failedSaveAsOverAnExistingFile();
+    void fileChangedElsewhere_data();
+    void fileChangedElsewhere();
 };
 
 // A name typed into the tree without Enter is taken by the next command, and by the
@@ -128,6 +133,66 @@ void SaveSafetyTest::failedSaveAsOverAnExistingFile() {
     QCOMPARE(ReadAll(target), targetBytes);
     QVERIFY(w.doc().isModified());
     QCOMPARE(QString::fromStdString(w.doc().FFileName), mine);
+}
+
+// Save over a file that another program replaced or changed since it was read asks first.
+void SaveSafetyTest::fileChangedElsewhere_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("answer");  // -1: no question expected
+    QTest::newRow("nominal: unchanged, no question") << "none" << -1;
+    QTest::newRow("nominal: deleted, written again without a question") << "delete" << -1;
+    QTest::newRow("robustness: replaced, Yes overwrites") << "replace" << int(Answer::Yes);
+    QTest::newRow("robustness: replaced, No saves as") << "replace" << int(Answer::No);
+    QTest::newRow("robustness: replaced, Cancel keeps both") << "replace" << int(Answer::Cancel);
+    QTest::newRow("robustness: changed in place, Cancel") << "append" << int(Answer::Cancel);
+}
+
+void SaveSafetyTest::fileChangedElsewhere() {
+    QFETCH(QString, change);
+    QFETCH(int, answer);
+    QTemporaryDir local;
+    const QString file = local.filePath(QStringLiteral("shared.lkp"));
+    const QString elsewhere = local.filePath(QStringLiteral("mine.lkp"));
+    WriteNotebook(file, {{0, "A", "first"}}, 0);
+    Window w({file});
+    w.type(QStringLiteral("mine "));
+    const std::string theirs = "their version of the notebook";
+    if (change == "delete") {
+        QVERIFY(QFile::remove(file));
+    } else if (change == "replace") {
+        // A sync tool or another editor: new file, renamed over the old one.
+        WriteAll(file + ".tmp", theirs);
+        QVERIFY(::rename((file + ".tmp").toLocal8Bit().constData(), file.toLocal8Bit().constData()) == 0);
+    } else if (change == "append") {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("!");
+    }
+    const std::string before = ReadAll(file);
+    if (answer >= 0) w.dialogs.changedOnDisk.push_back(Answer(answer));
+    if (answer == int(Answer::No)) w.dialogs.saves.push_back(elsewhere);
+    w.trigger(w.frame().miSave);
+    QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
+    const bool ours = ReadAll(file).find("mine first") != std::string::npos;
+    if (answer < 0 || answer == int(Answer::Yes)) {
+        QVERIFY(ours);
+        QVERIFY(!w.doc().isModified());
+        if (answer == int(Answer::Yes)) QCOMPARE(ReadAll(files::BackupPath(file)), theirs);
+    } else {
+        QCOMPARE(ReadAll(file), before);
+        if (answer == int(Answer::No)) {
+            QVERIFY(ReadAll(elsewhere).find("mine first") != std::string::npos);
+            QCOMPARE(QString::fromStdString(w.doc().FFileName), elsewhere);
+        } else {
+            QVERIFY(w.doc().isModified());
+        }
+    }
+    // After a save the file is the notebook's own again: the next save asks nothing.
+    if (!w.doc().isModified()) {
+        w.type(QStringLiteral("again "));
+        w.trigger(w.frame().miSave);
+        QVERIFY(w.dialogs.asked.count(QStringLiteral("changedOnDisk")) == (answer >= 0 ? 1 : 0));
+    }
 }
 
 QTEST_MAIN(SaveSafetyTest)

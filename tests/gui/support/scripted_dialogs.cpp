@@ -37,6 +37,13 @@ gui::Dialogs::Answer ScriptedDialogs::askOverwrite(QWidget*) {
     return a;
 }
 
+gui::Dialogs::Answer ScriptedDialogs::askChangedOnDisk(QWidget*, const QString&) {
+    asked << QStringLiteral("changedOnDisk");
+    Answer a = Answer::Cancel;
+    if (!take(changedOnDisk, a)) unexpected << QStringLiteral("changedOnDisk");
+    return a;
+}
+
 QString ScriptedDialogs::openFile(QWidget*, bool& readOnly) {
     asked << QStringLiteral("open");
     OpenChoice c;
@@ -71,7 +78,8 @@ bool ScriptedDialogs::printDialog(QWidget*, QPrinter& printer) {
 }
 
 bool ScriptedDialogs::allUsed() const {
-    return unexpected.isEmpty() && saveChanges.empty() && overwrite.empty() && confirms.empty() && opens.empty() &&
+    return unexpected.isEmpty() && saveChanges.empty() && overwrite.empty() && changedOnDisk.empty() &&
+           confirms.empty() && opens.empty() &&
            saves.empty() && prints.empty();
 }
 

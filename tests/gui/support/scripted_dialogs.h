@@ -20,6 +20,7 @@ public:
 
     std::deque<Answer> saveChanges;   // answers to "Сохранить изменения?"
     std::deque<Answer> overwrite;     // answers to the overwrite question
+    std::deque<Answer> changedOnDisk; // answers to the question about a file changed elsewhere
     std::deque<bool> confirms;        // answers to Yes/No confirmations
     std::deque<OpenChoice> opens;     // open dialog results (empty path: cancel)
     std::deque<QString> saves;        // save dialog results (empty: cancel)
@@ -33,6 +34,7 @@ public:
     bool confirm(QWidget*, const QString& text) override;
     Answer askSaveChanges(QWidget*) override;
     Answer askOverwrite(QWidget*) override;
+    Answer askChangedOnDisk(QWidget*, const QString& path) override;
     QString openFile(QWidget*, bool& readOnly) override;
     QString saveFile(QWidget*) override;
     bool inputBox(QWidget*, const QString& caption, const QString&, QString&) override;

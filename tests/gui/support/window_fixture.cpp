@@ -2,11 +2,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
 
+#include "document/recovery.h"
 #include "main/note_editor.h"
+#include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
 
@@ -19,11 +22,18 @@ void IsolateUserDirectories() {
                                      QFileInfo(QApplication::applicationFilePath()).baseName());
     QApplication::setOrganizationName(QStringLiteral("larkpad-test"));
     QStandardPaths::setTestModeEnabled(true);
+    // Recovery copies go beside the other test-mode folders, one folder per program.
+    qputenv("XDG_STATE_HOME", (QDir::homePath() + QStringLiteral("/.qttest/state")).toLocal8Bit());
     // Every run starts from the window's design values, whatever an earlier run left.
     QFile::remove(gui::TFrame::SettingsFilePath());
 }
 
-Window::Window(QStringList arguments) {
+void RemoveRecoveryCopies() {
+    QDir(QString::fromStdString(RecoveryDirectory(QApplication::applicationName().toStdString()))).removeRecursively();
+}
+
+Window::Window(QStringList arguments, const std::function<void(ScriptedDialogs&)>& script) {
+    if (script) script(dialogs);
     frame_ = std::make_unique<gui::TFrame>(dialogs, std::move(arguments));
     // The first activation (start-up document) runs once the window is on screen.
     QTRY_VERIFY_WITH_TIMEOUT(!frame_->FirstActivation, 5000);
@@ -35,6 +45,7 @@ Window::~Window() {
     // Tests end without questions: whatever is left is dropped.
     frame_->document().FTreeModified = false;
     frame_->reNodeContent->setModified(false);
+    frame_->recoveryKeeper().discardAll();
 }
 
 void Window::click(Section* section) {

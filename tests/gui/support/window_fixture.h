@@ -2,6 +2,7 @@
 // The real main window with scripted dialogs, for tests.
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 #include "document/section_tree.h"
@@ -12,9 +13,13 @@ namespace lark::guitest {
 
 // Isolates the user directories of the test process (call once, in initTestCase).
 void IsolateUserDirectories();
+// Removes the recovery copies of this test program.
+void RemoveRecoveryCopies();
 
 struct Window {
-    explicit Window(QStringList arguments = {});
+    // `script` prepares the dialogs' answers before the window starts (questions asked
+    // while the start-up document opens).
+    explicit Window(QStringList arguments = {}, const std::function<void(ScriptedDialogs&)>& script = {});
     ~Window();
 
     gui::TFrame& frame() { return *frame_; }

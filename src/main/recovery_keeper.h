@@ -1,0 +1,59 @@
+#pragma once
+// Keeps a recovery copy of a notebook with unsaved changes: after a pause in the editing
+// it takes a snapshot on the window's thread (names and shared texts, no text copied) and
+// writes it compressed on a worker thread; the copy goes once nothing is left unsaved.
+#include <QFutureWatcher>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace lark {
+class Document;
+}
+
+namespace lark::gui {
+
+class RecoveryKeeper : public QObject {
+    Q_OBJECT
+public:
+    // `idle` says whether the window may read the notebook now (no load or save running).
+    RecoveryKeeper(Document& doc, std::function<bool()> idle, QObject* parent = nullptr);
+    ~RecoveryKeeper() override;
+
+    // Where copies go; empty switches the keeper off.
+    void setDirectory(const std::string& directory) { directory_ = directory; }
+    const std::string& directory() const { return directory_; }
+    std::string copyPathFor(const std::string& notebookPath) const;
+    // The pause after the last change before a copy is written.
+    void setIdleInterval(int ms) { timer_.setInterval(ms); }
+
+    // The notebook changed: the copy is written after the next pause.
+    void noteChange();
+    // After a command: with nothing unsaved left, the copies of this notebook go.
+    void settle();
+    // A normal exit: no copy is kept.
+    void discardAll();
+    // Waits for a copy being written.
+    void finishWriting();
+    // Copies written so far, and whether the last one holds every change made so far.
+    int copiesWritten() const { return written_; }
+    bool upToDate() const { return written_ > 0 && !timer_.isActive() && !watcher_.isRunning(); }
+
+private:
+    void writeCopy();
+    void removeCopies();
+
+    Document& doc_;
+    std::function<bool()> idle_;
+    std::string directory_;
+    QTimer timer_;
+    QFutureWatcher<void> watcher_;
+    std::string lastCopy_;     // the copy written last, whatever notebook it was for
+    std::string writingCopy_;  // the copy the worker writes now
+    bool discardWhenDone_ = false;
+    int written_ = 0;
+};
+
+}  // namespace lark::gui
