@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan bench fuzz clean
+.PHONY: all deps build run test test-asan bench fuzz package install clean
 
 all: build
 
@@ -33,6 +33,14 @@ test-asan: deps
 	$(ASAN_ENV) cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKPAD_SANITIZE=ON -DLARKPAD_GUI=OFF -DLARKPAD_BENCH=OFF $(ASAN_COMPILERS) $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package (build/larkpad_<version>_<arch>.deb) and the installation under a prefix.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)

@@ -199,6 +199,7 @@ void TFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     FormClose();
+    FTerminating = true;
     event->accept();
 }
 
