@@ -40,7 +40,7 @@ desktop-file-validate "$work/root/usr/share/applications/io.github.larkpad.larkp
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/io.github.larkpad.larkpad.metainfo.xml" ||
   fail "appstreamcli validate"
 # The mime package as the system would compile it: the type and its glob.
-update-mime-database "$work/root/usr/share/mime" 2>"$work/mime.log" && ! [ -s "$work/mime.log" ] ||
+XDG_DATA_DIRS="$work/root/usr/share" update-mime-database "$work/root/usr/share/mime" 2>"$work/mime.log" && ! [ -s "$work/mime.log" ] ||
   { cat "$work/mime.log" >&2; fail "update-mime-database"; }
 grep -qx 'application/x-larkpad:\*\.lkp' "$work/root/usr/share/mime/globs" || fail "no *.lkp glob"
 echo "package ok: $(basename "$deb")"
