@@ -2,6 +2,7 @@
 // copy (it holds the paths asked for in bug reports).
 #include <QIcon>
 #include <QMessageBox>
+#include <QStringList>
 
 #include "main/dialogs.h"
 
@@ -12,9 +13,13 @@ void Dialogs::about(QWidget* parent, const QString& nameLine, const QString& tex
     box.setObjectName(QStringLiteral("AboutBox"));
     box.setWindowTitle(QStringLiteral("О программе ") + nameLine);
     box.setIconPixmap(icon.pixmap(64, 64));
-    box.setTextFormat(Qt::PlainText);
-    box.setText(nameLine);
-    box.setInformativeText(text);
+    // The name line in bold; the lines of the text are not broken, so a path reads whole.
+    QStringList lines;
+    for (const QString& line : text.split(u'\n')) lines << line.toHtmlEscaped();
+    box.setTextFormat(Qt::RichText);
+    box.setText(QStringLiteral("<b>") + nameLine.toHtmlEscaped() + QStringLiteral("</b>"));
+    box.setInformativeText(QStringLiteral("<div style=\"white-space:pre\">") + lines.join(QStringLiteral("<br>")) +
+                           QStringLiteral("</div>"));
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

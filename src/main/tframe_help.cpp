@@ -15,8 +15,8 @@ void TFrame::miAuthorClick() {
     const QString settings = SettingsFilePath();
     const QString notebook = files::DefaultDocumentPath();
     const QString none = QStringLiteral("(нет)");
-    const QString text = QString::fromUtf8(kAboutText) + QStringLiteral("\n\nФайл настроек: ") +
-                         (settings.isEmpty() ? none : settings) + QStringLiteral("\nБлокнот по умолчанию: ") +
+    const QString text = QString::fromUtf8(kAboutText) + QStringLiteral("\n\nФайл настроек:\n") +
+                         (settings.isEmpty() ? none : settings) + QStringLiteral("\nБлокнот по умолчанию:\n") +
                          (notebook.isEmpty() ? none : notebook);
     dialogs_.about(this, QString::fromUtf8(kAboutName), text, ProgramIcon());
 }
