@@ -47,8 +47,10 @@ class DesktopTest : public QObject {
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), homes().configHome);
         env.insert(QStringLiteral("XDG_DATA_DIRS"), QStringLiteral("/usr/share"));
         env.insert(QStringLiteral("XDG_CONFIG_DIRS"), dir_.filePath(QStringLiteral("no-system-config")));
-        env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
-        env.remove(QStringLiteral("DESKTOP_SESSION"));
+        // No desktop session: xdg-mime answers from the freedesktop files alone.
+        for (const char* v : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID",
+                              "MATE_DESKTOP_SESSION_ID", "LXQT_SESSION_CONFIG", "DESKTOP", "DBUS_SESSION_BUS_ADDRESS", "DISPLAY"})
+            env.remove(QLatin1String(v));
         p.setProcessEnvironment(env);
         p.start(program, arguments);
         if (!p.waitForFinished(60000)) return QStringLiteral("<%1 did not run>").arg(program);
