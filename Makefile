@@ -5,7 +5,7 @@ TSAN_BUILD ?= build-tsan
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz package install clean
 
 all: build
 
@@ -41,6 +41,14 @@ test-tsan: deps
 	$(ASAN_ENV) cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKPAD_TSAN=ON -DLARKPAD_GUI=OFF -DLARKPAD_BENCH=OFF $(ASAN_COMPILERS) $(CMAKE_ARGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target larkpad_threaded_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ./tests/larkpad_threaded_tests
+
+# The Debian package (build/larkpad_<version>_<arch>.deb) and the installation under a prefix.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)

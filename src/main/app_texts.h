@@ -1,5 +1,7 @@
 #pragma once
 // Fixed texts of the window.
+#include "main/build_config.h"
+
 namespace lark::gui {
 
 inline constexpr const char* kAppTitle = "Larkpad - иерархический блокнот";
@@ -20,6 +22,12 @@ inline constexpr const char* kChangedOnDiskText =
 inline constexpr const char* kOpenTitle = "Выберите файл Блокнотика для просмотра";
 inline constexpr const char* kReadOnlyBoxText = "Только для чтения";
 inline constexpr const char* kHotKeyTakenText = "Комбинация клавиш Win+Z уже занята";
+inline constexpr const char* kOpenAllInfo = "Идёт поиск всех доступных LKP-файлов...";
+inline constexpr const char* kNoDriveListText = "Не могу получить список дисков";
+inline constexpr const char* kAboutName = "Larkpad v" LARKPAD_VERSION;
+inline constexpr const char* kAboutText = "Larkpad v" LARKPAD_VERSION " - иерархический блокнот для Linux на Qt 6";
+inline constexpr const char* kBugReportQuery = "?subject=@@%20Larkpad&body=Bug%20report!v" LARKPAD_VERSION;
+inline constexpr const char* kNoMailProgramText = "Почтовая программа не запускается!";
 inline constexpr int kMinWidth = 300;
 inline constexpr int kMinHeight = 200;
 inline constexpr int kDesignTreeWidth = 177;

@@ -3,6 +3,7 @@
 // answer questions and pick file names. The default implementation shows Qt dialogs.
 #include <QString>
 
+class QIcon;
 class QWidget;
 class QPrinter;
 
@@ -38,6 +39,8 @@ public:
     virtual bool inputBox(QWidget* parent, const QString& caption, const QString& prompt, QString& value);
     // The print dialog; false when cancelled.
     virtual bool printDialog(QWidget* parent, QPrinter& printer);
+    // The about box: the program's name line and icon, then `text`. Defined in about_box.cpp.
+    virtual void about(QWidget* parent, const QString& nameLine, const QString& text, const QIcon& icon);
 };
 
 // Name filters of the notebook dialogs: notebook files (.lkp in any letter case), all files.

@@ -251,6 +251,7 @@ void TFrame::closeEvent(QCloseEvent* event) {
     FormClose();
     // A normal exit keeps no recovery copy: what was not saved was given up.
     recovery_->discardAll();
+    FTerminating = true;
     event->accept();
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "main/desktop_shell.h"
 #include "editing/section_commands.h"
 #include "main/font_steps.h"
 
@@ -98,6 +99,8 @@ public:
     int FNameMatchNode = -1;
     bool FirstActivation = true;
     bool FHiddenStart = false;  // "-hide" was the last argument (takes effect with the tray)
+    bool FTerminating = false;  // a real close went through: long scans stop
+    DesktopShell shell;         // addresses, new instances and mount points (tests replace it)
 
     // ---- life cycle ----
     void FormCreate();

@@ -20,10 +20,6 @@ void TFrame::miSaveClick() { commands_->miSaveClick(); }
 void TFrame::miSaveAsClick() { commands_->miSaveAsClick(); }
 void TFrame::miExitClick() { QuitProgram(); }
 
-void TFrame::miOpenAllClick() {
-    // The scan of every drive for notebooks comes with its own change.
-}
-
 bool TFrame::saveWithProgress(const std::function<bool()>& save) {
     doc_->UseZip = miUseZip->isChecked();
     ui_->beginBusy(QStringLiteral("Сохранение..."));

@@ -162,8 +162,4 @@ void TFrame::FormResize() {
     pnInfo->move((clientWidth - pnInfo->width()) / 2, top + (clientHeight - pnInfo->height()) / 2);
 }
 
-void TFrame::miAuthorClick() {}
-void TFrame::miMyURLClick() {}
-void TFrame::miBugReportClick() {}
-
 }  // namespace lark::gui
