@@ -293,6 +293,11 @@ TextBuffer ZipDocument(const SectionTree& tree, const std::vector<std::string>& 
     return zipContent(n, [&](const auto& put) { StreamDocument(tree, info, put); });
 }
 
+TextBuffer ZipDocument(const NotebookSnapshot& snapshot) {
+    const std::size_t n = MeasureDocument(snapshot);
+    return zipContent(n, [&](const auto& put) { StreamDocument(snapshot, put); });
+}
+
 
 void UnzipBuffer(TextBuffer& buffer) {
     if (!IsEnveloped(buffer.view())) return;

@@ -12,6 +12,8 @@
 
 namespace lark {
 
+struct NotebookSnapshot;
+
 inline constexpr std::string_view kZipMarker = "ZIPPED!";
 
 // True when the bytes start an envelope (at least 8 bytes, exact marker).
@@ -23,6 +25,7 @@ TextBuffer ZipBuffer(std::string_view content);
 // assembling the content first; the same bytes as ZipBuffer(WriteDocument(...)).
 // Refuses what WriteDocument refuses.
 TextBuffer ZipDocument(const SectionTree& tree, const std::vector<std::string>& info);
+TextBuffer ZipDocument(const NotebookSnapshot& snapshot);
 
 // Replaces `buffer` by the unpacked content when it holds an envelope; otherwise leaves
 // it alone. On failure throws ("Error", "Stream read error", "Out of memory") and leaves

@@ -7,6 +7,7 @@
 #include "document/document.h"
 #include "document/errors.h"
 #include "document/file_access.h"
+#include "document/snapshot.h"
 
 namespace lark {
 namespace {
@@ -216,7 +217,10 @@ struct ContentSizes {
 };
 
 // Checks that the notebook can be written and read back; the sizes of its parts.
-ContentSizes measureDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+// `Outline` is the section tree or a snapshot of it: forEach visits each section (with
+// name() and text()) and its depth in absolute order.
+template <class Outline>
+ContentSizes measureDocument(const Outline& tree, const std::vector<std::string>& info) {
     auto refuse = [](const std::string& text) { throw LarkError(text, ErrorKind::Write); };
 
     ContentSizes sizes;
@@ -226,7 +230,7 @@ ContentSizes measureDocument(const SectionTree& tree, const std::vector<std::str
 
     std::size_t& outlineSize = sizes.outline;
     std::size_t& textsSize = sizes.texts;
-    tree.forEach([&](const Section& s, int depth) {
+    tree.forEach([&](const auto& s, int depth) {
         const std::string& name = s.name();
         if (name.find_first_of("\r\n") != std::string::npos || (!name.empty() && name.front() == '\t'))
             refuse("Имя раздела " + quotedName(name) +
@@ -247,9 +251,8 @@ ContentSizes measureDocument(const SectionTree& tree, const std::vector<std::str
     return sizes;
 }
 
-}  // namespace
-
-TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+template <class Outline>
+TextBuffer writeDocument(const Outline& tree, const std::vector<std::string>& info) {
     const ContentSizes sizes = measureDocument(tree, info);
     const std::size_t infoSize = sizes.info, outlineSize = sizes.outline;
     TextBuffer out = TextBuffer::allocate(sizes.total());
@@ -264,7 +267,7 @@ TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>
         *w++ = '\n';
     }
     w = putLE32(w, static_cast<std::uint32_t>(outlineSize));
-    tree.forEach([&](const Section& s, int depth) {
+    tree.forEach([&](const auto& s, int depth) {
         std::memset(w, '\t', static_cast<std::size_t>(depth));
         w += depth;
         std::memcpy(w, s.name().data(), s.name().size());
@@ -273,7 +276,7 @@ TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>
         *w++ = '\n';
         return true;
     });
-    tree.forEach([&](const Section& s, int) {
+    tree.forEach([&](const auto& s, int) {
         const std::string_view text = s.text();
         w = putLE32(w, static_cast<std::uint32_t>(text.size()));
         if (!text.empty()) std::memcpy(w, text.data(), text.size());
@@ -283,11 +286,8 @@ TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>
     return out;
 }
 
-std::size_t MeasureDocument(const SectionTree& tree, const std::vector<std::string>& info) {
-    return measureDocument(tree, info).total();
-}
-
-void StreamDocument(const SectionTree& tree, const std::vector<std::string>& info,
+template <class Outline>
+void streamDocument(const Outline& tree, const std::vector<std::string>& info,
                     const std::function<void(std::string_view)>& sink) {
     const ContentSizes sizes = measureDocument(tree, info);
     // Header, info and outline in one piece; then small texts gathered with their
@@ -302,11 +302,11 @@ void StreamDocument(const SectionTree& tree, const std::vector<std::string>& inf
     for (const auto& line : info) piece.append(line).append("\r\n");
     putLE32(len, static_cast<std::uint32_t>(sizes.outline));
     piece.append(len, 4);
-    tree.forEach([&](const Section& s, int depth) {
+    tree.forEach([&](const auto& s, int depth) {
         piece.append(static_cast<std::size_t>(depth), '\t').append(s.name()).append("\r\n");
         return true;
     });
-    tree.forEach([&](const Section& s, int) {
+    tree.forEach([&](const auto& s, int) {
         const std::string_view text = s.text();
         putLE32(len, static_cast<std::uint32_t>(text.size()));
         piece.append(len, 4);
@@ -324,6 +324,24 @@ void StreamDocument(const SectionTree& tree, const std::vector<std::string>& inf
         return true;
     });
     if (!piece.empty()) sink(piece);
+}
+
+}  // namespace
+
+TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info) { return writeDocument(tree, info); }
+TextBuffer WriteDocument(const NotebookSnapshot& snapshot) { return writeDocument(snapshot, snapshot.info); }
+
+std::size_t MeasureDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+    return measureDocument(tree, info).total();
+}
+std::size_t MeasureDocument(const NotebookSnapshot& snapshot) { return measureDocument(snapshot, snapshot.info).total(); }
+
+void StreamDocument(const SectionTree& tree, const std::vector<std::string>& info,
+                    const std::function<void(std::string_view)>& sink) {
+    streamDocument(tree, info, sink);
+}
+void StreamDocument(const NotebookSnapshot& snapshot, const std::function<void(std::string_view)>& sink) {
+    streamDocument(snapshot, snapshot.info, sink);
 }
 
 }  // namespace lark

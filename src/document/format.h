@@ -14,6 +14,8 @@
 
 namespace lark {
 
+struct NotebookSnapshot;
+
 class Document;
 
 inline constexpr std::uint32_t kMaxBlockLength = 16777215;
@@ -115,5 +117,9 @@ std::size_t MeasureDocument(const SectionTree& tree, const std::vector<std::stri
 // Refuses what WriteDocument refuses, before the first piece.
 void StreamDocument(const SectionTree& tree, const std::vector<std::string>& info,
                     const std::function<void(std::string_view)>& sink);
+// The same for a snapshot of the notebook (its own info lines).
+TextBuffer WriteDocument(const NotebookSnapshot& snapshot);
+std::size_t MeasureDocument(const NotebookSnapshot& snapshot);
+void StreamDocument(const NotebookSnapshot& snapshot, const std::function<void(std::string_view)>& sink);
 
 }  // namespace lark

@@ -51,7 +51,7 @@ std::string RecoveryPathFor(const std::string& directory, const std::string& not
 void WriteRecoveryCopy(const NotebookSnapshot& snapshot, const std::string& copyPath) {
     const auto slash = copyPath.rfind('/');
     if (slash != std::string::npos && slash > 0) makeDirectories(copyPath.substr(0, slash));
-    const TextBuffer packed = ZipDocument(snapshot.tree, snapshot.info);
+    const TextBuffer packed = ZipDocument(snapshot);
     ReplaceFileContents(copyPath, packed.view());
 }
 

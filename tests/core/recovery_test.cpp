@@ -40,7 +40,7 @@ TEST_P(Snapshots, WriteWhatASaveWouldWrite) {
     const auto snap = lark::TakeSnapshot(d.doc);
     EXPECT_EQ(coretest::describe(d.doc.tree()), before) << "the snapshot changed the notebook";
     EXPECT_EQ(d.editor.modified(), !row.typed.empty());
-    const std::string fromSnapshot(lark::WriteDocument(snap->tree, snap->info).view());
+    const std::string fromSnapshot(lark::WriteDocument(*snap).view());
 
     ASSERT_TRUE(d.doc.SaveDocument(dir.file("s.lkp"))) << d.lastError();
     EXPECT_EQ(fromSnapshot, readFile(dir.file("s.lkp")));
@@ -60,8 +60,8 @@ TEST(Recovery, ASnapshotKeepsItsTextsWhenTheSectionsGetNewOnes) {
     const auto snap = lark::TakeSnapshot(d.doc);
     d.doc.tree().at(0)->content()->Text = lark::TextBuffer::copyOf("replaced");
     d.doc.tree().at(2)->content()->Text.reset();
-    EXPECT_EQ(snap->tree.at(0)->text(), "Hi");
-    EXPECT_EQ(snap->tree.at(2)->text(), "x\r\ny");
+    EXPECT_EQ(snap->sections[0].text(), "Hi");
+    EXPECT_EQ(snap->sections[2].text(), "x\r\ny");
 }
 
 TEST(Recovery, ACopyComesBackUnderItsNotebookNameMarkedChanged) {

@@ -24,7 +24,7 @@ namespace {
 // The bytes a save of the window's notebook would write now.
 std::string SavedBytes(Window& w) {
     const auto snap = TakeSnapshot(w.doc());
-    return std::string(WriteDocument(snap->tree, snap->info).view());
+    return std::string(WriteDocument(*snap).view());
 }
 
 QString CopyOf(Window& w, const QString& notebook) {
