@@ -8,6 +8,7 @@
 #include "main/dialogs.h"
 #include "main/icons.h"
 #include "main/tframe.h"
+#include "main/termination_signals.h"
 
 int main(int argc, char** argv) {
     lark::gui::LarkApplication app(argc, argv);
@@ -24,5 +25,7 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
     lark::gui::Dialogs dialogs;
     lark::gui::TFrame frame(dialogs, arguments);
+    // Killed or hung up: the windows Win+Z hid come back before the program ends.
+    lark::gui::TerminationSignals handover([&frame](int signal) { frame.TerminateBySignal(signal); });
     return app.exec();
 }

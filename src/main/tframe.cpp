@@ -20,6 +20,7 @@
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
 #include "main/text_codec.h"
+#include "main/window_system.h"
 #include "main/window_ui.h"
 
 namespace lark::gui {
@@ -38,6 +39,7 @@ TFrame::TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent)
     createToolBar();
     createPopupMenus();
     connectViews();
+    createDesktop();
     SetUnhandledErrorSink([this](const QString& text) { dialogs_.errorBox(this, text); });
     FormCreate();
 }
@@ -120,7 +122,7 @@ void TFrame::FormCreate() {
     QString failure;
     try {
         FCloseRequested = false;
-        FHiddenWindows.clear();
+        FHiddenWindows = HiddenWindows();
         installAppHint();
         SetupEditor();
         doc_->FFileInfo.clear();
@@ -138,10 +140,11 @@ void TFrame::FormCreate() {
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }
-    // The hidden start-up only takes effect while the tray option is on.
-    if (!FHiddenStart || !miUseTray->isChecked()) show();
+    // The hidden start-up only takes effect while the tray option is on and a tray is
+    // there to bring the window back from.
+    if (!FHiddenStart || !trayModeOn()) show();
     if (miUseTray->isChecked()) RunCommand([this] { SetTrayMode(true); });
-    // Win+Z has no portable global registration here: the window goes on without it.
+    RegisterHotKey();
     if (!failure.isEmpty()) ShowUnhandledError(failure);
 }
 
@@ -157,6 +160,11 @@ void TFrame::showEvent(QShowEvent* event) {
 void TFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    // The minimise comes after the window is minimised, out of the state change itself.
+    if (event->type() == QEvent::WindowStateChange && isMinimized())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) runCommand([this] { AppMinimize(); });
+        });
 }
 
 void TFrame::FormActivate() {
@@ -168,6 +176,14 @@ void TFrame::FormActivate() {
 }
 
 void TFrame::startUpDocument() {
+    // What the desktop could not do stays in the status bar over the document's line.
+    struct Notice {
+        TFrame* f;
+        ~Notice() {
+            if (!f->startNotice_.isEmpty()) f->ui_->setStatusText(f->startNotice_);
+            f->startNotice_.clear();
+        }
+    } notice{this};
     if (!arguments_.isEmpty()) {
         loadWithProgress(arguments_.constFirst().toStdString(), false);
         return;
@@ -237,11 +253,14 @@ void TFrame::FormDestroy() {
         CloseDocumentFile(doc_->FFileHandle);
     } catch (...) {
     }
-    FHiddenWindows.clear();
+    RestoreHiddenWindows();
+    if (hotKeyGrabbed_) windows_->ungrabHotKey();
+    hotKeyGrabbed_ = false;
     try {
         SetTrayMode(false);
     } catch (...) {
     }
+    FHiddenWindows = HiddenWindows();
     tvNodes->onUserSelect = nullptr;
 }
 
