@@ -219,7 +219,7 @@ void TFrame::closeEvent(QCloseEvent* event) {
 }
 
 bool TFrame::FormCloseQuery() {
-    bool canClose = FCloseRequested || !miUseTray->isChecked();
+    bool canClose = FCloseRequested || !trayModeOn();
     if (canClose) {
         // Cancel in the question, or any error in it, keeps the window open silently.
         try {
