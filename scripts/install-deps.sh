@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libx11-dev libxcb1-dev
   qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
+  qt6-base-private-dev libxtst-dev openbox tint2
 )
 
 missing=()

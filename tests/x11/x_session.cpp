@@ -8,6 +8,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
+#include <random>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -31,6 +34,22 @@ bool Ask(const std::string& display, F question) {
     if (!xcb_connection_has_error(c)) answer = question(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root);
     xcb_disconnect(c);
     return answer;
+}
+
+// A display number is free when no lock file claims it and no server answers on its
+// abstract socket (which other sandboxes on this machine may share with us).
+bool DisplayFree(int number) {
+    if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) return false;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string name = "/tmp/.X11-unix/X" + std::to_string(number);
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    const bool answered =
+        connect(fd, reinterpret_cast<sockaddr*>(&address), socklen_t(sizeof(sa_family_t) + 1 + name.size())) == 0;
+    close(fd);
+    return !answered;
 }
 
 xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
@@ -74,8 +93,21 @@ bool XSession::waitFor(const char* what, bool (XSession::*condition)()) {
         if ((this->*condition)()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::fprintf(stderr, "x session: %s did not happen (logs in %s)\n", what, dir_.c_str());
+    std::fprintf(stderr, "x session on %s: %s did not happen\n", display_.c_str(), what);
+    for (const auto& log : std::filesystem::directory_iterator(dir_)) {
+        if (log.path().extension() != ".log") continue;
+        std::fprintf(stderr, "--- %s\n", log.path().filename().c_str());
+        if (FILE* f = std::fopen(log.path().c_str(), "r")) {
+            char line[512];
+            while (std::fgets(line, sizeof line, f)) std::fputs(line, stderr);
+            std::fclose(f);
+        }
+    }
     return false;
+}
+
+bool XSession::displayAnswers() {
+    return Ask(display_, [](xcb_connection_t*, xcb_window_t) { return true; });
 }
 
 bool XSession::wmRunning() {
@@ -99,19 +131,30 @@ bool XSession::trayOwned() {
 
 bool XSession::start(std::string& why) {
     if (dir_.empty()) return why = "no temporary folder", false;
-    int fds[2];
-    if (pipe(fds) != 0) return why = "no pipe", false;
-    const std::string fd = std::to_string(fds[1]);
-    const char* server[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr};
-    server_ = spawn(server, "xvfb.log");
-    close(fds[1]);
-    std::string number;
-    char ch;
-    pollfd p{fds[0], POLLIN, 0};
-    while (poll(&p, 1, 30000) == 1 && read(fds[0], &ch, 1) == 1 && ch != '\n') number += ch;
-    close(fds[0]);
-    if (number.empty()) return why = "Xvfb did not start (is it installed?)", false;
-    display_ = ":" + number;
+    // A number of our own, well away from the ones people and other tools take.
+    std::mt19937 pick{std::random_device{}()};
+    for (int attempt = 0; attempt < 20 && display_.empty(); ++attempt) {
+        const int number = 200 + int(pick() % 700);
+        if (!DisplayFree(number)) continue;
+        int fds[2];
+        if (pipe(fds) != 0) return why = "no pipe", false;
+        const std::string fd = std::to_string(fds[1]), name = ":" + std::to_string(number);
+        const char* server[] = {"Xvfb", name.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+                                "-nolisten", "tcp", "-noreset", nullptr};
+        server_ = spawn(server, "xvfb.log");
+        close(fds[1]);
+        std::string reported;
+        char ch;
+        pollfd p{fds[0], POLLIN, 0};
+        while (poll(&p, 1, 30000) == 1 && read(fds[0], &ch, 1) == 1 && ch != '\n') reported += ch;
+        close(fds[0]);
+        if (reported == std::to_string(number)) display_ = name;
+        else Stop(server_);  // taken meanwhile: another number
+    }
+    if (display_.empty()) return why = "Xvfb did not start (is it installed?)", false;
+    // -noreset: without it the server resets whenever its last client leaves (each
+    // check below is one), and a client connecting meanwhile is turned away.
+    if (!waitFor("the server's start", &XSession::displayAnswers)) return why = "Xvfb does not answer", false;
     const char* wm[] = {"openbox", nullptr};
     wm_ = spawn(wm, "openbox.log");
     if (!waitFor("the window manager's start", &XSession::wmRunning)) return why = "openbox did not start", false;
@@ -123,7 +166,7 @@ bool XSession::startTrayHost() {
     const std::string rc = dir_ + "/tint2rc";
     if (FILE* f = std::fopen(rc.c_str(), "w")) {
         std::fputs("panel_items = TS\npanel_position = bottom center horizontal\npanel_size = 100% 32\n"
-                   "panel_layer = top\nstrut_policy = follow_size\nsystray_icon_size = 22\nsystray_padding = 4 2 4\n"
+                   "panel_layer = top\nstrut_policy = follow_size\nsystray_icon_size = 22\nsystray_sort = left2right\nsystray_padding = 4 2 4\n"
                    "task_text = 1\n",
                    f);
         std::fclose(f);

@@ -1,7 +1,8 @@
 #pragma once
-// A desktop of its own for the tray tests: Xvfb on a display number the server picks
-// (-displayfd, so runs side by side never meet), openbox as window manager and tint2 as
-// tray host. Each helper's output goes to a log in a private folder.
+// A desktop of its own for the tray tests: Xvfb on a display number no other server has
+// (lock file and abstract socket checked; the server confirms it through -displayfd),
+// openbox as window manager and tint2 as tray host. The helpers' output goes to logs in a
+// private folder, shown when something does not start.
 #include <string>
 #include <sys/types.h>
 
@@ -22,6 +23,7 @@ public:
 private:
     pid_t spawn(const char* const* argv, const char* log);
     bool waitFor(const char* what, bool (XSession::*condition)());
+    bool displayAnswers();
     bool wmRunning();
     bool trayOwned();
     bool trayFree() { return !trayOwned(); }
