@@ -26,6 +26,8 @@ private slots:
     void toggleMainWindow();
     void closeProtocol_data();
     void closeProtocol();
+    void hotKeyOnStandIns_data();
+    void hotKeyOnStandIns();
 };
 
 // Operations: "+T" appends a window titled T (handles 1, 2, ...), "-N" clears entry N,
@@ -201,6 +203,58 @@ void TrayRulesTest::closeProtocol() {
     QCOMPARE(f.isVisible(), false);
     QCOMPARE(w.dialogs.asked.count(QStringLiteral("saveChanges")), questions);
     if (!host) QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Область уведомлений недоступна"));
+}
+
+// Win+Z and the icons' clicks on stand-in windows: what no real desktop shows at will.
+void TrayRulesTest::hotKeyOnStandIns_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("hidden");    // the window is withdrawn after Win+Z
+    QTest::addColumn<int>("entries");    // entries at the end
+    QTest::addColumn<bool>("restored");  // the window came back through the restore
+    QTest::newRow("nominal: no icon: the generic one") << "no-icon" << true << 1 << false;
+    QTest::newRow("nominal: middle click leaves it hidden") << "middle" << true << 1 << false;
+    QTest::newRow("robustness: no tray host: nothing hidden, no entry") << "no-host" << false << 0 << false;
+    QTest::newRow("robustness: window gone: entry cleared quietly") << "gone" << false << 1 << false;
+    QTest::newRow("robustness: clicks on unknown or cleared ids") << "unknown" << false << 1 << true;
+    QTest::newRow("robustness: hot key taken: status text") << "taken" << false << 0 << false;
+}
+
+void TrayRulesTest::hotKeyOnStandIns() {
+    QFETCH(QString, kind);
+    QFETCH(bool, hidden);
+    QFETCH(int, entries);
+    QFETCH(bool, restored);
+    guitest::FakeDesktopState& d = guitest::UseFakeDesktop();
+    d.trayHost = kind != u"no-host";
+    if (kind == u"taken") d.grab = gui::WindowSystem::HotKey::Taken;
+    d.windows[7] = {"Семь", QIcon(), true};
+    d.active = 7;
+    Window w;
+    gui::TFrame& f = w.frame();
+    if (kind == u"taken") {
+        QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Комбинация клавиш Win+Z уже занята"));
+        QCOMPARE(f.FHiddenWindows.count(), entries);
+        return;
+    }
+    f.WMHotKey();
+    if (kind == u"no-host") QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Область уведомлений недоступна"));
+    if (kind == u"no-icon")
+        QCOMPARE(d.icons.at(0).image.pixmap(16).toImage(), gui::GenericWindowIcon().pixmap(16).toImage());
+    if (kind == u"middle") f.WMTrayNotify(0, gui::TrayClick::Middle);
+    if (kind == u"gone") {
+        d.windows.erase(7);
+        f.WMTrayNotify(0, gui::TrayClick::Left);
+        QVERIFY(!d.icons.count(0) && f.FHiddenWindows.window(0) == 0);
+    }
+    if (kind == u"unknown") {
+        for (int id : {-1, 1, 500}) f.WMTrayNotify(id, gui::TrayClick::Left);
+        QVERIFY(d.windows.at(7).mapped == false && d.icons.count(0));
+        f.WMTrayNotify(0, gui::TrayClick::Right);
+        f.WMTrayNotify(0, gui::TrayClick::Left);  // cleared by now
+    }
+    QCOMPARE(f.FHiddenWindows.count(), entries);
+    if (d.windows.count(7)) QCOMPARE(d.windows.at(7).mapped, !hidden);
+    QCOMPARE(d.restored.size(), std::size_t(restored ? 1 : 0));
 }
 
 QTEST_MAIN(TrayRulesTest)
