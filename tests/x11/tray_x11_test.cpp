@@ -2,6 +2,7 @@
 // this program before the application. Foreign windows are foreign_window processes; the
 // keys and clicks come through XTest.
 #include <QAction>
+#include <QMenu>
 #include <QProcess>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -214,6 +215,11 @@ void TrayX11Test::ownWindow() {
     QCOMPARE(QFileInfo::exists(QString::fromStdString(f.document().FFileName)), saveOnMin);
     QVERIFY(ClickIcon(w, kOwn, 1, false, [&] { return f.isVisible() && Mapped(f.winId()); }));
     QVERIFY(w.dialogs.asked.isEmpty());
+    // A right click opens the tray menu; its Exit ends the program.
+    QVERIFY(ClickIcon(w, kOwn, 3, false, [&] { return f.pmTray->isVisible(); }));
+    const QPoint exit = f.pmTray->mapToGlobal(f.pmTray->actionGeometry(f.tmExit).center());
+    Click(exit.x(), exit.y(), 1, false);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible() && f.FCloseRequested, 10000);
 }
 
 void TrayX11Test::desktopTrouble_data() {
@@ -228,17 +234,23 @@ void TrayX11Test::desktopTrouble() {
     if (trouble == u"taken") HoldHotKey(true);
     if (trouble == u"no-host") session->stopTrayHost();
     {
-        Window w;
+        Window w(trouble == u"no-host" ? QStringList{QStringLiteral("-hide")} : QStringList{});
         gui::TFrame& f = w.frame();
         if (trouble == u"taken") {
             QVERIFY(!f.hotKeyGrabbed());
             QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Комбинация клавиш Win+Z уже занята"));
             HoldHotKey(false);
         } else if (trouble == u"no-host") {
-            QVERIFY(f.isVisible());
+            QVERIFY(f.isVisible());  // "-hide" has nowhere to hide to
+            QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Область уведомлений недоступна"));
             QVERIFY(f.close());
-            QVERIFY(!Mapped(f.winId()));
+            QTRY_VERIFY(!Mapped(f.winId()));
+            // The tray comes: from now on the option holds.
+            f.show();
             QVERIFY(session->startTrayHost());
+            QTRY_VERIFY_WITH_TIMEOUT(!Place(w, kOwn).isEmpty(), 10000);
+            QVERIFY(!f.close());
+            QTRY_VERIFY(!Mapped(f.winId()));
         } else {
             Foreign a(QStringLiteral("A"));
             QCOMPARE(HideWithWinZ(w, a), 0);
