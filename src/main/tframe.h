@@ -235,6 +235,7 @@ private:
     std::unique_ptr<TrayArea> tray_;
     std::unique_ptr<WindowSystem> windows_;
     bool hotKeyGrabbed_ = false;
+    bool hotKeyMissing_ = false;  // no X11: no Win+Z at all
     bool trayNoticeShown_ = false;
     QString startNotice_;  // shown again once the start-up document is open
 };

@@ -64,6 +64,7 @@ void TFrame::noteTrayMissing() {
 void TFrame::RegisterHotKey() {
     const WindowSystem::HotKey result = windows_->grabHotKey();
     hotKeyGrabbed_ = result == WindowSystem::HotKey::Grabbed;
+    hotKeyMissing_ = result == WindowSystem::HotKey::Unavailable;
     if (result == WindowSystem::HotKey::Taken) desktopNotice(QString::fromUtf8(kHotKeyTakenText));
     // Without X11 there is no Win+Z; that is worth a word where the option that names it is on.
     else if (result == WindowSystem::HotKey::Unavailable && miUseTray->isChecked() && tray_->available())
@@ -91,8 +92,7 @@ void TFrame::trayHostChanged() {
 
 void TFrame::miUseTrayClick() {
     SetTrayMode(miUseTray->isChecked());
-    if (miUseTray->isChecked() && tray_->available() && !hotKeyGrabbed_ &&
-        windows_->grabHotKey() == WindowSystem::HotKey::Unavailable)
+    if (miUseTray->isChecked() && tray_->available() && hotKeyMissing_)
         desktopNotice(QString::fromUtf8(kHotKeyMissingText));
 }
 

@@ -197,19 +197,23 @@ void TrayX11Test::clicksRestore() {
 // left click on the own icon shows it again.
 void TrayX11Test::ownWindow_data() {
     QTest::addColumn<bool>("saveOnMin");
-    QTest::newRow("nominal: hides") << false;
-    QTest::newRow("nominal: saves, then hides") << true;
+    QTest::addColumn<bool>("minimize");  // the minimise button instead of Win+Z
+    QTest::newRow("nominal: hides") << false << false;
+    QTest::newRow("nominal: saves, then hides") << true << false;
+    QTest::newRow("nominal: minimising hides") << false << true;
 }
 
 void TrayX11Test::ownWindow() {
     QFETCH(bool, saveOnMin);
+    QFETCH(bool, minimize);
     QTemporaryDir dir;
     Window w;
     gui::TFrame& f = w.frame();
     f.miSaveOnMin->setChecked(saveOnMin);
     f.document().FFileName = dir.filePath(QStringLiteral("n.lkp")).toStdString();
     QVERIFY(Activate(f.winId()));
-    PressWinZ();
+    if (minimize) f.showMinimized();
+    else PressWinZ();
     QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!Mapped(f.winId()), 10000);
     QCOMPARE(QFileInfo::exists(QString::fromStdString(f.document().FFileName)), saveOnMin);
