@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libx11-dev libxcb1-dev
   qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
   xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl appstream dpkg-dev
+  qt6-base-private-dev libxtst-dev openbox tint2
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "main/dialogs.h"
 #include "main/icons.h"
 #include "main/tframe.h"
+#include "main/termination_signals.h"
 
 int main(int argc, char** argv) {
     // A save past the file size limit is reported as a failed write, not a killed program.
@@ -27,5 +28,7 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
     lark::gui::Dialogs dialogs;
     lark::gui::TFrame frame(dialogs, arguments);
+    // Killed or hung up: the windows Win+Z hid come back before the program ends.
+    lark::gui::TerminationSignals handover([&frame](int signal) { frame.TerminateBySignal(signal); });
     return app.exec();
 }

@@ -23,6 +23,7 @@
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
 #include "main/text_codec.h"
+#include "main/window_system.h"
 #include "main/window_ui.h"
 
 namespace lark::gui {
@@ -43,6 +44,7 @@ TFrame::TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent)
     createToolBar();
     createPopupMenus();
     connectViews();
+    createDesktop();
     SetUnhandledErrorSink([this](const QString& text) { dialogs_.errorBox(this, text); });
     FormCreate();
 }
@@ -139,7 +141,7 @@ void TFrame::FormCreate() {
     QString failure;
     try {
         FCloseRequested = false;
-        FHiddenWindows.clear();
+        FHiddenWindows = HiddenWindows();
         installAppHint();
         SetupEditor();
         doc_->FFileInfo.clear();
@@ -157,10 +159,11 @@ void TFrame::FormCreate() {
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }
-    // The hidden start-up only takes effect while the tray option is on.
-    if (!FHiddenStart || !miUseTray->isChecked()) show();
+    // The hidden start-up only takes effect while the tray option is on and a tray is
+    // there to bring the window back from.
+    if (!FHiddenStart || !trayModeOn()) show();
     if (miUseTray->isChecked()) RunCommand([this] { SetTrayMode(true); });
-    // Win+Z has no portable global registration here: the window goes on without it.
+    RegisterHotKey();
     if (!failure.isEmpty()) ShowUnhandledError(failure);
 }
 
@@ -176,6 +179,11 @@ void TFrame::showEvent(QShowEvent* event) {
 void TFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    // The minimise comes after the window is minimised, out of the state change itself.
+    if (event->type() == QEvent::WindowStateChange && isMinimized())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) runCommand([this] { AppMinimize(); });
+        });
 }
 
 void TFrame::FormActivate() {
@@ -187,6 +195,14 @@ void TFrame::FormActivate() {
 }
 
 void TFrame::startUpDocument() {
+    // What the desktop could not do stays in the status bar over the document's line.
+    struct Notice {
+        TFrame* f;
+        ~Notice() {
+            if (!f->startNotice_.isEmpty()) f->ui_->setStatusText(f->startNotice_);
+            f->startNotice_.clear();
+        }
+    } notice{this};
     if (!arguments_.isEmpty()) {
         loadWithProgress(arguments_.constFirst().toStdString(), false);
         offerRecovery();
@@ -256,7 +272,7 @@ void TFrame::closeEvent(QCloseEvent* event) {
 }
 
 bool TFrame::FormCloseQuery() {
-    bool canClose = FCloseRequested || !miUseTray->isChecked();
+    bool canClose = FCloseRequested || !trayModeOn();
     if (canClose) {
         // Cancel in the question, or any error in it, keeps the window open silently.
         try {
@@ -291,11 +307,14 @@ void TFrame::FormDestroy() {
         CloseDocumentFile(doc_->FFileHandle);
     } catch (...) {
     }
-    FHiddenWindows.clear();
+    RestoreHiddenWindows();
+    if (hotKeyGrabbed_) windows_->ungrabHotKey();
+    hotKeyGrabbed_ = false;
     try {
         SetTrayMode(false);
     } catch (...) {
     }
+    FHiddenWindows = HiddenWindows();
     tvNodes->onUserSelect = nullptr;
 }
 

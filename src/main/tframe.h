@@ -13,6 +13,8 @@
 #include "main/desktop_shell.h"
 #include "editing/section_commands.h"
 #include "main/font_steps.h"
+#include "main/hidden_windows.h"
+#include "main/tray_area.h"
 
 class QAction;
 class QLabel;
@@ -28,6 +30,7 @@ class DocumentCommands;
 namespace lark::gui {
 
 class Dialogs;
+class WindowSystem;
 class NoteEditor;
 class RecoveryKeeper;
 class SectionModel;
@@ -92,7 +95,7 @@ public:
 
     // ---- fields ----
     bool FCloseRequested = false;
-    std::vector<std::pair<QString, quintptr>> FHiddenWindows;  // title and handle of windows hidden by Win+Z
+    HiddenWindows FHiddenWindows;  // the windows hidden by Win+Z; an entry's index is its icon's id
     bool FGlobalSearch = false;
     QString FSearchText;
     int FSearchNode = 0;
@@ -175,7 +178,23 @@ public:
     void SetTrayMode(bool on);
     void ToggleMainWindow(bool forceShow);
     void QuitProgram();
+    void EndSessionQuery();
+    void AppMinimize();
     void miUseTrayClick();
+    void WMHotKey();
+    void WMTrayNotify(int id, TrayClick click);
+    void RestoreHiddenWindow(int index);
+    QIcon GetWindowIcon(WindowHandle window);
+    QString GetWindowTitle(WindowHandle window);
+    // The window is hidden to the tray only while the option is on and a tray is there.
+    bool trayModeOn() const;
+    // Shows again every window Win+Z hid, in the order they were hidden.
+    void RestoreHiddenWindows();
+    // SIGTERM and its kind: hidden windows come back, then the program ends.
+    void TerminateBySignal(int signal);
+    TrayArea& trayArea() { return *tray_; }
+    WindowSystem& windowSystem() { return *windows_; }
+    bool hotKeyGrabbed() const { return hotKeyGrabbed_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -202,6 +221,12 @@ private:
     // After a crash: offers the recovery copy of the notebook just opened (or of an
     // unnamed one), once.
     void offerRecovery();
+    void createDesktop();  // tframe_tray.cpp
+    void RegisterHotKey();
+    void trayHostChanged();
+    // A line about the desktop in the status bar; it stays after the start-up document.
+    void desktopNotice(const QString& text);
+    void noteTrayMissing();
     // Long loads and saves keep the window painted and show progress after a moment.
     bool loadWithProgress(const std::string& path, bool readOnly);
     bool saveWithProgress(const std::function<bool()>& save);
@@ -219,6 +244,12 @@ private:
     bool destroyed_ = false;
     bool activationQueued_ = false;
     SteppedFontSize editorFontSize_, treeFontSize_;
+    std::unique_ptr<TrayArea> tray_;
+    std::unique_ptr<WindowSystem> windows_;
+    bool hotKeyGrabbed_ = false;
+    bool hotKeyMissing_ = false;  // no X11: no Win+Z at all
+    bool trayNoticeShown_ = false;
+    QString startNotice_;  // shown again once the start-up document is open
 };
 
 }  // namespace lark::gui

@@ -95,7 +95,7 @@ void TFrame::LoadOrSaveSettings(bool save) {
 
         // Shown now, unless this is the hidden start-up (the tray option decides it, read
         // ahead of its turn); a hidden window is maximized when it is first shown.
-        if (!(FHiddenStart && s.useTray)) show();
+        if (!(FHiddenStart && s.useTray && tray_->available())) show();
         if (s.maximized) {
             if (isVisible()) showMaximized();
             else setWindowState(windowState() | Qt::WindowMaximized);

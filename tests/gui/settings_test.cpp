@@ -12,6 +12,7 @@
 #include "main/interface_settings.h"
 #include "main/note_editor.h"
 #include "main/section_tree_view.h"
+#include "support/fake_desktop.h"
 #include "support/window_fixture.h"
 
 using namespace lark;
@@ -68,6 +69,7 @@ private slots:
 
 void SettingsTest::initTestCase() {
     guitest::IsolateUserDirectories();
+    guitest::UseFakeDesktop();  // a tray host, so that "-hide" can hide the window
     QApplication::setApplicationName(QStringLiteral("larkpad-settings-test"));
     QVERIFY(!settingsPath().isEmpty());
     QVERIFY(settingsPath().endsWith(QStringLiteral("/larkpad.ini")));

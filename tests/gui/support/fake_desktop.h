@@ -1,0 +1,35 @@
+#pragma once
+// A desktop of stand-ins for window tests on the offscreen platform: a tray whose host
+// the test switches on and off, and foreign windows that are only entries in a table.
+#include <QIcon>
+#include <QString>
+#include <map>
+#include <string>
+
+#include "main/desktop.h"
+
+namespace lark::guitest {
+
+struct FakeDesktopState {
+    struct Icon {
+        QIcon image;
+        QString tip;
+    };
+    struct Foreign {
+        std::string title;
+        QIcon icon;
+        bool mapped = true;
+    };
+    bool trayHost = true;
+    std::map<int, Icon> icons;  // icons the tray shows (or keeps for a host to come)
+    gui::WindowSystem::HotKey grab = gui::WindowSystem::HotKey::Grabbed;
+    gui::WindowHandle active = 0;
+    std::map<gui::WindowHandle, Foreign> windows;
+    std::vector<gui::WindowHandle> restored;  // in the order they came back
+};
+
+// Main windows created from now on get the fake desktop; all of them share the state
+// returned (reset to its defaults here).
+FakeDesktopState& UseFakeDesktop();
+
+}  // namespace lark::guitest
