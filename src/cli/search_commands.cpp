@@ -1,6 +1,7 @@
 // search, dates.
 //
 //   lkp search FILE STRING
+//       STRING may start with a dash: only --help and -h are options (and not after --).
 //       Runs the global search from the first section to the end, step by step as
 //       repeated "search again" would, and prints one line per match:
 //           INDEX<TAB>name            the name of section INDEX contains STRING
@@ -37,9 +38,12 @@ int usageError(std::ostream& err, const std::string& message, const char* usage)
     return kUsage;
 }
 
+// "--help" or "-h" before any "--".
 bool isHelp(const Args& args) {
-    for (const auto& a : args)
+    for (const auto& a : args) {
+        if (a == "--") return false;
         if (a == "--help" || a == "-h") return true;
+    }
     return false;
 }
 
@@ -79,12 +83,12 @@ int cmdSearch(const Args& args, std::ostream& out, std::ostream& err) {
         out << "usage: lkp " << kSearchUsage << "\n";
         return kOk;
     }
-    // "--" ends the options, so that a search string may start with a dash.
+    // The help options are the only ones: any other argument is the file or the string,
+    // whatever it starts with ("-x" is searched for). After "--" even "-h" is the string.
     Args positional;
     bool optionsDone = false;
     for (const auto& a : args) {
         if (!optionsDone && a == "--") optionsDone = true;
-        else if (!optionsDone && a.size() > 1 && a.starts_with("--")) return usageError(err, "unknown option '" + a + "'", kSearchUsage);
         else positional.push_back(a);
     }
     if (positional.size() != 2)
@@ -115,9 +119,14 @@ int cmdDates(const Args& args, std::ostream& out, std::ostream& err) {
     }
     Args positional;
     std::optional<std::string> todayText;
+    bool optionsDone = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--today") {
+        if (optionsDone) {
+            positional.push_back(a);
+        } else if (a == "--") {
+            optionsDone = true;
+        } else if (a == "--today") {
             if (i + 1 >= args.size()) return usageError(err, "--today needs a date DD.MM.YY", kDatesUsage);
             todayText = args[++i];
         } else if (a.starts_with("--today=")) {

@@ -43,6 +43,29 @@ TEST_F(SearchCli, SearchPrintsEveryStepOfTheGlobalSearch) {
     EXPECT_EQ(r.code, 0) << r.err;
 }
 
+// Only --help and -h are options of search; any other argument that starts with a dash
+// is the search string, and after "--" so is "-h".
+TEST_F(SearchCli, StringsThatStartWithADash) {
+    const std::string file = this->file("d.lkp", notebook({"A"}, {"see -x and --fast or -h"}));
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const Row rows[] = {
+        {"nominal: one dash", {"search", file, "-x"}, "0\ttext\t4\n"},
+        {"nominal: two dashes", {"search", file, "--fast"}, "0\ttext\t11\n"},
+        {"nominal: -h after --", {"search", file, "--", "-h"}, "0\ttext\t21\n"},
+        {"nominal: -h before -- asks for help", {"search", file, "-h", "--"}, "usage: lkp search FILE STRING\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto r = lkp(row.args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, row.out);
+    }
+}
+
 TEST_F(SearchCli, SearchWorksOnZippedAndHeldFiles) {
     const std::string plain = file("p.lkp", notebook({"A"}, {"Hello hello"}));
     const std::string zipped = path("z.lkp");
@@ -72,13 +95,14 @@ TEST_F(SearchCli, ExitCodes) {
         {"robustness: too many arguments", {"search", good, "a", "b"}, 2},
         {"robustness: string outside Windows-1251", {"search", good, "€ok✓"}, 2},
         {"robustness: invalid UTF-8", {"search", good, "\xff"}, 2},
-        {"robustness: unknown option", {"search", "--fast", good, "a"}, 2},
+        {"robustness: an unknown option is one argument too many", {"search", "--fast", good, "a"}, 2},
         {"nominal: not a notebook", {"search", text, "a"}, 3},
         {"nominal: unknown version", {"search", broken, "a"}, 1},
         {"nominal: missing file", {"search", path("none.lkp"), "a"}, 1},
         {"robustness: dates without file", {"dates"}, 2},
         {"robustness: dates with a bad today", {"dates", good, "--today", "1.2.03"}, 2},
         {"robustness: dates with --today and no value", {"dates", good, "--today"}, 2},
+        {"nominal: dates with the file after --", {"dates", "--today", "01.01.01", "--", good}, 0},
         {"nominal: dates on a text file", {"dates", text, "--today", "01.01.01"}, 3},
         {"nominal: dates on a broken file", {"dates", broken, "--today", "01.01.01"}, 1},
     };

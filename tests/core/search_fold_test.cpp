@@ -51,6 +51,23 @@ TEST(FoldFind, LetterCaseRows) {
     }
 }
 
+// The code page's letters, written out here rather than taken from the program's table:
+// each capital folds to the small letter below it, and no other byte changes.
+TEST(FoldFind, EveryCapitalOfTheCodePageFoldsToItsSmallLetter) {
+    const std::string capitals = cp("АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯЁЂЃЉЊЌЋЏЎЈҐЄЇІЅ") + "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::string smalls = cp("абвгдежзийклмнопрстуфхцчшщъыьэюяёђѓљњќћџўјґєїіѕ") + "abcdefghijklmnopqrstuvwxyz";
+    ASSERT_EQ(capitals.size(), smalls.size());
+    for (std::size_t i = 0; i < capitals.size(); ++i) {
+        SCOPED_TRACE(lark::cp1251::toUtf8(capitals.substr(i, 1)));
+        EXPECT_EQ(lark::cp1251::toLower(static_cast<unsigned char>(capitals[i])), static_cast<unsigned char>(smalls[i]));
+        EXPECT_EQ(FindFolded(smalls, capitals.substr(i, 1)), i);
+        EXPECT_EQ(FindFolded(capitals, smalls.substr(i, 1)), i);
+    }
+    for (int b = 0; b < 256; ++b)
+        if (capitals.find(static_cast<char>(b)) == std::string::npos)
+            EXPECT_EQ(lark::cp1251::toLower(static_cast<unsigned char>(b)), b) << "byte " << b;
+}
+
 TEST(FoldFind, AgreesWithLowerCasingOnRandomTexts) {
     // Small alphabets give many partial matches around the 32-byte blocks of the scan.
     std::mt19937 rng(20261207);

@@ -88,6 +88,15 @@ TEST_F(Search, GlobalStepsNameFirstThenEachTextHitThenNextSectionNoWrap) {
     EXPECT_EQ(where(), "0:0+0");
 }
 
+TEST_F(Search, NewGlobalSearchTestsTheLastNameMatchAgain) {
+    add(nullptr, "Plan", "plan");
+    global("plan");
+    EXPECT_EQ(where(), "0:0+0");
+    global("PLAN");
+    EXPECT_EQ(where(), "0:0+0") << "the name comes first again, not the text";
+    EXPECT_EQ(state.FNameMatchNode, 0);
+}
+
 TEST_F(Search, CyrillicAndLatinCapitalsFindSmallLetters) {
     add(nullptr, cp("Раздел"), cp("первая строка\r\nвторая Ёлка и ёлка, ABC abc"));
     struct Row {

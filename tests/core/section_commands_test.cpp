@@ -306,6 +306,7 @@ TEST_F(MoveFixture, DeleteDropsTheUnsavedTextAndShowsTheNextSection) {
     EXPECT_EQ(outline(), "A/0 B/1 C/1 C1/2 C2/2 C2a/3 E/0");
     EXPECT_TRUE(doc.FTreeModified);
     ASSERT_NE(doc.selected(), nullptr);
+    EXPECT_EQ(doc.selected(), c) << "the last child's previous sibling";
     EXPECT_EQ(editor.text(), doc.selected()->text()) << "the new selection's text is shown";
     EXPECT_FALSE(editor.modified());
     // Nothing received D's unsaved text.
@@ -314,6 +315,33 @@ TEST_F(MoveFixture, DeleteDropsTheUnsavedTextAndShowsTheNextSection) {
         return true;
     });
     EXPECT_TRUE(ui.messages.empty());
+}
+
+// After a delete the selection goes to the next sibling, else the previous one, else
+// the parent.
+TEST(SectionCommands, DeleteSelectsNextThenPreviousThenParent) {
+    struct Row {
+        const char* name;
+        const char* deleted;
+        const char* selected;
+    };
+    const Row rows[] = {
+        {"nominal: between two siblings", "D", "F"},
+        {"nominal: first of its siblings", "B", "C"},
+        {"nominal: last of its siblings", "F", "D"},
+        {"nominal: only child", "C2a", "C2"},
+        {"nominal: last top-level section", "E", "A"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        MoveNotebook nb;  // A: B, C(C1, C2(C2a)), D, F; E
+        nb.add(nb.a, "F");
+        nb.doc.SelectSection(nb.byName(row.deleted));
+        lark::pmDelNodeClick(nb.doc);
+        ASSERT_EQ(nb.byName(row.deleted), nullptr);
+        ASSERT_NE(nb.doc.selected(), nullptr);
+        EXPECT_EQ(nb.doc.selected()->name(), row.selected);
+    }
 }
 
 TEST_F(Fixture, DeletingTheLastSectionLeavesAnEmptyEditor) {

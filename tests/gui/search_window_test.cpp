@@ -335,6 +335,10 @@ void SearchWindowTest::editorFindMatchesByteSearch_data() {
     QTest::newRow("nominal: last line") << t << QByteArray(Cp1251("ёлка").c_str()) << 10;
     QTest::newRow("nominal: latin") << t << QByteArray("abc") << 0;
     QTest::newRow("nominal: latin second") << t << QByteArray("abc") << 14;
+    QTest::newRow("nominal: the needle is the whole text")
+        << QByteArray(Cp1251("ЁЛКА").c_str()) << QByteArray(Cp1251("ёлка").c_str()) << 0;
+    QTest::newRow("nominal: a hit that fills the rest of the text")
+        << t << QByteArray(Cp1251("ёлка").c_str()) << int(t.size()) - 4;
     QTest::newRow("robustness: from inside CR LF") << t << QByteArray("abc") << 10;
     QTest::newRow("robustness: from the end") << t << QByteArray("a") << int(t.size());
     QTest::newRow("robustness: from beyond the end") << t << QByteArray("a") << int(t.size()) + 5;
@@ -358,6 +362,7 @@ void SearchWindowTest::editorFindMatchesByteSearch() {
     const std::size_t expected = FindFolded(bytes, needle.toStdString(), static_cast<std::size_t>(from));
     const std::optional<std::size_t> got = editor.findText(needle.toStdString(), static_cast<std::size_t>(from));
     QCOMPARE(got.value_or(kNotFound), expected);
+    if (QByteArray(QTest::currentDataTag()).startsWith("nominal")) QVERIFY(expected != kNotFound);
 }
 
 // Typing, deleting, undo, redo, pasting and re-showing: each find still gives the byte

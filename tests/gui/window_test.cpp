@@ -64,6 +64,7 @@ private slots:
     void renameInPlaceSanitises();
     void unrepresentableInputReplaced();
     void editorLineBreaksAndSelection();
+    void shiftEnterStoredAsCrLf();
     void untouchedSectionBytesSurvive();
     void unhandledErrorsGetFullStop_data();
     void unhandledErrorsGetFullStop();
@@ -239,6 +240,8 @@ void WindowTest::deleteGuards() {
     QCOMPARE(w.doc().tree().count(), 5);
     QCOMPARE(w.name(4), std::string("c"));
     QCOMPARE(w.doc().selected(), w.at(4));
+    // The row below, not the one Qt would pick after a removal (the row above).
+    QCOMPARE(gui::SectionModel::sectionAt(f.tvNodes->currentIndex()), w.at(4));
     QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("text c"));
     QVERIFY(!f.reNodeContent->modified());
     QVERIFY(w.dialogs.allUsed());
@@ -278,6 +281,7 @@ void WindowTest::dropClasses_data() {
     QTest::addColumn<QString>("expected");  // top-level names, children in brackets
     QTest::newRow("nominal: on label of b") << "label b" << "a[a1[a11]a2]b[c]";
     QTest::newRow("nominal: in indentation of a2") << "indent a2" << "a[a1[a11]ca2]b";
+    QTest::newRow("nominal: branch column of childless a2") << "branch a2" << "a[a1[a11]ca2]b";
     QTest::newRow("nominal: below last item") << "below" << "a[a1[a11]a2]bc";
     QTest::newRow("robustness: expand button of a1") << "button a1" << "a[a1[a11]a2]bc";
     QTest::newRow("robustness: right of label b") << "right b" << "a[a1[a11]a2]bc";
@@ -314,7 +318,7 @@ void WindowTest::dropClasses() {
     QPoint p;
     if (parts[0] == "label") p = QPoint(rectOf(index).left() + 5, rectOf(index).center().y());
     else if (parts[0] == "indent") p = QPoint(rectOf(index).left() - view->indentation() - 3, rectOf(index).center().y());
-    else if (parts[0] == "button") p = QPoint(rectOf(index).left() - view->indentation() / 2, rectOf(index).center().y());
+    else if (parts[0] == "button" || parts[0] == "branch") p = QPoint(rectOf(index).left() - view->indentation() / 2, rectOf(index).center().y());
     else if (parts[0] == "right") p = QPoint(rectOf(index).left() + 150, rectOf(index).center().y());
     else if (parts[0] == "below") p = QPoint(20, rectOf(5).bottom() + 20);
     else p = QPoint(-5, 10);
@@ -329,7 +333,7 @@ void WindowTest::dropClasses() {
     QApplication::sendEvent(view->viewport(), &drop);
 
     QCOMPARE(QString::fromStdString(shape(w.doc().tree())), expected);
-    const bool counts = parts[0] == "label" || parts[0] == "indent" || parts[0] == "below";
+    const bool counts = parts[0] == "label" || parts[0] == "indent" || parts[0] == "branch" || parts[0] == "below";
     QCOMPARE(w.doc().FTreeModified, counts);
     QCOMPARE(w.doc().selected()->name(), std::string("c"));
     QVERIFY(f.reNodeContent->modified());
@@ -392,6 +396,23 @@ void WindowTest::editorLineBreaksAndSelection() {
     QCOMPARE(editor.textCursor().position(), 3);
     editor.select(0, 1000);
     QCOMPARE(editor.selectionLength(), editor.text().size());
+}
+
+// Shift+Enter puts a line separator, not a paragraph break, into the editor: it is
+// stored as CR LF all the same.
+void WindowTest::shiftEnterStoredAsCrLf() {
+    const QString file = path("shift.lkp");
+    WriteNotebook(file, {{0, "one", ""}}, 0);
+    {
+        Window w({file});
+        w.type(QStringLiteral("up"));
+        QTest::keyClick(w.frame().reNodeContent, Qt::Key_Return, Qt::ShiftModifier);
+        w.type(QStringLiteral("down"));
+        QVERIFY(w.frame().reNodeContent->document()->toRawText().contains(QChar::LineSeparator));
+        w.trigger(w.frame().miSave);
+    }
+    Window again({file});
+    QCOMPARE(std::string(again.at(0)->text()), std::string("up\r\ndown"));
 }
 
 void WindowTest::untouchedSectionBytesSurvive() {
