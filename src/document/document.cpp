@@ -140,15 +140,16 @@ void Document::RemoveSection(Section* section) {
 }
 
 std::pair<int, std::string> Document::FindInfoValue(std::string_view name) const {
-    for (std::size_t i = 0; i < FFileInfo.size(); ++i) {
-        const std::string& line = FFileInfo[i];
+    std::size_t i = 0;
+    for (auto it = FFileInfo.begin(); it != FFileInfo.end(); ++it, ++i) {
+        const std::string_view line = *it;
         if (line.size() < name.size()) continue;
         bool match = true;
         for (std::size_t k = 0; k < name.size() && match; ++k)
             match = cp1251::toLower(static_cast<unsigned char>(line[k])) == cp1251::toLower(static_cast<unsigned char>(name[k]));
         if (!match) continue;
         const auto eq = line.find('=');
-        std::string_view value = eq == std::string::npos ? std::string_view(line) : std::string_view(line).substr(eq + 1);
+        std::string_view value = eq == std::string_view::npos ? line : line.substr(eq + 1);
         while (!value.empty() && static_cast<unsigned char>(value.front()) <= 32) value.remove_prefix(1);
         while (!value.empty() && static_cast<unsigned char>(value.back()) <= 32) value.remove_suffix(1);
         return {static_cast<int>(i), std::string(value)};
@@ -192,20 +193,7 @@ bool ParseInteger(std::string_view text, int& value) {
 
 void Document::ApplyFileInfo(std::string_view infoText) {
     try {
-        FFileInfo.clear();
-        std::size_t i = 0;
-        while (i < infoText.size()) {
-            std::size_t j = i;
-            while (j < infoText.size() && infoText[j] != '\r' && infoText[j] != '\n') ++j;
-            FFileInfo.emplace_back(infoText.substr(i, j - i));
-            if (j < infoText.size() && infoText[j] == '\r') {
-                ++j;
-                if (j < infoText.size() && infoText[j] == '\n') ++j;
-            } else if (j < infoText.size() && infoText[j] == '\n') {
-                ++j;
-            }
-            i = j;
-        }
+        FFileInfo = InfoLines::split(infoText);
         const auto [index, value] = FindInfoValue("Activate");
         if (index >= 0) {
             int k = 0;
@@ -222,7 +210,7 @@ void Document::StoreActiveSection() {
     const int k = selected_ ? tree_.indexOf(selected_) : 0;
     std::string line = "Activate=" + std::to_string(k);
     const auto [index, value] = FindInfoValue("Activate");
-    if (index >= 0) FFileInfo[static_cast<std::size_t>(index)] = std::move(line);
+    if (index >= 0) FFileInfo.set(static_cast<std::size_t>(index), line);
     else FFileInfo.push_back(std::move(line));
 }
 
@@ -292,7 +280,7 @@ bool Document::SaveDocument(const std::string& path, const std::string& backupPa
         // lines through const references only (no cached order is rebuilt meanwhile) and
         // writes the file; the held file changes hands only when the new one is in place.
         const SectionTree& tree = tree_;
-        const std::vector<std::string>& info = FFileInfo;
+        const InfoLines& info = FFileInfo;
         const bool zip = UseZip;
         auto work = [&] {
             // A compressed save deflates straight from the sections: the same bytes as

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/file_access.h"
+#include "document/info_lines.h"
 #include "document/interfaces.h"
 #include "document/section_tree.h"
 
@@ -33,7 +34,7 @@ public:
 
     // Document state.
     std::string FFileName;
-    std::vector<std::string> FFileInfo;
+    InfoLines FFileInfo;
     DocumentFile FFileHandle;
     bool FTreeModified = false;
     bool FUpdating = false;

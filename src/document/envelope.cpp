@@ -18,6 +18,12 @@ namespace lark {
 namespace {
 
 constexpr uInt kMaxChunk = std::numeric_limits<uInt>::max() / 2;
+// Blocks at least this long are inflated into a buffer of their own, which the parser then
+// takes over; shorter ones sit with the lengths between the blocks, where a buffer and a
+// record each would cost more than the bytes themselves.
+constexpr std::size_t kOwnBuffer = 16 * 1024;
+// Of the bytes past the framing, this many are kept; the rest are checked and dropped.
+constexpr std::size_t kKeptTail = 1 << 20;
 
 [[noreturn]] void envelopeError(const char* text) { throw LarkError(text, ErrorKind::Envelope); }
 
@@ -177,6 +183,24 @@ BlockSource unzipToBlocks(PackedInput& input) {
             out.appendBytes(reinterpret_cast<const char*>(dst), n);
             taken += n;
         };
+        // Moves `n` inflated bytes into the side store (or drops them), through a chunk
+        // that grows no larger than needed.
+        std::unique_ptr<char[]> chunk;
+        std::size_t chunkSize = 0;
+        auto copyAcross = [&](std::size_t n, bool drop) {
+            while (n > 0) {
+                const std::size_t piece = std::min<std::size_t>(n, 1 << 20);
+                if (chunkSize < piece) {
+                    chunk = std::make_unique_for_overwrite<char[]>(piece);
+                    chunkSize = piece;
+                }
+                reader.read(chunk.get(), piece);
+                if (drop) out.appendDropped(piece);
+                else out.appendBytes(chunk.get(), piece);
+                taken += piece;
+                n -= piece;
+            }
+        };
         if (total >= 8) {
             unsigned char head[8];
             bytes(head, 8);
@@ -192,23 +216,24 @@ BlockSource unzipToBlocks(PackedInput& input) {
                     }
                     haveLen = false;
                     if (blockLen > kMaxBlockLength || p + 4 + blockLen > total) break;
-                    TextBuffer block = TextBuffer::allocate(blockLen);
-                    reader.read(block.data(), blockLen);
-                    out.appendBlock(std::move(block));
-                    taken += blockLen;
+                    if (blockLen >= kOwnBuffer) {
+                        TextBuffer block = TextBuffer::allocate(blockLen);
+                        reader.read(block.data(), blockLen);
+                        out.appendBlock(std::move(block));
+                        taken += blockLen;
+                    } else {
+                        copyAcross(blockLen, false);
+                    }
                     p += 4 + blockLen;
                 }
             }
         }
-        // The rest, unframed; memory grows with the data actually inflated.
-        std::unique_ptr<char[]> chunk;
-        while (taken < total) {
-            const std::size_t n = std::min<std::size_t>(total - taken, 1 << 20);
-            if (!chunk) chunk = std::make_unique_for_overwrite<char[]>(n);  // later pieces are no larger
-            reader.read(chunk.get(), n);
-            out.appendBytes(chunk.get(), n);
-            taken += n;
-        }
+        // The rest lies past the framing, where the parser never reads: a first stretch is
+        // kept, the remainder is only inflated (it must still be sound and long enough)
+        // and dropped. A stream claiming a huge content costs nothing beyond its checks.
+        const std::size_t keep = std::min(total - taken, kKeptTail);
+        copyAcross(keep, false);
+        copyAcross(total - taken, true);
         return out;
     } catch (const std::bad_alloc&) {
         envelopeError("Out of memory");
@@ -288,7 +313,7 @@ TextBuffer ZipBuffer(std::string_view content) {
     return zipContent(content.size(), [&](const auto& put) { put(content); });
 }
 
-TextBuffer ZipDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+TextBuffer ZipDocument(const SectionTree& tree, const InfoLines& info) {
     const std::size_t n = MeasureDocument(tree, info);
     return zipContent(n, [&](const auto& put) { StreamDocument(tree, info, put); });
 }
