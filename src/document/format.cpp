@@ -150,11 +150,20 @@ void BlockSource::read(char* dst, std::size_t n) {
         dst += take;
         n -= take;
         off_ += take;
+        if (s.kind == Kind::Side) releaseSideBefore(s.sideOffset + off_);
         if (off_ == s.length) {
+            s.block.reset();  // copied out whole: never read again
             ++seg_;
             off_ = 0;
         }
     }
+}
+
+void BlockSource::releaseSideBefore(std::size_t offset) {
+    // Reading goes forward only: pieces wholly behind it are done with, and the sections
+    // that took their bytes hold them from now on.
+    const std::size_t done = offset >> kPieceBits;
+    for (; released_ < done; ++released_) side_[released_].reset();
 }
 
 TextBuffer BlockSource::readBlock(std::size_t n) {

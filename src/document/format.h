@@ -78,9 +78,10 @@ private:
 // Content already split into its blocks: the bytes between the blocks (header, lengths,
 // small blocks, anything unframed) are kept together in a store of fixed-size pieces,
 // each large block in the buffer it will end up in. Reads behave exactly as over the
-// whole content; reading a stored block whole hands its buffer over instead of copying
-// it. Bytes that no reader of a notebook ever looks at (past the framing) may be dropped:
-// they count in size() but reading them fails.
+// whole content, once and forward only; reading a stored block whole hands its buffer
+// over instead of copying it, and what has been read is freed. Bytes that no reader of
+// a notebook ever looks at (past the framing) may be dropped: they count in size() but
+// reading them fails.
 class BlockSource final : public ContentSource {
 public:
     void appendBytes(const char* bytes, std::size_t n);
@@ -101,9 +102,11 @@ private:
     static constexpr std::size_t kPieceBits = 20;
     static constexpr std::size_t kPiece = std::size_t{1} << kPieceBits;
     void copySide(std::size_t offset, char* dst, std::size_t n) const;
+    void releaseSideBefore(std::size_t offset);
 
     std::vector<std::unique_ptr<char[]>> side_;  // pieces of kPiece bytes
     std::size_t sideSize_ = 0;
+    std::size_t released_ = 0;  // pieces before this one are freed
     std::vector<Segment> segments_;
     std::int64_t size_ = 0;
     std::size_t seg_ = 0;  // current segment

@@ -207,6 +207,18 @@ long long loadGrowthKb(const std::string& path) {
     return growth;
 }
 
+// A notebook of `size` bytes or so, in sections of 1000 bytes of text.
+std::string manySmallSections(std::size_t size) {
+    const std::size_t count = size / 1010;
+    std::string outline;
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < count; ++i) {
+        outline += "S\r\n";
+        texts.push_back(std::string(1000, static_cast<char>('a' + i % 26)));
+    }
+    return notebook("", outline, texts);
+}
+
 TEST(HostileFiles, LoadingOneCostsNoMoreThanTwiceItsSizeAndASmallAllowance) {
 #ifdef LARK_UNDER_ASAN
     GTEST_SKIP() << "the sanitizer's own bookkeeping dwarfs the figures";
@@ -225,6 +237,7 @@ TEST(HostileFiles, LoadingOneCostsNoMoreThanTwiceItsSizeAndASmallAllowance) {
         {"robustness: a compressed notebook of empty blocks", envelope(std::string("LKP\x01", 4) + std::string(4 * n, '\0')),
          4 * n + 4},
         {"robustness: compressed zeros", envelope(std::string(16 * n, '\0')), 16 * n},
+        {"nominal: a compressed notebook of many small sections", envelope(manySmallSections(4 * n)), 4 * n},
     };
     coretest::ScratchDir dir;
     for (const Row& row : rows) {
