@@ -18,12 +18,25 @@ namespace lark {
 namespace {
 
 constexpr uInt kMaxChunk = std::numeric_limits<uInt>::max() / 2;
-// Blocks at least this long are inflated into a buffer of their own, which the parser then
-// takes over; shorter ones sit with the lengths between the blocks, where a buffer and a
-// record each would cost more than the bytes themselves.
+// Texts of sections, and other blocks at least this long, are inflated into a buffer of
+// their own, which the parser then takes over; short blocks without a section (a file
+// may hold millions) sit with the lengths between the blocks, where a buffer and a record
+// each would cost more than the bytes themselves.
 constexpr std::size_t kOwnBuffer = 16 * 1024;
 // Of the bytes past the framing, this many are kept; the rest are checked and dropped.
 constexpr std::size_t kKeptTail = 1 << 20;
+
+// The lines of an outline block, read as the parser reads them (up to a NUL).
+std::uint64_t countOutlineLines(const TextBuffer& block) {
+    std::string_view text = block.view();
+    if (const auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+    OutlineReader reader(text);
+    std::uint64_t lines = 0;
+    int level = 0;
+    std::string_view name;
+    while (reader.next(level, name)) ++lines;
+    return lines;
+}
 
 [[noreturn]] void envelopeError(const char* text) { throw LarkError(text, ErrorKind::Envelope); }
 
@@ -207,6 +220,8 @@ BlockSource unzipToBlocks(PackedInput& input) {
             if (std::memcmp(head, "LKP\x01", 4) == 0) {
                 std::uint32_t blockLen = getLE32(head + 4);
                 bool haveLen = true;
+                long long b = -2;                  // as the parser counts: info, outline, texts
+                std::uint64_t sectionBlocks = 0;  // outline lines
                 std::size_t p = 4;  // offset of the current block's length
                 while (total >= p + 4) {
                     if (!haveLen) {
@@ -216,15 +231,21 @@ BlockSource unzipToBlocks(PackedInput& input) {
                     }
                     haveLen = false;
                     if (blockLen > kMaxBlockLength || p + 4 + blockLen > total) break;
-                    if (blockLen >= kOwnBuffer) {
+                    // A text that will become a section gets the buffer the section keeps;
+                    // the outline tells how many will (the parser reads it the same way).
+                    const bool section = b >= 0 && static_cast<std::uint64_t>(b) < sectionBlocks;
+                    if (b == -1 || (blockLen > 0 && (section || blockLen >= kOwnBuffer))) {
                         TextBuffer block = TextBuffer::allocate(blockLen);
                         reader.read(block.data(), blockLen);
-                        out.appendBlock(std::move(block));
                         taken += blockLen;
+                        if (b == -1) sectionBlocks = countOutlineLines(block);
+                        if (b == -1 && blockLen < kOwnBuffer) out.appendBytes(block.data(), blockLen);
+                        else out.appendBlock(std::move(block));
                     } else {
                         copyAcross(blockLen, false);
                     }
                     p += 4 + blockLen;
+                    ++b;
                 }
             }
         }
