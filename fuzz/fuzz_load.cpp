@@ -36,7 +36,7 @@ struct Desk {
             return true;
         });
         for (const auto& e : ui.errors) out += "error:" + e + "\n";
-        for (const auto& line : doc.FFileInfo) out += "info:" + line + "\n";
+        for (const auto line : doc.FFileInfo) out += "info:" + std::string(line) + "\n";
         out += "selected:" + std::to_string(doc.tree().indexOf(doc.selected()));
         return out;
     }

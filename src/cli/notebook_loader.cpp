@@ -1,18 +1,27 @@
 #include "cli/notebook_loader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "document/envelope.h"
 #include "document/errors.h"
 #include "document/file_access.h"
 #include "document/load_bytes.h"
+#include "document/unique_fd.h"
 
 namespace lark::cli {
 
 std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path) {
     auto nb = std::make_unique<LoadedNotebook>();
-    TextBuffer bytes = ReadFileUnlocked(path);
-    nb->enveloped = IsEnveloped(bytes.view());
+    // Read in pieces, as the window reads its file: never the whole file and its
+    // sections at once.
+    const UniqueFd fd(OpenRegularFile(path, O_RDONLY));
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0) throw LarkError(systemErrorText(errno), ErrorKind::System, errno);
     try {
-        LoadFromBytes(nb->doc, std::move(bytes), true, path);
+        LoadFromFile(nb->doc, fd.get(), static_cast<std::int64_t>(st.st_size), true, path, &nb->enveloped);
     } catch (const LarkError& e) {
         if (e.kind() != ErrorKind::Format) throw;
         nb->error = e.what();

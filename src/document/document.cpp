@@ -151,16 +151,17 @@ void Document::RemoveSection(Section* section) {
     }
 }
 
-std::pair<int, std::string> FindInfoLine(const std::vector<std::string>& info, std::string_view name) {
-    for (std::size_t i = 0; i < info.size(); ++i) {
-        const std::string& line = info[i];
+std::pair<int, std::string> FindInfoLine(const InfoLines& info, std::string_view name) {
+    std::size_t i = 0;
+    for (auto it = info.begin(); it != info.end(); ++it, ++i) {
+        const std::string_view line = *it;
         if (line.size() < name.size()) continue;
         bool match = true;
         for (std::size_t k = 0; k < name.size() && match; ++k)
             match = cp1251::toLower(static_cast<unsigned char>(line[k])) == cp1251::toLower(static_cast<unsigned char>(name[k]));
         if (!match) continue;
         const auto eq = line.find('=');
-        std::string_view value = eq == std::string::npos ? std::string_view(line) : std::string_view(line).substr(eq + 1);
+        std::string_view value = eq == std::string_view::npos ? line : line.substr(eq + 1);
         while (!value.empty() && static_cast<unsigned char>(value.front()) <= 32) value.remove_prefix(1);
         while (!value.empty() && static_cast<unsigned char>(value.back()) <= 32) value.remove_suffix(1);
         return {static_cast<int>(i), std::string(value)};
@@ -170,11 +171,11 @@ std::pair<int, std::string> FindInfoLine(const std::vector<std::string>& info, s
 
 std::pair<int, std::string> Document::FindInfoValue(std::string_view name) const { return FindInfoLine(FFileInfo, name); }
 
-void SetActivateLine(std::vector<std::string>& info, int index) {
-    std::string line = "Activate=" + std::to_string(index);
+void SetActivateLine(InfoLines& info, int index) {
+    const std::string line = "Activate=" + std::to_string(index);
     const auto [at, value] = FindInfoLine(info, "Activate");
-    if (at >= 0) info[static_cast<std::size_t>(at)] = std::move(line);
-    else info.push_back(std::move(line));
+    if (at >= 0) info.set(static_cast<std::size_t>(at), line);
+    else info.push_back(line);
 }
 
 bool ParseInteger(std::string_view text, int& value) {
@@ -213,20 +214,7 @@ bool ParseInteger(std::string_view text, int& value) {
 
 void Document::ApplyFileInfo(std::string_view infoText) {
     try {
-        FFileInfo.clear();
-        std::size_t i = 0;
-        while (i < infoText.size()) {
-            std::size_t j = i;
-            while (j < infoText.size() && infoText[j] != '\r' && infoText[j] != '\n') ++j;
-            FFileInfo.emplace_back(infoText.substr(i, j - i));
-            if (j < infoText.size() && infoText[j] == '\r') {
-                ++j;
-                if (j < infoText.size() && infoText[j] == '\n') ++j;
-            } else if (j < infoText.size() && infoText[j] == '\n') {
-                ++j;
-            }
-            i = j;
-        }
+        FFileInfo = InfoLines::split(infoText);
         const auto [index, value] = FindInfoValue("Activate");
         if (index >= 0) {
             int k = 0;
@@ -310,7 +298,7 @@ bool Document::SaveDocument(const std::string& path, const std::string& backupPa
         // lines through const references only (no cached order is rebuilt meanwhile) and
         // writes the file; the held file changes hands only when the new one is in place.
         const SectionTree& tree = tree_;
-        const std::vector<std::string>& info = FFileInfo;
+        const InfoLines& info = FFileInfo;
         const bool zip = UseZip;
         auto work = [&] {
             // A compressed save deflates straight from the sections: the same bytes as

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/file_access.h"
+#include "document/info_lines.h"
 #include "document/interfaces.h"
 #include "document/section_tree.h"
 
@@ -33,7 +34,7 @@ public:
 
     // Document state.
     std::string FFileName;
-    std::vector<std::string> FFileInfo;
+    InfoLines FFileInfo;
     DocumentFile FFileHandle;
     bool FTreeModified = false;
     bool FUpdating = false;
@@ -114,9 +115,9 @@ private:
 
 // The first line of `info` whose start equals `name` ignoring letter case: its index (-1
 // when there is none) and its value (after the first "=", blanks trimmed).
-std::pair<int, std::string> FindInfoLine(const std::vector<std::string>& info, std::string_view name);
+std::pair<int, std::string> FindInfoLine(const InfoLines& info, std::string_view name);
 // Puts "Activate=<index>" in place of the first Activate line, or appends it.
-void SetActivateLine(std::vector<std::string>& info, int index);
+void SetActivateLine(InfoLines& info, int index);
 
 // Parses a Delphi-style integer: optional sign, decimal digits, or "$"/"0x" hexadecimal.
 // Returns false when the text is not such a number or does not fit in 32 bits.

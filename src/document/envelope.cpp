@@ -18,6 +18,25 @@ namespace lark {
 namespace {
 
 constexpr uInt kMaxChunk = std::numeric_limits<uInt>::max() / 2;
+// Texts of sections, and other blocks at least this long, are inflated into a buffer of
+// their own, which the parser then takes over; short blocks without a section (a file
+// may hold millions) sit with the lengths between the blocks, where a buffer and a record
+// each would cost more than the bytes themselves.
+constexpr std::size_t kOwnBuffer = 16 * 1024;
+// Of the bytes past the framing, this many are kept; the rest are checked and dropped.
+constexpr std::size_t kKeptTail = 1 << 20;
+
+// The lines of an outline block, read as the parser reads them (up to a NUL).
+std::uint64_t countOutlineLines(const TextBuffer& block) {
+    std::string_view text = block.view();
+    if (const auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+    OutlineReader reader(text);
+    std::uint64_t lines = 0;
+    int level = 0;
+    std::string_view name;
+    while (reader.next(level, name)) ++lines;
+    return lines;
+}
 
 [[noreturn]] void envelopeError(const char* text) { throw LarkError(text, ErrorKind::Envelope); }
 
@@ -177,12 +196,32 @@ BlockSource unzipToBlocks(PackedInput& input) {
             out.appendBytes(reinterpret_cast<const char*>(dst), n);
             taken += n;
         };
+        // Moves `n` inflated bytes into the side store (or drops them), through a chunk
+        // that grows no larger than needed.
+        std::unique_ptr<char[]> chunk;
+        std::size_t chunkSize = 0;
+        auto copyAcross = [&](std::size_t n, bool drop) {
+            while (n > 0) {
+                const std::size_t piece = std::min<std::size_t>(n, 1 << 20);
+                if (chunkSize < piece) {
+                    chunk = std::make_unique_for_overwrite<char[]>(piece);
+                    chunkSize = piece;
+                }
+                reader.read(chunk.get(), piece);
+                if (drop) out.appendDropped(piece);
+                else out.appendBytes(chunk.get(), piece);
+                taken += piece;
+                n -= piece;
+            }
+        };
         if (total >= 8) {
             unsigned char head[8];
             bytes(head, 8);
             if (std::memcmp(head, "LKP\x01", 4) == 0) {
                 std::uint32_t blockLen = getLE32(head + 4);
                 bool haveLen = true;
+                long long b = -2;                  // as the parser counts: info, outline, texts
+                std::uint64_t sectionBlocks = 0;  // outline lines
                 std::size_t p = 4;  // offset of the current block's length
                 while (total >= p + 4) {
                     if (!haveLen) {
@@ -192,23 +231,30 @@ BlockSource unzipToBlocks(PackedInput& input) {
                     }
                     haveLen = false;
                     if (blockLen > kMaxBlockLength || p + 4 + blockLen > total) break;
-                    TextBuffer block = TextBuffer::allocate(blockLen);
-                    reader.read(block.data(), blockLen);
-                    out.appendBlock(std::move(block));
-                    taken += blockLen;
+                    // A text that will become a section gets the buffer the section keeps;
+                    // the outline tells how many will (the parser reads it the same way).
+                    const bool section = b >= 0 && static_cast<std::uint64_t>(b) < sectionBlocks;
+                    if (b == -1 || (blockLen > 0 && (section || blockLen >= kOwnBuffer))) {
+                        TextBuffer block = TextBuffer::allocate(blockLen);
+                        reader.read(block.data(), blockLen);
+                        taken += blockLen;
+                        if (b == -1) sectionBlocks = countOutlineLines(block);
+                        if (b == -1 && blockLen < kOwnBuffer) out.appendBytes(block.data(), blockLen);
+                        else out.appendBlock(std::move(block));
+                    } else {
+                        copyAcross(blockLen, false);
+                    }
                     p += 4 + blockLen;
+                    ++b;
                 }
             }
         }
-        // The rest, unframed; memory grows with the data actually inflated.
-        std::unique_ptr<char[]> chunk;
-        while (taken < total) {
-            const std::size_t n = std::min<std::size_t>(total - taken, 1 << 20);
-            if (!chunk) chunk = std::make_unique_for_overwrite<char[]>(n);  // later pieces are no larger
-            reader.read(chunk.get(), n);
-            out.appendBytes(chunk.get(), n);
-            taken += n;
-        }
+        // The rest lies past the framing, where the parser never reads: a first stretch is
+        // kept, the remainder is only inflated (it must still be sound and long enough)
+        // and dropped. A stream claiming a huge content costs nothing beyond its checks.
+        const std::size_t keep = std::min(total - taken, kKeptTail);
+        copyAcross(keep, false);
+        copyAcross(total - taken, true);
         return out;
     } catch (const std::bad_alloc&) {
         envelopeError("Out of memory");
@@ -288,7 +334,7 @@ TextBuffer ZipBuffer(std::string_view content) {
     return zipContent(content.size(), [&](const auto& put) { put(content); });
 }
 
-TextBuffer ZipDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+TextBuffer ZipDocument(const SectionTree& tree, const InfoLines& info) {
     const std::size_t n = MeasureDocument(tree, info);
     return zipContent(n, [&](const auto& put) { StreamDocument(tree, info, put); });
 }

@@ -24,7 +24,7 @@ TextBuffer ZipBuffer(std::string_view content);
 // The envelope of WriteDocument's content, deflated straight from the sections without
 // assembling the content first; the same bytes as ZipBuffer(WriteDocument(...)).
 // Refuses what WriteDocument refuses.
-TextBuffer ZipDocument(const SectionTree& tree, const std::vector<std::string>& info);
+TextBuffer ZipDocument(const SectionTree& tree, const InfoLines& info);
 TextBuffer ZipDocument(const NotebookSnapshot& snapshot);
 
 // Replaces `buffer` by the unpacked content when it holds an envelope; otherwise leaves

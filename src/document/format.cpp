@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "document/cp1251.h"
 #include "document/document.h"
@@ -30,6 +31,24 @@ char* putLE32(char* p, std::uint32_t v) {
 std::string quotedName(std::string_view name) { return "\"" + cp1251::toUtf8(name) + "\""; }
 
 }  // namespace
+
+void ContentSource::skip(std::size_t n) {
+    char scratch[16 * 1024];
+    while (n > 0) {
+        const std::size_t take = std::min(n, sizeof scratch);
+        read(scratch, take);
+        n -= take;
+    }
+}
+
+void FileSource::skip(std::size_t n) {
+    const std::size_t buffered = std::min(n, bufLen_ - bufPos_);
+    bufPos_ += buffered;
+    n -= buffered;
+    if (n == 0) return;
+    if (filePos_ + static_cast<std::int64_t>(n) > size_) throw LarkError(kShortReadText, ErrorKind::System);
+    filePos_ += static_cast<std::int64_t>(n);
+}
 
 void MemorySource::read(char* dst, std::size_t n) {
     if (n > bytes_.size() - pos_) throw LarkError(kShortReadText, ErrorKind::System);
@@ -66,50 +85,90 @@ void FileSource::read(char* dst, std::size_t n) {
 
 void BlockSource::appendBytes(const char* bytes, std::size_t n) {
     if (n == 0) return;
-    if (!segments_.empty() && !segments_.back().isBlock) {
+    if (!segments_.empty() && segments_.back().kind == Kind::Side) {
         segments_.back().length += n;
     } else {
         Segment s;
-        s.sideOffset = side_.size();
+        s.sideOffset = sideSize_;
         s.length = n;
         segments_.push_back(std::move(s));
     }
-    side_.append(bytes, n);
     size_ += static_cast<std::int64_t>(n);
+    while (n > 0) {
+        const std::size_t within = sideSize_ & (kPiece - 1);
+        if (within == 0) side_.push_back(std::make_unique_for_overwrite<char[]>(kPiece));
+        const std::size_t take = std::min(n, kPiece - within);
+        std::memcpy(side_.back().get() + within, bytes, take);
+        bytes += take;
+        n -= take;
+        sideSize_ += take;
+    }
 }
 
 void BlockSource::appendBlock(TextBuffer block) {
     Segment s;
     s.length = block.size();
-    s.isBlock = true;
+    s.kind = Kind::Block;
     s.block = std::move(block);
     size_ += static_cast<std::int64_t>(s.length);
     segments_.push_back(std::move(s));
+}
+
+void BlockSource::appendDropped(std::size_t n) {
+    if (n == 0) return;
+    size_ += static_cast<std::int64_t>(n);
+    if (!segments_.empty() && segments_.back().kind == Kind::Dropped) {
+        segments_.back().length += n;
+        return;
+    }
+    Segment s;
+    s.length = n;
+    s.kind = Kind::Dropped;
+    segments_.push_back(std::move(s));
+}
+
+void BlockSource::copySide(std::size_t offset, char* dst, std::size_t n) const {
+    while (n > 0) {
+        const std::size_t within = offset & (kPiece - 1);
+        const std::size_t take = std::min(n, kPiece - within);
+        std::memcpy(dst, side_[offset >> kPieceBits].get() + within, take);
+        offset += take;
+        dst += take;
+        n -= take;
+    }
 }
 
 void BlockSource::read(char* dst, std::size_t n) {
     while (n > 0) {
         if (seg_ >= segments_.size()) throw LarkError(kShortReadText, ErrorKind::System);
         Segment& s = segments_[seg_];
+        if (s.kind == Kind::Dropped) throw LarkError(kShortReadText, ErrorKind::System);
         const std::size_t take = std::min(n, s.length - off_);
         if (take) {
-            const char* from = s.isBlock ? s.block.data() + off_ : side_.data() + s.sideOffset + off_;
-            std::memcpy(dst, from, take);
+            if (s.kind == Kind::Block) std::memcpy(dst, s.block.data() + off_, take);
+            else copySide(s.sideOffset + off_, dst, take);
         }
         dst += take;
         n -= take;
         off_ += take;
+        if (s.kind == Kind::Side) releaseSideBefore(s.sideOffset + off_);
         if (off_ == s.length) {
+            s.block.reset();  // copied out whole: never read again
             ++seg_;
             off_ = 0;
         }
     }
 }
 
+void BlockSource::releaseSideBefore(std::size_t offset) {
+    // Reading goes forward only: pieces wholly behind it are done with, and the sections
+    // that took their bytes hold them from now on.
+    const std::size_t done = offset >> kPieceBits;
+    for (; released_ < done; ++released_) side_[released_].reset();
+}
+
 TextBuffer BlockSource::readBlock(std::size_t n) {
-    // Skip empty stretches, so that the reader stands at the start of the next segment.
-    while (seg_ < segments_.size() && off_ == 0 && segments_[seg_].length == 0 && !segments_[seg_].isBlock) ++seg_;
-    if (seg_ < segments_.size() && off_ == 0 && segments_[seg_].isBlock && segments_[seg_].length == n) {
+    if (seg_ < segments_.size() && off_ == 0 && segments_[seg_].kind == Kind::Block && segments_[seg_].length == n) {
         TextBuffer block = std::move(segments_[seg_].block);
         ++seg_;
         return block;
@@ -117,28 +176,70 @@ TextBuffer BlockSource::readBlock(std::size_t n) {
     return ContentSource::readBlock(n);
 }
 
+OutlineReader::OutlineReader(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+
+bool OutlineReader::next(int& level, std::string_view& name) {
+    const char* p = p_;
+    if (p >= end_ || *p == '\0') return false;
+    level = 1;
+    while (p < end_ && *p == '\t') {
+        ++level;
+        ++p;
+    }
+    const char* nameStart = p;
+    while (p < end_ && *p != '\0' && *p != '\n' && *p != '\r') ++p;
+    name = std::string_view(nameStart, static_cast<std::size_t>(p - nameStart));
+    if (p < end_ && *p == '\r') ++p;
+    if (p < end_ && *p == '\n') ++p;
+    p_ = p;
+    return true;
+}
+
 Outline ParseOutline(std::string_view text) {
     Outline out;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end && *p != '\0') {
-        int level = 1;
-        while (p < end && *p == '\t') {
-            ++level;
-            ++p;
-        }
-        const char* nameStart = p;
-        while (p < end && *p != '\0' && *p != '\n' && *p != '\r') ++p;
+    OutlineReader reader(text);
+    int level = 0;
+    std::string_view name;
+    while (reader.next(level, name)) {
         auto record = std::make_unique<TNodeContent>();
         record->Level = level;
-        record->Name.assign(nameStart, p);
+        record->Name.assign(name);
         out.records.push_back(std::move(record));
         out.maxLevel = std::max(out.maxLevel, level);
-        if (p < end && *p == '\r') ++p;
-        if (p < end && *p == '\n') ++p;
     }
     return out;
 }
+
+namespace {
+
+// The last section read at each level. Levels are as deep as an outline line has TABs, so
+// a single line of 16 million TABs must not cost a table of 16 million entries: shallow
+// levels sit in a table, deep ones in a map (a file holds few distinct deep levels, as
+// each of them needs a line of that many TABs).
+class ParentTable {
+public:
+    Section* at(int level) const {
+        if (level < static_cast<int>(shallow_.size())) return shallow_[static_cast<std::size_t>(level)];
+        if (level < kShallow) return nullptr;
+        const auto it = deep_.find(level);
+        return it == deep_.end() ? nullptr : it->second;
+    }
+    void set(int level, Section* section) {
+        if (level < kShallow) {
+            if (level >= static_cast<int>(shallow_.size())) shallow_.resize(static_cast<std::size_t>(level) + 1, nullptr);
+            shallow_[static_cast<std::size_t>(level)] = section;
+        } else {
+            deep_[level] = section;
+        }
+    }
+
+private:
+    static constexpr int kShallow = 1 << 16;
+    std::vector<Section*> shallow_;
+    std::unordered_map<int, Section*> deep_;
+};
+
+}  // namespace
 
 void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const std::string& path) {
     doc.ClearDocument();
@@ -164,48 +265,74 @@ void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const st
     doc.view().setTreeVisible(true);
 
     SectionTree& tree = doc.tree();
-    std::string infoText;
-    Outline outline;
-    std::vector<Section*> parents;
-    std::int64_t p = 4;
-    long long b = -2;
-    unsigned char lenBytes[4];
-    std::memcpy(lenBytes, header + 4, 4);  // the first length came with the header
-    bool haveLen = true;
-    while (n >= p + 4) {
-        if (!haveLen) source.read(reinterpret_cast<char*>(lenBytes), 4);
-        haveLen = false;
-        const std::uint32_t len = readLE32(lenBytes);
-        if (len > kMaxBlockLength) formatError(kBlockTooLarge);
-        if (p + 4 + static_cast<std::int64_t>(len) > n) formatError(kBlockPastEnd);
-        TextBuffer block = source.readBlock(len);
-        block.cutAtNul();
+    TextBuffer infoText;
+    // The outline stays as read; its lines become sections one by one as their texts come.
+    TextBuffer outlineText;
+    OutlineReader outline({});
+    bool outlineLeft = true;
+    ParentTable parents;
+    // Text blocks beyond the outline: the first is shown at once, the rest are counted and
+    // summed up in one more box, so that a file cannot raise a box per block.
+    long long extraBlocks = 0;
+    auto showExtraSummary = [&] {
+        if (extraBlocks > 1) doc.ui().showError(kExtraBlocksSummary + std::to_string(extraBlocks - 1));
+        extraBlocks = 0;
+    };
+    try {
+        std::int64_t p = 4;
+        long long b = -2;
+        unsigned char lenBytes[4];
+        std::memcpy(lenBytes, header + 4, 4);  // the first length came with the header
+        bool haveLen = true;
+        while (n >= p + 4) {
+            if (!haveLen) source.read(reinterpret_cast<char*>(lenBytes), 4);
+            haveLen = false;
+            const std::uint32_t len = readLE32(lenBytes);
+            if (len > kMaxBlockLength) formatError(kBlockTooLarge);
+            if (p + 4 + static_cast<std::int64_t>(len) > n) formatError(kBlockPastEnd);
 
-        if (b == -2) {
-            infoText.assign(block.view());
-        } else if (b == -1) {
-            outline = ParseOutline(block.view());
-            parents.assign(static_cast<std::size_t>(outline.maxLevel) + 1, nullptr);
-        } else if (b < static_cast<long long>(outline.records.size())) {
-            std::unique_ptr<TNodeContent> record = std::move(outline.records[static_cast<std::size_t>(b)]);
-            const int level = record->Level;
-            record->Text = std::move(block);
-            std::string name = std::move(record->Name);
-            record->Name = std::string();
-            Section* parent = parents[static_cast<std::size_t>(level - 1)];
-            Section* item = tree.appendChild(parent, std::move(name), std::move(record));
-            doc.tvNodesAddition();
-            parents[static_cast<std::size_t>(level)] = item;
-        } else if (block.empty()) {
-            doc.ui().showError(kStructureError);
-        } else {
-            doc.ui().showError(std::string(kStructureError) + "\r\n" + cp1251::toUtf8(block.view()) + "\r\n" + kMoreErrors);
+            int level = 0;
+            std::string_view name;
+            if (b >= 0 && outlineLeft) outlineLeft = outline.next(level, name);
+            if (b >= 0 && !outlineLeft && extraBlocks > 0) {
+                source.skip(len);  // summed up: its text is never shown
+                ++extraBlocks;
+            } else {
+                TextBuffer block = source.readBlock(len);
+                block.cutAtNul();
+                if (b == -2) {
+                    infoText = std::move(block);
+                } else if (b == -1) {
+                    outlineText = std::move(block);
+                    outline = OutlineReader(outlineText.view());
+                } else if (outlineLeft) {
+                    auto record = std::make_unique<TNodeContent>();
+                    record->Level = level;
+                    record->Text = std::move(block);
+                    Section* item = tree.appendChild(parents.at(level - 1), std::string(name), std::move(record));
+                    doc.tvNodesAddition();
+                    parents.set(level, item);
+                } else {
+                    ++extraBlocks;
+                    if (block.empty()) {
+                        doc.ui().showError(kStructureError);
+                    } else {
+                        doc.ui().showError(std::string(kStructureError) + "\r\n" + cp1251::toUtf8(block.view()) + "\r\n" +
+                                           kMoreErrors);
+                    }
+                }
+            }
+            if (b >= 0 && b % 256 == 0) doc.ui().processEvents();
+            p += 4 + static_cast<std::int64_t>(len);
+            ++b;
         }
-        if (b >= 0 && b % 256 == 0) doc.ui().processEvents();
-        p += 4 + static_cast<std::int64_t>(len);
-        ++b;
+    } catch (...) {
+        showExtraSummary();
+        throw;
     }
-    doc.ApplyFileInfo(infoText);
+    showExtraSummary();
+    outlineText.reset();
+    doc.ApplyFileInfo(infoText.view());
     finish();
 }
 
@@ -220,7 +347,7 @@ struct ContentSizes {
 // `Outline` is the section tree or a snapshot of it: forEach visits each section (with
 // name() and text()) and its depth in absolute order.
 template <class Outline>
-ContentSizes measureDocument(const Outline& tree, const std::vector<std::string>& info) {
+ContentSizes measureDocument(const Outline& tree, const InfoLines& info) {
     auto refuse = [](const std::string& text) { throw LarkError(text, ErrorKind::Write); };
 
     ContentSizes sizes;
@@ -252,7 +379,7 @@ ContentSizes measureDocument(const Outline& tree, const std::vector<std::string>
 }
 
 template <class Outline>
-TextBuffer writeDocument(const Outline& tree, const std::vector<std::string>& info) {
+TextBuffer writeDocument(const Outline& tree, const InfoLines& info) {
     const ContentSizes sizes = measureDocument(tree, info);
     const std::size_t infoSize = sizes.info, outlineSize = sizes.outline;
     TextBuffer out = TextBuffer::allocate(sizes.total());
@@ -287,7 +414,7 @@ TextBuffer writeDocument(const Outline& tree, const std::vector<std::string>& in
 }
 
 template <class Outline>
-void streamDocument(const Outline& tree, const std::vector<std::string>& info,
+void streamDocument(const Outline& tree, const InfoLines& info,
                     const std::function<void(std::string_view)>& sink) {
     const ContentSizes sizes = measureDocument(tree, info);
     // Header, info and outline in one piece; then small texts gathered with their
@@ -328,15 +455,15 @@ void streamDocument(const Outline& tree, const std::vector<std::string>& info,
 
 }  // namespace
 
-TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info) { return writeDocument(tree, info); }
+TextBuffer WriteDocument(const SectionTree& tree, const InfoLines& info) { return writeDocument(tree, info); }
 TextBuffer WriteDocument(const NotebookSnapshot& snapshot) { return writeDocument(snapshot, snapshot.info); }
 
-std::size_t MeasureDocument(const SectionTree& tree, const std::vector<std::string>& info) {
+std::size_t MeasureDocument(const SectionTree& tree, const InfoLines& info) {
     return measureDocument(tree, info).total();
 }
 std::size_t MeasureDocument(const NotebookSnapshot& snapshot) { return measureDocument(snapshot, snapshot.info).total(); }
 
-void StreamDocument(const SectionTree& tree, const std::vector<std::string>& info,
+void StreamDocument(const SectionTree& tree, const InfoLines& info,
                     const std::function<void(std::string_view)>& sink) {
     streamDocument(tree, info, sink);
 }

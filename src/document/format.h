@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/info_lines.h"
 #include "document/section_tree.h"
 #include "document/text_buffer.h"
 
@@ -26,6 +27,9 @@ inline constexpr const char* kBlockTooLarge = "Ошибка в структур�
 inline constexpr const char* kBlockPastEnd =
     "Ошибка в структуре LKP-файла.\r\nУказанная длина текстового блока превышает длину файла!";
 inline constexpr const char* kMoreErrors = "Возможно, это ещё не все ошибки.";
+// After the first text block beyond the outline, the others are counted in one box.
+inline constexpr const char* kExtraBlocksSummary =
+    "Ошибка в структуре LKP-файла.\r\nЕщё текстовых блоков без раздела в оглавлении: ";
 
 // Sequential access to a notebook's content: from memory, or straight from the file.
 class ContentSource {
@@ -40,6 +44,8 @@ public:
         read(block.data(), n);
         return block;
     }
+    // Passes over the next `n` bytes; throws like read() when they are not there.
+    virtual void skip(std::size_t n);
 };
 
 class MemorySource final : public ContentSource {
@@ -60,6 +66,7 @@ public:
     FileSource(int fd, std::int64_t size, std::size_t chunk = 256 * 1024);
     std::int64_t size() const override { return size_; }
     void read(char* dst, std::size_t n) override;
+    void skip(std::size_t n) override;
 
 private:
     int fd_;
@@ -71,29 +78,54 @@ private:
 };
 
 // Content already split into its blocks: the bytes between the blocks (header, lengths,
-// anything unframed) are kept together, each block in the buffer it will end up in.
-// Reads behave exactly as over the whole content; reading a stored block whole hands its
-// buffer over instead of copying it.
+// small blocks, anything unframed) are kept together in a store of fixed-size pieces,
+// each large block in the buffer it will end up in. Reads behave exactly as over the
+// whole content, once and forward only; reading a stored block whole hands its buffer
+// over instead of copying it, and what has been read is freed. Bytes that no reader of
+// a notebook ever looks at (past the framing) may be dropped: they count in size() but
+// reading them fails.
 class BlockSource final : public ContentSource {
 public:
     void appendBytes(const char* bytes, std::size_t n);
     void appendBlock(TextBuffer block);
+    void appendDropped(std::size_t n);
     std::int64_t size() const override { return size_; }
     void read(char* dst, std::size_t n) override;
     TextBuffer readBlock(std::size_t n) override;
 
 private:
+    enum class Kind : unsigned char { Side, Block, Dropped };
     struct Segment {
-        std::size_t sideOffset = 0;  // into side_, when not a block
+        std::size_t sideOffset = 0;  // into the side store, for Side
         std::size_t length = 0;
-        bool isBlock = false;
+        Kind kind = Kind::Side;
         TextBuffer block;
     };
-    std::string side_;
+    static constexpr std::size_t kPieceBits = 20;
+    static constexpr std::size_t kPiece = std::size_t{1} << kPieceBits;
+    void copySide(std::size_t offset, char* dst, std::size_t n) const;
+    void releaseSideBefore(std::size_t offset);
+
+    std::vector<std::unique_ptr<char[]>> side_;  // pieces of kPiece bytes
+    std::size_t sideSize_ = 0;
+    std::size_t released_ = 0;  // pieces before this one are freed
     std::vector<Segment> segments_;
     std::int64_t size_ = 0;
     std::size_t seg_ = 0;  // current segment
     std::size_t off_ = 0;  // bytes of it already read
+};
+
+// The lines of an outline, one at a time: level (1 + leading TABs) and name. A line ends
+// at CR LF, a lone CR or a lone LF; the outline ends at its end or at a NUL.
+class OutlineReader {
+public:
+    explicit OutlineReader(std::string_view text);
+    // False after the last line.
+    bool next(int& level, std::string_view& name);
+
+private:
+    const char* p_;
+    const char* end_;
 };
 
 // One record per outline line, and the greatest level found (0 without lines).
@@ -109,13 +141,13 @@ void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const st
 
 // The whole content of a notebook file. Refuses (LarkError, Write) what could not be
 // read back: a block over the length limit, a name with CR, LF or a leading TAB.
-TextBuffer WriteDocument(const SectionTree& tree, const std::vector<std::string>& info);
+TextBuffer WriteDocument(const SectionTree& tree, const InfoLines& info);
 // The size WriteDocument's content would have; refuses what it refuses.
-std::size_t MeasureDocument(const SectionTree& tree, const std::vector<std::string>& info);
+std::size_t MeasureDocument(const SectionTree& tree, const InfoLines& info);
 // Hands the bytes of WriteDocument's content to `sink` in order and in pieces, without
 // assembling them: small parts gathered, large texts straight from their sections.
 // Refuses what WriteDocument refuses, before the first piece.
-void StreamDocument(const SectionTree& tree, const std::vector<std::string>& info,
+void StreamDocument(const SectionTree& tree, const InfoLines& info,
                     const std::function<void(std::string_view)>& sink);
 // The same for a snapshot of the notebook (its own info lines).
 TextBuffer WriteDocument(const NotebookSnapshot& snapshot);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/info_lines.h"
 #include "document/text_buffer.h"
 
 namespace lark {
@@ -24,7 +25,7 @@ struct SnapshotSection {
 
 struct NotebookSnapshot {
     std::vector<SnapshotSection> sections;  // in absolute order
-    std::vector<std::string> info;
+    InfoLines info;
 
     // Visits the sections in order with their depth, as SectionTree::forEach does.
     template <class Visit>

@@ -177,10 +177,36 @@ std::vector<ParseRow> parseRows() {
         {"robustness: a text block beyond the outline is quoted in the message",
          notebook("", "A\r\n", {"a", "extra text"}), "A=a", "",
          {std::string(lark::kStructureError) + "\r\nextra text\r\n" + lark::kMoreErrors}},
-        {"robustness: several extra blocks give one box each, in order, with Windows-1251 shown as such",
+        {"robustness: after the first extra block's box the others are summed up in one box with their count",
          notebook("Activate=0\r\n", "", {"", "\xCF\xF0\xE8\xE2\xE5\xF2", ""}), "", "",
-         V{lark::kStructureError, std::string(lark::kStructureError) + "\r\nПривет\r\n" + lark::kMoreErrors, lark::kStructureError},
+         V{lark::kStructureError, std::string(lark::kExtraBlocksSummary) + "2"},
          {"Activate=0"}},
+        {"robustness: the first extra block is quoted in Windows-1251 and the one after it counted",
+         notebook("", "A\r\n", {"a", "\xCF\xF0\xE8\xE2\xE5\xF2", ""}), "A=a", "",
+         V{std::string(lark::kStructureError) + "\r\nПривет\r\n" + lark::kMoreErrors, std::string(lark::kExtraBlocksSummary) + "1"}},
+        {"robustness: extra blocks before a fatal error are summed up before it is raised",
+         notebook("", "A\r\n", {"a", "x", "", "y"}) + le32(9) + "cut", "A=a", lark::kBlockPastEnd,
+         V{std::string(lark::kStructureError) + "\r\nx\r\n" + lark::kMoreErrors, std::string(lark::kExtraBlocksSummary) + "2"}},
+        {"robustness: thousands of extra blocks give two boxes", notebook("", "", std::vector<std::string>(5000, "z")), "", "",
+         V{std::string(lark::kStructureError) + "\r\nz\r\n" + lark::kMoreErrors, std::string(lark::kExtraBlocksSummary) + "4999"}},
+        {"robustness: the summary box comes before the info error",
+         notebook("Activate=q\r\n", "", {"", ""}), "", "",
+         V{lark::kStructureError, std::string(lark::kExtraBlocksSummary) + "1", "File Info Error: 'q' is not a valid integer value"},
+         {"Activate=q"}},
+        {"robustness: a line of 100000 TABs with its text is a top-level section",
+         notebook("", std::string(100000, '\t') + "Deep\r\n", {"d"}), "Deep=d"},
+        {"robustness: sections far deeper than the table of shallow levels find their parents",
+         notebook("", std::string(70000, '\t') + "B\r\n" + std::string(70001, '\t') + "C\r\n" + std::string(70001, '\t') +
+                          "D\r\n" + std::string(69999, '\t') + "E\r\n" + std::string(70000, '\t') + "F\r\n",
+                  {"b", "c", "d", "e", "f"}),
+         "B=b|.C=c|.D=d|E=e|.F=f"},
+        {"robustness: parents across the border of the table of shallow levels",
+         notebook("", std::string(65534, '\t') + "X\r\n" + std::string(65535, '\t') + "Y\r\n" + std::string(65536, '\t') +
+                          "Z\r\n" + std::string(65535, '\t') + "W\r\n",
+                  {"x", "y", "z", "w"}),
+         "X=x|.Y=y|..Z=z|.W=w"},
+        {"robustness: an outline of 100000 empty lines without texts gives no sections",
+         notebook("", std::string(100000, '\n'), {}), ""},
         {"robustness: the 16 MB check comes before the end check on the outline block",
          std::string("LKP\x01", 4) + block("") + std::string("\x00\x00\x00\x01", 4), "", lark::kBlockTooLarge},
     };
@@ -263,7 +289,8 @@ TEST_P(FormatParseVia, ProcessesEventsEvery256TextBlocks) {
     EXPECT_EQ(d.ui.eventPumps, 3);
     EXPECT_EQ(countsSeen, (std::vector<int>{1, 257, 513}));
     EXPECT_EQ(updatingSeen, (std::vector<bool>{true, true, true}));
-    EXPECT_EQ(d.ui.errors.size(), 113u);
+    EXPECT_EQ(d.ui.errors, (std::vector<std::string>{lark::kStructureError, std::string(lark::kExtraBlocksSummary) + "112"}))
+        << "the extra blocks after the first are summed up in one box";
     EXPECT_EQ(d.doc.tree().at(599)->text(), "599");
 }
 
