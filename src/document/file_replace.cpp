@@ -227,17 +227,21 @@ void keepBackup(const std::string& target, int oldFd, const struct stat& old, co
 
 }  // namespace
 
-std::string TemporaryPrefix(std::string_view name) {
-    // Short and fixed in length, so that a name of any length can still be saved; the
-    // hash ties a temporary to the file it was meant to replace.
-    std::uint64_t h = 1469598103934665603ULL;
+std::string NameHash(std::string_view name) {
+    std::uint64_t h = 1469598103934665603ULL;  // FNV-1a
     for (unsigned char c : name) {
         h ^= c;
         h *= 1099511628211ULL;
     }
-    char text[24];
-    std::snprintf(text, sizeof text, ".%016llx~", static_cast<unsigned long long>(h));
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
     return text;
+}
+
+std::string TemporaryPrefix(std::string_view name) {
+    // Short and fixed in length, so that a name of any length can still be saved; the
+    // hash ties a temporary to the file it was meant to replace.
+    return "." + NameHash(name) + "~";
 }
 
 void ReplaceFileContents(const std::string& path, std::string_view data, const ReplaceOptions& options) {

@@ -35,6 +35,8 @@ struct ReplaceOptions {
 // keeps its permissions and, where allowed, its owner.
 void ReplaceFileContents(const std::string& path, std::string_view data, const ReplaceOptions& options = {});
 
+// 16 hexadecimal digits standing for `name` in file names of our own.
+std::string NameHash(std::string_view name);
 // The prefix of the temporary names used while replacing the file called `name`.
 std::string TemporaryPrefix(std::string_view name);
 

@@ -38,14 +38,7 @@ std::string RecoveryDirectory(const std::string& program) {
 
 std::string RecoveryPathFor(const std::string& directory, const std::string& notebookPath) {
     if (notebookPath.empty()) return directory + "/unnamed.lkp";
-    std::uint64_t h = 1469598103934665603ULL;
-    for (unsigned char c : notebookPath) {
-        h ^= c;
-        h *= 1099511628211ULL;
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, "/%016llx.lkp", static_cast<unsigned long long>(h));
-    return directory + name;
+    return directory + "/" + NameHash(notebookPath) + ".lkp";
 }
 
 void WriteRecoveryCopy(const NotebookSnapshot& snapshot, const std::string& copyPath) {

@@ -18,17 +18,20 @@ RecoveryKeeper::RecoveryKeeper(Document& doc, std::function<bool()> idle, QObjec
     timer_.setSingleShot(true);
     timer_.setInterval(kDefaultIdleMs);
     connect(&timer_, &QTimer::timeout, this, [this] { writeCopy(); });
-    connect(&watcher_, &QFutureWatcher<void>::finished, this, [this] {
-        if (writingCopy_.empty()) return;
+    connect(&watcher_, &QFutureWatcher<void>::finished, this, [this] { copyWritten(); });
+}
+
+void RecoveryKeeper::copyWritten() {
+    if (!writingCopy_.empty()) {
         lastCopy_ = writingCopy_;
         writingCopy_.clear();
         ++written_;
-        // Saved or dropped meanwhile: the copy just written is already stale.
-        if (discardWhenDone_) {
-            discardWhenDone_ = false;
-            removeCopies();
-        }
-    });
+    }
+    // Saved or dropped meanwhile: the copy just written is already stale.
+    if (discardWhenDone_) {
+        discardWhenDone_ = false;
+        removeCopies();
+    }
 }
 
 RecoveryKeeper::~RecoveryKeeper() { finishWriting(); }
@@ -84,15 +87,7 @@ void RecoveryKeeper::discardAll() {
 void RecoveryKeeper::finishWriting() {
     if (!watcher_.isRunning()) return;
     watcher_.waitForFinished();
-    if (!writingCopy_.empty()) {
-        lastCopy_ = writingCopy_;
-        writingCopy_.clear();
-        ++written_;
-    }
-    if (discardWhenDone_) {
-        discardWhenDone_ = false;
-        removeCopies();
-    }
+    copyWritten();
 }
 
 }  // namespace lark::gui

@@ -43,6 +43,7 @@ public:
 
 private:
     void writeCopy();
+    void copyWritten();  // the worker is done (twice is harmless)
     void removeCopies();
 
     Document& doc_;
