@@ -26,6 +26,7 @@ void RecoveryKeeper::copyWritten() {
         lastCopy_ = writingCopy_;
         writingCopy_.clear();
         ++written_;
+        copyMayExist_ = true;  // also after a removal that came while it was being written
     }
     // Saved or dropped meanwhile: the copy just written is already stale.
     if (discardWhenDone_) {
@@ -55,6 +56,7 @@ void RecoveryKeeper::writeCopy() {
     // A copy under another name (the notebook was saved as, or opened) is no longer needed.
     if (!lastCopy_.empty() && lastCopy_ != path) std::remove(lastCopy_.c_str());
     writingCopy_ = path;
+    copyMayExist_ = true;
     watcher_.setFuture(QtConcurrent::run([snapshot, path] {
         try {
             WriteRecoveryCopy(*snapshot, path);
@@ -66,6 +68,8 @@ void RecoveryKeeper::writeCopy() {
 }
 
 void RecoveryKeeper::removeCopies() {
+    if (!copyMayExist_) return;  // nothing written or restored since the last removal
+    copyMayExist_ = false;
     if (!lastCopy_.empty()) std::remove(lastCopy_.c_str());
     if (!directory_.empty()) std::remove(copyPathFor(doc_.FFileName).c_str());
     lastCopy_.clear();

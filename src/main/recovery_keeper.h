@@ -33,6 +33,8 @@ public:
     void noteChange();
     // After a command: with nothing unsaved left, the copies of this notebook go.
     void settle();
+    // A copy restored at start-up stays until nothing is left unsaved.
+    void keepRestoredCopy() { copyMayExist_ = true; }
     // A normal exit: no copy is kept.
     void discardAll();
     // Waits for a copy being written.
@@ -54,6 +56,7 @@ private:
     std::string lastCopy_;     // the copy written last, whatever notebook it was for
     std::string writingCopy_;  // the copy the worker writes now
     bool discardWhenDone_ = false;
+    bool copyMayExist_ = false;  // settle() after every command costs nothing otherwise
     int written_ = 0;
 };
 

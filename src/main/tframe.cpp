@@ -232,6 +232,7 @@ void TFrame::offerRecovery() {
         }
         try {
             RestoreRecoveryCopy(*doc_, copy, name);
+            recovery_->keepRestoredCopy();
             ui_->setStatusText(QString::fromUtf8(kRestoredStatusText));
         } catch (const std::exception& e) {
             QString aside;
