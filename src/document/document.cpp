@@ -9,6 +9,7 @@
 #include "document/errors.h"
 #include "document/file_replace.h"
 #include "document/format.h"
+#include "document/snapshot.h"
 
 namespace lark {
 
@@ -288,42 +289,87 @@ bool Document::LoadDocument(const std::string& path, bool readOnly) {
 }
 
 bool Document::SaveDocument(const std::string& path, const std::string& backupPath) {
-    bool result = false;
+    std::unique_ptr<SaveJob> job = BeginSave(path, backupPath);
+    if (!job) return false;
+    // The long part runs on the window's worker thread, which reads nothing but the job.
+    if (RunLongWork) {
+        try {
+            RunLongWork([&] { WriteSave(*job); });
+        } catch (...) {
+            if (!job->failure) job->failure = std::current_exception();
+        }
+    } else {
+        WriteSave(*job);
+    }
+    return FinishSave(*job);
+}
+
+std::unique_ptr<SaveJob> Document::BeginSave(const std::string& path, const std::string& backupPath) {
     try {
+        auto job = std::make_unique<SaveJob>();
+        job->path = path;
+        job->backupPath = backupPath;
+        job->zip = UseZip;
         tvNodesChanging(false);
         StoreActiveSection();
-        result = true;
+        job->snapshot = TakeSnapshot(*this);
+        // Nothing below throws: from here the job owns the held file until FinishSave.
+        job->held = std::move(FFileHandle);
         FTreeModified = false;
-        // The long part runs on the window's worker thread: it reads the tree and the info
-        // lines through const references only (no cached order is rebuilt meanwhile) and
-        // writes the file; the held file changes hands only when the new one is in place.
-        const SectionTree& tree = tree_;
-        const InfoLines& info = FFileInfo;
-        const bool zip = UseZip;
-        auto work = [&] {
-            // A compressed save deflates straight from the sections: the same bytes as
-            // packing the written content, without the content's own copy.
-            const TextBuffer content = zip ? ZipDocument(tree, info) : WriteDocument(tree, info);
-            ReplaceFileContents(path, content.view(), ReplaceOptions{backupPath, &FFileHandle});
-        };
-        if (RunLongWork) RunLongWork(work);
-        else work();
-        // The saved file is the notebook's file from now on (Save as names it so).
-        disk_ = IdentityOf(FFileHandle.fd());
-        diskKnown_ = disk_.exists;
+        editor_.setModified(false);
+        return job;
     } catch (const LarkError& e) {
+        ui_.showError(e.what());
+    } catch (const std::bad_alloc&) {
+        ui_.showError("Out of memory");
+    }
+    // The editor's text may already be in its section: the notebook stays changed.
+    FTreeModified = true;
+    return nullptr;
+}
+
+void Document::WriteSave(SaveJob& job) noexcept {
+    try {
+        // A compressed save deflates straight from the sections: the same bytes as
+        // packing the written content, without the content's own copy.
+        const NotebookSnapshot& snapshot = *job.snapshot;
+        const TextBuffer content = job.zip ? ZipDocument(snapshot) : WriteDocument(snapshot);
+        ReplaceFileContents(job.path, content.view(), ReplaceOptions{job.backupPath, &job.held});
+    } catch (...) {
+        job.failure = std::current_exception();
+    }
+}
+
+bool Document::FinishSave(SaveJob& job) {
+    // The held file comes back (the new one after a successful save). The window lets no
+    // load run during a save; should one have run anyway, its file stays and the job's goes.
+    const bool handedBack = !FFileHandle.valid();
+    if (handedBack) FFileHandle = std::move(job.held);
+    job.snapshot.reset();
+    std::string error;
+    try {
+        if (job.failure) std::rethrow_exception(job.failure);
+    } catch (const LarkError& e) {
+        error = e.what();
+    } catch (const std::bad_alloc&) {
+        error = "Out of memory";
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    if (!error.empty()) {
         // Whatever went wrong, the notebook still differs from the file: keep it marked
         // changed, so that closing asks again.
         FTreeModified = true;
-        result = false;
-        ui_.showError(e.what());
-    } catch (const std::bad_alloc&) {
-        FTreeModified = true;
-        result = false;
-        ui_.showError("Out of memory");
+        ui_.showError(error);
+        return false;
     }
-    if (result) ui_.setStatus("Сохранено " + path);
-    return result;
+    // The saved file is the notebook's file from now on (Save as names it so).
+    if (handedBack) {
+        disk_ = IdentityOf(FFileHandle.fd());
+        diskKnown_ = disk_.exists;
+    }
+    ui_.setStatus("Сохранено " + job.path);
+    return true;
 }
 
 }  // namespace lark

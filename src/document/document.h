@@ -3,7 +3,9 @@
 // window (FFileName, FFileInfo, FFileHandle, FTreeModified, FUpdating), the two steps
 // that keep the editor and the section buffers in step, and the load and save pipelines.
 // It talks to the window only through ITreeView, IEditor and IUi.
+#include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +17,22 @@
 #include "document/section_tree.h"
 
 namespace lark {
+
+struct NotebookSnapshot;
+
+// One save, split so that the writing can run on another thread while the window goes on
+// editing: BeginSave takes the snapshot on the window's thread, WriteSave writes it (any
+// thread; it touches nothing but the job), FinishSave reports on the window's thread.
+struct SaveJob {
+    std::string path;
+    std::string backupPath;
+    bool zip = false;
+    std::shared_ptr<const NotebookSnapshot> snapshot;
+    // The document's held file, in the job's hands while it runs: the write checks the
+    // lock through it and passes it the new file.
+    DocumentFile held;
+    std::exception_ptr failure;  // what WriteSave threw
+};
 
 inline constexpr const char* kNewNodeName = "New Node";
 inline constexpr int kRussianCharset = 204;
@@ -87,6 +105,15 @@ public:
     // `backupPath`, when not empty, receives the file's previous version (see
     // ReplaceFileContents); the file is never moved away from its name meanwhile.
     bool SaveDocument(const std::string& path, const std::string& backupPath = {});
+
+    // The steps of SaveDocument. BeginSave stores the editor's text, takes the snapshot and
+    // marks the notebook unchanged, so that any edit made while the file is written marks
+    // it changed again; when the snapshot cannot be taken it reports why and returns null.
+    // FinishSave puts the held file back, reports the outcome as SaveDocument does and
+    // returns success; a failed save leaves the notebook changed.
+    std::unique_ptr<SaveJob> BeginSave(const std::string& path, const std::string& backupPath);
+    static void WriteSave(SaveJob& job) noexcept;
+    bool FinishSave(SaveJob& job);
 
     // The file under FFileName as this notebook last read or wrote it. Known after a load
     // or save, and after RememberNoFile for a name that has no file yet.

@@ -31,6 +31,15 @@ public:
     ~DocumentFile();
     DocumentFile(const DocumentFile&) = delete;
     DocumentFile& operator=(const DocumentFile&) = delete;
+    // Moving hands the descriptor (and its lock) over; the source is left invalid.
+    DocumentFile(DocumentFile&& other) noexcept : fd_(other.fd_), readOnly_(other.readOnly_) { other.fd_ = -1; }
+    DocumentFile& operator=(DocumentFile&& other) noexcept {
+        if (this != &other) {
+            adopt(other.fd_, other.readOnly_);
+            other.fd_ = -1;
+        }
+        return *this;
+    }
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }

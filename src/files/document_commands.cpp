@@ -15,13 +15,26 @@ QString fromPath(const std::string& path) { return QString::fromStdString(path);
 DocumentCommands::DocumentCommands(Document& doc, gui::Dialogs& dialogs, QWidget* owner)
     : doc_(doc), dialogs_(dialogs), owner_(owner) {}
 
-bool DocumentCommands::save(const QString& path, const QString& backup) {
+bool DocumentCommands::save(const QString& path, const QString& backup, SaveMode mode, std::function<void()> saved) {
+    if (mode == SaveMode::Background && startSave) {
+        std::unique_ptr<SaveJob> job = doc_.BeginSave(toPath(path), toPath(backup));
+        if (!job) return false;
+        startSave(std::move(job), [saved = std::move(saved)](bool ok) {
+            if (ok && saved) saved();
+        });
+        return true;
+    }
+    waitForRunningSave();
     auto write = [&] { return doc_.SaveDocument(toPath(path), toPath(backup)); };
-    return runSave ? runSave(write) : write();
+    const bool ok = runSave ? runSave(write) : write();
+    if (ok && saved) saved();
+    return ok;
 }
 
 void DocumentCommands::AskSaveChanges() {
     if (commitEdits) commitEdits();
+    // A save still being written decides whether anything is left unsaved.
+    waitForRunningSave();
     if (!doc_.isModified()) return;
     if (showWindow) showWindow();
     switch (dialogs_.askSaveChanges(owner_)) {
@@ -51,11 +64,13 @@ void DocumentCommands::miOpenClick() {
     else doc_.LoadDocument(toPath(path), readOnly);
 }
 
-bool DocumentCommands::miSaveClick() {
+bool DocumentCommands::miSaveClick(SaveMode mode) {
     if (commitEdits) commitEdits();
+    // The file's state is known once a save being written has ended.
+    waitForRunningSave();
     // A file shown in the plain-text view is the user's text, not a notebook: writing a
     // notebook over it would destroy it, so it is saved under a new name instead.
-    if (doc_.FFileName.empty() || (showsPlainFile && showsPlainFile())) return miSaveAsClick();
+    if (doc_.FFileName.empty() || (showsPlainFile && showsPlainFile())) return miSaveAsClick(mode);
     const QString path = fromPath(doc_.FFileName);
     // Another program replaced or changed the file since we read or wrote it: writing over
     // it silently would lose its version.
@@ -65,12 +80,12 @@ bool DocumentCommands::miSaveClick() {
         case gui::Dialogs::Answer::Yes:
             break;
         case gui::Dialogs::Answer::No:
-            return miSaveAsClick();
+            return miSaveAsClick(mode);
         case gui::Dialogs::Answer::Cancel:
             return false;
         }
     }
-    return save(path, QFileInfo::exists(path) ? MakeBackup(path) : QString());
+    return save(path, QFileInfo::exists(path) ? MakeBackup(path) : QString(), mode);
 }
 
 QString DocumentCommands::MakeBackup(const QString& path) {
@@ -80,13 +95,20 @@ QString DocumentCommands::MakeBackup(const QString& path) {
     return backup == path ? QString() : backup;
 }
 
-bool DocumentCommands::miSaveAsClick() {
+bool DocumentCommands::miSaveAsClick(SaveMode mode) {
     if (commitEdits) commitEdits();
+    waitForRunningSave();
     for (;;) {
         const QString chosen = dialogs_.saveFile(owner_);
         if (chosen.isEmpty()) return false;
         const QString path = SaveAsPath(chosen);
+        // The notebook takes the new name once its file is there.
+        auto named = [this, path] {
+            doc_.FFileName = toPath(path);
+            doc_.ui().setStatus(toPath(path));
+        };
         bool saved = false;
+        bool tried = false;
         if (QFileInfo::exists(path)) {
             switch (dialogs_.askOverwrite(owner_)) {
             case gui::Dialogs::Answer::Cancel:
@@ -94,20 +116,20 @@ bool DocumentCommands::miSaveAsClick() {
             case gui::Dialogs::Answer::Yes:
                 // A failed save leaves the old file under its name (the replace is
                 // atomic), so there is nothing to move back.
-                saved = save(path, MakeBackup(path));
+                tried = true;
+                saved = save(path, MakeBackup(path), mode, named);
                 break;
             case gui::Dialogs::Answer::No:
                 saved = false;
                 break;
             }
         } else {
-            saved = save(path, QString());
+            tried = true;
+            saved = save(path, QString(), mode, named);
         }
-        if (saved) {
-            doc_.FFileName = toPath(path);
-            doc_.ui().setStatus(toPath(path));
-            return true;
-        }
+        if (saved) return true;
+        // A save that could not start in the background has said why; it is not retried.
+        if (tried && mode == SaveMode::Background && startSave) return false;
     }
 }
 

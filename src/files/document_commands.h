@@ -5,6 +5,7 @@
 // scripted answers.
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "document/document.h"
 #include "main/dialogs.h"
@@ -12,6 +13,11 @@
 class QWidget;
 
 namespace lark::files {
+
+// Wait: the command returns when the file is written (or the save failed). Background:
+// the command returns once the save has started (when the window can write on a worker);
+// the outcome is reported when the file is on disk.
+enum class SaveMode { Wait, Background };
 
 class DocumentCommands {
 public:
@@ -26,21 +32,29 @@ public:
     std::function<bool(const std::string& path, bool readOnly)> load;
     // Commits an edit still open in the window (a section name being typed), as Enter would.
     std::function<void()> commitEdits;
+    // Background saves (set by the window): starts writing a job and calls `done` with the
+    // outcome once the file is on disk; waits for a save being written.
+    std::function<void(std::unique_ptr<SaveJob>, std::function<void(bool saved)> done)> startSave;
+    std::function<void()> waitForSave;
 
     // Returns normally when the caller may go on; ends the command with SilentAbort on
     // Cancel, and also when the user answered Yes but the notebook was not saved.
     void AskSaveChanges();
     void miClearClick();
     void miOpenClick();
-    // Both return whether the notebook was written.
-    bool miSaveClick();
-    bool miSaveAsClick();
+    // Both return whether the notebook was written, or in the background, whether the save
+    // started.
+    bool miSaveClick(SaveMode mode = SaveMode::Wait);
+    bool miSaveAsClick(SaveMode mode = SaveMode::Wait);
     // The backup that a save of `path` keeps the previous version in; empty when that
     // would be the document itself. The save makes it without moving the document.
     QString MakeBackup(const QString& path);
 
 private:
-    bool save(const QString& path, const QString& backup);
+    bool save(const QString& path, const QString& backup, SaveMode mode, std::function<void()> saved = {});
+    void waitForRunningSave() {
+        if (waitForSave) waitForSave();
+    }
 
     Document& doc_;
     gui::Dialogs& dialogs_;

@@ -76,7 +76,9 @@ void RecoveryKeeper::removeCopies() {
 }
 
 void RecoveryKeeper::settle() {
-    if (doc_.isModified()) return;
+    // A save being written may still fail: until it is on disk, the copy is what a crash
+    // would leave.
+    if (doc_.isModified() || (savePending && savePending())) return;
     timer_.stop();
     if (watcher_.isRunning()) discardWhenDone_ = true;
     removeCopies();

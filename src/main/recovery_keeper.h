@@ -29,6 +29,9 @@ public:
     // The pause after the last change before a copy is written.
     void setIdleInterval(int ms) { timer_.setInterval(ms); }
 
+    // True while a save is being written: its copies stay until it has ended.
+    std::function<bool()> savePending;
+
     // The notebook changed: the copy is written after the next pause.
     void noteChange();
     // After a command: with nothing unsaved left, the copies of this notebook go.

@@ -17,6 +17,7 @@
 #include "main/app_texts.h"
 #include "main/command_runner.h"
 #include "main/dialogs.h"
+#include "main/background_saves.h"
 #include "main/icons.h"
 #include "main/note_editor.h"
 #include "main/recovery_keeper.h"
@@ -39,6 +40,8 @@ TFrame::TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent)
     commands_ = std::make_unique<files::DocumentCommands>(*doc_, dialogs_, this);
     recovery_ = new RecoveryKeeper(*doc_, [this] { return idle(); }, this);
     recovery_->setDirectory(RecoveryDirectory(QApplication::applicationName().toStdString()));
+    saves_ = std::make_unique<BackgroundSaves>(*doc_, *ui_);
+    recovery_->savePending = [this] { return saves_->running(); };
     createActions();
     createMenus();
     createToolBar();
@@ -116,6 +119,11 @@ void TFrame::connectViews() {
     commands_->runSave = [this](const std::function<bool()>& save) { return saveWithProgress(save); };
     commands_->commitEdits = [this] { tvNodes->commitOpenEditor(); };
     doc_->RunLongWork = [this](const std::function<void()>& work) { runOnWorker(work); };
+    commands_->startSave = [this](std::unique_ptr<SaveJob> job, std::function<void(bool)> done) {
+        saves_->start(std::move(job), std::move(done));
+    };
+    commands_->waitForSave = [this] { saves_->wait(); };
+    saves_->ended = [this](bool saved) { saveEnded(saved); };
 }
 
 bool TFrame::idle() const { return !destroyed_ && !doc_->loading() && !ui_->busy(); }
@@ -298,6 +306,8 @@ void TFrame::FormClose() {
 void TFrame::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    // A save still being written ends first: its file is the one the notebook keeps.
+    saves_->wait();
     recovery_->finishWriting();
     try {
         doc_->ClearDocument();

@@ -29,6 +29,7 @@ class DocumentCommands;
 
 namespace lark::gui {
 
+class BackgroundSaves;
 class Dialogs;
 class WindowSystem;
 class NoteEditor;
@@ -51,6 +52,7 @@ public:
     SectionModel* sectionModel() const { return model_; }
     const QStringList& arguments() const { return arguments_; }
     RecoveryKeeper& recoveryKeeper() { return *recovery_; }
+    BackgroundSaves& backgroundSaves() { return *saves_; }
 
     // Runs a command the way every menu item, tool button and short-cut does: never while
     // a load is rebuilding the tree; errors end it with a message box, Cancel silently.
@@ -241,6 +243,8 @@ private:
     SectionModel* model_ = nullptr;
     std::unique_ptr<files::DocumentCommands> commands_;
     RecoveryKeeper* recovery_ = nullptr;
+    std::unique_ptr<BackgroundSaves> saves_;  // after doc_ and ui_: it reports to them
+    void saveEnded(bool saved);
     bool destroyed_ = false;
     bool activationQueued_ = false;
     SteppedFontSize editorFontSize_, treeFontSize_;

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "files/document_commands.h"
+#include "main/background_saves.h"
+#include "main/command_runner.h"
+#include "main/recovery_keeper.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
 
@@ -16,8 +19,34 @@ namespace lark::gui {
 void TFrame::AskSaveChanges() { commands_->AskSaveChanges(); }
 void TFrame::miClearClick() { commands_->miClearClick(); }
 void TFrame::miOpenClick() { commands_->miOpenClick(); }
-void TFrame::miSaveClick() { commands_->miSaveClick(); }
-void TFrame::miSaveAsClick() { commands_->miSaveAsClick(); }
+void TFrame::miSaveClick() {
+    // A save asked for while one is being written follows it, from a fresh snapshot.
+    if (saves_->running()) {
+        saves_->queueAnother();
+        return;
+    }
+    doc_->UseZip = miUseZip->isChecked();
+    commands_->miSaveClick(files::SaveMode::Background);
+}
+
+void TFrame::miSaveAsClick() {
+    doc_->UseZip = miUseZip->isChecked();
+    commands_->miSaveAsClick(files::SaveMode::Background);
+}
+
+void TFrame::saveEnded(bool saved) {
+    if (!saved) {
+        // The notebook stays changed: its recovery copy is kept up to date, and a save
+        // queued behind the failed one would only fail again.
+        saves_->takeQueued();
+        recovery_->noteChange();
+        return;
+    }
+    // The queued save starts at once, so that a wait for this one (closing, New, Open)
+    // waits for it too.
+    if (saves_->takeQueued() && !destroyed_) RunCommand([this] { miSaveClick(); });
+    recovery_->settle();
+}
 void TFrame::miExitClick() { QuitProgram(); }
 
 bool TFrame::saveWithProgress(const std::function<bool()>& save) {

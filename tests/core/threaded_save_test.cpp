@@ -5,7 +5,9 @@
 #include <atomic>
 #include <thread>
 
+#include "document/envelope.h"
 #include "document/format.h"
+#include "document/snapshot.h"
 #include "fixture.h"
 
 namespace {
@@ -56,6 +58,58 @@ TEST(ThreadedSave, TheWorkerWritesWhileTheWindowReadsNames) {
         Desk back;
         ASSERT_TRUE(back.doc.LoadDocument(path, true)) << back.lastError();
         EXPECT_EQ(coretest::describe(back.doc.tree()), coretest::describe(d.doc.tree()));
+    }
+}
+
+// A save from a snapshot writes on a worker while the window's thread goes on changing the
+// notebook in every way it can: the file must hold the notebook as it was at the snapshot,
+// byte for byte, and the notebook must stay changed after the save.
+TEST(ThreadedSave, ASnapshotIsWrittenAsTakenWhileTheNotebookChanges) {
+    for (const bool zip : {false, true}) {
+        SCOPED_TRACE(zip ? "compressed" : "plain");
+        coretest::ScratchDir dir;
+        const std::string path = dir.file("s.lkp");
+        Desk d;
+        lark::Section* parent = nullptr;
+        for (int i = 0; i < 2000; ++i) {
+            lark::Section* s = d.add(i % 5 == 0 ? nullptr : parent, "Section " + std::to_string(i),
+                                     std::string(300 + i % 70, static_cast<char>('a' + i % 26)));
+            if (i % 5 == 0) parent = s;
+        }
+        d.doc.SelectSection(d.doc.tree().at(3));
+        d.editor.setText("typed before the save");
+        d.editor.setModified(true);
+        d.doc.UseZip = zip;
+
+        std::unique_ptr<lark::SaveJob> job = d.doc.BeginSave(path, {});
+        ASSERT_TRUE(job) << d.lastError();
+        EXPECT_FALSE(d.doc.isModified());
+        const lark::TextBuffer blocking = zip ? lark::ZipDocument(*job->snapshot) : lark::WriteDocument(*job->snapshot);
+        const std::string expected(blocking.view());
+
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            lark::Document::WriteSave(*job);
+            done = true;
+        });
+        // What the user does meanwhile: types, renames, replaces texts, adds and deletes.
+        int round = 0;
+        do {
+            lark::SectionTree& tree = d.doc.tree();
+            const int k = 1 + round % (tree.count() - 1);
+            d.doc.SelectSection(tree.at(k));
+            d.editor.setText("edited during the save " + std::to_string(round));
+            d.editor.setModified(true);
+            d.doc.RenameSection(tree.at(k), "Renamed " + std::to_string(round));
+            if (lark::TNodeContent* c = tree.at((k * 7) % tree.count())->content()) c->Text = lark::TextBuffer::copyOf("new");
+            lark::Section* fresh = d.doc.CreateNode(false, false);
+            if (round % 2) d.doc.RemoveSection(fresh);
+            ++round;
+        } while (!done);
+        worker.join();
+        EXPECT_TRUE(d.doc.FinishSave(*job)) << d.lastError();
+        EXPECT_TRUE(d.doc.isModified()) << "the changes made during the save are not on disk";
+        EXPECT_EQ(coretest::readFile(path), expected);
     }
 }
 

@@ -160,6 +160,7 @@ void TrayRulesTest::toggleMainWindow() {
     }
     w.dialogs.saves = {save == u"dialog" ? QString() : QStringLiteral("unused")};
     f.ToggleMainWindow(forceShow);
+    w.waitForSaves();
     const QString got = !f.isVisible() ? "hidden" : f.isMinimized() ? "minimized" : "shown";
     QCOMPARE(got, result);
     QCOMPARE(QFileInfo::exists(path), save == u"file");

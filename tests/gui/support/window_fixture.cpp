@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "document/recovery.h"
+#include "main/background_saves.h"
 #include "main/note_editor.h"
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
@@ -61,6 +62,11 @@ void Window::type(const QString& text) {
     QTest::keyClicks(frame_->reNodeContent, text);
 }
 
-void Window::trigger(QAction* action) { action->trigger(); }
+void Window::trigger(QAction* action) {
+    action->trigger();
+    waitForSaves();
+}
+
+void Window::waitForSaves() { frame_->backgroundSaves().wait(); }
 
 }  // namespace lark::guitest

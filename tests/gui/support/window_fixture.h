@@ -30,7 +30,11 @@ struct Window {
     // What a user does.
     void click(Section* section);     // selects in the tree view
     void type(const QString& text);   // types into the editor at its cursor
-    void trigger(QAction* action);    // menu item, button or short-cut
+    // Menu item, button or short-cut; returns once a save it started is on disk.
+    void trigger(QAction* action);
+    // The same, going on while a save it started is still being written.
+    void triggerAndGoOn(QAction* action) { action->trigger(); }
+    void waitForSaves();
 
     ScriptedDialogs dialogs;
 
