@@ -358,12 +358,12 @@ ContentSizes measureDocument(const Outline& tree, const InfoLines& info) {
     std::size_t& outlineSize = sizes.outline;
     std::size_t& textsSize = sizes.texts;
     tree.forEach([&](const auto& s, int depth) {
-        const std::string& name = s.name();
-        if (name.find_first_of("\r\n") != std::string::npos || (!name.empty() && name.front() == '\t'))
+        const std::string_view name = s.name();
+        if (name.find_first_of("\r\n") != std::string_view::npos || (!name.empty() && name.front() == '\t'))
             refuse("Имя раздела " + quotedName(name) +
                    " содержит перевод строки или начинается с табуляции: такой раздел не прочитать обратно");
-        if (name.find('\0') != std::string::npos) {  // the outline would end at it, losing every later section
-            std::string shown = name;
+        if (name.find('\0') != std::string_view::npos) {  // the outline would end at it, losing every later section
+            std::string shown(name);
             for (char& c : shown)
                 if (c == '\0') c = ' ';
             refuse("Имя раздела " + quotedName(shown) + " содержит нулевой символ: такой раздел не прочитать обратно");

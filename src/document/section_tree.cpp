@@ -51,8 +51,9 @@ int SectionTree::count() const { return count_; }
 void SectionTree::rebuildOrder() const {
     order_.clear();
     order_.reserve(static_cast<std::size_t>(count_));
-    forEach([this](Section& s, int) {
+    forEach([this](Section& s, int depth) {
         s.index_ = static_cast<int>(order_.size());
+        s.depth_ = depth;
         order_.push_back(&s);
         return true;
     });
@@ -104,6 +105,7 @@ Section* SectionTree::insertChild(Section* parent, int row, std::string name, st
     }
     if (atEnd) {
         raw->index_ = static_cast<int>(order_.size());
+        raw->depth_ = p == &root_ ? 0 : p->depth_ + 1;
         order_.push_back(raw);
     } else {
         invalidateOrder();

@@ -9,11 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "document/node_pool.h"
 #include "document/text_buffer.h"
 
 namespace lark {
 
 struct TNodeContent {
+    LARK_POOLED_CLASS(TNodeContent)
     int32_t Level = 0;      // 1 + depth as read from a file's outline; 0 for a new section
     std::string Name;       // name copy, used only while a file is being read
     TextBuffer Text;        // null buffer = empty text
@@ -23,6 +25,7 @@ class SectionTree;
 
 class Section {
 public:
+    LARK_POOLED_CLASS(Section)
     const std::string& name() const { return name_; }
     TNodeContent* content() { return content_.get(); }
     const TNodeContent* content() const { return content_.get(); }
@@ -49,6 +52,7 @@ private:
     std::vector<std::unique_ptr<Section>> children_;
     int row_ = 0;
     mutable int index_ = -1;  // cached absolute index
+    mutable int depth_ = 0;   // cached with it
 };
 
 // Told about structural changes, in the order a Qt item model needs them.
@@ -106,6 +110,14 @@ public:
 
     // Visits every section in absolute order with its depth; stop by returning false.
     void forEach(const std::function<bool(Section&, int depth)>& visit) const;
+    // The same through the cached order: a flat pass (the order is rebuilt first when the
+    // tree's shape changed since it was last built).
+    template <class Visit>
+    void forEachInOrder(Visit&& visit) const {
+        if (!orderValid_) rebuildOrder();
+        for (Section* s : order_)
+            if (!visit(*s, s->depth_)) return;
+    }
 
 private:
     friend class Section;

@@ -2,7 +2,26 @@
 
 #include "document/document.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace lark {
+
+std::string_view NotebookSnapshot::keepName(std::string_view name) {
+    constexpr std::size_t kBlock = 64 * 1024;
+    if (name.empty()) return {};
+    if (name.size() > left_) {
+        const std::size_t size = std::max(kBlock, name.size());
+        nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        free_ = nameBlocks_.back().get();
+        left_ = size;
+    }
+    char* at = free_;
+    std::memcpy(at, name.data(), name.size());
+    free_ += name.size();
+    left_ -= name.size();
+    return {at, name.size()};
+}
 
 std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc) {
     auto snap = std::make_unique<NotebookSnapshot>();
@@ -14,10 +33,10 @@ std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc) {
         return text;
     };
     snap->sections.reserve(static_cast<std::size_t>(doc.tree().count()) + 1);
-    doc.tree().forEach([&](const Section& s, int depth) {
+    doc.tree().forEachInOrder([&](const Section& s, int depth) {
         SnapshotSection& copy = snap->sections.emplace_back();
         copy.depth = depth;
-        copy.name_ = s.name();
+        copy.name_ = snap->keepName(s.name());
         if (&s == selected && editorChanged) copy.text_ = editorText();
         else if (const TNodeContent* content = s.content()) copy.text_ = content->Text.share();
         return true;
@@ -26,7 +45,7 @@ std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc) {
     if (!selected && editorChanged) {
         // A save would put the text into a new top-level section and select nothing.
         SnapshotSection& loose = snap->sections.emplace_back();
-        loose.name_ = kNewNodeName;
+        loose.name_ = snap->keepName(kNewNodeName);
         loose.text_ = editorText();
         active = 0;
     }

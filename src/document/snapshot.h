@@ -17,9 +17,9 @@ class Document;
 
 struct SnapshotSection {
     int depth = 0;
-    std::string name_;
+    std::string_view name_;  // in the snapshot's own name store
     TextBuffer text_;
-    const std::string& name() const { return name_; }
+    std::string_view name() const { return name_; }
     std::string_view text() const { return text_.view(); }
 };
 
@@ -27,12 +27,20 @@ struct NotebookSnapshot {
     std::vector<SnapshotSection> sections;  // in absolute order
     InfoLines info;
 
+    // Copies a name into the snapshot's store (blocks that never move) and returns it.
+    std::string_view keepName(std::string_view name);
+
     // Visits the sections in order with their depth, as SectionTree::forEach does.
     template <class Visit>
     void forEach(Visit&& visit) const {
         for (const auto& s : sections)
             if (!visit(s, s.depth)) return;
     }
+
+private:
+    std::vector<std::unique_ptr<char[]>> nameBlocks_;
+    char* free_ = nullptr;
+    std::size_t left_ = 0;
 };
 
 // Leaves the document as it is: the editor's text goes into the snapshot only.

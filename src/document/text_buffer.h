@@ -9,6 +9,8 @@
 #include <memory>
 #include <string_view>
 
+#include "document/node_pool.h"
+
 namespace lark {
 
 class TextBuffer {
@@ -30,7 +32,9 @@ public:
     // A block of `size` bytes whose contents the caller fills; the NUL is already set.
     static TextBuffer allocate(std::size_t size) {
         TextBuffer b;
-        b.data_ = std::make_shared_for_overwrite<char[]>(size + 1);
+        // The reference count lives in the pools, beside the other per-section records:
+        // a snapshot that shares every text touches them, not the texts.
+        b.data_ = std::shared_ptr<char[]>(new char[size + 1], std::default_delete<char[]>(), PoolAllocator<char>());
         b.data_[size] = '\0';
         b.size_ = size;
         return b;

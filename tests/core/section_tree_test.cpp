@@ -9,12 +9,23 @@ namespace {
 using coretest::addSection;
 
 void expectOrderAgrees(const lark::SectionTree& tree) {
-    std::vector<lark::Section*> walked;
-    tree.forEach([&](lark::Section& s, int depth) {
-        walked.push_back(&s);
-        EXPECT_EQ(s.depth(), depth);
+    // The cached order with its cached depths first, as the appends left it.
+    std::vector<std::pair<lark::Section*, int>> cached;
+    tree.forEachInOrder([&](lark::Section& s, int depth) {
+        cached.emplace_back(&s, depth);
         return true;
     });
+    std::vector<lark::Section*> walked;
+    tree.forEach([&](lark::Section& s, int depth) {
+        EXPECT_EQ(s.depth(), depth);
+        if (walked.size() < cached.size()) {
+            EXPECT_EQ(cached[walked.size()].first, &s) << "index " << walked.size();
+            EXPECT_EQ(cached[walked.size()].second, depth) << "index " << walked.size();
+        }
+        walked.push_back(&s);
+        return true;
+    });
+    EXPECT_EQ(cached.size(), walked.size());
     ASSERT_EQ(static_cast<int>(walked.size()), tree.count());
     for (int i = 0; i < tree.count(); ++i) {
         EXPECT_EQ(tree.at(i), walked[static_cast<std::size_t>(i)]) << "index " << i;
