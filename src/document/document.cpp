@@ -338,6 +338,9 @@ void Document::WriteSave(SaveJob& job) noexcept {
     } catch (...) {
         job.failure = std::current_exception();
     }
+    // Letting go of a hundred thousand shared texts takes a while: done here, not on the
+    // window's thread.
+    job.snapshot.reset();
 }
 
 bool Document::FinishSave(SaveJob& job) {
