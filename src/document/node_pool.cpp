@@ -1,5 +1,6 @@
 #include "document/node_pool.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <vector>
@@ -23,16 +24,20 @@ public:
         std::lock_guard lock(mutex_);
         Class& c = classes_[k];
         if (c.free) {
+            ++c.live;
             FreeBlock* b = c.free;
             c.free = b->next;
             return b;
         }
         const std::size_t block = (k + 1) * kGrain;
         if (c.left < block) {
+            if (c.slabs.size() == c.slabs.capacity())  // may throw: nothing changed yet
+                c.slabs.reserve(std::max<std::size_t>(16, 2 * c.slabs.size()));
             c.slab = static_cast<char*>(::operator new(kSlabBytes));
-            slabs_.push_back(c.slab);
+            c.slabs.push_back(c.slab);
             c.left = kSlabBytes;
         }
+        ++c.live;
         void* out = c.slab;
         c.slab += block;
         c.left -= block;
@@ -41,9 +46,19 @@ public:
     void free(void* p, std::size_t size) noexcept {
         const std::size_t k = classOf(size);
         std::lock_guard lock(mutex_);
+        Class& c = classes_[k];
         auto* b = static_cast<FreeBlock*>(p);
-        b->next = classes_[k].free;
-        classes_[k].free = b;
+        b->next = c.free;
+        c.free = b;
+        // The last record of its size gone (a notebook closed): the slabs go back too, so
+        // that a huge notebook once opened does not keep its memory for the program's life.
+        if (--c.live == 0) {
+            for (char* slab : c.slabs) ::operator delete(slab);
+            c.slabs.clear();
+            c.free = nullptr;
+            c.slab = nullptr;
+            c.left = 0;
+        }
     }
 
 private:
@@ -52,10 +67,11 @@ private:
         FreeBlock* free = nullptr;
         char* slab = nullptr;
         std::size_t left = 0;
+        std::size_t live = 0;
+        std::vector<char*> slabs;
     };
     std::mutex mutex_;
     std::array<Class, kLargest / kGrain> classes_{};
-    std::vector<char*> slabs_;  // never released: blocks may be freed up to the process's end
 };
 
 Pools& pools() {

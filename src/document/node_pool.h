@@ -3,8 +3,8 @@
 // sections, their content records, the shared texts' reference counts). Carved from large
 // slabs in the order they are made, a loaded notebook's records lie side by side instead
 // of between its texts, so a walk over the outline (a save's snapshot, a search) reads
-// memory in sequence. Freed blocks are reused; slabs are kept for the process's life.
-// Any thread may allocate and free.
+// memory in sequence. Freed blocks are reused; a size's slabs are released when its last
+// block is freed. Any thread may allocate and free.
 #include <cstddef>
 #include <memory>
 #include <new>
