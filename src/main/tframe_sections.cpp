@@ -1,6 +1,7 @@
 // Section commands of the "&Инфо" menu, the tree's pop-up menu and drag and drop. The
 // logic is in editing/section_commands; the window only hands over what the user did.
 #include "editing/section_commands.h"
+#include "files/rename_with_links.h"
 #include "main/command_runner.h"
 #include "main/section_tree_view.h"
 #include "main/tframe.h"
@@ -35,7 +36,7 @@ void TFrame::tvNodesRename(Section* section, const QString& name) {
     runCommand([&] {
         QString clean = name;
         const qsizetype replaced = ReplaceUnrepresentable(clean);
-        CommitRename(*doc_, section, QStringToBytes(clean));
+        files::RenameFollowingLinks(*doc_, section, QStringToBytes(clean));
         if (replaced > 0) ui_->setStatusText(ReplacedNotice(replaced));
     });
 }
