@@ -100,6 +100,13 @@ void ExportFolder(const NotebookSnapshot& notebook, std::optional<int> selected,
             const int err = errno;
             throw LarkError("Cannot create folder \"" + dir + "\". " + systemErrorText(err), ErrorKind::System, err);
         }
+    } catch (const LarkError& e) {
+        RemoveTree(work);
+        // Name the files as they would have been called, not by the folder being assembled.
+        std::string message = e.what();
+        for (std::size_t at = message.find(work); at != std::string::npos; at = message.find(work, at + dir.size()))
+            message.replace(at, work.size(), dir);
+        throw LarkError(message, e.kind(), e.sysErrno());
     } catch (...) {
         RemoveTree(work);
         throw;

@@ -190,6 +190,25 @@ TEST_F(ExchangeCommands, ExportRefusesAFolderThatHoldsSomethingAndLeavesItAsItWa
     EXPECT_TRUE(std::filesystem::exists(path("empty/001 Notes.txt")));
 }
 
+TEST_F(ExchangeCommands, AFailureHalfWayLeavesNothingAndNamesTheTargetsFiles) {
+    // Folders nested deeper than a path may reach (4096 bytes).
+    const std::string nb = path("deep.lkp");
+    {
+        Desk d;
+        lark::Section* parent = nullptr;
+        for (int i = 0; i < 300; ++i) parent = d.add(parent, "level " + std::to_string(i), "t");
+        ASSERT_TRUE(d.doc.SaveDocument(nb)) << d.lastError();
+        lark::CloseDocumentFile(d.doc.FFileHandle);
+    }
+    const auto r = lkp({"export", nb, path("out")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Cannot create file \"" + path("out") + "/001 level 0/001 level 1/"), std::string::npos)
+        << r.err.substr(0, 300);
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(path(""))) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"deep.lkp"});
+}
+
 TEST_F(ExchangeCommands, NotANotebookAndUsageErrorsHaveTheirExitCodes) {
     const std::string text = file("plain.txt", "just some text, long enough");
     EXPECT_EQ(lkp({"export", text, path("out")}).code, 3);
