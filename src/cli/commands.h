@@ -15,5 +15,7 @@ int cmdPack(const Args& args, std::ostream& out, std::ostream& err);
 int cmdUnpack(const Args& args, std::ostream& out, std::ostream& err);
 int cmdSearch(const Args& args, std::ostream& out, std::ostream& err);
 int cmdDates(const Args& args, std::ostream& out, std::ostream& err);
+int cmdExport(const Args& args, std::ostream& out, std::ostream& err);
+int cmdImport(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace lark::cli

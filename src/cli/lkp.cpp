@@ -16,7 +16,9 @@ const char* kUsageText =
     "  pack IN OUT                    wrap IN in the ZIPPED! envelope\n"
     "  unpack IN OUT                  remove one envelope\n"
     "  search FILE STRING             global search, one line per match\n"
-    "  dates FILE [--today DD.MM.YY]  the nearest dates report\n";
+    "  dates FILE [--today DD.MM.YY]  the nearest dates report\n"
+    "  export FILE DIR|OUT.html       the notebook as a folder of text files or a web page\n"
+    "  import DIR OUT [--zip]         a folder of text files as a notebook\n";
 }
 
 int run(int argc, char** argv) {
@@ -29,6 +31,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     static const std::map<std::string, Command> commands = {
         {"dump", cmdDump}, {"build", cmdBuild}, {"cat", cmdCat},       {"pack", cmdPack},
         {"unpack", cmdUnpack}, {"search", cmdSearch}, {"dates", cmdDates},
+        {"export", cmdExport}, {"import", cmdImport},
     };
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         (args.empty() ? err : out) << kUsageText;

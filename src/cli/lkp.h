@@ -1,5 +1,6 @@
 #pragma once
-// lkp, the command-line companion: dump, build, cat, pack, unpack (and search, dates).
+// lkp, the command-line companion: dump, build, cat, pack, unpack (and search, dates,
+// export, import).
 #include <iosfwd>
 #include <string>
 #include <vector>

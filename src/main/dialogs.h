@@ -39,6 +39,11 @@ public:
     virtual bool inputBox(QWidget* parent, const QString& caption, const QString& prompt, QString& value);
     // The print dialog; false when cancelled.
     virtual bool printDialog(QWidget* parent, QPrinter& printer);
+    // Where to export the notebook: an HTML page (`html` true) or a new folder of text files;
+    // empty when cancelled. Defined in exchange_dialogs.cpp.
+    virtual QString exportTarget(QWidget* parent, bool& html);
+    // The folder to import; empty when cancelled. Defined in exchange_dialogs.cpp.
+    virtual QString importFolder(QWidget* parent);
     // The about box: the program's name line and icon, then `text`. Defined in about_box.cpp.
     virtual void about(QWidget* parent, const QString& nameLine, const QString& text, const QIcon& icon);
 };

@@ -77,6 +77,7 @@ public:
           *mnHelp = nullptr;
     QAction *miClear = nullptr, *miOpen = nullptr, *miOpenAll = nullptr, *miPrintNode = nullptr, *miSave = nullptr,
             *miSaveAs = nullptr, *miExit = nullptr;
+    QAction *miExport = nullptr, *miImport = nullptr;
     QAction *miUndo = nullptr, *miCut = nullptr, *miCopy = nullptr, *miPaste = nullptr, *miSelectAll = nullptr,
             *miFind = nullptr, *miEntireSearch = nullptr, *miSearchAgain = nullptr, *miNearestDates = nullptr;
     QAction *miNewNode = nullptr, *miNewSub = nullptr, *miRename = nullptr, *miDelete = nullptr, *miMoveUp = nullptr,
@@ -123,6 +124,9 @@ public:
     void miSaveAsClick();
     void miExitClick();
     void miOpenAllClick();
+    // ---- export and import (tframe_exchange.cpp) ----
+    void miExportClick();
+    void miImportClick();
 
     // ---- section commands (tframe_sections.cpp) ----
     void pmNewNodeClick();

@@ -42,6 +42,10 @@ void TFrame::createActions() {
     miSave = makeAction("miSave", "Сохранить", "save", K(QStringLiteral("Ctrl+S")), "Сохранить файл", &TFrame::miSaveClick);
     miSaveAs = makeAction("miSaveAs", "Сохранить как...", nullptr, K(QStringLiteral("Ctrl+Shift+S")),
                           "Сохранить под другим именем", &TFrame::miSaveAsClick);
+    miExport = makeAction("miExport", "Экспорт...", nullptr, QKeySequence(),
+                          "Сохранить блокнот как страницу HTML или папку текстовых файлов", &TFrame::miExportClick);
+    miImport = makeAction("miImport", "Импорт...", nullptr, QKeySequence(),
+                          "Открыть папку текстовых файлов как новый блокнот", &TFrame::miImportClick);
     miExit = makeAction("miExit", "Выход", nullptr, K(QStringLiteral("Alt+X")), "Завершить работу с программой", &TFrame::miExitClick);
 
     // "&Правка"
@@ -121,6 +125,8 @@ void TFrame::createMenus() {
     mnFile->addAction(miPrintNode);
     mnFile->addSeparator();
     mnFile->addActions({miSave, miSaveAs});
+    mnFile->addSeparator();
+    mnFile->addActions({miExport, miImport});
     mnFile->addSeparator();
     mnFile->addAction(miExit);
 

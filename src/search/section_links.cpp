@@ -9,12 +9,11 @@ bool SelectNodeByName(Document& doc, std::string_view name) {
     bool found = false;
     // The tree may change under the selection steps only through their own stores, which
     // do not add or remove sections; the count is still re-read at every step.
-    for (int i = 0; i < tree.count(); ++i) {
-        Section* section = tree.at(i);
-        if (section->name() != name) continue;
-        doc.SelectSection(section);
+    auto nameAt = [&](int i) { return i < tree.count() ? &tree.at(i)->name() : nullptr; };
+    ForEachSectionNamed(nameAt, name, [&](int i) {
+        doc.SelectSection(tree.at(i));
         found = true;
-    }
+    });
     return found;
 }
 

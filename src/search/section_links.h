@@ -12,6 +12,28 @@ namespace lark {
 
 inline constexpr std::string_view kSectionLinkPrefix = "file://@";
 
+// The resolution of a section link: visits, in absolute order, every section whose name
+// is exactly `name` (same bytes, letter case significant). `nameAt(i)` gives a pointer to
+// the name of section i, or nullptr past the last section (asked again at every step, so
+// the walk sees sections the visits add); `visit(i)` is called for each match.
+template <class NameAt, class Visit>
+void ForEachSectionNamed(NameAt&& nameAt, std::string_view name, Visit&& visit) {
+    for (int i = 0;; ++i) {
+        const std::string* sectionName = nameAt(i);
+        if (!sectionName) return;
+        if (*sectionName == name) visit(i);
+    }
+}
+
+// The section a click on a link to `name` ends up selecting: the last one of that name in
+// absolute order; -1 when no section has it.
+template <class NameAt>
+int SectionLinkTarget(NameAt&& nameAt, std::string_view name) {
+    int target = -1;
+    ForEachSectionNamed(nameAt, name, [&](int i) { target = i; });
+    return target;
+}
+
 // Selects every section named exactly `name` (same bytes, letter case significant) in
 // absolute order, so that the last of equal names ends up selected. True when any had it.
 bool SelectNodeByName(Document& doc, std::string_view name);

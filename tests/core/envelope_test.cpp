@@ -29,6 +29,22 @@ void* probedAlloc(std::size_t size) {
 
 void* operator new(std::size_t size) { return probedAlloc(size); }
 void* operator new[](std::size_t size) { return probedAlloc(size); }
+// The nothrow forms too (std::stable_sort's buffer, for one): under the sanitizers they would
+// otherwise come from the runtime's own allocator and reach the free() below.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return probedAlloc(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return probedAlloc(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }

@@ -77,10 +77,25 @@ bool ScriptedDialogs::printDialog(QWidget*, QPrinter& printer) {
     return true;
 }
 
+QString ScriptedDialogs::exportTarget(QWidget*, bool& html) {
+    asked << QStringLiteral("export");
+    ExportChoice c;
+    if (!take(exports, c)) unexpected << QStringLiteral("export");
+    html = c.html;
+    return c.path;
+}
+
+QString ScriptedDialogs::importFolder(QWidget*) {
+    asked << QStringLiteral("import");
+    QString path;
+    if (!take(imports, path)) unexpected << QStringLiteral("import");
+    return path;
+}
+
 bool ScriptedDialogs::allUsed() const {
     return unexpected.isEmpty() && saveChanges.empty() && overwrite.empty() && changedOnDisk.empty() &&
            confirms.empty() && opens.empty() &&
-           saves.empty() && prints.empty();
+           saves.empty() && prints.empty() && exports.empty() && imports.empty();
 }
 
 }  // namespace lark::guitest

@@ -24,6 +24,12 @@ public:
     std::deque<bool> confirms;        // answers to Yes/No confirmations
     std::deque<OpenChoice> opens;     // open dialog results (empty path: cancel)
     std::deque<QString> saves;        // save dialog results (empty: cancel)
+    struct ExportChoice {
+        QString path;  // empty: cancel
+        bool html = false;
+    };
+    std::deque<ExportChoice> exports;  // export dialog results
+    std::deque<QString> imports;       // import folder choices (empty: cancel)
     std::deque<QString> prints;       // print dialog results: a PDF file to print to (empty: cancel)
     std::function<void()> duringConfirm;  // runs while a confirmation is open
 
@@ -39,6 +45,8 @@ public:
     QString saveFile(QWidget*) override;
     bool inputBox(QWidget*, const QString& caption, const QString&, QString&) override;
     bool printDialog(QWidget*, QPrinter& printer) override;
+    QString exportTarget(QWidget*, bool& html) override;
+    QString importFolder(QWidget*) override;
 
     // True when every scripted answer was used and nothing unscripted was asked.
     bool allUsed() const;
