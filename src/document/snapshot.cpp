@@ -34,9 +34,7 @@ std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc) {
     };
     snap->sections.reserve(static_cast<std::size_t>(doc.tree().count()) + 1);
     doc.tree().forEachInOrder([&](const Section& s, int depth) {
-        SnapshotSection& copy = snap->sections.emplace_back();
-        copy.depth = depth;
-        copy.name_ = snap->keepName(s.name());
+        SnapshotSection& copy = snap->addSection(depth, s.name());
         if (&s == selected && editorChanged) copy.text_ = editorText();
         else if (const TNodeContent* content = s.content()) copy.text_ = content->Text.share();
         return true;
@@ -44,8 +42,7 @@ std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc) {
     int active = selected ? doc.tree().indexOf(selected) : 0;
     if (!selected && editorChanged) {
         // A save would put the text into a new top-level section and select nothing.
-        SnapshotSection& loose = snap->sections.emplace_back();
-        loose.name_ = snap->keepName(kNewNodeName);
+        SnapshotSection& loose = snap->addSection(0, kNewNodeName);
         loose.text_ = editorText();
         active = 0;
     }

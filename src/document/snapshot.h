@@ -17,18 +17,27 @@ class Document;
 
 struct SnapshotSection {
     int depth = 0;
-    std::string_view name_;  // in the snapshot's own name store
     TextBuffer text_;
     std::string_view name() const { return name_; }
     std::string_view text() const { return text_.view(); }
+
+private:
+    friend struct NotebookSnapshot;
+    std::string_view name_;  // in the snapshot's own name store, set through the snapshot
 };
 
 struct NotebookSnapshot {
     std::vector<SnapshotSection> sections;  // in absolute order
     InfoLines info;
 
-    // Copies a name into the snapshot's store (blocks that never move) and returns it.
-    std::string_view keepName(std::string_view name);
+    // Appends a section; its name is copied into the snapshot's own store.
+    SnapshotSection& addSection(int depth, std::string_view name) {
+        SnapshotSection& s = sections.emplace_back();
+        s.depth = depth;
+        s.name_ = keepName(name);
+        return s;
+    }
+    void setName(SnapshotSection& section, std::string_view name) { section.name_ = keepName(name); }
 
     // Visits the sections in order with their depth, as SectionTree::forEach does.
     template <class Visit>
@@ -38,6 +47,8 @@ struct NotebookSnapshot {
     }
 
 private:
+    // Copies a name into the store (blocks that never move) and returns the copy.
+    std::string_view keepName(std::string_view name);
     std::vector<std::unique_ptr<char[]>> nameBlocks_;
     char* free_ = nullptr;
     std::size_t left_ = 0;

@@ -90,8 +90,9 @@ private:
         const std::string key(name);
         if (const auto it = targets_.find(key); it != targets_.end()) return it->second;
         const auto& sections = notebook_.sections;
-        auto nameAt = [&](int i) {
-            return i < static_cast<int>(sections.size()) ? &sections[static_cast<std::size_t>(i)].name() : nullptr;
+        auto nameAt = [&](int i) -> std::optional<std::string_view> {
+            if (i < static_cast<int>(sections.size())) return sections[static_cast<std::size_t>(i)].name();
+            return std::nullopt;
         };
         const int t = SectionLinkTarget(nameAt, name);
         targets_.emplace(key, t);

@@ -165,13 +165,12 @@ private:
             utf8Name = UnescapeName(StemName(item.stem));
         else
             utf8Name = item.stem;
-        SnapshotSection& section = out_.notebook.sections.emplace_back();
-        section.depth = depth;
+        SnapshotSection& section = out_.notebook.addSection(depth, {});
         TextProblem problem;
         if (auto name = ImportText(utf8Name, true, problem)) {
             const bool breaks = name->find_first_of("\r\n") != std::string::npos || name->starts_with('\t');
             if (breaks) note(key + ": a section name cannot hold a line break or begin with a TAB");
-            section.name_ = std::move(*name);
+            out_.notebook.setName(section, *name);
         } else {
             note(DescribeProblem(key + ": the name", problem, false));
         }

@@ -9,7 +9,10 @@ bool SelectNodeByName(Document& doc, std::string_view name) {
     bool found = false;
     // The tree may change under the selection steps only through their own stores, which
     // do not add or remove sections; the count is still re-read at every step.
-    auto nameAt = [&](int i) { return i < tree.count() ? &tree.at(i)->name() : nullptr; };
+    auto nameAt = [&](int i) -> std::optional<std::string_view> {
+        if (i < tree.count()) return tree.at(i)->name();
+        return std::nullopt;
+    };
     ForEachSectionNamed(nameAt, name, [&](int i) {
         doc.SelectSection(tree.at(i));
         found = true;

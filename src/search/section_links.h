@@ -2,6 +2,7 @@
 // Links in section texts: where they are, and what a click on one does. A link that
 // starts with "file://@" names a section; every other link is for the desktop to open.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,13 +14,13 @@ namespace lark {
 inline constexpr std::string_view kSectionLinkPrefix = "file://@";
 
 // The resolution of a section link: visits, in absolute order, every section whose name
-// is exactly `name` (same bytes, letter case significant). `nameAt(i)` gives a pointer to
-// the name of section i, or nullptr past the last section (asked again at every step, so
+// is exactly `name` (same bytes, letter case significant). `nameAt(i)` gives the name of
+// section i, or nothing past the last section (asked again at every step, so
 // the walk sees sections the visits add); `visit(i)` is called for each match.
 template <class NameAt, class Visit>
 void ForEachSectionNamed(NameAt&& nameAt, std::string_view name, Visit&& visit) {
     for (int i = 0;; ++i) {
-        const std::string* sectionName = nameAt(i);
+        const std::optional<std::string_view> sectionName = nameAt(i);
         if (!sectionName) return;
         if (*sectionName == name) visit(i);
     }

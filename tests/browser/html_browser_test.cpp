@@ -63,9 +63,7 @@ lark::NotebookSnapshot sampleNotebook() {
     };
     lark::NotebookSnapshot s;
     for (const auto& [depth, name, text] : sections) {
-        auto& section = s.sections.emplace_back();
-        section.depth = depth;
-        section.name_ = name;
+        auto& section = s.addSection(depth, name);
         section.text_ = lark::TextBuffer::copyOf(text);
     }
     return s;

@@ -38,7 +38,9 @@ TEST_P(SectionStems, AreFileNamesThatGiveTheNameBack) {
     const StemRow& row = GetParam();
     bool cut = !row.cut;
     const std::string stem = lark::files::SectionStem(row.position, row.width, row.name, cut);
-    if (!row.stem.empty()) EXPECT_EQ(stem, row.stem);
+    if (!row.stem.empty()) {
+        EXPECT_EQ(stem, row.stem);
+    }
     EXPECT_EQ(cut, row.cut);
     EXPECT_LE(stem.size() + 4, lark::files::kMaxFileNameBytes) << "with .txt it fits in one file name";
     EXPECT_EQ(stem.find('/'), std::string::npos);
@@ -172,7 +174,7 @@ TEST_P(ForeignFolders, ImportOrderedByName) {
     const lark::files::ImportedNotebook imported = lark::files::ImportFolder(dir.path());
     std::vector<std::string> sections;
     for (const auto& s : imported.notebook.sections)
-        sections.push_back(std::to_string(s.depth) + "|" + s.name() + "|" + std::string(s.text()));
+        sections.push_back(std::to_string(s.depth) + "|" + std::string(s.name()) + "|" + std::string(s.text()));
     EXPECT_EQ(sections, row.sections);
     EXPECT_EQ(imported.skipped, row.skipped);
     EXPECT_FALSE(imported.fromExport);
@@ -222,9 +224,7 @@ TEST(ForeignFolders, EveryRefusedFileIsNamedAndNothingIsReturned) {
 lark::NotebookSnapshot snapshotOf(const std::vector<std::tuple<int, std::string, std::string>>& sections) {
     lark::NotebookSnapshot s;
     for (const auto& [depth, name, text] : sections) {
-        auto& section = s.sections.emplace_back();
-        section.depth = depth;
-        section.name_ = name;
+        auto& section = s.addSection(depth, name);
         section.text_ = lark::TextBuffer::copyOf(text);
     }
     return s;
