@@ -558,9 +558,12 @@ BlockSource UnzipFileToBlocks(int fd, std::int64_t size, InflateWith with) {
     const auto n = static_cast<std::size_t>(std::max<std::int64_t>(size - skip, 0));
     if (n == 0) return unzipToBlocks({}, with);
     struct Pages {
+        Pages(char* pages, std::size_t size) : p(pages), n(size) {}
+        Pages(const Pages&) = delete;
+        Pages& operator=(const Pages&) = delete;
+        ~Pages() { munmap(p, n); }
         char* p;
         std::size_t n;
-        ~Pages() { munmap(p, n); }
     };
     std::optional<Pages> packed;
     try {
