@@ -206,8 +206,8 @@ void ViewUnitsTest::textToEditor_data() {
     QTest::newRow("robustness: CR LF across the end of a 32-byte stretch")
         << x31 + "\r\n" + QByteArray(40, 'y') << QString(31, u'x') + u'\n' + QString(40, u'y');
     QTest::newRow("robustness: letters at the start and end of stretches")
-        << a32 + "\xC0" + QByteArray(30, 'b') + "\xFF" + "z"
-        << QString(32, u'a') + QStringLiteral("А") + QString(30, u'b') + QStringLiteral("я") + u'z';
+        << a32 + QByteArray(31, 'b') + "\xFF\xC0" + "z"
+        << QString(32, u'a') + QString(31, u'b') + QStringLiteral("яА") + u'z';
     QTest::newRow("robustness: a letter in the middle of a long ASCII run")
         << q64 + "\xE0" + q64 << QString(64, u'q') + QStringLiteral("а") + QString(64, u'q');
     QTest::newRow("robustness: a CR at the very end") << QByteArray("abc\r") << QStringLiteral("abc\n");
