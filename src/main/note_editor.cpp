@@ -38,6 +38,7 @@ std::string NoteEditor::text() const {
 void NoteEditor::setText(std::string_view text) {
     showsFile_ = false;
     const QString shown = TextToEditor(text);
+    forgetShownText();
     setPlainText(shown);
     rememberShownText(shown);
 }

@@ -64,6 +64,7 @@ private:
     void reportReplaced(qsizetype count);
     // Keeps the characters just shown for the find (note_editor_find.cpp).
     void rememberShownText(const QString& shown);
+    void forgetShownText();
     int charset_ = 0;
     bool showsFile_ = false;
     bool linksEnabled_ = false;
