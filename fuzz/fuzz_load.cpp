@@ -1,12 +1,14 @@
 // Feeds arbitrary bytes through the unwrap + parse path of a load. Compressed input is
 // also unpacked the way the load pipeline does it (straight into blocks), and both
-// routes must end in the same tree, texts, messages and failure.
+// routes must end in the same tree, texts, messages and failure; inflating a stream whole
+// must give what zlib's streaming inflate gives.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "document/document.h"
 #include "document/envelope.h"
@@ -56,6 +58,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             viaBuffer = d.parse(source);
         } catch (const lark::LarkError& e) {
             viaBuffer = std::string("unzip:") + e.what();
+        }
+    }
+    if (lark::IsEnveloped(bytes)) {
+        // Inflating the whole stream at once must give what zlib gives, bytes and failures.
+        std::string whole, byZlib;
+        for (auto [with, result] : {std::pair{lark::InflateWith::Fastest, &whole}, std::pair{lark::InflateWith::Zlib, &byZlib}}) {
+            lark::TextBuffer buffer = lark::TextBuffer::copyOf(bytes);
+            try {
+                lark::UnzipBuffer(buffer, with);
+                *result = std::string(buffer.view());
+            } catch (const lark::LarkError& e) {
+                *result = std::string("unzip:") + e.what();
+            }
+        }
+        if (whole != byZlib) {
+            std::fprintf(stderr, "inflating whole differs from zlib:\n--- zlib\n%s\n--- whole\n%s\n", byZlib.c_str(),
+                         whole.c_str());
+            std::abort();
         }
     }
     if (lark::IsEnveloped(bytes)) {

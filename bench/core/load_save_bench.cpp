@@ -179,7 +179,7 @@ void loadZipped(Context& ctx) {
         load.push_back(runChild("child-load", {path})["seconds"]);
     }
     note("load " + ms(minimum(load)) + ", inflate " + ms(minimum(base)));
-    printFigure("load_zipped", minimum(load) / minimum(base), 1.3);
+    printFigure("load_zipped", minimum(load) / minimum(base), 0.6);
 }
 
 // The bytes of the notebook, assembled the plain way: walk, reserve, append.

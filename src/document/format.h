@@ -89,6 +89,8 @@ public:
     void appendBytes(const char* bytes, std::size_t n);
     void appendBlock(TextBuffer block);
     void appendDropped(std::size_t n);
+    // Room for `segments` appends that alternate between kinds.
+    void reserve(std::size_t segments) { segments_.reserve(segments); }
     std::int64_t size() const override { return size_; }
     void read(char* dst, std::size_t n) override;
     TextBuffer readBlock(std::size_t n) override;

@@ -39,6 +39,14 @@ public:
         b.size_ = size;
         return b;
     }
+    // `size` bytes at `text`, inside a block that `owner` keeps alive; text[size] must be
+    // a NUL and the bytes must not change any more.
+    static TextBuffer within(const std::shared_ptr<char[]>& owner, char* text, std::size_t size) {
+        TextBuffer b;
+        b.data_ = std::shared_ptr<char[]>(owner, text);
+        b.size_ = size;
+        return b;
+    }
     static TextBuffer copyOf(std::string_view text) {
         TextBuffer b = allocate(text.size());
         if (!text.empty()) std::memcpy(b.data_.get(), text.data(), text.size());

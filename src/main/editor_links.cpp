@@ -1,6 +1,7 @@
 #include "main/editor_links.h"
 
 #include <QMouseEvent>
+#include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -73,16 +74,15 @@ std::optional<EditorLink> LinkAt(const NoteEditor& editor, const QPoint& viewpor
     return std::nullopt;
 }
 
-LinkHighlighter::LinkHighlighter(NoteEditor* editor) : QSyntaxHighlighter(editor->document()), editor_(editor) {}
-
-void LinkHighlighter::highlightBlock(const QString& text) {
-    if (!editor_->linksEnabled()) return;
-    const auto links = LinksInLine(text);
-    if (links.empty()) return;
+QList<QTextLayout::FormatRange> LinkFormats(const QString& line, const QPalette& palette) {
+    QList<QTextLayout::FormatRange> out;
+    const auto links = LinksInLine(line);
+    if (links.empty()) return out;
     QTextCharFormat link;
     link.setFontUnderline(true);
-    link.setForeground(editor_->palette().brush(QPalette::Link));
-    for (const auto& [start, length] : links) setFormat(start, length, link);
+    link.setForeground(palette.brush(QPalette::Link));
+    for (const auto& [start, length] : links) out.append(QTextLayout::FormatRange{start, length, link});
+    return out;
 }
 
 EditorLinks::EditorLinks(NoteEditor* editor, std::function<void(const QString&)> onPress)
@@ -121,7 +121,6 @@ bool EditorLinks::eventFilter(QObject* watched, QEvent* event) {
 
 void InstallEditorLinks(NoteEditor* editor, std::function<void(const QString&)> onPress) {
     if (editor->findChild<EditorLinks*>(QString(), Qt::FindDirectChildrenOnly)) return;
-    new LinkHighlighter(editor);
     new EditorLinks(editor, std::move(onPress));
 }
 

@@ -3,11 +3,13 @@
 // detection, line by line), underlined, the pointing hand over them, and a left-button
 // press on one reported with the link's characters read from the editor's current text.
 // Presses elsewhere, other buttons and plain mouse moves keep their usual meaning.
+#include <QList>
 #include <QObject>
-#include <QSyntaxHighlighter>
+#include <QTextLayout>
 #include <functional>
 #include <optional>
 
+class QPalette;
 class QPoint;
 
 namespace lark::gui {
@@ -29,17 +31,9 @@ std::optional<EditorLink> LinkAt(const NoteEditor& editor, const QPoint& viewpor
 // Every link of one line of the editor: [start, start + length) pairs.
 std::vector<std::pair<int, int>> LinksInLine(const QString& line);
 
-class LinkHighlighter : public QSyntaxHighlighter {
-    Q_OBJECT
-public:
-    explicit LinkHighlighter(NoteEditor* editor);
-
-protected:
-    void highlightBlock(const QString& text) override;
-
-private:
-    NoteEditor* editor_;
-};
+// The look of the links of one line: underlined, in the palette's link colour. The editor
+// gives them to the lines it draws (NoteEditor::paintEvent).
+QList<QTextLayout::FormatRange> LinkFormats(const QString& line, const QPalette& palette);
 
 // Watches the editor's viewport for presses and moves over links.
 class EditorLinks : public QObject {
@@ -56,7 +50,7 @@ private:
     bool overLink_ = false;
 };
 
-// Attaches the highlighter and the watcher to the editor once.
+// Attaches the watcher to the editor once.
 void InstallEditorLinks(NoteEditor* editor, std::function<void(const QString&)> onPress);
 
 }  // namespace lark::gui

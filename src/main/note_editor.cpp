@@ -9,6 +9,7 @@
 
 #include "document/file_access.h"
 #include "main/editor_capacity.h"
+#include "main/editor_links.h"
 #include "main/text_codec.h"
 
 namespace lark::gui {
@@ -37,6 +38,7 @@ std::string NoteEditor::text() const {
 void NoteEditor::setText(std::string_view text) {
     showsFile_ = false;
     const QString shown = TextToEditor(text);
+    forgetShownText();
     setPlainText(shown);
     rememberShownText(shown);
 }
@@ -44,6 +46,35 @@ void NoteEditor::setText(std::string_view text) {
 void NoteEditor::clear() {
     showsFile_ = false;
     QPlainTextEdit::clear();
+}
+
+void NoteEditor::setLinksEnabled(bool on) {
+    if (on == linksEnabled_) return;
+    linksEnabled_ = on;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) b.setUserState(-1);
+    viewport()->update();
+}
+
+void NoteEditor::paintEvent(QPaintEvent* event) {
+    formatVisibleLinks();
+    QPlainTextEdit::paintEvent(event);
+}
+
+// Links are underlined as their lines come into view, not whenever a text is shown or
+// changed: a section of a hundred thousand lines is not scanned whole at every selection.
+// A line is looked at again once its text has changed (its revision, kept in the line's
+// user state when it was looked at).
+void NoteEditor::formatVisibleLinks() {
+    const qreal bottom = viewport()->rect().bottom();
+    const QPointF offset = contentOffset();
+    for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
+        if (blockBoundingGeometry(b).translated(offset).top() > bottom) break;
+        if (!b.isVisible() || b.userState() == b.revision()) continue;
+        QList<QTextLayout::FormatRange> wanted;
+        if (linksEnabled_) wanted = LinkFormats(b.text(), palette());
+        if (wanted != b.layout()->formats()) b.layout()->setFormats(wanted);
+        b.setUserState(b.revision());
+    }
 }
 
 bool NoteEditor::modified() const { return document()->isModified(); }

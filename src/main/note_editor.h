@@ -44,7 +44,7 @@ public:
     bool showsFile() const { return showsFile_; }
 
     // Link detection and link click events; switched on by the window's editor set-up.
-    void setLinksEnabled(bool on) { linksEnabled_ = on; }
+    void setLinksEnabled(bool on);
     bool linksEnabled() const { return linksEnabled_; }
 
     // Position conversions between the editor (one character per line break) and the
@@ -57,11 +57,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void formatVisibleLinks();
     void reportReplaced(qsizetype count);
     // Keeps the characters just shown for the find (note_editor_find.cpp).
     void rememberShownText(const QString& shown);
+    void forgetShownText();
     int charset_ = 0;
     bool showsFile_ = false;
     bool linksEnabled_ = false;

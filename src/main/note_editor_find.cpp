@@ -95,6 +95,13 @@ public:
         return text_;
     }
 
+    // Nothing is kept until the next shown(): a text about to be replaced whole is not
+    // copied piece by piece meanwhile.
+    void forget() {
+        valid_ = false;
+        text_.clear();
+    }
+
     void shown(const QString& plain) {
         if (editor_->document() != doc_) attach();
         text_ = plain;
@@ -144,6 +151,7 @@ private:
 }  // namespace
 
 void NoteEditor::rememberShownText(const QString& shown) { FindCopy::of(this).shown(shown); }
+void NoteEditor::forgetShownText() { FindCopy::of(this).forget(); }
 
 std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, std::size_t from) {
     if (needleLowered.empty()) return std::nullopt;

@@ -1,6 +1,8 @@
 #include "main/text_codec.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "document/cp1251.h"
@@ -36,20 +38,45 @@ QString BytesToQString(std::string_view bytes) {
     return out;
 }
 
+namespace {
+
+// Converts a stretch without CR. Stretches of 32 bytes below 0x80 (nearly all of a Latin
+// text, the spaces, digits and punctuation of any) are widened as they are, which the
+// compiler does many at a time; the rest go through the table.
+char16_t* widen(const unsigned char* p, const unsigned char* end, char16_t* dst, const Tables& t) {
+    constexpr std::size_t kStep = 32;
+    while (static_cast<std::size_t>(end - p) >= kStep) {
+        std::uint64_t w[4];
+        std::memcpy(w, p, sizeof w);
+        if (((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull) == 0) {
+            for (std::size_t i = 0; i < kStep; ++i) dst[i] = p[i];
+        } else {
+            for (std::size_t i = 0; i < kStep; ++i) dst[i] = t.toUnicode[p[i]];
+        }
+        p += kStep;
+        dst += kStep;
+    }
+    while (p < end) *dst++ = t.toUnicode[*p++];
+    return dst;
+}
+
+}  // namespace
+
 QString TextToEditor(std::string_view bytes) {
     const Tables& t = tables();
     QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
     char16_t* dst = begin;
-    const std::size_t n = bytes.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c == '\r') {
-            *dst++ = u'\n';
-            if (i + 1 < n && bytes[i + 1] == '\n') ++i;
-        } else {
-            *dst++ = t.toUnicode[c];
-        }
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* const end = p + bytes.size();
+    while (p < end) {
+        const auto* cr = static_cast<const unsigned char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
+        dst = widen(p, cr ? cr : end, dst, t);
+        if (!cr) break;
+        // CR LF and a lone CR are one line break.
+        *dst++ = u'\n';
+        p = cr + 1;
+        if (p < end && *p == '\n') ++p;
     }
     out.truncate(dst - begin);
     return out;

@@ -55,14 +55,23 @@ namespace {
 using coretest::le32;
 using coretest::sampleBytes;
 
-std::string zlibStream(std::string_view inflated, int level = 9) {
-    uLongf size = compressBound(static_cast<uLong>(inflated.size()));
-    std::string out(size, '\0');
-    EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(inflated.data()),
-                        static_cast<uLong>(inflated.size()), level),
-              Z_OK);
-    out.resize(size);
+std::string zlibStream(std::string_view inflated, int level = 9, int windowBits = 15) {
+    z_stream zs{};
+    EXPECT_EQ(deflateInit2(&zs, level, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&zs, static_cast<uLong>(inflated.size())), '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(inflated.data()));
+    zs.avail_in = static_cast<uInt>(inflated.size());
+    zs.next_out = reinterpret_cast<Bytef*>(out.data());
+    zs.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
     return out;
+}
+
+std::string withDamagedChecksum(std::string envelope) {
+    envelope.back() = static_cast<char>(envelope.back() ^ 0x21);
+    return envelope;
 }
 
 std::string inflateAll(std::string_view stream) {
@@ -87,10 +96,10 @@ std::string inflateAll(std::string_view stream) {
 std::string envelopeOf(std::string_view inflated, int level = 9) { return "ZIPPED!" + zlibStream(inflated, level); }
 
 // Unzips a copy of `bytes`; returns the result, or the error's message prefixed with "!".
-std::string unzip(std::string_view bytes) {
+std::string unzip(std::string_view bytes, lark::InflateWith with = lark::InflateWith::Fastest) {
     lark::TextBuffer buffer = lark::TextBuffer::copyOf(bytes);
     try {
-        lark::UnzipBuffer(buffer);
+        lark::UnzipBuffer(buffer, with);
         return std::string(buffer.view());
     } catch (const lark::LarkError& e) {
         EXPECT_EQ(buffer.view(), bytes) << "a failed unpack leaves the caller's buffer as it was";
@@ -128,9 +137,11 @@ CORETEST_PRINTS_LABEL(UnzipRow)
 
 class EnvelopeUnzip : public ::testing::TestWithParam<UnzipRow> {};
 
+// Every row through both ways of inflating: the whole stream at once, and zlib alone.
 TEST_P(EnvelopeUnzip, Row) {
     SCOPED_TRACE(GetParam().label);
-    EXPECT_EQ(unzip(GetParam().input), GetParam().expected);
+    EXPECT_EQ(unzip(GetParam().input, lark::InflateWith::Fastest), GetParam().expected) << "inflated whole";
+    EXPECT_EQ(unzip(GetParam().input, lark::InflateWith::Zlib), GetParam().expected) << "inflated by zlib";
 }
 
 std::vector<UnzipRow> unzipRows() {
@@ -153,6 +164,13 @@ std::vector<UnzipRow> unzipRows() {
         {"nominal: bytes after the stated length are not read", envelopeOf(le32(3) + "abcdef"), "abc"},
         {"nominal: a stream cut inside its checksum still gives the content",
          good.substr(0, good.size() - 2), sample},
+        {"nominal: a damaged checksum after bytes past the stated length is never reached",
+         withDamagedChecksum(envelopeOf(le32(3) + "abcdef")), "abc"},
+        {"nominal: a stream followed by other bytes", good + "trailing bytes", sample},
+        {"nominal: a stream with a smaller window", "ZIPPED!" + zlibStream(le32(62) + sample, 9, 9), sample},
+        {"robustness: a damaged checksum", withDamagedChecksum(good), "!Error"},
+        {"robustness: a stream longer than its packed bytes can hold",
+         "ZIPPED!" + zlibStream(le32(0x7FFFFFF0u) + "abc"), "!Stream read error"},
         {"robustness: packed data cut short", good.substr(0, good.size() / 2), "!Stream read error"},
         {"robustness: packed data cut inside the length", envelopeOf("\x10\x00"), "!Stream read error"},
         {"robustness: packed data of one byte", "ZIPPED!\x78", "!Stream read error"},

@@ -58,18 +58,18 @@ std::string notebook(const std::vector<std::size_t>& sizes) {
 }
 
 // The outcome of one way of reading: the bytes, or "!" and the message.
-std::string viaBuffer(const std::string& env) {
+std::string viaBuffer(const std::string& env, lark::InflateWith with = lark::InflateWith::Fastest) {
     lark::TextBuffer b = lark::TextBuffer::copyOf(env);
     try {
-        lark::UnzipBuffer(b);
+        lark::UnzipBuffer(b, with);
         return std::string(b.view());
     } catch (const lark::LarkError& e) {
         return std::string("!") + e.what();
     }
 }
-std::string viaBlocks(const std::string& env) {
+std::string viaBlocks(const std::string& env, lark::InflateWith with = lark::InflateWith::Fastest) {
     try {
-        lark::BlockSource source = lark::UnzipToBlocks(env);
+        lark::BlockSource source = lark::UnzipToBlocks(env, with);
         std::string all(static_cast<std::size_t>(source.size()), '\0');
         source.read(all.data(), all.size());
         return all;
@@ -134,6 +134,11 @@ std::vector<Row> rows() {
         {"robustness: packed data cut short", envelope(nb).substr(0, envelope(nb).size() / 2)},
         {"robustness: packed data cut inside the length", envelope(nb).substr(0, 9)},
         {"robustness: not a zlib stream", std::string("ZIPPED!") + "\x12\x34garbage-garbage"},
+        {"robustness: a damaged checksum", [&] {
+             std::string e = envelope(nb);
+             e.back() = static_cast<char>(e.back() ^ 0x21);
+             return e;
+         }()},
         {"robustness: damaged in the middle", [&] {
              std::string e = envelope(nb);
              for (std::size_t i = e.size() / 2; i < e.size() / 2 + 64; ++i) e[i] = static_cast<char>(e[i] ^ 0x5A);
@@ -145,23 +150,28 @@ std::vector<Row> rows() {
 TEST(UnzipToBlocks, ReadsTheSameBytesAndFailsTheSameWayAsUnzipBuffer) {
     for (const Row& row : rows()) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(viaBlocks(row.envelope), viaBuffer(row.envelope));
+        const std::string byZlib = viaBuffer(row.envelope, lark::InflateWith::Zlib);
+        EXPECT_EQ(viaBuffer(row.envelope), byZlib) << "one buffer, inflated whole";
+        EXPECT_EQ(viaBlocks(row.envelope), byZlib) << "blocks, inflated whole";
+        EXPECT_EQ(viaBlocks(row.envelope, lark::InflateWith::Zlib), byZlib) << "blocks, inflated by zlib";
     }
 }
 
 TEST(UnzipToBlocks, ParsingItGivesTheTreeAndMessagesOfParsingTheWholeBuffer) {
     for (const Row& row : rows()) {
-        SCOPED_TRACE(row.name);
-        lark::TextBuffer whole = lark::TextBuffer::copyOf(row.envelope);
-        std::unique_ptr<lark::BlockSource> blocks;
-        try {
-            lark::UnzipBuffer(whole);
-            blocks = std::make_unique<lark::BlockSource>(lark::UnzipToBlocks(row.envelope));
-        } catch (const lark::LarkError&) {
-            continue;  // a failed unpack is compared above; nothing is parsed then
+        for (const auto with : {lark::InflateWith::Fastest, lark::InflateWith::Zlib}) {
+            SCOPED_TRACE(std::string(row.name) + (with == lark::InflateWith::Zlib ? " (zlib)" : " (whole)"));
+            lark::TextBuffer whole = lark::TextBuffer::copyOf(row.envelope);
+            std::unique_ptr<lark::BlockSource> blocks;
+            try {
+                lark::UnzipBuffer(whole, lark::InflateWith::Zlib);
+                blocks = std::make_unique<lark::BlockSource>(lark::UnzipToBlocks(row.envelope, with));
+            } catch (const lark::LarkError&) {
+                continue;  // a failed unpack is compared above; nothing is parsed then
+            }
+            lark::MemorySource memory(whole.view());
+            EXPECT_EQ(parseWith(*blocks), parseWith(memory));
         }
-        lark::MemorySource memory(whole.view());
-        EXPECT_EQ(parseWith(*blocks), parseWith(memory));
     }
 }
 
@@ -185,6 +195,7 @@ TEST(UnzipToBlocks, HandsStoredBlocksOverWholeAndCopiesEverythingElse) {
     source.read(len, 4);
     EXPECT_EQ(source.readBlock(10).view(), text(10, 0));
     source.read(len, 4);
+    EXPECT_EQ(std::string(len, 4), le32(200000)) << "the byte after a text kept in place reads as it was";
     lark::TextBuffer big = source.readBlock(200000);
     EXPECT_EQ(big.view(), text(200000, 1));
     EXPECT_EQ(big.data()[200000], '\0') << "a handed-over block is NUL-terminated like any text buffer";

@@ -136,6 +136,7 @@ private slots:
     void editorFindFollowsEdits();
     void selectionsShownWithoutFocus();
     void linksUnderlined();
+    void linksFollowEditsAndScrolling();
     void sectionLinkSelectsLastOfEqualNames();
     void linkTypedJustNowWorks();
     void missingSectionReported();
@@ -407,6 +408,42 @@ void SearchWindowTest::editorFindFollowsEdits() {
     check("shown again");
 }
 
+// The links of the lines drawn follow edits, undo, scrolling and switching links off.
+void SearchWindowTest::linksFollowEditsAndScrolling() {
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "plain line " + std::to_string(i) + "\r\n";
+    text += "go http://far.away/x now";
+    Frame w(notebook("f.lkp", {{0, "A", text}}));
+    gui::NoteEditor& e = w.editor();
+    const QTextBlock first = e.document()->firstBlock();
+    const QTextBlock last = e.document()->lastBlock();
+    auto underlined = [&](const QTextBlock& b) {
+        e.viewport()->repaint();
+        QList<std::pair<int, int>> out;
+        for (const QTextLayout::FormatRange& r : b.layout()->formats())
+            if (r.format.fontUnderline()) out.append({r.start, r.length});
+        return out;
+    };
+    using Runs = QList<std::pair<int, int>>;
+    e.verticalScrollBar()->setValue(e.verticalScrollBar()->maximum());
+    QCOMPARE(underlined(last), (Runs{{3, 17}}));
+    e.verticalScrollBar()->setValue(0);
+    QCOMPARE(underlined(first), Runs{});
+    e.moveCursor(QTextCursor::Start);
+    e.setFocus();
+    QTest::keyClicks(&e, QStringLiteral("www.x.org "));
+    QCOMPARE(underlined(first), (Runs{{0, 9}}));
+    QTest::keyClick(&e, Qt::Key_Home);
+    QTest::keyClick(&e, Qt::Key_Delete);
+    QCOMPARE(underlined(first), Runs{});  // ww.x.org is no link
+    e.undo();
+    QCOMPARE(underlined(first), (Runs{{0, 9}}));
+    e.setLinksEnabled(false);
+    QCOMPARE(underlined(first), Runs{});
+    e.setLinksEnabled(true);
+    QCOMPARE(underlined(first), (Runs{{0, 9}}));
+}
+
 void SearchWindowTest::selectionsShownWithoutFocus() {
     Frame w(notebook("sel.lkp", {{0, "A", "one two"}}));
     for (QWidget* widget : {static_cast<QWidget*>(w.frame->tvNodes), static_cast<QWidget*>(w.frame->reNodeContent)}) {
@@ -419,6 +456,7 @@ void SearchWindowTest::selectionsShownWithoutFocus() {
 
 void SearchWindowTest::linksUnderlined() {
     Frame w(notebook("u.lkp", {{0, "A", Cp1251("see http://a.b/c, mail mailto:x@y.z or www.q.org\r\nfile://@Имя раздела")}}));
+    w.editor().viewport()->repaint();  // lines get their links when they are drawn
     QTextBlock first = w.editor().document()->firstBlock();
     QList<std::pair<int, int>> underlined;
     for (const QTextLayout::FormatRange& r : first.layout()->formats())

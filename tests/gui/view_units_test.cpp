@@ -13,6 +13,7 @@
 #include "main/edit_clipboard.h"
 #include "main/editor_capacity.h"
 #include "main/font_steps.h"
+#include "main/text_codec.h"
 #include "main/text_printer.h"
 
 using namespace lark::gui;
@@ -39,6 +40,8 @@ private slots:
     void pasteReducesClipboardToText();
     void capacity();
     void fontStepsGoBelowZero();
+    void textToEditor_data();
+    void textToEditor();
 };
 
 void ViewUnitsTest::printsPdfWithTheText() {
@@ -191,6 +194,31 @@ void ViewUnitsTest::fontStepsGoBelowZero() {
     QCOMPARE(size.points(), 1);
     size.step(editor, +4);
     QCOMPARE(editor.font().pointSize(), 5);
+}
+
+void ViewUnitsTest::textToEditor_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    const QByteArray x31(31, 'x'), a32(32, 'a'), q64(64, 'q');
+    QTest::newRow("nominal: CR LF, a lone CR and a lone LF are one line break each")
+        << QByteArray("a\r\nb\rc\nd") << QStringLiteral("a\nb\nc\nd");
+    QTest::newRow("nominal: Cyrillic letters") << QByteArray("\xC0\xFF \xA8\xB8") << QStringLiteral("Ая Ёё");
+    QTest::newRow("robustness: CR LF across the end of a 32-byte stretch")
+        << x31 + "\r\n" + QByteArray(40, 'y') << QString(31, u'x') + u'\n' + QString(40, u'y');
+    QTest::newRow("robustness: letters at the start and end of stretches")
+        << a32 + QByteArray(31, 'b') + "\xFF\xC0" + "z"
+        << QString(32, u'a') + QString(31, u'b') + QStringLiteral("яА") + u'z';
+    QTest::newRow("robustness: a letter in the middle of a long ASCII run")
+        << q64 + "\xE0" + q64 << QString(64, u'q') + QStringLiteral("а") + QString(64, u'q');
+    QTest::newRow("robustness: a CR at the very end") << QByteArray("abc\r") << QStringLiteral("abc\n");
+    QTest::newRow("robustness: CR CR LF after 64 bytes") << q64 + "\r\r\n" << QString(64, u'q') + QStringLiteral("\n\n");
+    QTest::newRow("robustness: nothing") << QByteArray() << QString();
+}
+
+void ViewUnitsTest::textToEditor() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QCOMPARE(TextToEditor(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))), shown);
 }
 
 QTEST_MAIN(ViewUnitsTest)
