@@ -5,7 +5,7 @@ TSAN_BUILD ?= build-tsan
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz package install clean
+.PHONY: all deps build run test test-asan test-tsan check-includes bench fuzz package install clean
 
 all: build
 
@@ -21,10 +21,14 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@bash scripts/run.sh $(BUILD) $(ARGS)
 
-test: build
+test: check-includes build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-tsan
+
+# No include runs against the layers (document -> editing, search, finder -> files -> main, cli).
+check-includes:
+	@bash scripts/check-includes.sh
 
 # Core tests again under AddressSanitizer and UndefinedBehaviorSanitizer, plus the fuzz smoke run.
 # clang when present: its libFuzzer runtime builds the fuzz target (FUZZ_SECONDS bounds the run).

@@ -1,13 +1,13 @@
 #pragma once
 // The commands that decide which notebook is in the window and where it goes on disk:
 // New, Open, Save, Save as, the question to save changes and the backup step. They work
-// on the Document and ask through the Dialogs provider, so tests drive them with
+// on the Document and ask through FileDialogs, so tests drive them with
 // scripted answers.
 #include <QString>
 #include <functional>
 
 #include "document/document.h"
-#include "main/dialogs.h"
+#include "files/file_dialogs.h"
 
 class QWidget;
 
@@ -15,7 +15,7 @@ namespace lark::files {
 
 class DocumentCommands {
 public:
-    DocumentCommands(Document& doc, gui::Dialogs& dialogs, QWidget* owner);
+    DocumentCommands(Document& doc, FileDialogs& dialogs, QWidget* owner);
 
     // Makes sure the window is shown and in front before a question (set by the window).
     std::function<void()> showWindow;
@@ -43,7 +43,7 @@ private:
     bool save(const QString& path, const QString& backup);
 
     Document& doc_;
-    gui::Dialogs& dialogs_;
+    FileDialogs& dialogs_;
     QWidget* owner_;
 };
 

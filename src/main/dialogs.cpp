@@ -84,8 +84,8 @@ Dialogs::Answer Dialogs::askChangedOnDisk(QWidget* parent, const QString& path) 
     return toAnswer(box.exec());
 }
 
-QString Dialogs::openFile(QWidget* parent, bool& readOnly) {
-    QFileDialog dialog(parent, QString::fromUtf8(kOpenTitle));
+QString Dialogs::openFile(QWidget* parent, const QString& folder, bool& readOnly) {
+    QFileDialog dialog(parent, QString::fromUtf8(kOpenTitle), folder);
     configureNotebookDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -100,8 +100,8 @@ QString Dialogs::openFile(QWidget* parent, bool& readOnly) {
     return dialog.selectedFiles().constFirst();
 }
 
-QString Dialogs::saveFile(QWidget* parent) {
-    QFileDialog dialog(parent);
+QString Dialogs::saveFile(QWidget* parent, const QString& folder) {
+    QFileDialog dialog(parent, QString(), folder);
     configureNotebookDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

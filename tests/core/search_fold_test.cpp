@@ -5,7 +5,7 @@
 
 #include "document/cp1251.h"
 #include "document/memory_view.h"
-#include "search/fold_find.h"
+#include "document/fold_find.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "main/search_prompt.h"
 #include "main/section_tree_view.h"
 #include "main/tframe.h"
-#include "search/fold_find.h"
+#include "document/fold_find.h"
 #include "search/nearest_dates.h"
 #include "support/notebook_files.h"
 #include "support/scripted_dialogs.h"

@@ -1,4 +1,4 @@
-#include "search/fold_find.h"
+#include "document/fold_find.h"
 
 #include <array>
 #include <cstring>
