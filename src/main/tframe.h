@@ -14,6 +14,7 @@
 #include "editing/section_commands.h"
 #include "main/font_steps.h"
 #include "main/hidden_windows.h"
+#include "main/interface_settings.h"
 #include "main/tray_area.h"
 
 class QAction;
@@ -216,6 +217,7 @@ private:
     void installAppHint();  // tframe_view.cpp
     void stepFonts(int delta);
     int treeWidth() const;  // tframe_settings.cpp
+    InterfaceSettings currentSettings() const;  // what the window shows now, as the settings file keeps it
     void setTreeWidth(int width);
     void startUpDocument();
     // After a crash: offers the recovery copy of the notebook just opened (or of an
