@@ -136,8 +136,8 @@ void TFrame::ShowErrorBox(const QString& text) { dialogs_.errorBox(this, text); 
 // ---- start-up ----
 
 void TFrame::FormCreate() {
-    // Steps 11 to 13 run even when an earlier step failed; that failure is reported
-    // afterwards like any unhandled error.
+    // Showing the window, the tray mode and the hot key below come even when a step here
+    // failed; that failure is reported afterwards like any unhandled error.
     QString failure;
     try {
         FCloseRequested = false;

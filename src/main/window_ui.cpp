@@ -43,9 +43,10 @@ void WindowUi::showProgressWhenDue() {
 }
 
 void WindowUi::pump(bool force) {
-    // The loader calls this every 256 sections; pumping at most once per 100 ms keeps the
-    // window painted without making a large load pay for thousands of event loops.
-    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < 100) return;
+    // The loader calls this every 256 text blocks; pumping at most once per
+    // kPumpIntervalMs keeps the window painted without making a large load pay for
+    // thousands of event loops.
+    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < kPumpIntervalMs) return;
     showProgressWhenDue();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     pumpTimer_.start();

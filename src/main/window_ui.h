@@ -29,15 +29,17 @@ public:
     void setStatusText(const QString& text);
     QString statusText() const;
 
-    // Brackets a long operation: after `delay` ms the busy indicator shows.
+    // Brackets a long operation: after kProgressDelayMs the busy indicator shows.
     void beginBusy(const QString& what);
     void endBusy();
     bool busy() const { return busyDepth_ > 0; }
     bool progressShown() const;
-    // Pumps pending events (no user input) when the last pump is older than a frame.
+    // Pumps pending events (no user input) when the last pump is older than
+    // kPumpIntervalMs, or always when `force` is set.
     void pump(bool force = false);
 
     static constexpr int kProgressDelayMs = 500;
+    static constexpr int kPumpIntervalMs = 100;
 
 private:
     void showProgressWhenDue();
