@@ -65,9 +65,11 @@ TEST(FoldFind, EveryCapitalOfTheCodePageFoldsToItsSmallLetter) {
         EXPECT_EQ(FindFolded(smalls, capitals.substr(i, 1)), i);
         EXPECT_EQ(FindFolded(capitals, smalls.substr(i, 1)), i);
     }
-    for (int b = 0; b < 256; ++b)
-        if (capitals.find(static_cast<char>(b)) == std::string::npos)
+    for (int b = 0; b < 256; ++b) {
+        if (capitals.find(static_cast<char>(b)) == std::string::npos) {
             EXPECT_EQ(lark::cp1251::toLower(static_cast<unsigned char>(b)), b) << "byte " << b;
+        }
+    }
 }
 
 TEST(FoldFind, AgreesWithLowerCasingOnRandomTexts) {

@@ -372,7 +372,7 @@ void SearchWindowTest::editorFindFollowsEdits() {
     editor.setText(Cp1251("Ёлка один\r\nдва ёлка\r\nтри"));
     auto check = [&](const char* what) {
         const std::string bytes = editor.text();
-        for (const std::string needle : {Cp1251("ёлка"), Cp1251("ка д"), std::string("x"), Cp1251("три")})
+        for (const std::string& needle : {Cp1251("ёлка"), Cp1251("ка д"), std::string("x"), Cp1251("три")})
             for (std::size_t from : {std::size_t{0}, std::size_t{3}, bytes.size() / 2}) {
                 const std::size_t want = FindFolded(bytes, needle, from);
                 const std::size_t got = editor.findText(needle, from).value_or(kNotFound);
