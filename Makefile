@@ -5,7 +5,7 @@ TSAN_BUILD ?= build-tsan
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan test-tsan check-includes bench fuzz package install clean
+.PHONY: all deps build run check test test-asan test-tsan check-includes bench fuzz package install clean
 
 all: build
 
@@ -21,8 +21,12 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@bash scripts/run.sh $(BUILD) $(ARGS)
 
-test: check-includes build
+# The inner loop: the include check, the build and its ctest.
+check: check-includes build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The full run that CI makes: check, then the sanitizer builds.
+test: check
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-tsan
 
