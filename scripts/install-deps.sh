@@ -11,6 +11,7 @@ packages=(
   qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
   xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl appstream dpkg-dev
   qt6-base-private-dev libxtst-dev openbox tint2
+  qt6-translations-l10n clang-tidy clang-format
 )
 
 missing=()

@@ -45,7 +45,7 @@ void DocumentCommands::miClearClick() {
 void DocumentCommands::miOpenClick() {
     AskSaveChanges();
     bool readOnly = false;
-    const QString path = dialogs_.openFile(owner_, QString(), readOnly);
+    const QString path = dialogs_.openFile(owner_, DialogFolder(), readOnly);
     if (path.isEmpty()) return;
     if (load) load(toPath(path), readOnly);
     else doc_.LoadDocument(toPath(path), readOnly);
@@ -73,6 +73,11 @@ bool DocumentCommands::miSaveClick() {
     return save(path, QFileInfo::exists(path) ? MakeBackup(path) : QString());
 }
 
+QString DocumentCommands::DialogFolder() const {
+    const QString name = doc_.FFileName.empty() ? DefaultDocumentPath() : fromPath(doc_.FFileName);
+    return name.isEmpty() ? QString() : QFileInfo(name).absolutePath();
+}
+
 QString DocumentCommands::MakeBackup(const QString& path) {
     // The document itself may carry the backup's name (notes.bak): it never becomes its
     // own backup, or the save would remove the only copy.
@@ -83,7 +88,7 @@ QString DocumentCommands::MakeBackup(const QString& path) {
 bool DocumentCommands::miSaveAsClick() {
     if (commitEdits) commitEdits();
     for (;;) {
-        const QString chosen = dialogs_.saveFile(owner_, QString());
+        const QString chosen = dialogs_.saveFile(owner_, DialogFolder());
         if (chosen.isEmpty()) return false;
         const QString path = SaveAsPath(chosen);
         bool saved = false;

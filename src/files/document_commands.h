@@ -38,6 +38,9 @@ public:
     // The backup that a save of `path` keeps the previous version in; empty when that
     // would be the document itself. The save makes it without moving the document.
     QString MakeBackup(const QString& path);
+    // The folder the open and save dialogs start in: the notebook's own, or the data
+    // folder (where LARKPAD.LKP lives) for an unnamed notebook.
+    QString DialogFolder() const;
 
 private:
     bool save(const QString& path, const QString& backup);

@@ -40,4 +40,8 @@ public:
 // Name filters of the notebook dialogs: notebook files (.lkp in any letter case), all files.
 QString NotebookFilters();
 
+// The width a dialog needs for `caption` in its title bar: the text in a bold face, plus
+// the icon and the buttons that share the bar; at most nine tenths of the screen.
+int CaptionRoom(const QWidget& dialog, const QString& caption);
+
 }  // namespace lark::gui

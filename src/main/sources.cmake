@@ -30,6 +30,8 @@ set(LARKPAD_MAIN_SOURCES
   note_editor.cpp
   note_editor.h
   note_editor_find.cpp
+  qt_translations.cpp
+  qt_translations.h
   recovery_keeper.cpp
   recovery_keeper.h
   report_box.cpp

@@ -2,6 +2,7 @@
 // question on every path, Save and Save as with their backups, read-only opens, and the
 // path rules.
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -48,6 +49,8 @@ private slots:
     void readOnlyOpenThenNew();
     void saveInPlainTextViewAsksForName();
     void openFailureKeepsNotebook();
+    void dialogsStartInTheNotebooksFolder_data();
+    void dialogsStartInTheNotebooksFolder();
 };
 
 void DocumentCommandsTest::paths_data() {
@@ -305,6 +308,44 @@ void DocumentCommandsTest::openFailureKeepsNotebook() {
     QCOMPARE(w.dialogs.errors.size(), 1);
     QCOMPARE(w.doc().tree().count(), 3);
     QCOMPARE(QString::fromStdString(w.doc().FFileName), file);
+}
+
+void DocumentCommandsTest::dialogsStartInTheNotebooksFolder_data() {
+    QTest::addColumn<QString>("folder");  // where the notebook lies; empty: an unnamed notebook
+    QTest::addColumn<bool>("saveAs");
+    QTest::newRow("nominal: open, named notebook") << "Архив/2026" << false;
+    QTest::newRow("nominal: save as, named notebook") << "Архив/2026" << true;
+    QTest::newRow("nominal: open, unnamed notebook") << "" << false;
+    QTest::newRow("nominal: save as, unnamed notebook") << "" << true;
+}
+
+void DocumentCommandsTest::dialogsStartInTheNotebooksFolder() {
+    QFETCH(QString, folder);
+    QFETCH(bool, saveAs);
+    QStringList arguments;
+    QString expected = QFileInfo(files::DefaultDocumentPath()).absolutePath();
+    if (!folder.isEmpty()) {
+        QVERIFY(QDir(dir_.path()).mkpath(folder));
+        const QString file = dir_.filePath(folder + QStringLiteral("/n.lkp"));
+        WriteNotebook(file, {{0, "A", "a"}}, 0);
+        arguments << file;
+        expected = QFileInfo(file).absolutePath();
+    }
+    Window w(arguments);
+    if (folder.isEmpty()) {
+        w.trigger(w.frame().miClear);
+        QVERIFY(w.doc().FFileName.empty());
+    }
+    if (saveAs) {
+        w.dialogs.saves.push_back(QString());
+        w.trigger(w.frame().miSaveAs);
+    } else {
+        w.dialogs.opens.push_back({});
+        w.trigger(w.frame().miOpen);
+    }
+    QVERIFY(w.dialogs.allUsed());
+    QCOMPARE(w.dialogs.folders, QStringList{expected});
+    QVERIFY(expected != QDir::currentPath());
 }
 
 QTEST_MAIN(DocumentCommandsTest)
