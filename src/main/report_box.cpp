@@ -26,6 +26,8 @@ ReportBox::ReportBox(QWidget* parent, const QString& text) : QDialog(parent), te
     text_->setObjectName(QStringLiteral("reportText"));
     text_->setReadOnly(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);  // keys scroll
+    // The keys move an unseen cursor: a blinking one would make the report look editable.
+    text_->setCursorWidth(0);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setFrameShape(QFrame::NoFrame);
     text_->setPlainText(shown);

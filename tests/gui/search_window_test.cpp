@@ -143,6 +143,7 @@ private slots:
     void pressBesideLinkPlacesCaret();
     void datesReport();
     void reportBoxScrollsAndCloses();
+    void reportBoxShowsNoTextCursor();
 };
 
 // Ctrl+F, Ctrl+Shift+F and Ctrl+L typed in the editor open the right prompt, pre-filled
@@ -557,6 +558,23 @@ void SearchWindowTest::reportBoxScrollsAndCloses() {
     QTest::mouseClick(ok, Qt::LeftButton);
     QCOMPARE(box.result(), int(QDialog::Accepted));
     QVERIFY(!box.isVisible());
+}
+
+// The report reads like a message: focus on its text paints no text cursor, so nothing
+// looks editable.
+void SearchWindowTest::reportBoxShowsNoTextCursor() {
+    gui::ReportBox box(nullptr, QStringLiteral("\r\nпервая 01.02.03\r\nвторая 04.05.06"));
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QPlainTextEdit* text = box.textView();
+    QVERIFY(text->isReadOnly());
+    QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+    QApplication::sendEvent(text, &out);
+    const QImage unfocused = text->viewport()->grab().toImage();
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(text, &in);
+    const QImage focused = text->viewport()->grab().toImage();
+    QCOMPARE(focused, unfocused);
 }
 
 QTEST_MAIN(SearchWindowTest)
