@@ -100,7 +100,9 @@ void TFrame::connectViews() {
     tvNodes->onDrop = [this](DropHit hit, Section* s) { runCommand([&] { tvNodesDragDrop(hit, s); }); };
     tvNodes->onPopup = [this](const QPoint& p) { showPopup(p); };
     model_->onRename = [this](Section* s, const QString& name) { tvNodesRename(s, name); };
-    reNodeContent->onReplaced = [this](qsizetype n) { ui_->setStatusText(ReplacedNotice(n)); };
+    // The notice about replaced characters stays until the next edit.
+    reNodeContent->onReplaced = [this](qsizetype n) { ui_->setNotice(ReplacedNotice(n)); };
+    connect(reNodeContent, &QPlainTextEdit::textChanged, this, [this] { ui_->clearNotice(); });
     connectSearch();
     // Any change of the text or the tree restarts the pause before a recovery copy.
     connect(reNodeContent, &QPlainTextEdit::textChanged, recovery_, &RecoveryKeeper::noteChange);

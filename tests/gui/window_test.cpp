@@ -14,6 +14,7 @@
 #include <QToolBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <functional>
 
 #include "document/errors.h"
 #include "document/cp1251.h"
@@ -63,6 +64,7 @@ private slots:
     void dropClasses();
     void renameInPlaceSanitises();
     void unrepresentableInputReplaced();
+    void replacedNoticeOutlivesHints();
     void editorLineBreaksAndSelection();
     void shiftEnterStoredAsCrLf();
     void untouchedSectionBytesSurvive();
@@ -461,6 +463,51 @@ void WindowTest::closeWithTrayOffAsks() {
     w.dialogs.saveChanges = {Answer::No};
     QVERIFY(w.frame().close());
     QVERIFY(w.dialogs.allUsed());
+}
+
+// The notice about replaced characters stays while hints come and go, and ends with the
+// next edit.
+void WindowTest::replacedNoticeOutlivesHints() {
+    const QString file = tree();
+    Window w({file});
+    auto* editor = w.frame().reNodeContent;
+    w.click(w.at(4));
+    editor->moveCursor(QTextCursor::End);
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("漢"));
+    QApplication::sendEvent(editor, &press);
+    const QString notice = w.frame().statusBar()->currentMessage();
+    QVERIFY(notice.contains(QStringLiteral("заменены")));
+    auto hint = [&](const QString& text) {
+        QStatusTipEvent tip(text);
+        QApplication::sendEvent(&w.frame(), &tip);
+        return w.frame().statusBar()->currentMessage();
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> before;
+        QString hint, shown;
+    };
+    const QString toolHint = QStringLiteral("Открыть существующий файл");
+    const Step steps[] = {
+        {"nominal: a tool button's hint shows over the notice", {}, toolHint, toolHint},
+        {"nominal: the mouse leaves it, the notice comes back", {}, QString(), notice},
+        {"nominal: another hint, and back again", {}, toolHint, toolHint},
+        {"nominal: back again", {}, QString(), notice},
+        {"nominal: the next edit ends the notice", [&] { w.type(QStringLiteral("a")); }, QString(), QString()},
+        {"robustness: hints after it show and clear as before", {}, toolHint, toolHint},
+        {"robustness: cleared", {}, QString(), QString()},
+    };
+    for (const Step& step : steps) {
+        if (step.before) step.before();
+        QVERIFY2(hint(step.hint) == step.shown, step.name);
+    }
+    // Other status texts end it as well.
+    QKeyEvent again(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("漢"));
+    QApplication::sendEvent(editor, &again);
+    QCOMPARE(w.frame().statusBar()->currentMessage(), notice);
+    w.trigger(w.frame().miSave);  // says where it saved
+    QVERIFY(w.dialogs.allUsed());
+    QVERIFY(hint(QString()) != notice);
 }
 
 QTEST_MAIN(WindowTest)
