@@ -150,10 +150,7 @@ void TFrame::FormCreate() {
         reNodeContent->setModified(false);
         doc_->FTreeModified = false;
         doc_->FUpdating = false;
-        FGlobalSearch = false;
-        FSearchText.clear();
-        FSearchNode = 0;
-        FNameMatchNode = -1;
+        search_ = SearchState();
         miUseTray->setText(miUseTray->text() + QStringLiteral("\tWin+Z"));
         FHiddenStart = !arguments_.isEmpty() && arguments_.constLast() == QLatin1String("-hide");
         LoadOrSaveSettings(false);

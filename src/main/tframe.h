@@ -16,6 +16,7 @@
 #include "main/hidden_windows.h"
 #include "main/interface_settings.h"
 #include "main/tray_area.h"
+#include "search/text_search.h"
 
 class QAction;
 class QLabel;
@@ -51,6 +52,8 @@ public:
     WindowUi& ui() { return *ui_; }
     SectionModel* sectionModel() const { return model_; }
     const QStringList& arguments() const { return arguments_; }
+    // The search string and where search again goes on, kept across the search commands.
+    SearchState& searchState() { return search_; }
     RecoveryKeeper& recoveryKeeper() { return *recovery_; }
 
     // Runs a command the way every menu item, tool button and short-cut does: never while
@@ -97,10 +100,6 @@ public:
     // ---- fields ----
     bool FCloseRequested = false;
     HiddenWindows FHiddenWindows;  // the windows hidden by Win+Z; an entry's index is its icon's id
-    bool FGlobalSearch = false;
-    QString FSearchText;
-    int FSearchNode = 0;
-    int FNameMatchNode = -1;
     bool FirstActivation = true;
     bool FHiddenStart = false;  // "-hide" was the last argument (takes effect with the tray)
     bool FTerminating = false;  // a real close went through: long scans stop
@@ -238,6 +237,7 @@ private:
 
     Dialogs& dialogs_;
     QStringList arguments_;
+    SearchState search_;
     std::unique_ptr<WindowUi> ui_;
     std::unique_ptr<Document> doc_;
     SectionModel* model_ = nullptr;

@@ -24,6 +24,7 @@
 #include "main/report_box.h"
 #include "main/search_prompt.h"
 #include "main/section_tree_view.h"
+#include "main/text_codec.h"
 #include "main/tframe.h"
 #include "document/fold_find.h"
 #include "search/nearest_dates.h"
@@ -167,7 +168,7 @@ void SearchWindowTest::promptsAndShortcuts() {
     QFETCH(QString, before);
     QFETCH(QString, caption);
     Frame w(notebook("p.lkp", {{0, "A", "text"}}));
-    w.frame->FSearchText = before;
+    w.frame->searchState().FSearchText = gui::QStringToBytes(before);
     w.dialogs.answers.push_back(std::nullopt);
     w.key(key, Qt::KeyboardModifiers(mods));
     QCOMPARE(w.dialogs.questions.size(), 1);
@@ -180,12 +181,13 @@ void SearchWindowTest::promptsAndShortcuts() {
 void SearchWindowTest::cancelAndRefusalKeepState() {
     Frame w(notebook("c.lkp", {{0, "A", "abc abc"}, {0, "B", "abc"}}));
     auto& f = *w.frame;
-    f.FSearchText = QStringLiteral("abc");
-    f.FGlobalSearch = true;
-    f.FSearchNode = 1;
-    f.FNameMatchNode = 0;
+    SearchState& state = f.searchState();
+    state.FSearchText = "abc";
+    state.FGlobalSearch = true;
+    state.FSearchNode = 1;
+    state.FNameMatchNode = 0;
     auto same = [&] {
-        return f.FSearchText == QLatin1String("abc") && f.FGlobalSearch && f.FSearchNode == 1 && f.FNameMatchNode == 0;
+        return state.FSearchText == "abc" && state.FGlobalSearch && state.FSearchNode == 1 && state.FNameMatchNode == 0;
     };
     w.dialogs.answers = {std::nullopt, std::nullopt};
     f.miFindClick();
@@ -204,8 +206,8 @@ void SearchWindowTest::cancelAndRefusalKeepState() {
     // Over-long answers are cut to the edit line's 255 characters.
     w.dialogs.answers = {QString(300, u'я')};
     f.miFindClick();
-    QCOMPARE(f.FSearchText, QString(255, u'я'));
-    QVERIFY(!f.FGlobalSearch);
+    QCOMPARE(gui::BytesToQString(state.FSearchText), QString(255, u'я'));
+    QVERIFY(!state.FGlobalSearch);
 }
 
 // The toolkit's input box: caption, prompt, pre-filled, all selected, 255 characters.
@@ -242,7 +244,7 @@ void SearchWindowTest::findStepsThroughSection() {
     w.frame->miFindClick();
     QCOMPARE(w.selectedText(), QStringLiteral("Аа"));
     QCOMPARE(w.selStart(), 12u);
-    QVERIFY(!w.frame->FGlobalSearch);
+    QVERIFY(!w.frame->searchState().FGlobalSearch);
     w.frame->miSearchAgainClick();
     QCOMPARE(w.selectedText(), QStringLiteral("Аа"));  // the only Cyrillic pair
     QCOMPARE(w.selStart(), 12u);
@@ -281,8 +283,8 @@ void SearchWindowTest::globalSearchNameThenText() {
     w.key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(w.selectedIndex(), 2);
     QVERIFY(w.selectedText().isEmpty());
-    QCOMPARE(w.frame->FNameMatchNode, 2);
-    QVERIFY(w.frame->FGlobalSearch);
+    QCOMPARE(w.frame->searchState().FNameMatchNode, 2);
+    QVERIFY(w.frame->searchState().FGlobalSearch);
     if (QApplication::focusWidget()) QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.frame->tvNodes));
     // The nested section is visible in the tree.
     QVERIFY(w.frame->tvNodes->isExpanded(w.frame->tvNodes->currentIndex().parent()));
@@ -301,7 +303,7 @@ void SearchWindowTest::globalSearchNameThenText() {
     w.key(Qt::Key_L, Qt::ControlModifier);
     QCOMPARE(w.selectedIndex(), 3);
     QCOMPARE(w.selStart(), 10u);
-    QCOMPARE(w.frame->FSearchNode, 3);
+    QCOMPARE(w.frame->searchState().FSearchNode, 3);
     QVERIFY(w.dialogs.messages.isEmpty());
     QVERIFY(w.dialogs.errors.isEmpty());
 }
