@@ -214,7 +214,7 @@ std::string manySmallSections(std::size_t size) {
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < count; ++i) {
         outline += "S\r\n";
-        texts.push_back(std::string(1000, static_cast<char>('a' + i % 26)));
+        texts.emplace_back(1000, static_cast<char>('a' + i % 26));
     }
     return notebook("", outline, texts);
 }
@@ -246,7 +246,7 @@ TEST(HostileFiles, LoadingOneCostsNoMoreThanTwiceItsSizeAndASmallAllowance) {
         coretest::writeFile(path, row.bytes);
         const long long growth = loadGrowthKb(path);
         if (growth < 0) GTEST_SKIP() << "the peak RSS cannot be reset here";
-        const long long allowedKb = static_cast<long long>((row.unpacked + 2 * row.bytes.size()) / 1024) + 8 * 1024;
+        const long long allowedKb = static_cast<long long>((row.unpacked + 2 * row.bytes.size()) / 1024) + 8LL * 1024;
         EXPECT_LE(growth, allowedKb) << "file of " << row.bytes.size() << " bytes";
     }
 #endif
