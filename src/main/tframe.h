@@ -63,6 +63,25 @@ public:
     // every entry from the event loop checks it first.
     bool idle() const;
 
+    // larkpad.ini in the user's configuration folder; empty when there is none.
+    static QString SettingsFilePath();
+    // SIGTERM and its kind: hidden windows come back, then the program ends.
+    void TerminateBySignal(int signal);
+    TrayArea& trayArea() { return *tray_; }
+    WindowSystem& windowSystem() { return *windows_; }
+    bool hotKeyGrabbed() const { return hotKeyGrabbed_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Tests reach the fields and the handlers the desktop calls through this one accessor
+    // (tests/gui/support/frame_access.h); widgets and actions by their object names.
+    friend struct TFrameTestAccess;
+
     // ---- widgets (object names as the form names them) ----
     SectionTreeView* tvNodes = nullptr;
     NoteEditor* reNodeContent = nullptr;
@@ -171,8 +190,6 @@ public:
 
     // ---- settings (tframe_settings.cpp) ----
     void LoadOrSaveSettings(bool save);
-    // larkpad.ini in the user's configuration folder; empty when there is none.
-    static QString SettingsFilePath();
 
     // ---- tray (tframe_tray.cpp) ----
     void SetTrayMode(bool on);
@@ -190,19 +207,8 @@ public:
     bool trayModeOn() const;
     // Shows again every window Win+Z hid, in the order they were hidden.
     void RestoreHiddenWindows();
-    // SIGTERM and its kind: hidden windows come back, then the program ends.
-    void TerminateBySignal(int signal);
-    TrayArea& trayArea() { return *tray_; }
-    WindowSystem& windowSystem() { return *windows_; }
-    bool hotKeyGrabbed() const { return hotKeyGrabbed_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
+    // ---- building the window ----
     void createWidgets();
     void createActions();  // tframe_actions.cpp
     void createMenus();

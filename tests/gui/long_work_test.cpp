@@ -11,6 +11,7 @@
 #include "main/window_ui.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -80,9 +81,9 @@ void LongWorkTest::compressedSaveRoundTrips() {
     WriteNotebook(file, specs, 7);
     {
         Window w({file});
-        w.frame().miUseZip->trigger();
+        Action(w.frame(), "miUseZip")->trigger();
         w.type(QStringLiteral("z"));
-        w.trigger(w.frame().miSave);
+        w.trigger(Action(w.frame(), "miSave"));
         QVERIFY(w.dialogs.errors.isEmpty());
     }
     QCOMPARE(ReadAll(file).substr(0, 7), std::string("ZIPPED!"));

@@ -31,6 +31,7 @@
 #include "support/notebook_files.h"
 #include "support/scripted_dialogs.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -80,16 +81,16 @@ struct Frame {
     std::unique_ptr<gui::TFrame> frame;
     explicit Frame(const QString& path) {
         frame = std::make_unique<gui::TFrame>(dialogs, QStringList{path});
-        QTRY_VERIFY_WITH_TIMEOUT(!frame->FirstActivation, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!gui::TFrameTestAccess::FirstActivation(*frame), 5000);
         frame->activateWindow();
         (void)QTest::qWaitForWindowActive(frame.get());
     }
     ~Frame() {
         frame->document().FTreeModified = false;
-        frame->reNodeContent->setModified(false);
+        Child<gui::NoteEditor>(*frame, "reNodeContent")->setModified(false);
     }
     Document& doc() { return frame->document(); }
-    gui::NoteEditor& editor() { return *frame->reNodeContent; }
+    gui::NoteEditor& editor() { return *Child<gui::NoteEditor>(*frame, "reNodeContent"); }
     int selectedIndex() { return doc().tree().indexOf(doc().selected()); }
     QString selectedText() { return editor().textCursor().selectedText(); }
     std::size_t selStart() { return editor().selectionStart(); }
@@ -190,22 +191,22 @@ void SearchWindowTest::cancelAndRefusalKeepState() {
         return state.FSearchText == "abc" && state.FGlobalSearch && state.FSearchNode == 1 && state.FNameMatchNode == 0;
     };
     w.dialogs.answers = {std::nullopt, std::nullopt};
-    f.miFindClick();
+    gui::TFrameTestAccess::miFindClick(f);
     QVERIFY(same());
-    f.miEntireSearchClick();
+    gui::TFrameTestAccess::miEntireSearchClick(f);
     QVERIFY(same());
     QCOMPARE(w.selectedIndex(), 0);
     QCOMPARE(w.selStart(), 0u);
     QVERIFY(w.selectedText().isEmpty());
     // A string the notebook's code page cannot hold is refused and the user told why.
     w.dialogs.answers = {QStringLiteral("abc\u4e2d")};
-    f.miEntireSearchClick();
+    gui::TFrameTestAccess::miEntireSearchClick(f);
     QVERIFY(same());
     QCOMPARE(f.statusBar()->currentMessage(), gui::SearchTextRefusedNotice());
     QVERIFY(w.selectedText().isEmpty());
     // Over-long answers are cut to the edit line's 255 characters.
     w.dialogs.answers = {QString(300, u'я')};
-    f.miFindClick();
+    gui::TFrameTestAccess::miFindClick(f);
     QCOMPARE(gui::BytesToQString(state.FSearchText), QString(255, u'я'));
     QVERIFY(!state.FGlobalSearch);
 }
@@ -241,17 +242,17 @@ void SearchWindowTest::realInputBoxIsPrefilledAndSelected() {
 void SearchWindowTest::findStepsThroughSection() {
     Frame w(notebook("f.lkp", {{0, "A", Cp1251("Поиск\r\naaa\r\nАаА конец\r\naa")}}));
     w.dialogs.answers = {QStringLiteral("аа")};  // Cyrillic
-    w.frame->miFindClick();
+    gui::TFrameTestAccess::miFindClick(*w.frame);
     QCOMPARE(w.selectedText(), QStringLiteral("Аа"));
     QCOMPARE(w.selStart(), 12u);
     QVERIFY(!w.frame->searchState().FGlobalSearch);
-    w.frame->miSearchAgainClick();
+    gui::TFrameTestAccess::miSearchAgainClick(*w.frame);
     QCOMPARE(w.selectedText(), QStringLiteral("Аа"));  // the only Cyrillic pair
     QCOMPARE(w.selStart(), 12u);
 
     w.dialogs.answers = {QStringLiteral("AA")};  // Latin capitals against small letters
     w.editor().moveCursor(QTextCursor::Start);
-    w.frame->miFindClick();
+    gui::TFrameTestAccess::miFindClick(*w.frame);
     QCOMPARE(w.selStart(), 7u);
     QCOMPARE(w.editor().selectionLength(), 2u);
     w.key(Qt::Key_L, Qt::ControlModifier);
@@ -268,7 +269,7 @@ void SearchWindowTest::findStartsAtTextStartWithoutSelection() {
     c.setPosition(10);
     w.editor().setTextCursor(c);
     w.dialogs.answers = {QStringLiteral("XX")};
-    w.frame->miFindClick();
+    gui::TFrameTestAccess::miFindClick(*w.frame);
     QCOMPARE(w.selStart(), 0u);
     QCOMPARE(w.selectedText(), QStringLiteral("xx"));
 }
@@ -285,9 +286,9 @@ void SearchWindowTest::globalSearchNameThenText() {
     QVERIFY(w.selectedText().isEmpty());
     QCOMPARE(w.frame->searchState().FNameMatchNode, 2);
     QVERIFY(w.frame->searchState().FGlobalSearch);
-    if (QApplication::focusWidget()) QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.frame->tvNodes));
+    if (QApplication::focusWidget()) QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")));
     // The nested section is visible in the tree.
-    QVERIFY(w.frame->tvNodes->isExpanded(w.frame->tvNodes->currentIndex().parent()));
+    QVERIFY(Child<gui::SectionTreeView>(*w.frame, "tvNodes")->isExpanded(Child<gui::SectionTreeView>(*w.frame, "tvNodes")->currentIndex().parent()));
 
     w.key(Qt::Key_L, Qt::ControlModifier);
     QCOMPARE(w.selectedIndex(), 2);
@@ -311,17 +312,17 @@ void SearchWindowTest::globalSearchNameThenText() {
 void SearchWindowTest::globalSearchFromToolButtonsAndNothingFound() {
     Frame w(notebook("t.lkp", {{0, "A", "alpha"}, {0, "B", "beta"}}));
     w.dialogs.answers = {QStringLiteral("BET")};
-    w.frame->tbEntireSearch->trigger();
+    Action(*w.frame, "tbEntireSearch")->trigger();
     QCOMPARE(w.selectedIndex(), 1);  // the name "B" does not hold "bet"; the text does
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
     w.dialogs.answers = {QStringLiteral("zzz")};
-    w.frame->tbEntireSearch->trigger();
+    Action(*w.frame, "tbEntireSearch")->trigger();
     QCOMPARE(w.selectedIndex(), 1);
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
-    w.frame->tbSearchAgain->trigger();
+    Action(*w.frame, "tbSearchAgain")->trigger();
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
     w.dialogs.answers = {QStringLiteral("ALPH")};
-    w.frame->tbFind->trigger();  // find in the current section only
+    Action(*w.frame, "tbFind")->trigger();  // find in the current section only
     QCOMPARE(w.selectedIndex(), 1);
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
     QVERIFY(w.dialogs.unexpected.isEmpty());
@@ -412,7 +413,7 @@ void SearchWindowTest::editorFindFollowsEdits() {
 
 void SearchWindowTest::selectionsShownWithoutFocus() {
     Frame w(notebook("sel.lkp", {{0, "A", "one two"}}));
-    for (QWidget* widget : {static_cast<QWidget*>(w.frame->tvNodes), static_cast<QWidget*>(w.frame->reNodeContent)}) {
+    for (QWidget* widget : {static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")), static_cast<QWidget*>(Child<gui::NoteEditor>(*w.frame, "reNodeContent"))}) {
         const QPalette pal = widget->palette();
         QCOMPARE(pal.color(QPalette::Inactive, QPalette::Highlight), pal.color(QPalette::Active, QPalette::Highlight));
         QCOMPARE(pal.color(QPalette::Inactive, QPalette::HighlightedText),
