@@ -228,7 +228,7 @@ void TFrame::createToolBar() {
 }
 
 void TFrame::createPopupMenus() {
-    auto popupItem = [this](QMenu* menu, const char* name, const char* caption, const char* shortcut, QAction* item) {
+    auto popupItem = [](QMenu* menu, const char* name, const char* caption, const char* shortcut, QAction* item) {
         auto* a = new QAction(QString::fromUtf8(caption), menu);
         a->setObjectName(QLatin1String(name));
         a->setIcon(item->icon());

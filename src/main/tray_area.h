@@ -44,7 +44,7 @@ public:
     ~SystemTrayArea() override;
 
     bool available() const override;
-    bool add(int id, const QIcon& icon, const QString& tip, QMenu* menu, bool waitForHost) override;
+    bool add(int id, const QIcon& image, const QString& tipText, QMenu* menu, bool waitForHost) override;
     void remove(int id) override;
     bool has(int id) const override { return icons_.contains(id); }
     QIcon icon(int id) const override;

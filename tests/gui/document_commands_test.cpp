@@ -25,7 +25,7 @@ class DocumentCommandsTest : public QObject {
     QTemporaryDir dir_;
     QString path(const char* name) { return dir_.filePath(QLatin1String(name)); }
     QString notebook(const char* name, const char* firstText = "first") {
-        const QString p = path(name);
+        QString p = path(name);
         WriteNotebook(p, {{0, "A", firstText}, {1, "B", "second"}, {0, "C", "third"}}, 0);
         return p;
     }

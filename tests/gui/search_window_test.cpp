@@ -117,7 +117,7 @@ class SearchWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString notebook(const char* name, const std::vector<SectionSpec>& sections, int active = 0) {
-        const QString p = dir_.filePath(QLatin1String(name));
+        QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, sections, active);
         return p;
     }
