@@ -177,7 +177,7 @@ long long statusKb(const char* key) {
 
 // Growth of the peak RSS while a forked child loads `path`, in KiB; -1 when it cannot be
 // measured here.
-long long loadGrowthKb(const std::string& path) {
+[[maybe_unused]] long long loadGrowthKb(const std::string& path) {
     int fds[2];
     if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
@@ -208,7 +208,7 @@ long long loadGrowthKb(const std::string& path) {
 }
 
 // A notebook of `size` bytes or so, in sections of 1000 bytes of text.
-std::string manySmallSections(std::size_t size) {
+[[maybe_unused]] std::string manySmallSections(std::size_t size) {
     const std::size_t count = size / 1010;
     std::string outline;
     std::vector<std::string> texts;
