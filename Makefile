@@ -4,8 +4,10 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
+# make test checks the formatting of the sources; FORMAT_CHECK=0 leaves that out.
+FORMAT_CHECK ?= 1
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz package install clean
+.PHONY: all deps build run check test test-asan test-tsan check-includes format format-check lint bench fuzz package install clean
 
 all: build
 
@@ -21,10 +23,30 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@bash scripts/run.sh $(BUILD) $(ARGS)
 
-test: build
+# The inner loop: the include check, the build and its ctest.
+check: check-includes build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The full run that CI makes: the format check, check, then the sanitizer builds.
+test: $(if $(filter 1,$(FORMAT_CHECK)),format-check) check
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-tsan
+
+# No include runs against the layers (document -> editing, search, finder -> files -> main, cli).
+check-includes:
+	@bash scripts/check-includes.sh
+
+# Sources formatted with .clang-format: `make format` rewrites them, `make format-check`
+# lists those that are not.
+format:
+	@bash scripts/format.sh
+format-check:
+	@bash scripts/format.sh --check
+
+# clang-tidy (.clang-tidy) over the build's compile database, then the format check.
+lint: build
+	@bash scripts/lint.sh $(BUILD)
+	@bash scripts/format.sh --check
 
 # Core tests again under AddressSanitizer and UndefinedBehaviorSanitizer, plus the fuzz smoke run.
 # clang when present: its libFuzzer runtime builds the fuzz target (FUZZ_SECONDS bounds the run).

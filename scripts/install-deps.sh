@@ -12,6 +12,7 @@ packages=(
   xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl appstream dpkg-dev
   qt6-base-private-dev libxtst-dev openbox tint2
   chromium
+  qt6-translations-l10n clang-tidy clang-format
 )
 
 missing=()

@@ -20,7 +20,7 @@
 #include "document/memory_view.h"
 #include "main/editor_links.h"
 #include "main/note_editor.h"
-#include "search/fold_find.h"
+#include "document/fold_find.h"
 
 namespace {
 

@@ -26,6 +26,7 @@
 #include "main/dialogs.h"
 #include "main/note_editor.h"
 #include "main/tframe.h"
+#include "support/frame_access.h"
 #include "main/text_codec.h"
 
 namespace {
@@ -104,11 +105,11 @@ int hugeChild(const std::vector<std::string>& args) {
 
     QuietDialogs dialogs;
     gui::TFrame frame(dialogs, QStringList{});
-    while (frame.FirstActivation) QApplication::processEvents();
+    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
     frame.resize(1000, 700);
     settle();
     Document& doc = frame.document();
-    gui::NoteEditor& editor = *frame.reNodeContent;
+    gui::NoteEditor& editor = *guitest::Child<gui::NoteEditor>(frame, "reNodeContent");
     auto add = [&](const char* sectionName, std::string text) {
         Section* s = doc.tree().appendChild(nullptr, sectionName, std::make_unique<TNodeContent>());
         s->content()->Text = TextBuffer::copyOf(text);

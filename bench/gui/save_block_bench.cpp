@@ -20,6 +20,7 @@
 #include "main/dialogs.h"
 #include "main/note_editor.h"
 #include "main/tframe.h"
+#include "support/frame_access.h"
 
 namespace {
 
@@ -48,15 +49,15 @@ int saveBlockChild(const std::vector<std::string>& args) {
     QuietDialogs dialogs;
     QStandardPaths::setTestModeEnabled(true);  // settings go to a test location, not the user's
     gui::TFrame frame(dialogs, QStringList{QString::fromStdString(args.at(0))});
-    while (frame.FirstActivation) QApplication::processEvents();
+    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
     Document& doc = frame.document();
     if (doc.tree().count() == 0) throw std::runtime_error("window load failed");
-    frame.miUseZip->setChecked(zip);
+    guitest::Action(frame, "miUseZip")->setChecked(zip);
     doc.UseZip = zip;
     std::vector<double> gaps, totals;
     for (int i = 0; i < reps; ++i) {
         doc.SelectSection(doc.tree().at(1 + i * 977 % (doc.tree().count() - 1)));
-        frame.reNodeContent->insertPlainText(QStringLiteral("x"));
+        guitest::Child<gui::NoteEditor>(frame, "reNodeContent")->insertPlainText(QStringLiteral("x"));
         QElapsedTimer clock;
         double last = 0, worst = 0;
         QTimer tick;
@@ -72,7 +73,7 @@ int saveBlockChild(const std::vector<std::string>& args) {
         // Idle ticks first, then the short-cut's command as the event loop delivers it.
         while (clock.elapsed() < 30) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double pressed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        QTimer::singleShot(0, frame.miSave, &QAction::trigger);
+        QTimer::singleShot(0, guitest::Action(frame, "miSave"), &QAction::trigger);
         do QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         while (frame.backgroundSaves().running() || static_cast<double>(clock.nsecsElapsed()) / 1e9 < pressed + 0.002);
         const double done = static_cast<double>(clock.nsecsElapsed()) / 1e9;

@@ -24,10 +24,13 @@
 #include "main/section_tree_view.h"
 #include "main/tframe.h"
 #include "main/text_codec.h"
+#include "support/frame_access.h"
 
 namespace {
 
 using namespace lark;
+using lark::guitest::Action;
+using lark::guitest::Child;
 using namespace lark::bench;
 
 constexpr double kOpenTarget = 1.3;
@@ -68,11 +71,11 @@ double windowOpen(const std::string& path) {
     const double t = timeIt([&] {
         frame = std::make_unique<gui::TFrame>(dialogs, QStringList{QString::fromStdString(path)});
         t1 = nowSeconds();
-        while (frame->FirstActivation) QApplication::processEvents();
+        while (gui::TFrameTestAccess::FirstActivation(*frame)) QApplication::processEvents();
         t2 = nowSeconds();
         // The tree lays out its rows and paints once.
-        frame->tvNodes->doItemsLayout();
-        frame->tvNodes->viewport()->repaint();
+        Child<gui::SectionTreeView>(*frame, "tvNodes")->doItemsLayout();
+        Child<gui::SectionTreeView>(*frame, "tvNodes")->viewport()->repaint();
     });
     // Diagnostics: WINDOW_BENCH_DETAIL=1 splits the window's time on stderr.
     if (std::getenv("WINDOW_BENCH_DETAIL"))
@@ -134,18 +137,18 @@ int selectChild(const std::vector<std::string>& args) {
     // No argument: the default notebook, looked for in a test location, not the user's.
     QStandardPaths::setTestModeEnabled(true);
     gui::TFrame frame(dialogs, QStringList{});
-    while (frame.FirstActivation) QApplication::processEvents();
+    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
     Document& doc = frame.document();
     Section* big = doc.tree().appendChild(nullptr, "big", std::make_unique<TNodeContent>());
     big->content()->Text = TextBuffer::copyOf(text);
     Section* small = doc.tree().appendChild(nullptr, "small", std::make_unique<TNodeContent>());
     // Diagnostics: WINDOW_BENCH_NOLINKS=1 measures without the editor's link underlining.
-    if (std::getenv("WINDOW_BENCH_NOLINKS")) frame.reNodeContent->setLinksEnabled(false);
+    if (std::getenv("WINDOW_BENCH_NOLINKS")) Child<gui::NoteEditor>(frame, "reNodeContent")->setLinksEnabled(false);
     // The baseline is an editor like the window's: same size, font and wrap mode.
     QPlainTextEdit plain;
-    plain.resize(frame.reNodeContent->size());
-    plain.setFont(frame.reNodeContent->font());
-    plain.setLineWrapMode(frame.reNodeContent->lineWrapMode());
+    plain.resize(Child<gui::NoteEditor>(frame, "reNodeContent")->size());
+    plain.setFont(Child<gui::NoteEditor>(frame, "reNodeContent")->font());
+    plain.setLineWrapMode(Child<gui::NoteEditor>(frame, "reNodeContent")->lineWrapMode());
     plain.show();
     const QString unicode = gui::TextToEditor(text);
     std::vector<double> window, baseline;
@@ -159,7 +162,7 @@ int selectChild(const std::vector<std::string>& args) {
         const QString copy = unicode;
         baseline.push_back(timeIt([&] { plain.setPlainText(copy); }));
     }
-    if (frame.reNodeContent->document()->characterCount() != plain.document()->characterCount())
+    if (Child<gui::NoteEditor>(frame, "reNodeContent")->document()->characterCount() != plain.document()->characterCount())
         throw std::runtime_error("the two editors hold different texts");
     std::printf("window=%.6f plain=%.6f\n", median(window), median(baseline));
     return 0;

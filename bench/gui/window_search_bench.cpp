@@ -19,6 +19,7 @@
 #include "document/memory_view.h"
 #include "main/dialogs.h"
 #include "main/tframe.h"
+#include "support/frame_access.h"
 #include "main/text_codec.h"
 #include "search/text_search.h"
 
@@ -61,7 +62,7 @@ int windowSearchChild(const std::vector<std::string>& args) {
 
     AnsweringDialogs dialogs;
     gui::TFrame frame(dialogs, QStringList{QString::fromStdString(path)});
-    while (frame.FirstActivation) QApplication::processEvents();
+    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
     if (frame.document().tree().count() == 0) throw std::runtime_error("window load failed");
     auto* search = frame.findChild<QAction*>(QStringLiteral("miEntireSearch"));
     if (!search) throw std::runtime_error("no global search action");
@@ -102,7 +103,7 @@ int windowSearchChild(const std::vector<std::string>& args) {
     }
     if (hit != SearchHit::None) throw std::runtime_error("the search string was found");
     if (dialogs.asked != reps) throw std::runtime_error("the window did not ask for the search string");
-    if (frame.FSearchText != QString::fromUtf8(kMissing)) throw std::runtime_error("the window searched for another string");
+    if (frame.searchState().FSearchText != needle) throw std::runtime_error("the window searched for another string");
     frame.document().FTreeModified = false;
     std::printf("window=%.6f core=%.6f\n", median(window), median(base));
     return 0;

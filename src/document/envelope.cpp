@@ -26,7 +26,7 @@ constexpr uInt kMaxChunk = std::numeric_limits<uInt>::max() / 2;
 // their own, which the parser then takes over; short blocks without a section (a file
 // may hold millions) sit with the lengths between the blocks, where a buffer and a record
 // each would cost more than the bytes themselves.
-constexpr std::size_t kOwnBuffer = 16 * 1024;
+constexpr std::size_t kOwnBuffer = std::size_t{16} * 1024;
 // Of the bytes past the framing, this many are kept; the rest are checked and dropped.
 constexpr std::size_t kKeptTail = 1 << 20;
 
@@ -165,7 +165,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kStage = 1024 * 1024;
+    static constexpr std::size_t kStage = std::size_t{1024} * 1024;
     Inflater& inflater_;
     std::size_t left_;  // not yet inflated
     std::unique_ptr<char[]> stage_;

@@ -63,7 +63,7 @@ private:
 // large blocks are read straight into their destination. No second copy of the file.
 class FileSource final : public ContentSource {
 public:
-    FileSource(int fd, std::int64_t size, std::size_t chunk = 256 * 1024);
+    FileSource(int fd, std::int64_t size, std::size_t chunk = std::size_t{256} * 1024);
     std::int64_t size() const override { return size_; }
     void read(char* dst, std::size_t n) override;
     void skip(std::size_t n) override;

@@ -79,6 +79,7 @@ void InfoLines::rebuildIndex() {
 std::size_t InfoLines::lineStart(std::size_t i) const {
     std::size_t pos = starts_[i / kStride];
     for (std::size_t k = i % kStride; k > 0; --k) {
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): a search, nothing is copied
         const void* nl = std::memchr(text_.data() + pos, '\n', text_.size() - pos);
         pos = static_cast<std::size_t>(static_cast<const char*>(nl) - text_.data()) + 1;
     }

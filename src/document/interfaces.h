@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "search/fold_find.h"
+#include "document/fold_find.h"
 
 namespace lark {
 

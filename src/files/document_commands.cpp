@@ -12,7 +12,7 @@ std::string toPath(const QString& path) { return path.toStdString(); }
 QString fromPath(const std::string& path) { return QString::fromStdString(path); }
 }  // namespace
 
-DocumentCommands::DocumentCommands(Document& doc, gui::Dialogs& dialogs, QWidget* owner)
+DocumentCommands::DocumentCommands(Document& doc, FileDialogs& dialogs, QWidget* owner)
     : doc_(doc), dialogs_(dialogs), owner_(owner) {}
 
 bool DocumentCommands::save(const QString& path, const QString& backup, SaveMode mode, std::function<void()> saved) {
@@ -38,14 +38,14 @@ void DocumentCommands::AskSaveChanges() {
     if (!doc_.isModified()) return;
     if (showWindow) showWindow();
     switch (dialogs_.askSaveChanges(owner_)) {
-    case gui::Dialogs::Answer::Yes:
+    case FileDialogs::Answer::Yes:
         // The user asked to keep the changes: when they were not written (save dialog
         // cancelled, save failed), the command must not go on and drop them.
         if (!miSaveClick()) throw SilentAbort();
         return;
-    case gui::Dialogs::Answer::No:
+    case FileDialogs::Answer::No:
         return;
-    case gui::Dialogs::Answer::Cancel:
+    case FileDialogs::Answer::Cancel:
         throw SilentAbort();
     }
 }
@@ -58,7 +58,7 @@ void DocumentCommands::miClearClick() {
 void DocumentCommands::miOpenClick() {
     AskSaveChanges();
     bool readOnly = false;
-    const QString path = dialogs_.openFile(owner_, readOnly);
+    const QString path = dialogs_.openFile(owner_, DialogFolder(), readOnly);
     if (path.isEmpty()) return;
     if (load) load(toPath(path), readOnly);
     else doc_.LoadDocument(toPath(path), readOnly);
@@ -77,15 +77,20 @@ bool DocumentCommands::miSaveClick(SaveMode mode) {
     if (doc_.ChangedOnDisk(doc_.FFileName)) {
         if (showWindow) showWindow();
         switch (dialogs_.askChangedOnDisk(owner_, path)) {
-        case gui::Dialogs::Answer::Yes:
+        case FileDialogs::Answer::Yes:
             break;
-        case gui::Dialogs::Answer::No:
+        case FileDialogs::Answer::No:
             return miSaveAsClick(mode);
-        case gui::Dialogs::Answer::Cancel:
+        case FileDialogs::Answer::Cancel:
             return false;
         }
     }
     return save(path, QFileInfo::exists(path) ? MakeBackup(path) : QString(), mode);
+}
+
+QString DocumentCommands::DialogFolder() const {
+    const QString name = doc_.FFileName.empty() ? DefaultDocumentPath() : fromPath(doc_.FFileName);
+    return name.isEmpty() ? QString() : QFileInfo(name).absolutePath();
 }
 
 QString DocumentCommands::MakeBackup(const QString& path) {
@@ -99,7 +104,7 @@ bool DocumentCommands::miSaveAsClick(SaveMode mode) {
     if (commitEdits) commitEdits();
     waitForRunningSave();
     for (;;) {
-        const QString chosen = dialogs_.saveFile(owner_);
+        const QString chosen = dialogs_.saveFile(owner_, DialogFolder());
         if (chosen.isEmpty()) return false;
         const QString path = SaveAsPath(chosen);
         // The notebook takes the new name once its file is there.
@@ -111,15 +116,15 @@ bool DocumentCommands::miSaveAsClick(SaveMode mode) {
         bool tried = false;
         if (QFileInfo::exists(path)) {
             switch (dialogs_.askOverwrite(owner_)) {
-            case gui::Dialogs::Answer::Cancel:
+            case FileDialogs::Answer::Cancel:
                 return false;
-            case gui::Dialogs::Answer::Yes:
+            case FileDialogs::Answer::Yes:
                 // A failed save leaves the old file under its name (the replace is
                 // atomic), so there is nothing to move back.
                 tried = true;
                 saved = save(path, MakeBackup(path), mode, named);
                 break;
-            case gui::Dialogs::Answer::No:
+            case FileDialogs::Answer::No:
                 saved = false;
                 break;
             }

@@ -1,14 +1,14 @@
 #pragma once
 // The commands that decide which notebook is in the window and where it goes on disk:
 // New, Open, Save, Save as, the question to save changes and the backup step. They work
-// on the Document and ask through the Dialogs provider, so tests drive them with
+// on the Document and ask through FileDialogs, so tests drive them with
 // scripted answers.
 #include <QString>
 #include <functional>
 #include <memory>
 
 #include "document/document.h"
-#include "main/dialogs.h"
+#include "files/file_dialogs.h"
 
 class QWidget;
 
@@ -21,7 +21,7 @@ enum class SaveMode { Wait, Background };
 
 class DocumentCommands {
 public:
-    DocumentCommands(Document& doc, gui::Dialogs& dialogs, QWidget* owner);
+    DocumentCommands(Document& doc, FileDialogs& dialogs, QWidget* owner);
 
     // Makes sure the window is shown and in front before a question (set by the window).
     std::function<void()> showWindow;
@@ -49,6 +49,9 @@ public:
     // The backup that a save of `path` keeps the previous version in; empty when that
     // would be the document itself. The save makes it without moving the document.
     QString MakeBackup(const QString& path);
+    // The folder the open and save dialogs start in: the notebook's own, or the data
+    // folder (where LARKPAD.LKP lives) for an unnamed notebook.
+    QString DialogFolder() const;
 
 private:
     bool save(const QString& path, const QString& backup, SaveMode mode, std::function<void()> saved = {});
@@ -57,7 +60,7 @@ private:
     }
 
     Document& doc_;
-    gui::Dialogs& dialogs_;
+    FileDialogs& dialogs_;
     QWidget* owner_;
 };
 

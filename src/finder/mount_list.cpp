@@ -1,5 +1,6 @@
 #include "finder/mount_list.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <sstream>
@@ -44,9 +45,7 @@ bool IsPseudoFileSystem(std::string_view type) {
         "ramfs",     "debugfs",    "tracefs",    "securityfs", "pstore",    "bpf",      "configfs",
         "fusectl",   "mqueue",     "hugetlbfs",  "autofs",   "binfmt_misc", "efivarfs", "selinuxfs",
         "rpc_pipefs", "nsfs",      "fuse.lxcfs", "fuse.portal", "nfsd"};
-    for (std::string_view p : kPseudo)
-        if (type == p) return true;
-    return false;
+    return std::ranges::find(kPseudo, type) != kPseudo.end();
 }
 
 std::vector<std::string> ParseMountInfo(std::string_view mountInfo) {

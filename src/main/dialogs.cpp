@@ -9,6 +9,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
+#include <QSpacerItem>
+#include <algorithm>
 
 #include "main/app_texts.h"
 
@@ -24,10 +27,20 @@ Dialogs::Answer toAnswer(int button) {
     return Dialogs::Answer::Cancel;
 }
 
+// A message box sizes itself to its text; a short text would cut the caption. A row of
+// the caption's width below the rest keeps it whole.
+void fitCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    grid->addItem(new QSpacerItem(CaptionRoom(box, box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
            QMessageBox::StandardButton escapeButton) {
     QMessageBox box(icon, caption, text, buttons, parent);
+    fitCaption(box);
     box.setDefaultButton(defaultButton);
     box.setEscapeButton(escapeButton);
     return box.exec();
@@ -40,6 +53,17 @@ void configureNotebookDialog(QFileDialog& dialog) {
 }
 
 }  // namespace
+
+int CaptionRoom(const QWidget& dialog, const QString& caption) {
+    // Title bars draw the caption in a bold face, between the icon and up to three buttons.
+    constexpr int kTitleBarExtras = 160;
+    QFont bold = dialog.font();
+    bold.setBold(true);
+    const int room = QFontMetrics(bold).horizontalAdvance(caption) + kTitleBarExtras;
+    // Never wider than most of the screen: a caption that long is cut however wide the box.
+    const QScreen* screen = dialog.screen();
+    return screen ? std::min(room, screen->availableGeometry().width() * 9 / 10) : room;
+}
 
 QString NotebookFilters() {
     // The file dialog matches name filters without regard to letter case: *.lkp also
@@ -81,11 +105,12 @@ Dialogs::Answer Dialogs::askChangedOnDisk(QWidget* parent, const QString& path) 
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::Cancel);
+    fitCaption(box);
     return toAnswer(box.exec());
 }
 
-QString Dialogs::openFile(QWidget* parent, bool& readOnly) {
-    QFileDialog dialog(parent, QString::fromUtf8(kOpenTitle));
+QString Dialogs::openFile(QWidget* parent, const QString& folder, bool& readOnly) {
+    QFileDialog dialog(parent, QString::fromUtf8(kOpenTitle), folder);
     configureNotebookDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -100,8 +125,8 @@ QString Dialogs::openFile(QWidget* parent, bool& readOnly) {
     return dialog.selectedFiles().constFirst();
 }
 
-QString Dialogs::saveFile(QWidget* parent) {
-    QFileDialog dialog(parent);
+QString Dialogs::saveFile(QWidget* parent, const QString& folder) {
+    QFileDialog dialog(parent, QString(), folder);
     configureNotebookDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -115,7 +140,13 @@ bool Dialogs::inputBox(QWidget* parent, const QString& caption, const QString& p
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);
     dialog.setTextValue(value);
-    if (auto* edit = dialog.findChild<QLineEdit*>()) edit->setMaxLength(255);
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        edit->setMaxLength(255);
+        // Room for the caption, and for a search string of a few words.
+        constexpr int kComfortableChars = 48;
+        edit->setMinimumWidth(
+            std::max(CaptionRoom(dialog, caption), edit->fontMetrics().averageCharWidth() * kComfortableChars));
+    }
     if (dialog.exec() != QDialog::Accepted) return false;
     value = dialog.textValue();
     return true;

@@ -3,17 +3,16 @@
 // answer questions and pick file names. The default implementation shows Qt dialogs.
 #include <QString>
 
+#include "files/file_dialogs.h"
+
 class QIcon;
 class QWidget;
 class QPrinter;
 
 namespace lark::gui {
 
-class Dialogs {
+class Dialogs : public files::FileDialogs {
 public:
-    enum class Answer { Yes, No, Cancel };
-
-    virtual ~Dialogs() = default;
 
     // Error box: application title, error icon, OK.
     virtual void errorBox(QWidget* parent, const QString& text);
@@ -24,17 +23,12 @@ public:
     virtual void report(QWidget* parent, const QString& text);
     // Confirmation with Yes and No; true for Yes.
     virtual bool confirm(QWidget* parent, const QString& text);
-    // "Сохранить изменения?": Yes (default), No, Cancel; Esc is Cancel.
-    virtual Answer askSaveChanges(QWidget* parent);
-    // The overwrite question of Save as: exclamation icon, application title, Yes/No/Cancel.
-    virtual Answer askOverwrite(QWidget* parent);
-    // The file was changed by another program since it was opened or saved: Yes overwrites
-    // it, No saves under another name, Cancel (also Esc) saves nothing.
-    virtual Answer askChangedOnDisk(QWidget* parent, const QString& path);
-    // The open dialog with its read-only check box; empty when cancelled.
-    virtual QString openFile(QWidget* parent, bool& readOnly);
-    // The save dialog; empty when cancelled. It asks nothing about existing files.
-    virtual QString saveFile(QWidget* parent);
+    // The questions and file dialogs of the document commands (files::FileDialogs).
+    Answer askSaveChanges(QWidget* parent) override;
+    Answer askOverwrite(QWidget* parent) override;
+    Answer askChangedOnDisk(QWidget* parent, const QString& path) override;
+    QString openFile(QWidget* parent, const QString& folder, bool& readOnly) override;
+    QString saveFile(QWidget* parent, const QString& folder) override;
     // One-line input box; false when cancelled.
     virtual bool inputBox(QWidget* parent, const QString& caption, const QString& prompt, QString& value);
     // The print dialog; false when cancelled.
@@ -50,5 +44,9 @@ public:
 
 // Name filters of the notebook dialogs: notebook files (.lkp in any letter case), all files.
 QString NotebookFilters();
+
+// The width a dialog needs for `caption` in its title bar: the text in a bold face, plus
+// the icon and the buttons that share the bar; at most nine tenths of the screen.
+int CaptionRoom(const QWidget& dialog, const QString& caption);
 
 }  // namespace lark::gui

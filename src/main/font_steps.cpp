@@ -8,7 +8,7 @@
 namespace lark::gui {
 
 void SteppedFontSize::reset(const QWidget& widget) {
-    const QFont font = widget.font();
+    const QFont& font = widget.font();
     if (font.pointSizeF() > 0) {
         points_ = static_cast<int>(std::lround(font.pointSizeF()));
     } else {

@@ -1,13 +1,11 @@
 // Program entry of the Larkpad window.
-#include <QLibraryInfo>
 #include <csignal>
-#include <QLocale>
-#include <QTranslator>
 
 #include "main/app_texts.h"
 #include "main/command_runner.h"
 #include "main/dialogs.h"
 #include "main/icons.h"
+#include "main/qt_translations.h"
 #include "main/tframe.h"
 #include "main/termination_signals.h"
 
@@ -19,10 +17,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("larkpad"));
     QApplication::setWindowIcon(lark::gui::ProgramIcon());
     // Qt's own buttons and dialogs speak the program's language.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    lark::gui::InstallQtTranslations(app);
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

@@ -8,11 +8,8 @@
 #include <memory>
 
 #include "document/cp1251.h"
+#include "document/scan_either.h"
 #include "main/note_editor.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lark::gui {
 
@@ -43,32 +40,6 @@ struct FoldTables {
 const FoldTables& foldTables() {
     static const FoldTables t;
     return t;
-}
-
-// First index >= from of a or b in s[0, n), checked by `check`; -1 when none.
-template <class Check>
-qsizetype scanEither(const char16_t* s, qsizetype n, qsizetype from, char16_t a, char16_t b, Check&& check) {
-    qsizetype i = from;
-#if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
-    while (i + 16 <= n) {
-        const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 8));
-        const __m128i m = _mm_packs_epi16(_mm_or_si128(_mm_cmpeq_epi16(x0, va), _mm_cmpeq_epi16(x0, vb)),
-                                          _mm_or_si128(_mm_cmpeq_epi16(x1, va), _mm_cmpeq_epi16(x1, vb)));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
-        while (mask) {
-            const qsizetype p = i + static_cast<qsizetype>(__builtin_ctz(mask));
-            if (check(p)) return p;
-            mask &= mask - 1;
-        }
-        i += 16;
-    }
-#endif
-    for (; i < n; ++i)
-        if ((s[i] == a || s[i] == b) && check(i)) return i;
-    return -1;
 }
 
 // The editor's characters, kept up to date from the document's change notices: small
@@ -189,11 +160,12 @@ std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, 
         const char16_t a = t.sources[first][0];
         const char16_t b = t.sourceCount[first] == 2 ? t.sources[first][1] : a;
         bool beyond = false;
-        found = scanEither(s, n, start, a, b, [&](qsizetype q) {
-            if (q > last) return beyond = true;
-            return rest(q);
-        });
-        if (beyond) found = -1;
+        const std::size_t p = ScanEither(s, static_cast<std::size_t>(n), static_cast<std::size_t>(start), a, b,
+                                         [&](std::size_t q) {
+                                             if (static_cast<qsizetype>(q) > last) return beyond = true;
+                                             return rest(static_cast<qsizetype>(q));
+                                         });
+        if (!beyond && p != kNotFound) found = static_cast<qsizetype>(p);
     }
     if (found < 0) return std::nullopt;
     return toBytePosition(static_cast<int>(found));

@@ -26,6 +26,8 @@ ReportBox::ReportBox(QWidget* parent, const QString& text) : QDialog(parent), te
     text_->setObjectName(QStringLiteral("reportText"));
     text_->setReadOnly(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);  // keys scroll
+    // The keys move an unseen cursor: a blinking one would make the report look editable.
+    text_->setCursorWidth(0);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setFrameShape(QFrame::NoFrame);
     text_->setPlainText(shown);
@@ -50,8 +52,9 @@ ReportBox::ReportBox(QWidget* parent, const QString& text) : QDialog(parent), te
     const QScreen* screen = parent ? parent->screen() : this->screen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const int margins = 2 * text_->document()->documentMargin() + 24;
-    const int w = std::clamp(widest + margins + text_->verticalScrollBar()->sizeHint().width(), 240,
-                             area.width() * 9 / 10);
+    const int least = std::max(240, CaptionRoom(*this, windowTitle()) - 24);  // the caption stays whole
+    const int w = std::clamp(widest + margins + text_->verticalScrollBar()->sizeHint().width(), least,
+                             std::max(least, area.width() * 9 / 10));
     const int h = std::clamp(static_cast<int>(lines.size()) * fm.lineSpacing() + margins, 60, area.height() * 7 / 10);
     text_->setMinimumSize(std::min(w, 240), std::min(h, 60));
     resize(w + 24, h + buttons->sizeHint().height() + 24);

@@ -69,9 +69,9 @@ int PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, co
         for (int i = 0; i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
             const qreal top = origin.y() + line.y();
-            const auto page = static_cast<std::size_t>(std::max(0.0, std::floor(top / pageSize.height())));
-            if (page >= pages.size()) pages.resize(page + 1);
-            pages[page].push_back({line, origin});
+            const auto onPage = static_cast<std::size_t>(std::max(0.0, std::floor(top / pageSize.height())));
+            if (onPage >= pages.size()) pages.resize(onPage + 1);
+            pages[onPage].push_back({line, origin});
         }
     }
 

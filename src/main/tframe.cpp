@@ -103,7 +103,9 @@ void TFrame::connectViews() {
     tvNodes->onDrop = [this](DropHit hit, Section* s) { runCommand([&] { tvNodesDragDrop(hit, s); }); };
     tvNodes->onPopup = [this](const QPoint& p) { showPopup(p); };
     model_->onRename = [this](Section* s, const QString& name) { tvNodesRename(s, name); };
-    reNodeContent->onReplaced = [this](qsizetype n) { ui_->setStatusText(ReplacedNotice(n)); };
+    // The notice about replaced characters stays until the next edit.
+    reNodeContent->onReplaced = [this](qsizetype n) { ui_->setNotice(ReplacedNotice(n)); };
+    connect(reNodeContent, &QPlainTextEdit::textChanged, this, [this] { ui_->clearNotice(); });
     connectSearch();
     // Any change of the text or the tree restarts the pause before a recovery copy.
     connect(reNodeContent, &QPlainTextEdit::textChanged, recovery_, &RecoveryKeeper::noteChange);
@@ -144,8 +146,8 @@ void TFrame::ShowErrorBox(const QString& text) { dialogs_.errorBox(this, text); 
 // ---- start-up ----
 
 void TFrame::FormCreate() {
-    // Steps 11 to 13 run even when an earlier step failed; that failure is reported
-    // afterwards like any unhandled error.
+    // Showing the window, the tray mode and the hot key below come even when a step here
+    // failed; that failure is reported afterwards like any unhandled error.
     QString failure;
     try {
         FCloseRequested = false;
@@ -156,10 +158,7 @@ void TFrame::FormCreate() {
         reNodeContent->setModified(false);
         doc_->FTreeModified = false;
         doc_->FUpdating = false;
-        FGlobalSearch = false;
-        FSearchText.clear();
-        FSearchNode = 0;
-        FNameMatchNode = -1;
+        search_ = SearchState();
         miUseTray->setText(miUseTray->text() + QStringLiteral("\tWin+Z"));
         FHiddenStart = !arguments_.isEmpty() && arguments_.constLast() == QLatin1String("-hide");
         LoadOrSaveSettings(false);

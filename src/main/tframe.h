@@ -14,7 +14,9 @@
 #include "editing/section_commands.h"
 #include "main/font_steps.h"
 #include "main/hidden_windows.h"
+#include "main/interface_settings.h"
 #include "main/tray_area.h"
+#include "search/text_search.h"
 
 class QAction;
 class QLabel;
@@ -51,6 +53,8 @@ public:
     WindowUi& ui() { return *ui_; }
     SectionModel* sectionModel() const { return model_; }
     const QStringList& arguments() const { return arguments_; }
+    // The search string and where search again goes on, kept across the search commands.
+    SearchState& searchState() { return search_; }
     RecoveryKeeper& recoveryKeeper() { return *recovery_; }
     BackgroundSaves& backgroundSaves() { return *saves_; }
 
@@ -60,6 +64,25 @@ public:
     // False while a load rebuilds the tree, a save runs on its worker, or the window is gone:
     // every entry from the event loop checks it first.
     bool idle() const;
+
+    // larkpad.ini in the user's configuration folder; empty when there is none.
+    static QString SettingsFilePath();
+    // SIGTERM and its kind: hidden windows come back, then the program ends.
+    void TerminateBySignal(int signal);
+    TrayArea& trayArea() { return *tray_; }
+    WindowSystem& windowSystem() { return *windows_; }
+    bool hotKeyGrabbed() const { return hotKeyGrabbed_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Tests reach the fields and the handlers the desktop calls through this one accessor
+    // (tests/gui/support/frame_access.h); widgets and actions by their object names.
+    friend struct TFrameTestAccess;
 
     // ---- widgets (object names as the form names them) ----
     SectionTreeView* tvNodes = nullptr;
@@ -99,10 +122,6 @@ public:
     // ---- fields ----
     bool FCloseRequested = false;
     HiddenWindows FHiddenWindows;  // the windows hidden by Win+Z; an entry's index is its icon's id
-    bool FGlobalSearch = false;
-    QString FSearchText;
-    int FSearchNode = 0;
-    int FNameMatchNode = -1;
     bool FirstActivation = true;
     bool FHiddenStart = false;  // "-hide" was the last argument (takes effect with the tray)
     bool FTerminating = false;  // a real close went through: long scans stop
@@ -177,8 +196,6 @@ public:
 
     // ---- settings (tframe_settings.cpp) ----
     void LoadOrSaveSettings(bool save);
-    // larkpad.ini in the user's configuration folder; empty when there is none.
-    static QString SettingsFilePath();
 
     // ---- tray (tframe_tray.cpp) ----
     void SetTrayMode(bool on);
@@ -196,19 +213,8 @@ public:
     bool trayModeOn() const;
     // Shows again every window Win+Z hid, in the order they were hidden.
     void RestoreHiddenWindows();
-    // SIGTERM and its kind: hidden windows come back, then the program ends.
-    void TerminateBySignal(int signal);
-    TrayArea& trayArea() { return *tray_; }
-    WindowSystem& windowSystem() { return *windows_; }
-    bool hotKeyGrabbed() const { return hotKeyGrabbed_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
+    // ---- building the window ----
     void createWidgets();
     void createActions();  // tframe_actions.cpp
     void createMenus();
@@ -222,6 +228,7 @@ private:
     void installAppHint();  // tframe_view.cpp
     void stepFonts(int delta);
     int treeWidth() const;  // tframe_settings.cpp
+    InterfaceSettings currentSettings() const;  // what the window shows now, as the settings file keeps it
     void setTreeWidth(int width);
     void startUpDocument();
     // After a crash: offers the recovery copy of the notebook just opened (or of an
@@ -242,6 +249,7 @@ private:
 
     Dialogs& dialogs_;
     QStringList arguments_;
+    SearchState search_;
     std::unique_ptr<WindowUi> ui_;
     std::unique_ptr<Document> doc_;
     SectionModel* model_ = nullptr;

@@ -31,80 +31,96 @@ QAction* TFrame::makeAction(const char* name, const char* caption, const char* i
 }
 
 void TFrame::createActions() {
-    using K = QKeySequence;
-    // "&Файл"
-    miClear = makeAction("miClear", "Создать", nullptr, K(QStringLiteral("Ctrl+N")), "Создать новый файл", &TFrame::miClearClick);
-    miOpen = makeAction("miOpen", "Открыть...", "open", K(QStringLiteral("Ctrl+O")), "Открыть существующий файл", &TFrame::miOpenClick);
-    miOpenAll = makeAction("miOpenAll", "Открыть все", nullptr, K(QStringLiteral("Ctrl+Alt+F")),
-                           "Очень долго! Найти и открыть все файлы Larkpad", &TFrame::miOpenAllClick);
-    miPrintNode = makeAction("miPrintNode", "Печать раздела", "print", K(QStringLiteral("Ctrl+P")),
-                             "Печать текущего раздела на принтере", &TFrame::miPrintNodeClick);
-    miSave = makeAction("miSave", "Сохранить", "save", K(QStringLiteral("Ctrl+S")), "Сохранить файл", &TFrame::miSaveClick);
-    miSaveAs = makeAction("miSaveAs", "Сохранить как...", nullptr, K(QStringLiteral("Ctrl+Shift+S")),
-                          "Сохранить под другим именем", &TFrame::miSaveAsClick);
-    miExport = makeAction("miExport", "Экспорт...", nullptr, QKeySequence(),
-                          "Сохранить блокнот как страницу HTML или папку текстовых файлов", &TFrame::miExportClick);
-    miImport = makeAction("miImport", "Импорт...", nullptr, QKeySequence(),
-                          "Открыть папку текстовых файлов как новый блокнот", &TFrame::miImportClick);
-    miExit = makeAction("miExit", "Выход", nullptr, K(QStringLiteral("Alt+X")), "Завершить работу с программой", &TFrame::miExitClick);
+    // One row per menu item: the field it lands in, object name, caption, icon, short-cut,
+    // hint, handler.
+    struct Row {
+        QAction* TFrame::*field;
+        const char* name;
+        const char* caption;
+        const char* icon;
+        const char* shortcut;
+        const char* hint;
+        void (TFrame::*handler)();
+    };
+    static const Row kRows[] = {
+        // "&Файл"
+        {&TFrame::miClear, "miClear", "Создать", nullptr, "Ctrl+N", "Создать новый файл", &TFrame::miClearClick},
+        {&TFrame::miOpen, "miOpen", "Открыть...", "open", "Ctrl+O", "Открыть существующий файл", &TFrame::miOpenClick},
+        {&TFrame::miOpenAll, "miOpenAll", "Открыть все", nullptr, "Ctrl+Alt+F",
+         "Очень долго! Найти и открыть все файлы Larkpad", &TFrame::miOpenAllClick},
+        {&TFrame::miPrintNode, "miPrintNode", "Печать раздела", "print", "Ctrl+P", "Печать текущего раздела на принтере",
+         &TFrame::miPrintNodeClick},
+        {&TFrame::miSave, "miSave", "Сохранить", "save", "Ctrl+S", "Сохранить файл", &TFrame::miSaveClick},
+        {&TFrame::miSaveAs, "miSaveAs", "Сохранить как...", nullptr, "Ctrl+Shift+S", "Сохранить под другим именем",
+         &TFrame::miSaveAsClick},
+        {&TFrame::miExport, "miExport", "Экспорт...", nullptr, nullptr,
+         "Сохранить блокнот как страницу HTML или папку текстовых файлов", &TFrame::miExportClick},
+        {&TFrame::miImport, "miImport", "Импорт...", nullptr, nullptr, "Открыть папку текстовых файлов как новый блокнот",
+         &TFrame::miImportClick},
+        {&TFrame::miExit, "miExit", "Выход", nullptr, "Alt+X", "Завершить работу с программой", &TFrame::miExitClick},
+        // "&Правка"
+        {&TFrame::miUndo, "miUndo", "Отменить", nullptr, "Ctrl+Z", "Отмена последнего действия", &TFrame::miUndoClick},
+        {&TFrame::miCut, "miCut", "Вырезать", nullptr, "Ctrl+X", "Вырезать текст", &TFrame::miCutClick},
+        {&TFrame::miCopy, "miCopy", "Копировать", nullptr, "Ctrl+C", "Копировать текст", &TFrame::miCopyClick},
+        {&TFrame::miPaste, "miPaste", "Вставить", nullptr, "Ctrl+V", "Вставить текст", &TFrame::miPasteClick},
+        {&TFrame::miSelectAll, "miSelectAll", "Выделить все", nullptr, "Ctrl+A", nullptr, &TFrame::miSelectAllClick},
+        {&TFrame::miFind, "miFind", "Найти в текущем", "find", "Ctrl+F", "Найти в текущем разделе", &TFrame::miFindClick},
+        {&TFrame::miEntireSearch, "miEntireSearch", "Глобальный поиск", "find-all", "Ctrl+Shift+F", "Поиск по всем разделам",
+         &TFrame::miEntireSearchClick},
+        {&TFrame::miSearchAgain, "miSearchAgain", "Повторить поиск", "find-again", "Ctrl+L", "Найти дальше",
+         &TFrame::miSearchAgainClick},
+        {&TFrame::miNearestDates, "miNearestDates", "Ближайшие дд.мм.гг", nullptr, "F9", "Поиск дат (дд.мм.гг.) в файле",
+         &TFrame::miNearestDatesClick},
+        // "&Инфо"
+        {&TFrame::miNewNode, "miNewNode", "Новый раздел", "new-node", "F7",
+         "Создать новый раздел возле выбранного раздела на дереве", &TFrame::pmNewNodeClick},
+        {&TFrame::miNewSub, "miNewSub", "Новый подраздел", "new-sub", "Shift+F7",
+         "Создать новый раздел под выбранным разделом на дереве", &TFrame::miNewSubClick},
+        {&TFrame::miRename, "miRename", "Переименовать", "rename", "F6", "Изменить имя текущего раздела",
+         &TFrame::pmRenNodeClick},
+        {&TFrame::miDelete, "miDelete", "Удалить раздел", "delete", "F8", "Удалить раздел без возможности восстановления",
+         &TFrame::pmDelNodeClick},
+        {&TFrame::miMoveUp, "miMoveUp", "Раздел выше", "move-up", "Ctrl+U", "Поднять раздел вверх на 1 шаг",
+         &TFrame::pmMoveNodeUpClick},
+        {&TFrame::miMoveDown, "miMoveDown", "Раздел ниже", "move-down", "Ctrl+D", "Опустить раздел вниз на 1 шаг",
+         &TFrame::pmMoveNodeDownClick},
+        {&TFrame::miToUpper, "miToUpper", "Раздел наверх", "to-top", "Ctrl+Alt+U", "Поднять раздел на самый вверх",
+         &TFrame::pmMoveNodeTopClick},
+        {&TFrame::miToBottom, "miToBottom", "Раздел вниз", "to-bottom", "Ctrl+Alt+D", "Опустить раздел в самый низ",
+         &TFrame::pmMoveNodeBottomClick},
+        {&TFrame::miLevelUp, "miLevelUp", "На уровень вверх", "level-up", "Ctrl+Shift+U", "Поднять раздел на уровень выше",
+         &TFrame::pmMoveNodeLevUpClick},
+        // "&Вид"
+        {&TFrame::miWordWrap, "miWordWrap", "Перенос по словам", "word-wrap", "Ctrl+W",
+         "Изменить вид переноса текста раздела", &TFrame::miWordWrapClick},
+        {&TFrame::miBiggerFont, "miBiggerFont", "Увеличить шрифт", nullptr, "Ctrl+G",
+         "Временно увеличить шрифт текста раздела", &TFrame::miBiggerFontClick},
+        {&TFrame::miSmallerFont, "miSmallerFont", "Уменьшить шрифт", nullptr, "Ctrl+Shift+G",
+         "Временно уменьшить шрифт текста раздела", &TFrame::miSmallerFontClick},
+        // "Настройка"
+        {&TFrame::miSaveOnMin, "miSaveOnMin", "Сохранять при минимизации", nullptr, nullptr, nullptr,
+         &TFrame::miSaveOnMinClick},
+        {&TFrame::miShowToolBar, "miShowToolBar", "Отображать панель инструментов", nullptr, nullptr, nullptr,
+         &TFrame::miShowToolBarClick},
+        {&TFrame::miUseTray, "miUseTray", "Сворачиваться в трей", nullptr, nullptr, nullptr, &TFrame::miUseTrayClick},
+        {&TFrame::miUseZip, "miUseZip", "Сжатие информации", nullptr, nullptr, "Включить архивирование файла",
+         &TFrame::miUseZipClick},
+        // "&Справка"
+        {&TFrame::miAuthor, "miAuthor", "&О программе...", nullptr, "F1", "О программе...", &TFrame::miAuthorClick},
+        {&TFrame::miMyURL, "miMyURL", "На сайт Larkpad'a", nullptr, "Shift+F1", "На сайт этой программы",
+         &TFrame::miMyURLClick},
+        {&TFrame::miBugReport, "miBugReport", "Сообщить об ошибке Larkpada", nullptr, nullptr,
+         "Баг-репорт. Ждем Ваших пожеланий и предложений!", &TFrame::miBugReportClick},
+    };
+    for (const Row& row : kRows) {
+        const QKeySequence shortcut = row.shortcut ? QKeySequence(QLatin1String(row.shortcut)) : QKeySequence();
+        this->*row.field = makeAction(row.name, row.caption, row.icon, shortcut, row.hint, row.handler);
+    }
 
-    // "&Правка"
-    miUndo = makeAction("miUndo", "Отменить", nullptr, K(QStringLiteral("Ctrl+Z")), "Отмена последнего действия", &TFrame::miUndoClick);
-    miCut = makeAction("miCut", "Вырезать", nullptr, K(QStringLiteral("Ctrl+X")), "Вырезать текст", &TFrame::miCutClick);
-    miCopy = makeAction("miCopy", "Копировать", nullptr, K(QStringLiteral("Ctrl+C")), "Копировать текст", &TFrame::miCopyClick);
-    miPaste = makeAction("miPaste", "Вставить", nullptr, K(QStringLiteral("Ctrl+V")), "Вставить текст", &TFrame::miPasteClick);
-    miSelectAll = makeAction("miSelectAll", "Выделить все", nullptr, K(QStringLiteral("Ctrl+A")), nullptr, &TFrame::miSelectAllClick);
-    miFind = makeAction("miFind", "Найти в текущем", "find", K(QStringLiteral("Ctrl+F")), "Найти в текущем разделе", &TFrame::miFindClick);
-    miEntireSearch = makeAction("miEntireSearch", "Глобальный поиск", "find-all", K(QStringLiteral("Ctrl+Shift+F")),
-                                "Поиск по всем разделам", &TFrame::miEntireSearchClick);
-    miSearchAgain = makeAction("miSearchAgain", "Повторить поиск", "find-again", K(QStringLiteral("Ctrl+L")), "Найти дальше",
-                               &TFrame::miSearchAgainClick);
-    miNearestDates = makeAction("miNearestDates", "Ближайшие дд.мм.гг", nullptr, K(QStringLiteral("F9")),
-                                "Поиск дат (дд.мм.гг.) в файле", &TFrame::miNearestDatesClick);
-
-    // "&Инфо"
-    miNewNode = makeAction("miNewNode", "Новый раздел", "new-node", K(QStringLiteral("F7")),
-                           "Создать новый раздел возле выбранного раздела на дереве", &TFrame::pmNewNodeClick);
-    miNewSub = makeAction("miNewSub", "Новый подраздел", "new-sub", K(QStringLiteral("Shift+F7")),
-                          "Создать новый раздел под выбранным разделом на дереве", &TFrame::miNewSubClick);
-    miRename = makeAction("miRename", "Переименовать", "rename", K(QStringLiteral("F6")), "Изменить имя текущего раздела",
-                          &TFrame::pmRenNodeClick);
-    miDelete = makeAction("miDelete", "Удалить раздел", "delete", K(QStringLiteral("F8")),
-                          "Удалить раздел без возможности восстановления", &TFrame::pmDelNodeClick);
-    miMoveUp = makeAction("miMoveUp", "Раздел выше", "move-up", K(QStringLiteral("Ctrl+U")), "Поднять раздел вверх на 1 шаг",
-                          &TFrame::pmMoveNodeUpClick);
-    miMoveDown = makeAction("miMoveDown", "Раздел ниже", "move-down", K(QStringLiteral("Ctrl+D")), "Опустить раздел вниз на 1 шаг",
-                            &TFrame::pmMoveNodeDownClick);
-    miToUpper = makeAction("miToUpper", "Раздел наверх", "to-top", K(QStringLiteral("Ctrl+Alt+U")), "Поднять раздел на самый вверх",
-                           &TFrame::pmMoveNodeTopClick);
-    miToBottom = makeAction("miToBottom", "Раздел вниз", "to-bottom", K(QStringLiteral("Ctrl+Alt+D")),
-                            "Опустить раздел в самый низ", &TFrame::pmMoveNodeBottomClick);
-    miLevelUp = makeAction("miLevelUp", "На уровень вверх", "level-up", K(QStringLiteral("Ctrl+Shift+U")),
-                           "Поднять раздел на уровень выше", &TFrame::pmMoveNodeLevUpClick);
-
-    // "&Вид"
-    miWordWrap = makeAction("miWordWrap", "Перенос по словам", "word-wrap", K(QStringLiteral("Ctrl+W")),
-                            "Изменить вид переноса текста раздела", &TFrame::miWordWrapClick);
-    miBiggerFont = makeAction("miBiggerFont", "Увеличить шрифт", nullptr, K(QStringLiteral("Ctrl+G")),
-                              "Временно увеличить шрифт текста раздела", &TFrame::miBiggerFontClick);
-    miSmallerFont = makeAction("miSmallerFont", "Уменьшить шрифт", nullptr, K(QStringLiteral("Ctrl+Shift+G")),
-                               "Временно уменьшить шрифт текста раздела", &TFrame::miSmallerFontClick);
-
-    // "Настройка": the check mark of each item is the option itself; a click has
-    // already inverted it when the handler runs.
-    miSaveOnMin = makeAction("miSaveOnMin", "Сохранять при минимизации", nullptr, {}, nullptr, &TFrame::miSaveOnMinClick);
-    miShowToolBar = makeAction("miShowToolBar", "Отображать панель инструментов", nullptr, {}, nullptr, &TFrame::miShowToolBarClick);
-    miUseTray = makeAction("miUseTray", "Сворачиваться в трей", nullptr, {}, nullptr, &TFrame::miUseTrayClick);
-    miUseZip = makeAction("miUseZip", "Сжатие информации", nullptr, {}, "Включить архивирование файла", &TFrame::miUseZipClick);
+    // The check mark of each option item is the option itself; a click has already
+    // inverted it when the handler runs.
     for (QAction* option : {miWordWrap, miSaveOnMin, miShowToolBar, miUseTray, miUseZip}) option->setCheckable(true);
     miShowToolBar->setChecked(true);
-
-    // "&Справка"
-    miAuthor = makeAction("miAuthor", "&О программе...", nullptr, K(QStringLiteral("F1")), "О программе...", &TFrame::miAuthorClick);
-    miMyURL = makeAction("miMyURL", "На сайт Larkpad'a", nullptr, K(QStringLiteral("Shift+F1")), "На сайт этой программы",
-                         &TFrame::miMyURLClick);
-    miBugReport = makeAction("miBugReport", "Сообщить об ошибке Larkpada", nullptr, {},
-                             "Баг-репорт. Ждем Ваших пожеланий и предложений!", &TFrame::miBugReportClick);
 
     // Menu-bar short-cuts work wherever the focus is in the window; in the editor, the
     // editing commands stay the editor's own keys.
@@ -218,7 +234,7 @@ void TFrame::createToolBar() {
 }
 
 void TFrame::createPopupMenus() {
-    auto popupItem = [this](QMenu* menu, const char* name, const char* caption, const char* shortcut, QAction* item) {
+    auto popupItem = [](QMenu* menu, const char* name, const char* caption, const char* shortcut, QAction* item) {
         auto* a = new QAction(QString::fromUtf8(caption), menu);
         a->setObjectName(QLatin1String(name));
         a->setIcon(item->icon());

@@ -1,4 +1,5 @@
-// Document commands of the "&Файл" menu; the logic is files::DocumentCommands.
+// Document commands of the "&Файл" menu (the logic is files::DocumentCommands), and the
+// busy state of long saves: the progress indicator and the worker thread that writes.
 #include <QAction>
 #include <QMenu>
 #include <QEventLoop>

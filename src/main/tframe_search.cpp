@@ -1,7 +1,7 @@
 // Search commands of the "&Правка" menu (find in the section, global search, search
 // again, the nearest-dates report) and the editor's links. The logic is the core's
 // (src/search); the window supplies the input box, the report box, the desktop for
-// links that are not section links, and keeps its search fields across commands.
+// links that are not section links, and keeps one SearchState across commands.
 #include <QDesktopServices>
 #include <QPalette>
 #include <QUrl>
@@ -31,27 +31,11 @@ void KeepSelectionShown(QWidget* widget) {
     widget->setPalette(pal);
 }
 
-// Runs a core search command on the window's search fields. The fields are written back
-// whatever happens inside; the search string only ever holds characters of the code page.
+// Runs a core search command on the window's search state, through the window's input box.
 template <class Command>
 void WithSearchState(TFrame& frame, Command&& command) {
-    SearchState state;
-    state.FSearchText = QStringToBytes(frame.FSearchText);
-    state.FGlobalSearch = frame.FGlobalSearch;
-    state.FSearchNode = frame.FSearchNode;
-    state.FNameMatchNode = frame.FNameMatchNode;
-    struct WriteBack {
-        TFrame& frame;
-        SearchState& state;
-        ~WriteBack() {
-            frame.FSearchText = BytesToQString(state.FSearchText);
-            frame.FGlobalSearch = state.FGlobalSearch;
-            frame.FSearchNode = state.FSearchNode;
-            frame.FNameMatchNode = state.FNameMatchNode;
-        }
-    } writeBack{frame, state};
     SearchPrompt prompt(&frame, frame.dialogs(), frame.ui());
-    command(frame.document(), state, prompt);
+    command(frame.document(), frame.searchState(), prompt);
 }
 
 // The address the desktop is given for a link that is not a section link.

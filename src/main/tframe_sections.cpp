@@ -37,7 +37,7 @@ void TFrame::tvNodesRename(Section* section, const QString& name) {
         QString clean = name;
         const qsizetype replaced = ReplaceUnrepresentable(clean);
         files::RenameFollowingLinks(*doc_, section, QStringToBytes(clean));
-        if (replaced > 0) ui_->setStatusText(ReplacedNotice(replaced));
+        if (replaced > 0) ui_->setNotice(ReplacedNotice(replaced));
     });
 }
 

@@ -57,6 +57,24 @@ void TFrame::setTreeWidth(int width) {
     spSplitter->setSizes({tree, std::max(0, total - tree)});
 }
 
+InterfaceSettings TFrame::currentSettings() const {
+    // The geometry is the normal one, also for a maximized window.
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    InterfaceSettings s;
+    s.maximized = isMaximized();
+    s.width = normal.width();
+    s.height = normal.height();
+    s.left = normal.x();
+    s.top = normal.y();
+    s.treeWidth = treeWidth();
+    s.wordWrap = miWordWrap->isChecked();
+    s.zipping = miUseZip->isChecked();
+    s.saveOnMin = miSaveOnMin->isChecked();
+    s.showToolBar = miShowToolBar->isChecked();
+    s.useTray = miUseTray->isChecked();
+    return s;
+}
+
 void TFrame::LoadOrSaveSettings(bool save) {
     const QString path = SettingsFilePath();
     if (path.isEmpty()) return;
@@ -64,19 +82,7 @@ void TFrame::LoadOrSaveSettings(bool save) {
 
     if (!save) {
         const IniFile ini = IniFile::load(file);
-        const QRect current = normalGeometry().isValid() ? normalGeometry() : geometry();
-        InterfaceSettings now;
-        now.width = current.width();
-        now.height = current.height();
-        now.left = current.x();
-        now.top = current.y();
-        now.treeWidth = treeWidth();
-        now.wordWrap = miWordWrap->isChecked();
-        now.zipping = miUseZip->isChecked();
-        now.saveOnMin = miSaveOnMin->isChecked();
-        now.showToolBar = miShowToolBar->isChecked();
-        now.useTray = miUseTray->isChecked();
-        const InterfaceSettings s = ReadInterfaceSettings(ini, now);
+        const InterfaceSettings s = ReadInterfaceSettings(ini, currentSettings());
 
         // Geometry: the size raised to the minimum and cut to the primary screen; the
         // edges as stored. Without stored edges the window system's placement stays.
@@ -115,23 +121,10 @@ void TFrame::LoadOrSaveSettings(bool save) {
 
     // Writing keeps whatever else the file holds, and replaces the file in one step: a
     // folder that cannot be written leaves the old file whole (the caller ignores the
-    // failure). The geometry written is the normal one, also for a maximized window.
+    // failure).
     QDir().mkpath(QFileInfo(path).absolutePath());
     IniFile ini = IniFile::load(file);
-    InterfaceSettings s;
-    s.maximized = isMaximized();
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
-    s.width = normal.width();
-    s.height = normal.height();
-    s.left = normal.x();
-    s.top = normal.y();
-    s.treeWidth = treeWidth();
-    s.wordWrap = miWordWrap->isChecked();
-    s.zipping = miUseZip->isChecked();
-    s.saveOnMin = miSaveOnMin->isChecked();
-    s.showToolBar = miShowToolBar->isChecked();
-    s.useTray = miUseTray->isChecked();
-    WriteInterfaceSettings(ini, s);
+    WriteInterfaceSettings(ini, currentSettings());
     ini.save(file);
 }
 

@@ -144,7 +144,8 @@ void TFrame::installAppHint() {
 void TFrame::AppHint(const QString& hint) {
     // The long part of a hint follows its first "|"; a hint without one is all long part.
     const qsizetype bar = hint.indexOf(u'|');
-    ui_->setStatusText(bar < 0 ? hint : hint.mid(bar + 1));
+    // An empty hint brings back a notice that waits for the next edit.
+    ui_->showHint(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
 void TFrame::resizeEvent(QResizeEvent* event) {

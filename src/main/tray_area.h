@@ -44,9 +44,9 @@ public:
     ~SystemTrayArea() override;
 
     bool available() const override;
-    bool add(int id, const QIcon& icon, const QString& tip, QMenu* menu, bool waitForHost) override;
+    bool add(int id, const QIcon& image, const QString& tipText, QMenu* menu, bool waitForHost) override;
     void remove(int id) override;
-    bool has(int id) const override { return icons_.count(id) != 0; }
+    bool has(int id) const override { return icons_.contains(id); }
     QIcon icon(int id) const override;
     QString tip(int id) const override;
     // The icon object itself (tests look at where the host put it).

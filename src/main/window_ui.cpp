@@ -28,9 +28,28 @@ void WindowUi::setStatus(const std::string& text) { setStatusText(QString::fromS
 std::string WindowUi::status() const { return statusText().toStdString(); }
 
 void WindowUi::setStatusText(const QString& text) {
+    notice_.clear();
     if (text.isEmpty()) status_->clearMessage();
     else status_->showMessage(text);
 }
+
+void WindowUi::setNotice(const QString& text) {
+    setStatusText(text);
+    notice_ = text;
+}
+
+void WindowUi::clearNotice() {
+    if (notice_.isEmpty()) return;
+    if (statusText() == notice_) status_->clearMessage();
+    notice_.clear();
+}
+
+void WindowUi::showHint(const QString& hint) {
+    const QString shown = hint.isEmpty() ? notice_ : hint;
+    if (shown.isEmpty()) status_->clearMessage();
+    else status_->showMessage(shown);
+}
+
 QString WindowUi::statusText() const { return status_->currentMessage(); }
 
 void WindowUi::processEvents() { pump(); }
@@ -43,9 +62,10 @@ void WindowUi::showProgressWhenDue() {
 }
 
 void WindowUi::pump(bool force) {
-    // The loader calls this every 256 sections; pumping at most once per 100 ms keeps the
-    // window painted without making a large load pay for thousands of event loops.
-    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < 100) return;
+    // The loader calls this every 256 text blocks; pumping at most once per
+    // kPumpIntervalMs keeps the window painted without making a large load pay for
+    // thousands of event loops.
+    if (!force && pumpTimer_.isValid() && pumpTimer_.elapsed() < kPumpIntervalMs) return;
     showProgressWhenDue();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     pumpTimer_.start();

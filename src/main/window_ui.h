@@ -26,18 +26,27 @@ public:
     std::string status() const override;
     void processEvents() override;
 
+    // Simple text of the status bar; it ends a notice.
     void setStatusText(const QString& text);
     QString statusText() const;
+    // A notice that outlives the hints: a hint shows over it, and an empty hint (the mouse
+    // leaving a control, a menu closing) brings it back. It ends with clearNotice() or any
+    // other status text.
+    void setNotice(const QString& text);
+    void clearNotice();
+    void showHint(const QString& hint);
 
-    // Brackets a long operation: after `delay` ms the busy indicator shows.
+    // Brackets a long operation: after kProgressDelayMs the busy indicator shows.
     void beginBusy(const QString& what);
     void endBusy();
     bool busy() const { return busyDepth_ > 0; }
     bool progressShown() const;
-    // Pumps pending events (no user input) when the last pump is older than a frame.
+    // Pumps pending events (no user input) when the last pump is older than
+    // kPumpIntervalMs, or always when `force` is set.
     void pump(bool force = false);
 
     static constexpr int kProgressDelayMs = 500;
+    static constexpr int kPumpIntervalMs = 100;
 
 private:
     void showProgressWhenDue();
@@ -48,6 +57,7 @@ private:
     QProgressBar* progress_;
     QElapsedTimer busyTimer_, pumpTimer_;
     QString busyText_;
+    QString notice_;
     int busyDepth_ = 0;
 };
 

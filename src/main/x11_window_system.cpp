@@ -100,7 +100,7 @@ struct X11WindowSystem::Private {
         const int per = map->keysyms_per_keycode;
         auto keysymOf = [&](xcb_keycode_t code) -> xcb_keysym_t {
             if (code < setup->min_keycode || code > setup->max_keycode || per == 0) return 0;
-            return syms[(code - setup->min_keycode) * per];
+            return syms[static_cast<std::ptrdiff_t>(code - setup->min_keycode) * per];
         };
         for (int i = 0; i < count && keycode == 0; ++i)
             for (int j = 0; j < per; ++j)

@@ -39,7 +39,7 @@ int TodayKey(int day, int month, int year);
 // The key of today's local date.
 int TodayKey();
 // The key of a text that is exactly dd.mm.yy, or nothing.
-std::optional<int> ParseDateKey(std::string_view ddmmyy);
+std::optional<int> ParseDateKey(std::string_view t);
 
 // Orders by key, ascending; entries with equal keys keep their order.
 void SortDates(DateList& list);

@@ -1,7 +1,7 @@
 #include "search/text_search.h"
 
 #include "document/cp1251.h"
-#include "search/fold_find.h"
+#include "document/fold_find.h"
 
 namespace lark {
 

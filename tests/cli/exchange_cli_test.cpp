@@ -74,9 +74,9 @@ const std::vector<coretest::RoundTripRow> kExchangeRows = [] {
 }();
 
 INSTANTIATE_TEST_SUITE_P(Matrix, ExchangeRoundTrip, ::testing::Combine(::testing::ValuesIn(kExchangeRows), ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<std::tuple<coretest::RoundTripRow, bool>>& info) {
-                             return coretest::rowName(std::get<0>(info.param).label) +
-                                    (std::get<1>(info.param) ? "_zipped" : "_plain");
+                         [](const ::testing::TestParamInfo<std::tuple<coretest::RoundTripRow, bool>>& rowInfo) {
+                             return coretest::rowName(std::get<0>(rowInfo.param).label) +
+                                    (std::get<1>(rowInfo.param) ? "_zipped" : "_plain");
                          });
 
 // Files the program itself would not write: info lines in other spellings, a remembered
@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RawRow{"robustness: a remembered section that is not there", "Activate=7\r\n", "A\r\n", {"a"}},
                       RawRow{"robustness: no info lines at all", "", "A\r\n", {"a"}},
                       RawRow{"robustness: an Activate line that is not a number", "Activate=abc\r\n", "A\r\n", {""}}),
-    [](const ::testing::TestParamInfo<RawRow>& info) { return coretest::rowName(info.param.label); });
+    [](const ::testing::TestParamInfo<RawRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 class ExchangeCommands : public lkptest::ScratchTest {};
 
@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "notebook.json: info line 2: character U+2713"},
         RefusalRow{"robustness: a damaged notebook.json", {{"notebook.json", "{\"larkpad_folder\": 1, \"info\": [1]}"}},
                    "notebook.json: "}),
-    [](const ::testing::TestParamInfo<RefusalRow>& info) { return coretest::rowName(info.param.label); });
+    [](const ::testing::TestParamInfo<RefusalRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 TEST_F(ExchangeCommands, ExportRefusesAFolderThatHoldsSomethingAndLeavesItAsItWas) {
     const std::string nb = file("n.lkp", lkptest::kSample);

@@ -2,7 +2,7 @@
 // temporaries, the order of writes, flushes and renames, failing and killed saves.
 #include <gtest/gtest.h>
 
-#include <signal.h>
+#include <csignal>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

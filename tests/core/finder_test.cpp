@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "\n"
                  "62 26 8:3 / /y rw - xfs /dev/sdd1 rw",
                  {"/y"}}),
-    [](const auto& info) { return "row" + std::to_string(info.index); });
+    [](const auto& param) { return "row" + std::to_string(param.index); });
 
 TEST(MountPoints, ThisProcessHasAtLeastItsRoot) {
     const auto points = lark::finder::ReadMountPoints();

@@ -183,8 +183,8 @@ inline std::string rowName(std::string_view label) {
 // Name generator for parameterised suites whose rows have a `label`.
 struct ByLabel {
     template <class P>
-    std::string operator()(const ::testing::TestParamInfo<P>& info) const {
-        return rowName(info.param.label) + "_" + std::to_string(info.index);
+    std::string operator()(const ::testing::TestParamInfo<P>& rowInfo) const {
+        return rowName(rowInfo.param.label) + "_" + std::to_string(rowInfo.index);
     }
 };
 

@@ -177,7 +177,7 @@ long long statusKb(const char* key) {
 
 // Growth of the peak RSS while a forked child loads `path`, in KiB; -1 when it cannot be
 // measured here.
-long long loadGrowthKb(const std::string& path) {
+[[maybe_unused]] long long loadGrowthKb(const std::string& path) {
     int fds[2];
     if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
@@ -208,13 +208,13 @@ long long loadGrowthKb(const std::string& path) {
 }
 
 // A notebook of `size` bytes or so, in sections of 1000 bytes of text.
-std::string manySmallSections(std::size_t size) {
+[[maybe_unused]] std::string manySmallSections(std::size_t size) {
     const std::size_t count = size / 1010;
     std::string outline;
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < count; ++i) {
         outline += "S\r\n";
-        texts.push_back(std::string(1000, static_cast<char>('a' + i % 26)));
+        texts.emplace_back(1000, static_cast<char>('a' + i % 26));
     }
     return notebook("", outline, texts);
 }
@@ -246,7 +246,7 @@ TEST(HostileFiles, LoadingOneCostsNoMoreThanTwiceItsSizeAndASmallAllowance) {
         coretest::writeFile(path, row.bytes);
         const long long growth = loadGrowthKb(path);
         if (growth < 0) GTEST_SKIP() << "the peak RSS cannot be reset here";
-        const long long allowedKb = static_cast<long long>((row.unpacked + 2 * row.bytes.size()) / 1024) + 8 * 1024;
+        const long long allowedKb = static_cast<long long>((row.unpacked + 2 * row.bytes.size()) / 1024) + 8LL * 1024;
         EXPECT_LE(growth, allowedKb) << "file of " << row.bytes.size() << " bytes";
     }
 #endif

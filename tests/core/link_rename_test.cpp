@@ -55,6 +55,6 @@ INSTANTIATE_TEST_SUITE_P(
         RenameRow{"robustness: a name with a blank cannot be a link", "Old", false, "Two words", kUnchanged},
         RenameRow{"robustness: the same name again changes nothing", "Old", false, "Old", kUnchanged},
         RenameRow{"robustness: a section nothing links to", "New", false, "Newer", kUnchanged}),
-    [](const auto& info) { return coretest::rowName(info.param.label); });
+    [](const auto& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 }  // namespace

@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         StemRow{"robustness: a long Cyrillic name is cut between characters", 1, 3, longCyrillic(), "", true},
         StemRow{"robustness: an escape is never cut in two", 1, 3, kEscapeAtTheEdge, "001 " + std::string(246, 'a'),
                 true}),
-    [](const ::testing::TestParamInfo<StemRow>& info) { return coretest::rowName(info.param.label); });
+    [](const ::testing::TestParamInfo<StemRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 TEST(NameEscapes, APercentSignOfAnotherKindStaysAsItIs) {
     EXPECT_EQ(lark::files::UnescapeName("50%off %41 %2f %zz %"), "50%off %41 / %zz %");
@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
         ImportTextRow{"robustness: a lone CR stays", "a\rb", false, "a\rb"},
         ImportTextRow{"robustness: LF CR", "a\n\rb", false, "a\r\n\rb"},
         ImportTextRow{"robustness: the unassigned byte of the code page", "\xC2\x98", false, "\x98"}),
-    [](const ::testing::TestParamInfo<ImportTextRow>& info) { return coretest::rowName(info.param.label); });
+    [](const ::testing::TestParamInfo<ImportTextRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 struct RefusedTextRow {
     std::string label;
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedTextRow{"robustness: a character cut off at the end", "ok \xD0", "f.txt: line 1: byte 0xD0 is not UTF-8"},
         RefusedTextRow{"robustness: an overlong form", "\xC0\xAF", "f.txt: line 1: byte 0xC0 is not UTF-8"},
         RefusedTextRow{"robustness: a surrogate", "\xED\xA0\x80", "f.txt: line 1: byte 0xED is not UTF-8"}),
-    [](const ::testing::TestParamInfo<RefusedTextRow>& info) { return coretest::rowName(info.param.label); });
+    [](const ::testing::TestParamInfo<RefusedTextRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 // ---- folders that did not come from an export ----
 
@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
         FolderRow{"robustness: numbers and escapes stay in the names of such a folder", {{"001 a%2Fb.txt", "x"}},
                   {"0|001 a%2Fb|x"}, {}},
         FolderRow{"robustness: an empty folder", {}, {}, {}}),
-    [](const ::testing::TestParamInfo<FolderRow>& info) { return coretest::rowName(info.param.label); });
+    [](const ::testing::TestParamInfo<FolderRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 TEST(ForeignFolders, EveryRefusedFileIsNamedAndNothingIsReturned) {
     ScratchDir dir;
@@ -260,6 +260,6 @@ INSTANTIATE_TEST_SUITE_P(
                 {{0, "A", "www.example.org/a?b=1&c=2, mailto:x@y.z"}},
                 {"<a href=\"http://www.example.org/a?b=1&amp;c=2\">", "<a href=\"mailto:x@y.z\">"}, {}},
         HtmlRow{"robustness: Windows-1251 becomes UTF-8", {{0, "\xC6", "\xB8\xE6"}}, {"<h2>Ж</h2>", "ёж"}, {}}),
-    [](const ::testing::TestParamInfo<HtmlRow>& info) { return coretest::rowName(info.param.label); });
+    [](const ::testing::TestParamInfo<HtmlRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "document/cp1251.h"
 #include "document/memory_view.h"
-#include "search/fold_find.h"
+#include "document/fold_find.h"
+#include "document/scan_either.h"
 
 namespace {
 
@@ -63,9 +65,11 @@ TEST(FoldFind, EveryCapitalOfTheCodePageFoldsToItsSmallLetter) {
         EXPECT_EQ(FindFolded(smalls, capitals.substr(i, 1)), i);
         EXPECT_EQ(FindFolded(capitals, smalls.substr(i, 1)), i);
     }
-    for (int b = 0; b < 256; ++b)
-        if (capitals.find(static_cast<char>(b)) == std::string::npos)
+    for (int b = 0; b < 256; ++b) {
+        if (capitals.find(static_cast<char>(b)) == std::string::npos) {
             EXPECT_EQ(lark::cp1251::toLower(static_cast<unsigned char>(b)), b) << "byte " << b;
+        }
+    }
 }
 
 TEST(FoldFind, AgreesWithLowerCasingOnRandomTexts) {
@@ -94,10 +98,68 @@ TEST(FoldFind, FindEitherByte) {
     EXPECT_EQ(lark::FindEitherByte(s.data(), 33, '\r', '\n'), kNotFound);
 }
 
+// The scan shared by the core's find and the editor's: the same answers for bytes and
+// UTF-16 characters, on both sides of the 32-byte rounds and in the tail after them.
+TEST(FoldFind, ScanEitherRows) {
+    struct Row {
+        const char* name;
+        std::size_t size, from;
+        std::vector<std::size_t> hits;  // positions holding a or b (alternately)
+        std::size_t skip;               // hits the check turns down first
+        std::size_t expected;
+    };
+    const Row rows[] = {
+        {"nominal: first element", 64, 0, {0}, 0, 0},
+        {"nominal: last element of the first round of characters", 64, 0, {15}, 0, 15},
+        {"nominal: first element of the second round of characters", 64, 0, {16}, 0, 16},
+        {"nominal: last element of the first round of bytes", 64, 0, {31}, 0, 31},
+        {"nominal: first element after it", 64, 0, {32}, 0, 32},
+        {"nominal: in the tail after the last full round", 70, 0, {69}, 0, 69},
+        {"nominal: b as well as a", 64, 0, {40, 41}, 0, 40},
+        {"nominal: the check turns down the first hits", 64, 0, {3, 17, 33, 50}, 2, 33},
+        {"nominal: turned down across rounds into the tail", 40, 0, {1, 20, 39}, 2, 39},
+        {"robustness: hits before `from` are not seen", 64, 18, {2, 17, 18}, 0, 18},
+        {"robustness: `from` inside a round", 64, 5, {4, 30}, 0, 30},
+        {"robustness: nothing there", 64, 0, {}, 0, kNotFound},
+        {"robustness: every hit turned down", 64, 0, {5, 25, 45}, 3, kNotFound},
+        {"robustness: empty", 0, 0, {}, 0, kNotFound},
+        {"robustness: `from` at the end", 48, 48, {47}, 0, kNotFound},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<unsigned char> bytes(row.size, 'x');
+        std::u16string chars(row.size, u'x');
+        for (std::size_t i = 0; i < row.hits.size(); ++i) {
+            bytes[row.hits[i]] = i % 2 ? 'B' : 'A';
+            chars[row.hits[i]] = i % 2 ? u'Б' : u'А';
+        }
+        std::size_t seen = 0;
+        std::vector<std::size_t> checked;
+        auto check = [&](std::size_t p) {
+            checked.push_back(p);
+            return ++seen > row.skip;
+        };
+        EXPECT_EQ(lark::ScanEither(bytes.data(), bytes.size(), row.from, static_cast<unsigned char>('A'),
+                                   static_cast<unsigned char>('B'), check),
+                  row.expected);
+        const std::vector<std::size_t> checkedBytes = checked;
+        seen = 0;
+        checked.clear();
+        EXPECT_EQ(lark::ScanEither(chars.data(), chars.size(), row.from, u'А', u'Б', check), row.expected);
+        // Every hit from `from` on is offered in order, none twice, until one is taken.
+        std::vector<std::size_t> offered;
+        for (std::size_t h : row.hits)
+            if (h >= row.from && offered.size() <= row.skip) offered.push_back(h);
+        EXPECT_EQ(checkedBytes, offered);
+        EXPECT_EQ(checked, offered);
+    }
+}
+
 // An editor that only offers text(): the interface's own findText must do the work.
 class PlainEditor : public lark::MemoryEditor {
 public:
     std::optional<std::size_t> findText(std::string_view needle, std::size_t from) override {
+        // NOLINTNEXTLINE(bugprone-parent-virtual-call): the interface's own default is under test
         return IEditor::findText(needle, from);
     }
 };

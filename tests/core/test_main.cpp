@@ -3,7 +3,7 @@
 // with its name, and a crash names its case before the usual report, so neither leaves
 // only "core (SEGFAULT)" or a stalled run behind.
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <chrono>

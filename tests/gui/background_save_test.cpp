@@ -15,6 +15,7 @@
 #include "main/background_saves.h"
 #include "main/window_ui.h"
 #include "support/notebook_files.h"
+#include "support/frame_access.h"
 #include "support/window_fixture.h"
 
 using namespace lark;
@@ -100,14 +101,14 @@ void BackgroundSaveTest::editsDuringTheSave() {
     w.type(QStringLiteral("saved "));
     GatedOps gate(file);
     ScopedFileOps scoped(gate);
-    w.triggerAndGoOn(w.frame().miSave);
+    w.triggerAndGoOn(Action(w.frame(), "miSave"));
     QVERIFY(gate.waitForArrival());
     QVERIFY(w.frame().backgroundSaves().running());
     QVERIFY2(!w.frame().ui().statusText().startsWith(QStringLiteral("Сохранено")), "reported before the file is there");
     // The window takes commands while the file is being written.
     QVERIFY(w.frame().idle());
     if (meanwhile == "type") w.type(QStringLiteral("later "));
-    if (meanwhile == "section") w.triggerAndGoOn(w.frame().miNewNode);
+    if (meanwhile == "section") w.triggerAndGoOn(Action(w.frame(), "miNewNode"));
     gate.release();
     w.waitForSaves();
     QVERIFY2(w.dialogs.errors.isEmpty(), qPrintable(w.dialogs.errors.join(", ")));
@@ -127,11 +128,11 @@ void BackgroundSaveTest::secondSaveIsQueued() {
     w.type(QStringLiteral("one "));
     GatedOps gate(file);
     ScopedFileOps scoped(gate);
-    w.triggerAndGoOn(w.frame().miSave);
+    w.triggerAndGoOn(Action(w.frame(), "miSave"));
     QVERIFY(gate.waitForArrival());
     w.type(QStringLiteral("two "));
-    w.triggerAndGoOn(w.frame().miSave);
-    w.triggerAndGoOn(w.frame().miSave);
+    w.triggerAndGoOn(Action(w.frame(), "miSave"));
+    w.triggerAndGoOn(Action(w.frame(), "miSave"));
     QCOMPARE(gate.replaced(), 0);
     w.type(QStringLiteral("three "));
     gate.release();
@@ -157,7 +158,7 @@ void BackgroundSaveTest::exitWaitsForTheSave() {
     w.type(QStringLiteral("saved "));
     GatedOps gate(file);
     ScopedFileOps scoped(gate);
-    w.triggerAndGoOn(w.frame().miSave);
+    w.triggerAndGoOn(Action(w.frame(), "miSave"));
     QVERIFY(gate.waitForArrival());
     if (typedLater) {
         w.type(QStringLiteral("later "));
@@ -165,7 +166,7 @@ void BackgroundSaveTest::exitWaitsForTheSave() {
     }
     // Released from the window's own event loop, which runs only while the close waits.
     QTimer::singleShot(0, &w.frame(), [&gate] { gate.release(); });
-    w.trigger(w.frame().miExit);
+    w.trigger(Action(w.frame(), "miExit"));
     QApplication::processEvents();
     QVERIFY(!w.frame().isVisible());
     QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));

@@ -15,6 +15,7 @@
 
 #include "files/file_type.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -163,24 +164,24 @@ void DesktopTest::openAll() {
     w.doc().FTreeModified = true;
     w.dialogs.saveChanges = {gui::Dialogs::Answer::Cancel, gui::Dialogs::Answer::No};
     QStringList launched;
-    w.frame().shell.mountPoints = [&] {
+    gui::TFrameTestAccess::shell(w.frame()).mountPoints = [&] {
         return std::optional<std::vector<std::string>>({first.path().toStdString(), second.path().toStdString()});
     };
-    w.frame().shell.startProgram = [&](const QString& program, const QStringList& args) {
-        const bool panel = w.frame().pnInfo->isVisible() &&
-                           w.frame().pnInfo->text() == QStringLiteral("Идёт поиск всех доступных LKP-файлов...");
+    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString& program, const QStringList& args) {
+        const bool panel = Child<QLabel>(w.frame(), "pnInfo")->isVisible() &&
+                           Child<QLabel>(w.frame(), "pnInfo")->text() == QStringLiteral("Идёт поиск всех доступных LKP-файлов...");
         launched << (program == QCoreApplication::applicationFilePath() && panel ? args : QStringList{"<bad call>"});
         return true;
     };
     // Cancel in the save question: nothing cleared, nothing searched.
-    w.trigger(w.frame().miOpenAll);
+    w.trigger(Action(w.frame(), "miOpenAll"));
     QCOMPARE(launched, QStringList());
     QCOMPARE(w.doc().tree().count(), 1);
     // A directory's files before its sub-directories; the drives in their order.
-    w.trigger(w.frame().miOpenAll);
+    w.trigger(Action(w.frame(), "miOpenAll"));
     QCOMPARE(launched, (QStringList{first.filePath(QStringLiteral("a.lkp")), first.filePath(QStringLiteral("sub/b.LKP")),
                                     second.filePath(QStringLiteral("e.lkp"))}));
-    QVERIFY(!w.frame().pnInfo->isVisible());
+    QVERIFY(!Child<QLabel>(w.frame(), "pnInfo")->isVisible());
     QCOMPARE(w.doc().tree().count(), 0);
     QVERIFY(w.dialogs.allUsed());
     QCOMPARE(w.dialogs.errors, QStringList());
@@ -192,31 +193,31 @@ void DesktopTest::openAllStopsWhenTheWindowCloses() {
     Write(second.filePath(QStringLiteral("x/y.lkp")), "LKP\x01");
     Window w;
     QStringList launched;
-    w.frame().shell.mountPoints = [&] {
+    gui::TFrameTestAccess::shell(w.frame()).mountPoints = [&] {
         return std::optional<std::vector<std::string>>({first.path().toStdString(), second.path().toStdString()});
     };
-    w.frame().shell.startProgram = [&](const QString&, const QStringList& args) {
+    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList& args) {
         launched << args;
         if (launched.size() == 1) QMetaObject::invokeMethod(&w.frame(), [&] { w.frame().close(); }, Qt::QueuedConnection);
         return true;
     };
-    w.trigger(w.frame().miOpenAll);
+    w.trigger(Action(w.frame(), "miOpenAll"));
     // The close comes with the events handled after the top directory: no directory is
     // searched after it, on this drive or the next.
-    QVERIFY(w.frame().FTerminating);
+    QVERIFY(gui::TFrameTestAccess::FTerminating(w.frame()));
     QVERIFY(!launched.isEmpty());
     for (const QString& path : launched) QVERIFY2(QFileInfo(path).dir() == QDir(first.path()), qPrintable(path));
-    QVERIFY(!w.frame().pnInfo->isVisible());
+    QVERIFY(!Child<QLabel>(w.frame(), "pnInfo")->isVisible());
 }
 
 void DesktopTest::openAllWithoutDriveList() {
     Window w;
     bool launched = false;
-    w.frame().shell.mountPoints = [] { return std::optional<std::vector<std::string>>(); };
-    w.frame().shell.startProgram = [&](const QString&, const QStringList&) { return launched = true; };
-    w.trigger(w.frame().miOpenAll);
+    gui::TFrameTestAccess::shell(w.frame()).mountPoints = [] { return std::optional<std::vector<std::string>>(); };
+    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList&) { return launched = true; };
+    w.trigger(Action(w.frame(), "miOpenAll"));
     QCOMPARE(w.dialogs.errors, QStringList{QStringLiteral("Не могу получить список дисков.")});
-    QVERIFY(!w.frame().pnInfo->isVisible());
+    QVERIFY(!Child<QLabel>(w.frame(), "pnInfo")->isVisible());
     QVERIFY(!launched);
 }
 
@@ -236,11 +237,11 @@ void DesktopTest::helpLinks() {
     QFETCH(QStringList, errors);
     Window w;
     QList<QUrl> opened;
-    w.frame().shell.openUrl = [&](const QUrl& url) {
+    gui::TFrameTestAccess::shell(w.frame()).openUrl = [&](const QUrl& url) {
         opened << url;
         return opens;
     };
-    w.trigger(mail ? w.frame().miBugReport : w.frame().miMyURL);
+    w.trigger(mail ? Action(w.frame(), "miBugReport") : Action(w.frame(), "miMyURL"));
     QCOMPARE(w.dialogs.errors, errors);
     QCOMPARE(opened.size(), 1);
     const QUrl& url = opened.first();

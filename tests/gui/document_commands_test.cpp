@@ -2,6 +2,7 @@
 // question on every path, Save and Save as with their backups, read-only opens, and the
 // path rules.
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include "main/note_editor.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -23,7 +25,7 @@ class DocumentCommandsTest : public QObject {
     QTemporaryDir dir_;
     QString path(const char* name) { return dir_.filePath(QLatin1String(name)); }
     QString notebook(const char* name, const char* firstText = "first") {
-        const QString p = path(name);
+        QString p = path(name);
         WriteNotebook(p, {{0, "A", firstText}, {1, "B", "second"}, {0, "C", "third"}}, 0);
         return p;
     }
@@ -48,6 +50,8 @@ private slots:
     void readOnlyOpenThenNew();
     void saveInPlainTextViewAsksForName();
     void openFailureKeepsNotebook();
+    void dialogsStartInTheNotebooksFolder_data();
+    void dialogsStartInTheNotebooksFolder();
 };
 
 void DocumentCommandsTest::paths_data() {
@@ -93,9 +97,9 @@ void DocumentCommandsTest::saveQuestion() {
     w.dialogs.saveChanges.push_back(Answer(answer));
     if (command == "open" && answer != int(Answer::Cancel)) w.dialogs.opens.push_back({other, false});
 
-    if (command == "new") w.trigger(w.frame().miClear);
-    else if (command == "open") w.trigger(w.frame().miOpen);
-    else w.trigger(w.frame().miExit);
+    if (command == "new") w.trigger(Action(w.frame(), "miClear"));
+    else if (command == "open") w.trigger(Action(w.frame(), "miOpen"));
+    else w.trigger(Action(w.frame(), "miExit"));
     QApplication::processEvents();
 
     QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
@@ -107,7 +111,7 @@ void DocumentCommandsTest::saveQuestion() {
         QCOMPARE(QString::fromStdString(w.doc().FFileName), file);
         QVERIFY(w.doc().isModified());
         QVERIFY(w.frame().isVisible());
-        QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("edited third"));
+        QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("edited third"));
         return;
     }
     if (command == "new") {
@@ -115,7 +119,7 @@ void DocumentCommandsTest::saveQuestion() {
         QVERIFY(w.doc().FFileName.empty());
     } else if (command == "open") {
         QCOMPARE(QString::fromStdString(w.doc().FFileName), other);
-        QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("other first"));
+        QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("other first"));
     } else {
         QVERIFY(!w.frame().isVisible());
         return;  // closed: with No the changes are simply dropped
@@ -129,7 +133,7 @@ void DocumentCommandsTest::yesThenCancelledSaveAsKeepsChanges() {
     Window w;
     w.doc().FFileName.clear();
     w.type(QStringLiteral("precious"));
-    for (QAction* command : {w.frame().miClear, w.frame().miOpen, w.frame().miExit}) {
+    for (QAction* command : {Action(w.frame(), "miClear"), Action(w.frame(), "miOpen"), Action(w.frame(), "miExit")}) {
         w.dialogs.saveChanges.push_back(Answer::Yes);
         w.dialogs.saves.push_back(QString());  // cancel the save dialog
         w.trigger(command);
@@ -138,7 +142,7 @@ void DocumentCommandsTest::yesThenCancelledSaveAsKeepsChanges() {
         QVERIFY(w.frame().isVisible());
         QVERIFY(w.doc().isModified());
         // The typed text went into a section by the save attempt or is still in the editor.
-        const bool kept = w.frame().reNodeContent->toPlainText() == QStringLiteral("precious") ||
+        const bool kept = Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText() == QStringLiteral("precious") ||
                           (w.doc().tree().count() > 0 && w.at(0)->text() == "precious");
         QVERIFY2(kept, qPrintable(command->objectName()));
     }
@@ -151,7 +155,7 @@ void DocumentCommandsTest::yesThenFailedSaveKeepsChanges() {
     // The directory disappears: the save cannot create its file.
     w.doc().FFileName = dir_.filePath(QStringLiteral("gone/fail.lkp")).toStdString();
     w.dialogs.saveChanges.push_back(Answer::Yes);
-    w.trigger(w.frame().miClear);
+    w.trigger(Action(w.frame(), "miClear"));
     QCOMPARE(w.dialogs.errors.size(), 1);
     QVERIFY(w.doc().isModified());
     QCOMPARE(w.doc().tree().count(), 3);
@@ -161,7 +165,7 @@ void DocumentCommandsTest::noQuestionWithoutChanges() {
     const QString file = notebook("clean.lkp");
     Window w({file});
     w.click(w.at(2));  // moving the selection is no change
-    w.trigger(w.frame().miClear);
+    w.trigger(Action(w.frame(), "miClear"));
     QVERIFY(w.dialogs.asked.isEmpty());
     QCOMPARE(w.doc().tree().count(), 0);
 }
@@ -172,7 +176,7 @@ void DocumentCommandsTest::typedTextCountsAsChange() {
     w.type(QStringLiteral("z"));
     QVERIFY(!w.doc().FTreeModified);  // only the editor knows
     w.dialogs.saveChanges.push_back(Answer::Cancel);
-    w.trigger(w.frame().miClear);
+    w.trigger(Action(w.frame(), "miClear"));
     QCOMPARE(w.dialogs.asked, QStringList{QStringLiteral("saveChanges")});
 }
 
@@ -182,11 +186,11 @@ void DocumentCommandsTest::openCancelledKeepsChangesAndAsksAgain() {
     w.type(QStringLiteral("keep"));
     w.dialogs.saveChanges.push_back(Answer::No);
     w.dialogs.opens.push_back({});  // cancel the open dialog
-    w.trigger(w.frame().miOpen);
+    w.trigger(Action(w.frame(), "miOpen"));
     QVERIFY(w.doc().isModified());
     QCOMPARE(QString::fromStdString(w.doc().FFileName), file);
     w.dialogs.saveChanges.push_back(Answer::Cancel);
-    w.trigger(w.frame().miOpen);
+    w.trigger(Action(w.frame(), "miOpen"));
     QCOMPARE(w.dialogs.asked.count(QStringLiteral("saveChanges")), 2);
     QVERIFY(w.dialogs.allUsed());
 }
@@ -196,12 +200,12 @@ void DocumentCommandsTest::backupAfterTwoSaves() {
     const std::string original = ReadAll(file);
     Window w({file});
     w.type(QStringLiteral("one "));
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     const std::string afterFirst = ReadAll(file);
     QVERIFY(afterFirst != original);
     QCOMPARE(ReadAll(files::BackupPath(file)), original);
     w.type(QStringLiteral("two "));
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     QCOMPARE(ReadAll(files::BackupPath(file)), afterFirst);
     QVERIFY(ReadAll(file).find("one two first") != std::string::npos);
     QCOMPARE(w.frame().statusBar()->currentMessage(), QStringLiteral("Сохранено ") + file);
@@ -215,7 +219,7 @@ void DocumentCommandsTest::saveAsOntoCurrentFile() {
     w.type(QStringLiteral("new "));
     w.dialogs.saves.push_back(file);
     w.dialogs.overwrite.push_back(Answer::Yes);
-    w.trigger(w.frame().miSaveAs);
+    w.trigger(Action(w.frame(), "miSaveAs"));
     QVERIFY(w.dialogs.allUsed());
     QCOMPARE(ReadAll(files::BackupPath(file)), original);
     QVERIFY(ReadAll(file).find("new first") != std::string::npos);
@@ -232,7 +236,7 @@ void DocumentCommandsTest::saveAsLoop() {
     w.type(QStringLiteral("t"));
     w.dialogs.saves = {taken, taken};
     w.dialogs.overwrite = {Answer::No, Answer::Cancel};
-    w.trigger(w.frame().miSaveAs);
+    w.trigger(Action(w.frame(), "miSaveAs"));
     QVERIFY(w.dialogs.allUsed());
     QCOMPARE(w.dialogs.asked, (QStringList{"save", "overwrite", "save", "overwrite"}));
     QCOMPARE(ReadAll(taken), takenBytes);
@@ -244,7 +248,7 @@ void DocumentCommandsTest::saveAsForcesExtension() {
     Window w;
     w.type(QStringLiteral("text"));
     w.dialogs.saves.push_back(path("Notes.TXT"));
-    w.trigger(w.frame().miSaveAs);
+    w.trigger(Action(w.frame(), "miSaveAs"));
     const QString written = path("Notes.lkp");
     QVERIFY(QFileInfo::exists(written));
     QVERIFY(!QFileInfo::exists(path("Notes.TXT")));
@@ -258,7 +262,7 @@ void DocumentCommandsTest::saveOfDeletedFileWritesWithoutBackup() {
     CloseDocumentFile(w.doc().FFileHandle);
     QVERIFY(QFile::remove(file));
     w.type(QStringLiteral("again "));
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     QVERIFY(QFileInfo::exists(file));
     QVERIFY(!QFileInfo::exists(files::BackupPath(file)));
     QVERIFY(w.dialogs.asked.isEmpty());
@@ -268,15 +272,15 @@ void DocumentCommandsTest::readOnlyOpenThenNew() {
     const QString file = notebook("ro.lkp");
     Window w;
     w.dialogs.opens.push_back({file, true});
-    w.trigger(w.frame().miOpen);
-    QVERIFY(w.frame().reNodeContent->isReadOnly());
+    w.trigger(Action(w.frame(), "miOpen"));
+    QVERIFY(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->isReadOnly());
     QVERIFY(w.doc().view().treeReadOnly());
     QCOMPARE(QString::fromStdString(w.doc().FFileName), file);
-    w.trigger(w.frame().miClear);
+    w.trigger(Action(w.frame(), "miClear"));
     QCOMPARE(w.doc().tree().count(), 0);
     QVERIFY(w.doc().FFileName.empty());
     // Still read-only until the next open.
-    QVERIFY(w.frame().reNodeContent->isReadOnly());
+    QVERIFY(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->isReadOnly());
     QVERIFY(w.doc().view().treeReadOnly());
 }
 
@@ -288,10 +292,10 @@ void DocumentCommandsTest::saveInPlainTextViewAsksForName() {
     WriteAll(text, bytes);
     Window w;
     w.dialogs.opens.push_back({text, true});
-    w.trigger(w.frame().miOpen);
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("Dear friend,\nthis is not a notebook.\n"));
+    w.trigger(Action(w.frame(), "miOpen"));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("Dear friend,\nthis is not a notebook.\n"));
     w.dialogs.saves.push_back(QString());
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     QCOMPARE(w.dialogs.asked.last(), QStringLiteral("save"));
     QCOMPARE(ReadAll(text), bytes);
     QVERIFY(!QFileInfo::exists(files::BackupPath(text)));
@@ -301,10 +305,48 @@ void DocumentCommandsTest::openFailureKeepsNotebook() {
     const QString file = notebook("keep.lkp");
     Window w({file});
     w.dialogs.opens.push_back({path("missing.lkp"), false});
-    w.trigger(w.frame().miOpen);
+    w.trigger(Action(w.frame(), "miOpen"));
     QCOMPARE(w.dialogs.errors.size(), 1);
     QCOMPARE(w.doc().tree().count(), 3);
     QCOMPARE(QString::fromStdString(w.doc().FFileName), file);
+}
+
+void DocumentCommandsTest::dialogsStartInTheNotebooksFolder_data() {
+    QTest::addColumn<QString>("folder");  // where the notebook lies; empty: an unnamed notebook
+    QTest::addColumn<bool>("saveAs");
+    QTest::newRow("nominal: open, named notebook") << "Архив/2026" << false;
+    QTest::newRow("nominal: save as, named notebook") << "Архив/2026" << true;
+    QTest::newRow("nominal: open, unnamed notebook") << "" << false;
+    QTest::newRow("nominal: save as, unnamed notebook") << "" << true;
+}
+
+void DocumentCommandsTest::dialogsStartInTheNotebooksFolder() {
+    QFETCH(QString, folder);
+    QFETCH(bool, saveAs);
+    QStringList arguments;
+    QString expected = QFileInfo(files::DefaultDocumentPath()).absolutePath();
+    if (!folder.isEmpty()) {
+        QVERIFY(QDir(dir_.path()).mkpath(folder));
+        const QString file = dir_.filePath(folder + QStringLiteral("/n.lkp"));
+        WriteNotebook(file, {{0, "A", "a"}}, 0);
+        arguments << file;
+        expected = QFileInfo(file).absolutePath();
+    }
+    Window w(arguments);
+    if (folder.isEmpty()) {
+        w.trigger(Action(w.frame(), "miClear"));
+        QVERIFY(w.doc().FFileName.empty());
+    }
+    if (saveAs) {
+        w.dialogs.saves.push_back(QString());
+        w.trigger(Action(w.frame(), "miSaveAs"));
+    } else {
+        w.dialogs.opens.push_back({});
+        w.trigger(Action(w.frame(), "miOpen"));
+    }
+    QVERIFY(w.dialogs.allUsed());
+    QCOMPARE(w.dialogs.folders, QStringList{expected});
+    QVERIFY(expected != QDir::currentPath());
 }
 
 QTEST_MAIN(DocumentCommandsTest)

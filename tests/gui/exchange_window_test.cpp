@@ -9,6 +9,7 @@
 #include "document/cp1251.h"
 #include "main/note_editor.h"
 #include "support/notebook_files.h"
+#include "support/frame_access.h"
 #include "support/window_fixture.h"
 
 using namespace lark;
@@ -55,7 +56,7 @@ void ExchangeWindowTest::exportHoldsTheTextBeingEdited() {
     QCOMPARE(w.doc().tree().indexOf(w.doc().selected()), 1);
     w.type(QStringLiteral("typed "));
     w.dialogs.exports.push_back({out, html});
-    w.trigger(w.frame().miExport);
+    w.trigger(Action(w.frame(), "miExport"));
     QVERIFY2(w.dialogs.errors.isEmpty(), qPrintable(w.dialogs.errors.join(QLatin1Char('\n'))));
     const std::string written = ReadAll(path(QString::number(html) + file));
     QVERIFY2(written.find(expected.toStdString()) != std::string::npos, written.c_str());
@@ -70,27 +71,27 @@ void ExchangeWindowTest::exportedFolderComesBackAsANewUnnamedNotebook() {
     {
         Window w({nb});
         w.dialogs.exports.push_back({folder, false});
-        w.trigger(w.frame().miExport);
+        w.trigger(Action(w.frame(), "miExport"));
         QVERIFY(w.dialogs.errors.isEmpty());
     }
     Window w({notebook(QStringLiteral("other.lkp"))});
     w.type(QStringLiteral("unsaved"));
     w.dialogs.saveChanges.push_back(Answer::No);
     w.dialogs.imports.push_back(folder);
-    w.trigger(w.frame().miImport);
+    w.trigger(Action(w.frame(), "miImport"));
     QCOMPARE(w.dialogs.asked, (QStringList{QStringLiteral("saveChanges"), QStringLiteral("import")}));
     QVERIFY(w.dialogs.errors.isEmpty());
     QCOMPARE(w.doc().tree().count(), 3);
     QCOMPARE(w.name(1), Cp1251("Б/В"));
     QCOMPARE(w.at(1)->depth(), 1);
     QCOMPARE(w.doc().tree().indexOf(w.doc().selected()), 1);
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("second"));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("second"));
     QVERIFY(w.doc().FFileName.empty());
     QVERIFY2(w.doc().isModified(), "closing asks to save the imported notebook");
     // Saved under a name of its own, it is the notebook that was exported, byte for byte.
     const QString saved = path(QStringLiteral("saved.lkp"));
     w.dialogs.saves.push_back(saved);
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     QCOMPARE(QString::fromStdString(w.doc().FFileName), saved);
     QVERIFY(ReadAll(saved) == ReadAll(nb));
     QVERIFY(w.dialogs.allUsed());
@@ -101,10 +102,10 @@ void ExchangeWindowTest::importAsksToSaveFirstAndCancelStopsIt() {
     Window w({nb});
     w.type(QStringLiteral("kept"));
     w.dialogs.saveChanges.push_back(Answer::Cancel);
-    w.trigger(w.frame().miImport);
+    w.trigger(Action(w.frame(), "miImport"));
     QCOMPARE(w.dialogs.asked, QStringList{QStringLiteral("saveChanges")});
     QCOMPARE(QString::fromStdString(w.doc().FFileName), nb);
-    QVERIFY(w.frame().reNodeContent->toPlainText().startsWith(QStringLiteral("kept")));
+    QVERIFY(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText().startsWith(QStringLiteral("kept")));
     QVERIFY(w.dialogs.allUsed());
 }
 
@@ -116,7 +117,7 @@ void ExchangeWindowTest::refusedFolderLeavesTheNotebookAsItWas() {
     WriteAll(folder + QStringLiteral("/bad.txt"), "line one\nline two \xE2\x9C\x93");
     Window w({nb});
     w.dialogs.imports.push_back(folder);
-    w.trigger(w.frame().miImport);
+    w.trigger(Action(w.frame(), "miImport"));
     QCOMPARE(w.dialogs.errors.size(), 1);
     QVERIFY2(w.dialogs.errors.constFirst().contains(QStringLiteral("bad.txt: line 2: character U+2713")),
              qPrintable(w.dialogs.errors.constFirst()));
@@ -133,13 +134,13 @@ void ExchangeWindowTest::leftOutFilesAreNamed() {
     WriteAll(folder + QStringLiteral("/sub/photo.jpg"), "\xFF\xD8");
     Window w;
     w.dialogs.imports.push_back(folder);
-    w.trigger(w.frame().miImport);
+    w.trigger(Action(w.frame(), "miImport"));
     QVERIFY(w.dialogs.errors.isEmpty());
     QCOMPARE(w.dialogs.messages.size(), 1);
     QVERIFY2(w.dialogs.messages.constFirst().endsWith(QStringLiteral("\nsub/photo.jpg")),
              qPrintable(w.dialogs.messages.constFirst()));
     QCOMPARE(w.doc().tree().count(), 2);
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("# heading\n"));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("# heading\n"));
 }
 
 QTEST_MAIN(ExchangeWindowTest)

@@ -1,6 +1,7 @@
 // Long saves: the content is assembled on a worker thread while the window keeps
 // processing events, shows progress after a moment and runs no command meanwhile.
 #include <QProgressBar>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -10,6 +11,7 @@
 #include "main/window_ui.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -24,25 +26,39 @@ private slots:
 };
 
 void LongWorkTest::workRunsOffTheGuiThreadWithProgress() {
+    // The work holds on until the window has shown its progress: the test waits on that
+    // event, not on the clock, so a slow machine only makes it take longer.
     Window w;
+    auto* progress = w.frame().findChild<QProgressBar*>(QStringLiteral("pbBusy"));
+    QVERIFY(progress);
     QThread* workerThread = nullptr;
     bool commandRan = false, commandRefused = false, progressSeen = false, timerFired = false;
-    QTimer::singleShot(50, [&] {
-        timerFired = true;
-        commandRefused = !w.frame().runCommand([&] { commandRan = true; });
+    QSemaphore progressShown;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!timerFired) {
+            timerFired = true;
+            commandRefused = !w.frame().runCommand([&] { commandRan = true; });
+        }
+        if (progress->isVisible()) {
+            progressSeen = true;
+            watch.stop();
+            progressShown.release();
+        }
     });
-    QTimer::singleShot(gui::WindowUi::kProgressDelayMs + 250, [&] {
-        progressSeen = w.frame().findChild<QProgressBar*>(QStringLiteral("pbBusy"))->isVisible();
-    });
+    watch.start();
+    bool released = false;
     w.doc().RunLongWork([&] {
         workerThread = QThread::currentThread();
-        QThread::msleep(gui::WindowUi::kProgressDelayMs + 500);
+        released = progressShown.tryAcquire(1, 60000);
     });
+    watch.stop();
     QVERIFY(workerThread && workerThread != QThread::currentThread());
     QVERIFY(timerFired);  // events went on during the work
     QVERIFY(commandRefused && !commandRan);
-    QVERIFY(progressSeen);
-    QVERIFY(!w.frame().findChild<QProgressBar*>(QStringLiteral("pbBusy"))->isVisible());
+    QVERIFY(progressSeen && released);
+    QVERIFY(!progress->isVisible());
     QVERIFY(w.frame().runCommand([] {}));  // commands run again afterwards
 }
 
@@ -65,9 +81,9 @@ void LongWorkTest::compressedSaveRoundTrips() {
     WriteNotebook(file, specs, 7);
     {
         Window w({file});
-        w.frame().miUseZip->trigger();
+        Action(w.frame(), "miUseZip")->trigger();
         w.type(QStringLiteral("z"));
-        w.trigger(w.frame().miSave);
+        w.trigger(Action(w.frame(), "miSave"));
         QVERIFY(w.dialogs.errors.isEmpty());
     }
     QCOMPARE(ReadAll(file).substr(0, 7), std::string("ZIPPED!"));

@@ -14,6 +14,7 @@
 #include "main/recovery_keeper.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -37,7 +38,7 @@ void EditAndWaitForTheCopy(Window& w) {
     w.type(QStringLiteral("typed before the crash "));
     w.click(w.at(0));  // the text of section 1 goes into its buffer
     w.type(QStringLiteral("not saved "));
-    w.frame().reNodeContent->insertPlainText(QStringLiteral("Ещё "));
+    Child<gui::NoteEditor>(w.frame(), "reNodeContent")->insertPlainText(QStringLiteral("Ещё "));
     QTRY_VERIFY_WITH_TIMEOUT(w.frame().recoveryKeeper().upToDate(), 20000);
 }
 
@@ -97,7 +98,7 @@ void RecoveryWindowTest::killedWindowComesBack() {
     QVERIFY(w.doc().isModified());
     QCOMPARE(ReadAll(file), onDisk);
     // Saved now: the copy has served its purpose.
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     QVERIFY(!QFile::exists(CopyOf(w, file)));
 }
 
@@ -119,18 +120,18 @@ void RecoveryWindowTest::noCopyOnceNothingIsUnsaved() {
     const QString copy = CopyOf(w, file);
     QVERIFY(QFile::exists(copy));
     if (how == "save") {
-        w.trigger(w.frame().miSave);
+        w.trigger(Action(w.frame(), "miSave"));
     } else if (how == "new") {
         w.dialogs.saveChanges = {Answer::No};
-        w.trigger(w.frame().miClear);
+        w.trigger(Action(w.frame(), "miClear"));
     } else if (how == "exit") {
         w.dialogs.saveChanges = {Answer::No};
-        w.trigger(w.frame().miExit);
+        w.trigger(Action(w.frame(), "miExit"));
         QApplication::processEvents();
     } else {
         w.dialogs.saveChanges = {Answer::No};
         w.dialogs.opens = {{QString(), false}};
-        w.trigger(w.frame().miOpen);
+        w.trigger(Action(w.frame(), "miOpen"));
     }
     QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
     QCOMPARE(QFile::exists(copy), kept);

@@ -7,6 +7,7 @@
 #include "main/note_editor.h"
 #include "main/section_tree_view.h"
 #include "support/notebook_files.h"
+#include "support/frame_access.h"
 #include "support/window_fixture.h"
 
 using namespace lark;
@@ -39,20 +40,20 @@ void RenameLinksTest::linksFollow() {
     // The section renamed is the one shown; a link to itself may be typed, unsaved.
     w.click(w.at(1));
     if (!typedLink.isEmpty()) {
-        w.frame().reNodeContent->moveCursor(QTextCursor::End);
+        Child<gui::NoteEditor>(w.frame(), "reNodeContent")->moveCursor(QTextCursor::End);
         w.type(typedLink);
     }
     const int links = typedLink.isEmpty() ? 2 : 3;
     w.dialogs.confirms.push_back(answer == "yes");
-    w.trigger(w.frame().miRename);
+    w.trigger(Action(w.frame(), "miRename"));
     QLineEdit* edit = nullptr;
-    QTRY_VERIFY((edit = w.frame().tvNodes->findChild<QLineEdit*>()) != nullptr);
+    QTRY_VERIFY((edit = Child<gui::SectionTreeView>(w.frame(), "tvNodes")->findChild<QLineEdit*>()) != nullptr);
     edit->setText(QStringLiteral("Goal"));
     QTest::keyClick(edit, Qt::Key_Return);
     QTRY_COMPARE(w.name(1), std::string("Goal"));
     QCOMPARE(w.dialogs.confirmTexts, QStringList{QStringLiteral("Обновить ссылки на этот раздел (%1)?").arg(links)});
     const QString to = answer == "yes" ? QStringLiteral("Goal") : QStringLiteral("Target");
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("t") + QString(typedLink).replace("Target", to));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("t") + QString(typedLink).replace("Target", to));
     QCOMPARE(QString::fromStdString(std::string(w.at(0)->text())), QStringLiteral("go file://@%1").arg(to));
     QCOMPARE(QString::fromStdString(std::string(w.at(2)->text())), QStringLiteral("file://@%1.").arg(to));
     QVERIFY(w.doc().isModified());

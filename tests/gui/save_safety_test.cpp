@@ -17,6 +17,7 @@
 #include "main/section_tree_view.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -59,16 +60,16 @@ void SaveSafetyTest::pendingNameIsCommitted() {
     const QString file = notebook("pending.lkp");
     Window w({file});
     w.click(w.at(1));
-    w.trigger(w.frame().miRename);
+    w.trigger(Action(w.frame(), "miRename"));
     QLineEdit* edit = nullptr;
-    QTRY_VERIFY((edit = w.frame().tvNodes->findChild<QLineEdit*>()) != nullptr);
+    QTRY_VERIFY((edit = Child<gui::SectionTreeView>(w.frame(), "tvNodes")->findChild<QLineEdit*>()) != nullptr);
     edit->setText(QStringLiteral("\tПланы"));  // no Enter
     if (how == "save") {
-        w.trigger(w.frame().miSave);
+        w.trigger(Action(w.frame(), "miSave"));
     } else {
         w.dialogs.saveChanges.push_back(Answer::Yes);
         if (how == "close") w.frame().close();
-        else w.trigger(w.frame().miExit);
+        else w.trigger(Action(w.frame(), "miExit"));
         QApplication::processEvents();
         QVERIFY(!w.frame().isVisible());
     }
@@ -85,7 +86,7 @@ void SaveSafetyTest::documentNamedLikeItsBackup() {
     WriteNotebook(file, {{0, "A", "first"}}, 0);
     Window w({file});
     w.type(QStringLiteral("kept "));
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     QVERIFY(w.dialogs.errors.isEmpty());
     QVERIFY(ReadAll(file).find("kept first") != std::string::npos);
     QCOMPARE(entries(local.path()), QStringList{QStringLiteral("notes.bak")});
@@ -103,7 +104,7 @@ void SaveSafetyTest::saveAsOntoAHeldTarget() {
     w.type(QStringLiteral("mine "));
     w.dialogs.saves = {theirs, QString()};
     w.dialogs.overwrite = {Answer::Yes};
-    w.trigger(w.frame().miSaveAs);
+    w.trigger(Action(w.frame(), "miSaveAs"));
     QCOMPARE(w.dialogs.errors,
              QStringList{QStringLiteral("Cannot create file \"%1\". %2").arg(theirs, QString::fromUtf8(kInUseText))});
     QCOMPARE(ReadAll(theirs), theirBytes);
@@ -112,7 +113,7 @@ void SaveSafetyTest::saveAsOntoAHeldTarget() {
     QVERIFY(w.doc().isModified());
     // The other window still saves its own notebook.
     other.type(QStringLiteral("theirs "));
-    other.trigger(other.frame().miSave);
+    other.trigger(Action(other.frame(), "miSave"));
     QVERIFY(other.dialogs.errors.isEmpty());
     QVERIFY(ReadAll(theirs).find("theirs first") != std::string::npos);
 }
@@ -127,7 +128,7 @@ void SaveSafetyTest::failedSaveAsOverAnExistingFile() {
     w.type(QStringLiteral("x"));
     w.dialogs.saves = {target, QString()};
     w.dialogs.overwrite = {Answer::Yes};
-    w.trigger(w.frame().miSaveAs);
+    w.trigger(Action(w.frame(), "miSaveAs"));
     QCOMPARE(w.dialogs.errors.size(), 1);
     QVERIFY(w.dialogs.errors.first().startsWith(QStringLiteral("Cannot create file \"%1\".").arg(target)));
     QCOMPARE(ReadAll(target), targetBytes);
@@ -171,7 +172,7 @@ void SaveSafetyTest::fileChangedElsewhere() {
     const std::string before = ReadAll(file);
     if (answer >= 0) w.dialogs.changedOnDisk.push_back(Answer(answer));
     if (answer == int(Answer::No)) w.dialogs.saves.push_back(elsewhere);
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
     const bool ours = ReadAll(file).find("mine first") != std::string::npos;
     if (answer < 0 || answer == int(Answer::Yes)) {
@@ -190,7 +191,7 @@ void SaveSafetyTest::fileChangedElsewhere() {
     // After a save the file is the notebook's own again: the next save asks nothing.
     if (!w.doc().isModified()) {
         w.type(QStringLiteral("again "));
-        w.trigger(w.frame().miSave);
+        w.trigger(Action(w.frame(), "miSave"));
         QVERIFY(w.dialogs.asked.count(QStringLiteral("changedOnDisk")) == (answer >= 0 ? 1 : 0));
     }
 }

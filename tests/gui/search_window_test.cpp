@@ -24,12 +24,14 @@
 #include "main/report_box.h"
 #include "main/search_prompt.h"
 #include "main/section_tree_view.h"
+#include "main/text_codec.h"
 #include "main/tframe.h"
-#include "search/fold_find.h"
+#include "document/fold_find.h"
 #include "search/nearest_dates.h"
 #include "support/notebook_files.h"
 #include "support/scripted_dialogs.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -79,16 +81,16 @@ struct Frame {
     std::unique_ptr<gui::TFrame> frame;
     explicit Frame(const QString& path) {
         frame = std::make_unique<gui::TFrame>(dialogs, QStringList{path});
-        QTRY_VERIFY_WITH_TIMEOUT(!frame->FirstActivation, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!gui::TFrameTestAccess::FirstActivation(*frame), 5000);
         frame->activateWindow();
         (void)QTest::qWaitForWindowActive(frame.get());
     }
     ~Frame() {
         frame->document().FTreeModified = false;
-        frame->reNodeContent->setModified(false);
+        Child<gui::NoteEditor>(*frame, "reNodeContent")->setModified(false);
     }
     Document& doc() { return frame->document(); }
-    gui::NoteEditor& editor() { return *frame->reNodeContent; }
+    gui::NoteEditor& editor() { return *Child<gui::NoteEditor>(*frame, "reNodeContent"); }
     int selectedIndex() { return doc().tree().indexOf(doc().selected()); }
     QString selectedText() { return editor().textCursor().selectedText(); }
     std::size_t selStart() { return editor().selectionStart(); }
@@ -115,7 +117,7 @@ class SearchWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString notebook(const char* name, const std::vector<SectionSpec>& sections, int active = 0) {
-        const QString p = dir_.filePath(QLatin1String(name));
+        QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, sections, active);
         return p;
     }
@@ -144,6 +146,7 @@ private slots:
     void pressBesideLinkPlacesCaret();
     void datesReport();
     void reportBoxScrollsAndCloses();
+    void reportBoxShowsNoTextCursor();
 };
 
 // Ctrl+F, Ctrl+Shift+F and Ctrl+L typed in the editor open the right prompt, pre-filled
@@ -167,7 +170,7 @@ void SearchWindowTest::promptsAndShortcuts() {
     QFETCH(QString, before);
     QFETCH(QString, caption);
     Frame w(notebook("p.lkp", {{0, "A", "text"}}));
-    w.frame->FSearchText = before;
+    w.frame->searchState().FSearchText = gui::QStringToBytes(before);
     w.dialogs.answers.push_back(std::nullopt);
     w.key(key, Qt::KeyboardModifiers(mods));
     QCOMPARE(w.dialogs.questions.size(), 1);
@@ -180,32 +183,33 @@ void SearchWindowTest::promptsAndShortcuts() {
 void SearchWindowTest::cancelAndRefusalKeepState() {
     Frame w(notebook("c.lkp", {{0, "A", "abc abc"}, {0, "B", "abc"}}));
     auto& f = *w.frame;
-    f.FSearchText = QStringLiteral("abc");
-    f.FGlobalSearch = true;
-    f.FSearchNode = 1;
-    f.FNameMatchNode = 0;
+    SearchState& state = f.searchState();
+    state.FSearchText = "abc";
+    state.FGlobalSearch = true;
+    state.FSearchNode = 1;
+    state.FNameMatchNode = 0;
     auto same = [&] {
-        return f.FSearchText == QLatin1String("abc") && f.FGlobalSearch && f.FSearchNode == 1 && f.FNameMatchNode == 0;
+        return state.FSearchText == "abc" && state.FGlobalSearch && state.FSearchNode == 1 && state.FNameMatchNode == 0;
     };
     w.dialogs.answers = {std::nullopt, std::nullopt};
-    f.miFindClick();
+    gui::TFrameTestAccess::miFindClick(f);
     QVERIFY(same());
-    f.miEntireSearchClick();
+    gui::TFrameTestAccess::miEntireSearchClick(f);
     QVERIFY(same());
     QCOMPARE(w.selectedIndex(), 0);
     QCOMPARE(w.selStart(), 0u);
     QVERIFY(w.selectedText().isEmpty());
     // A string the notebook's code page cannot hold is refused and the user told why.
     w.dialogs.answers = {QStringLiteral("abc\u4e2d")};
-    f.miEntireSearchClick();
+    gui::TFrameTestAccess::miEntireSearchClick(f);
     QVERIFY(same());
     QCOMPARE(f.statusBar()->currentMessage(), gui::SearchTextRefusedNotice());
     QVERIFY(w.selectedText().isEmpty());
     // Over-long answers are cut to the edit line's 255 characters.
     w.dialogs.answers = {QString(300, u'я')};
-    f.miFindClick();
-    QCOMPARE(f.FSearchText, QString(255, u'я'));
-    QVERIFY(!f.FGlobalSearch);
+    gui::TFrameTestAccess::miFindClick(f);
+    QCOMPARE(gui::BytesToQString(state.FSearchText), QString(255, u'я'));
+    QVERIFY(!state.FGlobalSearch);
 }
 
 // The toolkit's input box: caption, prompt, pre-filled, all selected, 255 characters.
@@ -239,17 +243,17 @@ void SearchWindowTest::realInputBoxIsPrefilledAndSelected() {
 void SearchWindowTest::findStepsThroughSection() {
     Frame w(notebook("f.lkp", {{0, "A", Cp1251("Поиск\r\naaa\r\nАаА конец\r\naa")}}));
     w.dialogs.answers = {QStringLiteral("аа")};  // Cyrillic
-    w.frame->miFindClick();
+    gui::TFrameTestAccess::miFindClick(*w.frame);
     QCOMPARE(w.selectedText(), QStringLiteral("Аа"));
     QCOMPARE(w.selStart(), 12u);
-    QVERIFY(!w.frame->FGlobalSearch);
-    w.frame->miSearchAgainClick();
+    QVERIFY(!w.frame->searchState().FGlobalSearch);
+    gui::TFrameTestAccess::miSearchAgainClick(*w.frame);
     QCOMPARE(w.selectedText(), QStringLiteral("Аа"));  // the only Cyrillic pair
     QCOMPARE(w.selStart(), 12u);
 
     w.dialogs.answers = {QStringLiteral("AA")};  // Latin capitals against small letters
     w.editor().moveCursor(QTextCursor::Start);
-    w.frame->miFindClick();
+    gui::TFrameTestAccess::miFindClick(*w.frame);
     QCOMPARE(w.selStart(), 7u);
     QCOMPARE(w.editor().selectionLength(), 2u);
     w.key(Qt::Key_L, Qt::ControlModifier);
@@ -266,7 +270,7 @@ void SearchWindowTest::findStartsAtTextStartWithoutSelection() {
     c.setPosition(10);
     w.editor().setTextCursor(c);
     w.dialogs.answers = {QStringLiteral("XX")};
-    w.frame->miFindClick();
+    gui::TFrameTestAccess::miFindClick(*w.frame);
     QCOMPARE(w.selStart(), 0u);
     QCOMPARE(w.selectedText(), QStringLiteral("xx"));
 }
@@ -281,11 +285,11 @@ void SearchWindowTest::globalSearchNameThenText() {
     w.key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(w.selectedIndex(), 2);
     QVERIFY(w.selectedText().isEmpty());
-    QCOMPARE(w.frame->FNameMatchNode, 2);
-    QVERIFY(w.frame->FGlobalSearch);
-    if (QApplication::focusWidget()) QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.frame->tvNodes));
+    QCOMPARE(w.frame->searchState().FNameMatchNode, 2);
+    QVERIFY(w.frame->searchState().FGlobalSearch);
+    if (QApplication::focusWidget()) QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")));
     // The nested section is visible in the tree.
-    QVERIFY(w.frame->tvNodes->isExpanded(w.frame->tvNodes->currentIndex().parent()));
+    QVERIFY(Child<gui::SectionTreeView>(*w.frame, "tvNodes")->isExpanded(Child<gui::SectionTreeView>(*w.frame, "tvNodes")->currentIndex().parent()));
 
     w.key(Qt::Key_L, Qt::ControlModifier);
     QCOMPARE(w.selectedIndex(), 2);
@@ -301,7 +305,7 @@ void SearchWindowTest::globalSearchNameThenText() {
     w.key(Qt::Key_L, Qt::ControlModifier);
     QCOMPARE(w.selectedIndex(), 3);
     QCOMPARE(w.selStart(), 10u);
-    QCOMPARE(w.frame->FSearchNode, 3);
+    QCOMPARE(w.frame->searchState().FSearchNode, 3);
     QVERIFY(w.dialogs.messages.isEmpty());
     QVERIFY(w.dialogs.errors.isEmpty());
 }
@@ -309,17 +313,17 @@ void SearchWindowTest::globalSearchNameThenText() {
 void SearchWindowTest::globalSearchFromToolButtonsAndNothingFound() {
     Frame w(notebook("t.lkp", {{0, "A", "alpha"}, {0, "B", "beta"}}));
     w.dialogs.answers = {QStringLiteral("BET")};
-    w.frame->tbEntireSearch->trigger();
+    Action(*w.frame, "tbEntireSearch")->trigger();
     QCOMPARE(w.selectedIndex(), 1);  // the name "B" does not hold "bet"; the text does
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
     w.dialogs.answers = {QStringLiteral("zzz")};
-    w.frame->tbEntireSearch->trigger();
+    Action(*w.frame, "tbEntireSearch")->trigger();
     QCOMPARE(w.selectedIndex(), 1);
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
-    w.frame->tbSearchAgain->trigger();
+    Action(*w.frame, "tbSearchAgain")->trigger();
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
     w.dialogs.answers = {QStringLiteral("ALPH")};
-    w.frame->tbFind->trigger();  // find in the current section only
+    Action(*w.frame, "tbFind")->trigger();  // find in the current section only
     QCOMPARE(w.selectedIndex(), 1);
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
     QVERIFY(w.dialogs.unexpected.isEmpty());
@@ -373,7 +377,7 @@ void SearchWindowTest::editorFindFollowsEdits() {
     editor.setText(Cp1251("Ёлка один\r\nдва ёлка\r\nтри"));
     auto check = [&](const char* what) {
         const std::string bytes = editor.text();
-        for (const std::string needle : {Cp1251("ёлка"), Cp1251("ка д"), std::string("x"), Cp1251("три")})
+        for (const std::string& needle : {Cp1251("ёлка"), Cp1251("ка д"), std::string("x"), Cp1251("три")})
             for (std::size_t from : {std::size_t{0}, std::size_t{3}, bytes.size() / 2}) {
                 const std::size_t want = FindFolded(bytes, needle, from);
                 const std::size_t got = editor.findText(needle, from).value_or(kNotFound);
@@ -446,7 +450,7 @@ void SearchWindowTest::linksFollowEditsAndScrolling() {
 
 void SearchWindowTest::selectionsShownWithoutFocus() {
     Frame w(notebook("sel.lkp", {{0, "A", "one two"}}));
-    for (QWidget* widget : {static_cast<QWidget*>(w.frame->tvNodes), static_cast<QWidget*>(w.frame->reNodeContent)}) {
+    for (QWidget* widget : {static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")), static_cast<QWidget*>(Child<gui::NoteEditor>(*w.frame, "reNodeContent"))}) {
         const QPalette pal = widget->palette();
         QCOMPARE(pal.color(QPalette::Inactive, QPalette::Highlight), pal.color(QPalette::Active, QPalette::Highlight));
         QCOMPARE(pal.color(QPalette::Inactive, QPalette::HighlightedText),
@@ -595,6 +599,23 @@ void SearchWindowTest::reportBoxScrollsAndCloses() {
     QTest::mouseClick(ok, Qt::LeftButton);
     QCOMPARE(box.result(), int(QDialog::Accepted));
     QVERIFY(!box.isVisible());
+}
+
+// The report reads like a message: focus on its text paints no text cursor, so nothing
+// looks editable.
+void SearchWindowTest::reportBoxShowsNoTextCursor() {
+    gui::ReportBox box(nullptr, QStringLiteral("\r\nпервая 01.02.03\r\nвторая 04.05.06"));
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QPlainTextEdit* text = box.textView();
+    QVERIFY(text->isReadOnly());
+    QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+    QApplication::sendEvent(text, &out);
+    const QImage unfocused = text->viewport()->grab().toImage();
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(text, &in);
+    const QImage focused = text->viewport()->grab().toImage();
+    QCOMPARE(focused, unfocused);
 }
 
 QTEST_MAIN(SearchWindowTest)

@@ -14,8 +14,11 @@
 #include "main/section_tree_view.h"
 #include "support/fake_desktop.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
+using lark::guitest::Action;
+using lark::guitest::Child;
 using guitest::Window;
 
 namespace {
@@ -41,7 +44,7 @@ void closeWindow(Window& w) {
 
 QStringList checkedOptions(gui::TFrame& f) {
     QStringList checked;
-    for (QAction* a : {f.miWordWrap, f.miSaveOnMin, f.miShowToolBar, f.miUseTray, f.miUseZip})
+    for (QAction* a : {Action(f, "miWordWrap"), Action(f, "miSaveOnMin"), Action(f, "miShowToolBar"), Action(f, "miUseTray"), Action(f, "miUseZip")})
         if (a->isChecked()) checked << a->text();
     return checked;
 }
@@ -87,9 +90,9 @@ void SettingsTest::firstRunUsesDefaultsAndWritesElevenKeys() {
     Window w;
     gui::TFrame& f = w.frame();
     QVERIFY(f.isVisible());
-    QCOMPARE(f.tvNodes->width(), 177);
+    QCOMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(), 177);
     QCOMPARE(checkedOptions(f), QStringList{"Отображать панель инструментов"});
-    QVERIFY(f.tbToolBar->isVisible());
+    QVERIFY(Child<QToolBar>(f, "tbToolBar")->isVisible());
     QVERIFY(!f.isMaximized());
     QVERIFY(!QFile::exists(settingsPath()));  // reading creates nothing
     const QRect placed = f.normalGeometry();
@@ -152,7 +155,7 @@ void SettingsTest::treeWidthValues() {
     QFETCH(int, expected);
     writeSettings("[InterfaceSettings]\nWindowWidth=700\n" + line.toStdString() + "\n");
     Window w;
-    QCOMPARE(w.frame().tvNodes->width(), expected);
+    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->width(), expected);
     closeWindow(w);
     QCOMPARE(stored("TreeWidth"), expected);
 }
@@ -190,11 +193,11 @@ void SettingsTest::optionsRoundTrip() {
     {
         Window w;
         gui::TFrame& f = w.frame();
-        w.trigger(f.miWordWrap);
-        w.trigger(f.miUseZip);
-        w.trigger(f.miSaveOnMin);
-        w.trigger(f.miShowToolBar);
-        f.spSplitter->setSizes({230, f.spSplitter->width() - 230});
+        w.trigger(Action(f, "miWordWrap"));
+        w.trigger(Action(f, "miUseZip"));
+        w.trigger(Action(f, "miSaveOnMin"));
+        w.trigger(Action(f, "miShowToolBar"));
+        Child<QSplitter>(f, "spSplitter")->setSizes({230, Child<QSplitter>(f, "spSplitter")->width() - 230});
         closeWindow(w);
     }
     QCOMPARE(stored("WordWrap"), 1);
@@ -207,18 +210,18 @@ void SettingsTest::optionsRoundTrip() {
     Window w;
     gui::TFrame& f = w.frame();
     QCOMPARE(checkedOptions(f), (QStringList{"Перенос по словам", "Сохранять при минимизации", "Сжатие информации"}));
-    QCOMPARE(f.reNodeContent->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    QVERIFY(f.tbWordWrap->isChecked());
-    QVERIFY(!f.tbToolBar->isVisible());
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QVERIFY(Action(f, "tbWordWrap")->isChecked());
+    QVERIFY(!Child<QToolBar>(f, "tbToolBar")->isVisible());
     QVERIFY(f.document().UseZip);
     QVERIFY(!f.document().isModified());
-    QCOMPARE(f.tvNodes->width(), 230);
+    QCOMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(), 230);
 }
 
 void SettingsTest::handEditedLinesSurvive() {
     writeSettings("; my window\n[InterfaceSettings]\nTreeWidth = 0x20\nMyOwnKey=yes\n\n[Other]\nKeep=1\n");
     Window w;
-    QCOMPARE(w.frame().tvNodes->width(), 32);
+    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->width(), 32);
     closeWindow(w);
     const std::string text = readSettings().text();
     QVERIFY(text.rfind("; my window\n[InterfaceSettings]\n", 0) == 0);
@@ -238,7 +241,7 @@ void SettingsTest::unwritableFolderDoesNotStopTheClose() {
     blocker.close();
 
     Window w;
-    QCOMPARE(w.frame().tvNodes->width(), 177);
+    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->width(), 177);
     closeWindow(w);
     QVERIFY(w.dialogs.errors.isEmpty());
     QVERIFY(w.dialogs.messages.isEmpty());
@@ -252,17 +255,17 @@ void SettingsTest::hiddenStartMaximizesWhenFirstShown() {
     {
         gui::TFrame f(dialogs, {QStringLiteral("-hide")});
         QVERIFY(!f.isVisible());
-        QVERIFY(f.miUseTray->isChecked());
+        QVERIFY(Action(f, "miUseTray")->isChecked());
         f.show();
         QTRY_VERIFY(f.isMaximized());
         QCOMPARE(f.normalGeometry().size(), QSize(500, 300));
-        QTRY_COMPARE(f.tvNodes->width(), 210);  // the stored width also holds for a late first show
-        f.FirstActivation = false;  // no start-up document for this window
+        QTRY_COMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(), 210);  // the stored width also holds for a late first show
+        gui::TFrameTestAccess::FirstActivation(f) = false;  // no start-up document for this window
     }
     // Without "-hide" the tray option alone does not hide the window.
     gui::TFrame shown(dialogs, {});
     QVERIFY(shown.isVisible());
-    shown.FirstActivation = false;
+    gui::TFrameTestAccess::FirstActivation(shown) = false;
 }
 
 void SettingsTest::neverShownWindowWritesWhatItRead() {
@@ -272,8 +275,8 @@ void SettingsTest::neverShownWindowWritesWhatItRead() {
     {
         gui::TFrame f(dialogs, {QStringLiteral("-hide")});
         QVERIFY(!f.isVisible());
-        f.QuitProgram();  // Exit from the tray menu: a real close
-        f.FirstActivation = false;
+        gui::TFrameTestAccess::QuitProgram(f);  // Exit from the tray menu: a real close
+        gui::TFrameTestAccess::FirstActivation(f) = false;
     }
     QVERIFY(dialogs.unexpected.isEmpty());
     QCOMPARE(stored("Maximized"), 0);  // written at the close, with all the others

@@ -8,8 +8,11 @@
 #include "main/note_editor.h"
 #include "support/fake_desktop.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
+using lark::guitest::Action;
+using lark::guitest::Child;
 using guitest::Window;
 using Answer = gui::Dialogs::Answer;
 
@@ -150,8 +153,8 @@ void TrayRulesTest::toggleMainWindow() {
     guitest::UseFakeDesktop().trayHost = host;
     Window w;
     gui::TFrame& f = w.frame();
-    f.miUseTray->setChecked(useTray);
-    f.miSaveOnMin->setChecked(saveOnMin);
+    Action(f, "miUseTray")->setChecked(useTray);
+    Action(f, "miSaveOnMin")->setChecked(saveOnMin);
     f.document().FFileName = named ? path.toStdString() : std::string();
     if (start == u"hidden") f.hide();
     if (start == u"minimized") {
@@ -159,7 +162,7 @@ void TrayRulesTest::toggleMainWindow() {
         QTRY_VERIFY(f.isMinimized());
     }
     w.dialogs.saves = {save == u"dialog" ? QString() : QStringLiteral("unused")};
-    f.ToggleMainWindow(forceShow);
+    gui::TFrameTestAccess::ToggleMainWindow(f, forceShow);
     w.waitForSaves();
     const QString got = !f.isVisible() ? "hidden" : f.isMinimized() ? "minimized" : "shown";
     QCOMPARE(got, result);
@@ -189,16 +192,16 @@ void TrayRulesTest::closeProtocol() {
     desktop.trayHost = host;
     Window w;
     gui::TFrame& f = w.frame();
-    f.miUseTray->setChecked(true);
-    f.SetTrayMode(true);
+    Action(f, "miUseTray")->setChecked(true);
+    gui::TFrameTestAccess::SetTrayMode(f, true);
     QVERIFY(desktop.icons.count(gui::HiddenWindows::kOwnIconId));  // kept for a host to come
     w.type(QStringLiteral("x"));
     if (first == u"exit-cancel") {
         w.dialogs.saveChanges = {Answer::Cancel};
-        f.miExit->trigger();
+        Action(f, "miExit")->trigger();
         QVERIFY(f.isVisible());  // still running
     }
-    if (first == u"session-end") f.EndSessionQuery();
+    if (first == u"session-end") gui::TFrameTestAccess::EndSessionQuery(f);
     w.dialogs.saveChanges.push_back(Answer::No);
     QCOMPARE(f.close(), closes);
     QCOMPARE(f.isVisible(), false);
@@ -234,26 +237,26 @@ void TrayRulesTest::hotKeyOnStandIns() {
     gui::TFrame& f = w.frame();
     if (kind == u"taken") {
         QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Комбинация клавиш Win+Z уже занята"));
-        QCOMPARE(f.FHiddenWindows.count(), entries);
+        QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).count(), entries);
         return;
     }
-    f.WMHotKey();
+    gui::TFrameTestAccess::WMHotKey(f);
     if (kind == u"no-host") QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Область уведомлений недоступна"));
     if (kind == u"no-icon")
         QCOMPARE(d.icons.at(0).image.pixmap(16).toImage(), gui::GenericWindowIcon().pixmap(16).toImage());
-    if (kind == u"middle") f.WMTrayNotify(0, gui::TrayClick::Middle);
+    if (kind == u"middle") gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Middle);
     if (kind == u"gone") {
         d.windows.erase(7);
-        f.WMTrayNotify(0, gui::TrayClick::Left);
-        QVERIFY(!d.icons.count(0) && f.FHiddenWindows.window(0) == 0);
+        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);
+        QVERIFY(!d.icons.count(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
     }
     if (kind == u"unknown") {
-        for (int id : {-1, 1, 500}) f.WMTrayNotify(id, gui::TrayClick::Left);
+        for (int id : {-1, 1, 500}) gui::TFrameTestAccess::WMTrayNotify(f, id, gui::TrayClick::Left);
         QVERIFY(d.windows.at(7).mapped == false && d.icons.count(0));
-        f.WMTrayNotify(0, gui::TrayClick::Right);
-        f.WMTrayNotify(0, gui::TrayClick::Left);  // cleared by now
+        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Right);
+        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);  // cleared by now
     }
-    QCOMPARE(f.FHiddenWindows.count(), entries);
+    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).count(), entries);
     if (d.windows.count(7)) QCOMPARE(d.windows.at(7).mapped, !hidden);
     QCOMPARE(d.restored.size(), std::size_t(restored ? 1 : 0));
 }

@@ -18,8 +18,11 @@
 #include "main/section_tree_view.h"
 #include "main/window_ui.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
+using lark::guitest::Action;
+using lark::guitest::Child;
 using guitest::Window;
 
 namespace {
@@ -86,109 +89,109 @@ void ViewCommandsTest::wordWrapKeepsTextAndModifiedFlag() {
     Window w;
     gui::TFrame& f = w.frame();
     const QString text = QString(300, u'ж') + QStringLiteral(" длинная строка\nвторая\n\tтретья");
-    f.reNodeContent->setPlainText(text);
-    f.reNodeContent->setModified(modified);
-    QTextCursor c = f.reNodeContent->textCursor();
+    Child<gui::NoteEditor>(f, "reNodeContent")->setPlainText(text);
+    Child<gui::NoteEditor>(f, "reNodeContent")->setModified(modified);
+    QTextCursor c = Child<gui::NoteEditor>(f, "reNodeContent")->textCursor();
     c.setPosition(5);
-    f.reNodeContent->setTextCursor(c);
+    Child<gui::NoteEditor>(f, "reNodeContent")->setTextCursor(c);
 
-    w.trigger(f.miWordWrap);
-    QVERIFY(f.miWordWrap->isChecked());
-    QVERIFY(f.tbWordWrap->isChecked());
-    QCOMPARE(f.reNodeContent->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    QCOMPARE(f.reNodeContent->toPlainText(), text);
-    QCOMPARE(f.reNodeContent->modified(), modified);
+    w.trigger(Action(f, "miWordWrap"));
+    QVERIFY(Action(f, "miWordWrap")->isChecked());
+    QVERIFY(Action(f, "tbWordWrap")->isChecked());
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), text);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->modified(), modified);
     QCOMPARE(f.document().isModified(), modified);
-    QCOMPARE(f.reNodeContent->textCursor().position(), 5);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->textCursor().position(), 5);
 
     // The tool button toggles back.
-    f.tbWordWrap->trigger();
-    QVERIFY(!f.miWordWrap->isChecked());
-    QVERIFY(!f.tbWordWrap->isChecked());
-    QCOMPARE(f.reNodeContent->lineWrapMode(), QPlainTextEdit::NoWrap);
-    QCOMPARE(f.reNodeContent->toPlainText(), text);
-    QCOMPARE(f.reNodeContent->modified(), modified);
+    Action(f, "tbWordWrap")->trigger();
+    QVERIFY(!Action(f, "miWordWrap")->isChecked());
+    QVERIFY(!Action(f, "tbWordWrap")->isChecked());
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), text);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->modified(), modified);
     // The undo history survives the switch.
-    QCOMPARE(f.reNodeContent->document()->isUndoAvailable(), false);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->document()->isUndoAvailable(), false);
     w.type("x");
-    w.trigger(f.miWordWrap);
-    w.trigger(f.miUndo);
-    QCOMPARE(f.reNodeContent->toPlainText(), text);
+    w.trigger(Action(f, "miWordWrap"));
+    w.trigger(Action(f, "miUndo"));
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), text);
 }
 
 void ViewCommandsTest::fontCommandsGoBelowZeroWithoutMarkingChanges() {
     Window w;
     gui::TFrame& f = w.frame();
-    f.reNodeContent->setPlainText("text");
-    f.reNodeContent->setModified(false);
-    const int editorStart = f.reNodeContent->font().pointSize();
-    const int treeStart = f.tvNodes->font().pointSize();
+    Child<gui::NoteEditor>(f, "reNodeContent")->setPlainText("text");
+    Child<gui::NoteEditor>(f, "reNodeContent")->setModified(false);
+    const int editorStart = Child<gui::NoteEditor>(f, "reNodeContent")->font().pointSize();
+    const int treeStart = Child<gui::SectionTreeView>(f, "tvNodes")->font().pointSize();
     QVERIFY(editorStart > 0 && treeStart > 0);
 
-    for (int i = 0; i < 10; ++i) w.trigger(f.miSmallerFont);
-    QCOMPARE(f.editorFontPoints(), editorStart - 10);
-    QCOMPARE(f.treeFontPoints(), treeStart - 10);
-    QCOMPARE(f.reNodeContent->font().pointSize(), std::max(1, editorStart - 10));
-    QCOMPARE(f.tvNodes->font().pointSize(), std::max(1, treeStart - 10));
-    QVERIFY(!f.reNodeContent->modified());
+    for (int i = 0; i < 10; ++i) w.trigger(Action(f, "miSmallerFont"));
+    QCOMPARE(gui::TFrameTestAccess::editorFontPoints(f), editorStart - 10);
+    QCOMPARE(gui::TFrameTestAccess::treeFontPoints(f), treeStart - 10);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->font().pointSize(), std::max(1, editorStart - 10));
+    QCOMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->font().pointSize(), std::max(1, treeStart - 10));
+    QVERIFY(!Child<gui::NoteEditor>(f, "reNodeContent")->modified());
     QVERIFY(!f.document().isModified());
 
     // Going on below zero has no stop, and coming back counts every step.
-    for (int i = 0; i < editorStart; ++i) w.trigger(f.miSmallerFont);
-    QCOMPARE(f.editorFontPoints(), -10);
-    for (int i = 0; i < editorStart + 12; ++i) w.trigger(f.miBiggerFont);
-    QCOMPARE(f.editorFontPoints(), editorStart + 2);
-    QCOMPARE(f.reNodeContent->font().pointSize(), editorStart + 2);
-    QCOMPARE(f.tvNodes->font().pointSize(), treeStart + 2);
+    for (int i = 0; i < editorStart; ++i) w.trigger(Action(f, "miSmallerFont"));
+    QCOMPARE(gui::TFrameTestAccess::editorFontPoints(f), -10);
+    for (int i = 0; i < editorStart + 12; ++i) w.trigger(Action(f, "miBiggerFont"));
+    QCOMPARE(gui::TFrameTestAccess::editorFontPoints(f), editorStart + 2);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->font().pointSize(), editorStart + 2);
+    QCOMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->font().pointSize(), treeStart + 2);
 
-    f.reNodeContent->setModified(true);
-    w.trigger(f.miBiggerFont);
-    QVERIFY(f.reNodeContent->modified());
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("text"));
+    Child<gui::NoteEditor>(f, "reNodeContent")->setModified(true);
+    w.trigger(Action(f, "miBiggerFont"));
+    QVERIFY(Child<gui::NoteEditor>(f, "reNodeContent")->modified());
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("text"));
 }
 
 void ViewCommandsTest::copyAndPasteCarryPlainTextOnly() {
     Window w;
     gui::TFrame& f = w.frame();
     QClipboard* clipboard = QApplication::clipboard();
-    f.reNodeContent->setPlainText(QStringLiteral("Заметка\nстрока два"));
-    f.reNodeContent->selectAll();
-    w.trigger(f.miCopy);
+    Child<gui::NoteEditor>(f, "reNodeContent")->setPlainText(QStringLiteral("Заметка\nстрока два"));
+    Child<gui::NoteEditor>(f, "reNodeContent")->selectAll();
+    w.trigger(Action(f, "miCopy"));
     QCOMPARE(clipboard->mimeData()->formats(), QStringList{"text/plain"});
     QCOMPARE(clipboard->text(), QStringLiteral("Заметка\nстрока два"));
 
     // The pop-up menu's item runs the same command: paste at the end.
-    f.reNodeContent->moveCursor(QTextCursor::End);
+    Child<gui::NoteEditor>(f, "reNodeContent")->moveCursor(QTextCursor::End);
     auto* rich = new QMimeData;
     rich->setHtml(QStringLiteral("<i>курсив</i>"));
     rich->setText(QStringLiteral(" курсив"));
     clipboard->setMimeData(rich);
-    f.pmTextPaste->trigger();
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("Заметка\nстрока два курсив"));
+    Action(f, "pmTextPaste")->trigger();
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("Заметка\nстрока два курсив"));
     QCOMPARE(clipboard->mimeData()->formats(), QStringList{"text/plain"});
 
     // A picture alone: nothing goes in, and an empty text takes the picture's place.
     setClipboardPicture();
-    f.reNodeContent->setModified(false);
-    w.trigger(f.miPaste);
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("Заметка\nстрока два курсив"));
-    QVERIFY(!f.reNodeContent->modified());
+    Child<gui::NoteEditor>(f, "reNodeContent")->setModified(false);
+    w.trigger(Action(f, "miPaste"));
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("Заметка\nстрока два курсив"));
+    QVERIFY(!Child<gui::NoteEditor>(f, "reNodeContent")->modified());
     QVERIFY(!clipboard->mimeData()->hasImage());
     QCOMPARE(clipboard->text(), QString());
 
     // Cut leaves plain text too; select all and undo from the pop-up menu.
-    f.pmTextSelectAll->trigger();
-    QCOMPARE(f.reNodeContent->textCursor().selectedText().size(), f.reNodeContent->toPlainText().size());
-    f.pmTextCut->trigger();
-    QCOMPARE(f.reNodeContent->toPlainText(), QString());
+    Action(f, "pmTextSelectAll")->trigger();
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->textCursor().selectedText().size(), Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText().size());
+    Action(f, "pmTextCut")->trigger();
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QString());
     QCOMPARE(clipboard->mimeData()->formats(), QStringList{"text/plain"});
     QCOMPARE(clipboard->text(), QStringLiteral("Заметка\nстрока два курсив"));
-    f.pmTextUndo->trigger();
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("Заметка\nстрока два курсив"));
+    Action(f, "pmTextUndo")->trigger();
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("Заметка\nстрока два курсив"));
 
     // The pop-up menu holds its items in order, separators included.
     QStringList items;
-    for (QAction* a : f.pmTextMenu->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    for (QAction* a : Child<QMenu>(f, "pmTextMenu")->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
     QCOMPARE(items, (QStringList{"pmTextUndo", "-", "pmTextCut", "pmTextCopy", "pmTextPaste", "-", "pmTextSelectAll"}));
 }
 
@@ -197,43 +200,43 @@ void ViewCommandsTest::editKeysRunTheMenuCommands() {
     gui::TFrame& f = w.frame();
     f.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&f));
-    f.reNodeContent->setFocus();
-    f.reNodeContent->setPlainText(QStringLiteral("один два"));
+    Child<gui::NoteEditor>(f, "reNodeContent")->setFocus();
+    Child<gui::NoteEditor>(f, "reNodeContent")->setPlainText(QStringLiteral("один два"));
     QClipboard* clipboard = QApplication::clipboard();
 
-    f.reNodeContent->selectAll();
-    QTest::keyClick(f.reNodeContent, Qt::Key_Insert, Qt::ControlModifier);
+    Child<gui::NoteEditor>(f, "reNodeContent")->selectAll();
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_Insert, Qt::ControlModifier);
     QCOMPARE(clipboard->mimeData()->formats(), QStringList{"text/plain"});
     QCOMPARE(clipboard->text(), QStringLiteral("один два"));
 
     clipboard->clear();
-    QTest::keyClick(f.reNodeContent, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(clipboard->mimeData()->formats(), QStringList{"text/plain"});
 
     setClipboardPicture();
-    f.reNodeContent->moveCursor(QTextCursor::End);
-    QTest::keyClick(f.reNodeContent, Qt::Key_Insert, Qt::ShiftModifier);
+    Child<gui::NoteEditor>(f, "reNodeContent")->moveCursor(QTextCursor::End);
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_Insert, Qt::ShiftModifier);
     QCOMPARE(clipboard->text(), QString());
     QVERIFY(!clipboard->mimeData()->hasImage());
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("один два"));
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("один два"));
 
-    f.reNodeContent->selectAll();
-    QTest::keyClick(f.reNodeContent, Qt::Key_Delete, Qt::ShiftModifier);
-    QCOMPARE(f.reNodeContent->toPlainText(), QString());
+    Child<gui::NoteEditor>(f, "reNodeContent")->selectAll();
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QString());
     QCOMPARE(clipboard->text(), QStringLiteral("один два"));
-    QTest::keyClick(f.reNodeContent, Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClick(f.reNodeContent, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("один дваодин два"));
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("один дваодин два"));
 
     // Ctrl+W switches word wrap from the editor too.
-    QTest::keyClick(f.reNodeContent, Qt::Key_W, Qt::ControlModifier);
-    QVERIFY(f.miWordWrap->isChecked());
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_W, Qt::ControlModifier);
+    QVERIFY(Action(f, "miWordWrap")->isChecked());
 }
 
 void ViewCommandsTest::capacityRefusesTypingAndPasting() {
     Window w;
     gui::TFrame& f = w.frame();
-    gui::NoteEditor* editor = f.reNodeContent;
+    gui::NoteEditor* editor = Child<gui::NoteEditor>(f, "reNodeContent");
     QString text(gui::kEditorCapacity - 1, u'я');
     for (qsizetype i = 99; i < text.size(); i += 100) text[i] = u'\n';
     editor->setPlainText(text);
@@ -243,7 +246,7 @@ void ViewCommandsTest::capacityRefusesTypingAndPasting() {
     QCOMPARE(gui::EditorLength(*editor), gui::kEditorCapacity - 1);
 
     QApplication::clipboard()->setText(QStringLiteral("ab"));
-    w.trigger(f.miPaste);  // two characters where one is left
+    w.trigger(Action(f, "miPaste"));  // two characters where one is left
     QCOMPARE(gui::EditorLength(*editor), gui::kEditorCapacity - 1);
     w.type(QStringLiteral("xyz"));  // the first fits, the rest is refused
     QCOMPARE(gui::EditorLength(*editor), gui::kEditorCapacity);
@@ -261,7 +264,7 @@ void ViewCommandsTest::capacityRefusesTypingAndPasting() {
     c.movePosition(QTextCursor::End);
     c.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, 2);
     editor->setTextCursor(c);
-    w.trigger(f.miPaste);
+    w.trigger(Action(f, "miPaste"));
     QVERIFY(editor->toPlainText().endsWith(QStringLiteral("ab")));
     QCOMPARE(gui::EditorLength(*editor), gui::kEditorCapacity);
 }
@@ -274,58 +277,58 @@ void ViewCommandsTest::hintsGoToTheStatusBar() {
         QApplication::sendEvent(receiver, &event);
     };
     // A menu item's hint, as a menu shows it over the window.
-    f.miCopy->showStatusText(&f);
-    QCOMPARE(f.sbStatus->currentMessage(), QStringLiteral("Копировать текст"));
+    Action(f, "miCopy")->showStatusText(&f);
+    QCOMPARE(Child<QStatusBar>(f, "sbStatus")->currentMessage(), QStringLiteral("Копировать текст"));
     // A control's hint reaches the window through its parents.
-    tip(f.tvNodes->viewport(), f.miWordWrap->statusTip());
-    QCOMPARE(f.sbStatus->currentMessage(), QStringLiteral("Изменить вид переноса текста раздела"));
+    tip(Child<gui::SectionTreeView>(f, "tvNodes")->viewport(), Action(f, "miWordWrap")->statusTip());
+    QCOMPARE(Child<QStatusBar>(f, "sbStatus")->currentMessage(), QStringLiteral("Изменить вид переноса текста раздела"));
     // Only the long part of a two-part hint.
     tip(&f, QStringLiteral("Коротко|Длинная подсказка"));
-    QCOMPARE(f.sbStatus->currentMessage(), QStringLiteral("Длинная подсказка"));
+    QCOMPARE(Child<QStatusBar>(f, "sbStatus")->currentMessage(), QStringLiteral("Длинная подсказка"));
     // An empty hint empties the bar, also over an operation's own text.
     f.ui().setStatusText(QStringLiteral("Открыто /tmp/x.lkp"));
-    tip(f.tvNodes, QString());
-    QCOMPARE(f.sbStatus->currentMessage(), QString());
-    QCOMPARE(f.miPrintNode->statusTip(), QStringLiteral("Печать текущего раздела на принтере"));
-    QCOMPARE(f.tbPrintNode->statusTip(), f.miPrintNode->statusTip());
+    tip(Child<gui::SectionTreeView>(f, "tvNodes"), QString());
+    QCOMPARE(Child<QStatusBar>(f, "sbStatus")->currentMessage(), QString());
+    QCOMPARE(Action(f, "miPrintNode")->statusTip(), QStringLiteral("Печать текущего раздела на принтере"));
+    QCOMPARE(Action(f, "tbPrintNode")->statusTip(), Action(f, "miPrintNode")->statusTip());
 }
 
 void ViewCommandsTest::infoPanelCentredAlsoInANarrowWindow() {
     Window w;
     gui::TFrame& f = w.frame();
-    QCOMPARE(f.pnInfo->size(), QSize(345, 41));
-    QVERIFY(f.pnInfo->font().bold());
-    QVERIFY(f.pnInfo->isHidden());
+    QCOMPARE(Child<QLabel>(f, "pnInfo")->size(), QSize(345, 41));
+    QVERIFY(Child<QLabel>(f, "pnInfo")->font().bold());
+    QVERIFY(Child<QLabel>(f, "pnInfo")->isHidden());
     const int menu = f.menuWidget()->height();
     auto expectedLeft = [&] { return (f.width() - 345) / 2; };
     auto expectedTop = [&] { return menu + (f.height() - menu - 41) / 2; };
 
     f.resize(700, 500);
     QTRY_COMPARE(f.width(), 700);
-    QCOMPARE(f.pnInfo->pos(), QPoint(expectedLeft(), expectedTop()));
-    QCOMPARE(f.pnInfo->x(), 177);
+    QCOMPARE(Child<QLabel>(f, "pnInfo")->pos(), QPoint(expectedLeft(), expectedTop()));
+    QCOMPARE(Child<QLabel>(f, "pnInfo")->x(), 177);
 
     // Narrower than the panel: the left edge goes negative, rounded toward zero.
     f.resize(300, 200);
     QTRY_COMPARE(f.width(), 300);
-    QCOMPARE(f.pnInfo->x(), -22);  // (300 - 345) / 2 truncates to -22
-    QCOMPARE(f.pnInfo->pos(), QPoint(expectedLeft(), expectedTop()));
-    QCOMPARE(f.pnInfo->size(), QSize(345, 41));
+    QCOMPARE(Child<QLabel>(f, "pnInfo")->x(), -22);  // (300 - 345) / 2 truncates to -22
+    QCOMPARE(Child<QLabel>(f, "pnInfo")->pos(), QPoint(expectedLeft(), expectedTop()));
+    QCOMPARE(Child<QLabel>(f, "pnInfo")->size(), QSize(345, 41));
 }
 
 void ViewCommandsTest::printsTheSectionToPdf() {
     QTemporaryDir dir;
     Window w;
     gui::TFrame& f = w.frame();
-    f.reNodeContent->setPlainText(QStringLiteral("Список покупок\n\tхлеб\n\tмолоко"));
+    Child<gui::NoteEditor>(f, "reNodeContent")->setPlainText(QStringLiteral("Список покупок\n\tхлеб\n\tмолоко"));
     w.type(QStringLiteral(" and cheese"));  // unsaved edits are printed too
-    const QString shown = f.reNodeContent->toPlainText();
+    const QString shown = Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText();
 
     // A new notebook: the job has no title.
     f.document().FFileName.clear();
     const QString first = dir.filePath("first.pdf");
     w.dialogs.prints.push_back(first);
-    w.trigger(f.miPrintNode);
+    w.trigger(Action(f, "miPrintNode"));
     QVERIFY(QFileInfo::exists(first));
     QCOMPARE(words(pdfText(first)), words(shown));
     QCOMPARE(pdfTitle(first), QString());
@@ -334,18 +337,18 @@ void ViewCommandsTest::printsTheSectionToPdf() {
     f.document().FFileName = "/home/me/Заметки.lkp";
     const QString second = dir.filePath("second.pdf");
     w.dialogs.prints.push_back(second);
-    f.tbPrintNode->trigger();
+    Action(f, "tbPrintNode")->trigger();
     QCOMPARE(words(pdfText(second)), words(shown));
     QCOMPARE(pdfTitle(second), QStringLiteral("/home/me/Заметки.lkp"));
 
     // Cancel in the dialog prints nothing.
     w.dialogs.prints.push_back(QString());
-    w.trigger(f.miPrintNode);
+    w.trigger(Action(f, "miPrintNode"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
     QVERIFY(w.dialogs.errors.isEmpty());
     // A printer that cannot start: the command ends with a message, nothing is written.
     w.dialogs.prints.push_back(dir.filePath("no/such/folder/third.pdf"));
-    w.trigger(f.miPrintNode);
+    w.trigger(Action(f, "miPrintNode"));
     QCOMPARE(w.dialogs.errors.size(), 1);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
     QVERIFY(w.dialogs.allUsed());
@@ -355,25 +358,25 @@ void ViewCommandsTest::optionsMenu() {
     Window w;
     gui::TFrame& f = w.frame();
     QStringList items;
-    for (QAction* a : f.mnOptions->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (QAction* a : Child<QMenu>(f, "mnOptions")->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(items, (QStringList{"Сохранять при минимизации", "Отображать панель инструментов",
                                  "Сворачиваться в трей\tWin+Z", "-", "Сжатие информации"}));
-    QVERIFY(f.tbToolBar->isVisible());
-    w.trigger(f.miShowToolBar);
-    QVERIFY(!f.miShowToolBar->isChecked());
-    QVERIFY(!f.tbToolBar->isVisible());
-    w.trigger(f.miShowToolBar);
-    QVERIFY(f.tbToolBar->isVisible());
+    QVERIFY(Child<QToolBar>(f, "tbToolBar")->isVisible());
+    w.trigger(Action(f, "miShowToolBar"));
+    QVERIFY(!Action(f, "miShowToolBar")->isChecked());
+    QVERIFY(!Child<QToolBar>(f, "tbToolBar")->isVisible());
+    w.trigger(Action(f, "miShowToolBar"));
+    QVERIFY(Child<QToolBar>(f, "tbToolBar")->isVisible());
 
     QVERIFY(!f.document().UseZip);
-    w.trigger(f.miUseZip);
-    QVERIFY(f.miUseZip->isChecked());
+    w.trigger(Action(f, "miUseZip"));
+    QVERIFY(Action(f, "miUseZip")->isChecked());
     QVERIFY(f.document().UseZip);
-    w.trigger(f.miUseZip);
+    w.trigger(Action(f, "miUseZip"));
     QVERIFY(!f.document().UseZip);
 
-    w.trigger(f.miSaveOnMin);
-    QVERIFY(f.miSaveOnMin->isChecked());
+    w.trigger(Action(f, "miSaveOnMin"));
+    QVERIFY(Action(f, "miSaveOnMin")->isChecked());
     QVERIFY(!f.document().isModified());  // options are not changes to the notebook
 }
 

@@ -14,6 +14,7 @@
 #include <QToolBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <functional>
 
 #include "document/errors.h"
 #include "document/cp1251.h"
@@ -25,6 +26,7 @@
 #include "main/section_tree_view.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
+#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -63,6 +65,7 @@ private slots:
     void dropClasses();
     void renameInPlaceSanitises();
     void unrepresentableInputReplaced();
+    void replacedNoticeOutlivesHints();
     void editorLineBreaksAndSelection();
     void shiftEnterStoredAsCrLf();
     void untouchedSectionBytesSurvive();
@@ -77,30 +80,30 @@ void WindowTest::formAndCaptions() {
     QCOMPARE(f.objectName(), QStringLiteral("Frame"));
     QCOMPARE(f.windowTitle(), QStringLiteral("Larkpad - иерархический блокнот "));
     QCOMPARE(f.minimumSize(), QSize(300, 200));
-    QCOMPARE(f.tvNodes->width(), 177);
+    QCOMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(), 177);
     for (const char* name : {"tvNodes", "reNodeContent", "sbStatus", "tbToolBar", "pmNodesMenu", "pnInfo", "miSave",
                              "tbSave", "pmNewNode", "pmTextMenu", "tmExit", "miUseZip"})
         QVERIFY2(f.findChild<QObject*>(QLatin1String(name)), name);
-    QCOMPARE(f.miSave->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-    QCOMPARE(f.miToUpper->shortcut(), QKeySequence(QStringLiteral("Ctrl+Alt+U")));
-    QCOMPARE(f.miNewNode->statusTip(), QStringLiteral("Создать новый раздел возле выбранного раздела на дереве"));
-    QCOMPARE(f.tbDelete->statusTip(), f.miDelete->statusTip());
-    QCOMPARE(f.miUseTray->text(), QStringLiteral("Сворачиваться в трей\tWin+Z"));
-    QVERIFY(f.miShowToolBar->isChecked());
-    QVERIFY(!f.miWordWrap->isChecked() && !f.miUseZip->isChecked() && !f.miUseTray->isChecked());
+    QCOMPARE(Action(f, "miSave")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    QCOMPARE(Action(f, "miToUpper")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Alt+U")));
+    QCOMPARE(Action(f, "miNewNode")->statusTip(), QStringLiteral("Создать новый раздел возле выбранного раздела на дереве"));
+    QCOMPARE(Action(f, "tbDelete")->statusTip(), Action(f, "miDelete")->statusTip());
+    QCOMPARE(Action(f, "miUseTray")->text(), QStringLiteral("Сворачиваться в трей\tWin+Z"));
+    QVERIFY(Action(f, "miShowToolBar")->isChecked());
+    QVERIFY(!Action(f, "miWordWrap")->isChecked() && !Action(f, "miUseZip")->isChecked() && !Action(f, "miUseTray")->isChecked());
     QStringList popup;
-    for (QAction* a : f.pmNodesMenu->actions())
+    for (QAction* a : Child<QMenu>(f, "pmNodesMenu")->actions())
         if (!a->isSeparator()) popup << a->objectName();
     QCOMPARE(popup, (QStringList{"pmNewNode", "pmDelNode", "pmRenNode", "pmMoveNodeUp", "pmMoveNodeDown",
                                  "pmMoveNodeTop", "pmMoveNodeBottom", "pmMoveNodeLevUp"}));
     // Hints reach the status bar.
-    f.miOpen->showStatusText(f.tvNodes);
+    Action(f, "miOpen")->showStatusText(Child<gui::SectionTreeView>(f, "tvNodes"));
     QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Открыть существующий файл"));
     // The option and its tool bar.
-    f.miShowToolBar->trigger();
-    QVERIFY(f.tbToolBar->isHidden());
-    f.miShowToolBar->trigger();
-    QVERIFY(!f.tbToolBar->isHidden());
+    Action(f, "miShowToolBar")->trigger();
+    QVERIFY(Child<QToolBar>(f, "tbToolBar")->isHidden());
+    Action(f, "miShowToolBar")->trigger();
+    QVERIFY(!Child<QToolBar>(f, "tbToolBar")->isHidden());
 }
 
 void WindowTest::startWithoutArgumentsNamesDefault() {
@@ -110,7 +113,7 @@ void WindowTest::startWithoutArgumentsNamesDefault() {
     QVERIFY(w.dialogs.asked.isEmpty() && w.dialogs.errors.isEmpty());
     // The first Save writes it without a dialog.
     w.type(QStringLiteral("hello"));
-    w.trigger(w.frame().miSave);
+    w.trigger(Action(w.frame(), "miSave"));
     QVERIFY(w.dialogs.asked.isEmpty());
     QVERIFY(QFileInfo::exists(def));
     QCOMPARE(w.doc().tree().count(), 1);
@@ -122,7 +125,7 @@ void WindowTest::startWithoutArgumentsLoadsDefault() {
     WriteNotebook(def, {{0, "default", "d"}}, 0);
     Window w;
     QCOMPARE(w.doc().tree().count(), 1);
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("d"));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("d"));
     QCOMPARE(w.frame().statusBar()->currentMessage(), QStringLiteral("Открыто ") + def);
 }
 
@@ -131,8 +134,8 @@ void WindowTest::startWithArgument() {
     Window w({file});
     QCOMPARE(QString::fromStdString(w.doc().FFileName), file);
     QCOMPARE(w.doc().selected(), w.at(3));
-    QCOMPARE(w.frame().tvNodes->currentIndex(), w.frame().sectionModel()->indexOf(w.at(3)));
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("text a2"));
+    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->currentIndex(), w.frame().sectionModel()->indexOf(w.at(3)));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("text a2"));
     QVERIFY(!w.doc().isModified());
 }
 
@@ -148,9 +151,9 @@ void WindowTest::typedTextWithoutSelectionGoesToNewNode() {
     const QString file = tree();
     Window w({file});
     w.doc().SelectSection(nullptr);
-    w.frame().tvNodes->showSelection(nullptr);
+    Child<gui::SectionTreeView>(w.frame(), "tvNodes")->showSelection(nullptr);
     w.type(QStringLiteral("loose "));
-    const QString typed = w.frame().reNodeContent->toPlainText();  // what the editor kept, with the typing
+    const QString typed = Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText();  // what the editor kept, with the typing
     w.click(w.at(4));  // selecting b stores the typed text first
     const int n = w.doc().tree().count();
     QCOMPARE(n, 7);
@@ -159,21 +162,21 @@ void WindowTest::typedTextWithoutSelectionGoesToNewNode() {
     QCOMPARE(QString::fromStdString(std::string(w.at(6)->text())), typed);
     QVERIFY(typed.startsWith(QStringLiteral("loose ")));
     QCOMPARE(w.doc().selected(), w.at(4));
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("text b"));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("text b"));
     QVERIFY(w.doc().FTreeModified);
 }
 
 void WindowTest::newNodeInEmptyNotebookWithTypedText() {
     Window w;
     w.type(QStringLiteral("typed"));
-    w.trigger(w.frame().miNewNode);
+    w.trigger(Action(w.frame(), "miNewNode"));
     QCOMPARE(w.doc().tree().count(), 2);
     QCOMPARE(w.doc().selected(), w.at(0));
     QVERIFY(w.at(0)->text().empty());
     QCOMPARE(std::string(w.at(1)->text()), std::string("typed"));
     // The new section's name is open for editing.
-    QTRY_VERIFY(w.frame().tvNodes->findChild<QLineEdit*>() != nullptr);
-    QCOMPARE(w.frame().tvNodes->findChild<QLineEdit*>()->text(), QStringLiteral("New Node"));
+    QTRY_VERIFY(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->findChild<QLineEdit*>() != nullptr);
+    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->findChild<QLineEdit*>()->text(), QStringLiteral("New Node"));
 }
 
 void WindowTest::selectionStoresOnlyEditedText() {
@@ -186,8 +189,8 @@ void WindowTest::selectionStoresOnlyEditedText() {
     w.click(w.at(0));
     QCOMPARE(std::string(w.at(5)->text()), std::string("Xtext c"));
     QVERIFY(w.doc().FTreeModified);
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("text a"));
-    QVERIFY(!w.frame().reNodeContent->modified());
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("text a"));
+    QVERIFY(!Child<gui::NoteEditor>(w.frame(), "reNodeContent")->modified());
 }
 
 void WindowTest::movesKeepSelectionAndEditorState() {
@@ -197,23 +200,23 @@ void WindowTest::movesKeepSelectionAndEditorState() {
     w.click(a1);
     w.type(QStringLiteral("unsaved "));
     gui::TFrame& f = w.frame();
-    QTest::keyClick(f.reNodeContent, Qt::Key_D, Qt::ControlModifier);  // down, typed in the editor: after a2
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_D, Qt::ControlModifier);  // down, typed in the editor: after a2
     QCOMPARE(w.name(1), std::string("a2"));
     QCOMPARE(w.at(2), a1);
-    QTest::keyClick(f.reNodeContent, Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);  // one level up: before a
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);  // one level up: before a
     QCOMPARE(w.at(0), a1);
     QCOMPARE(a1->parent(), nullptr);
     QCOMPARE(a1->childCount(), 1);  // its subtree came along
-    w.trigger(f.pmMoveNodeBottom);
+    w.trigger(Action(f, "pmMoveNodeBottom"));
     QCOMPARE(w.doc().tree().topLevel(w.doc().tree().topLevelCount() - 1), a1);
-    for (auto* s : {w.doc().selected(), gui::SectionModel::sectionAt(f.tvNodes->currentIndex())}) QCOMPARE(s, a1);
-    QVERIFY(f.reNodeContent->modified());
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("unsaved text a1"));
+    for (auto* s : {w.doc().selected(), gui::SectionModel::sectionAt(Child<gui::SectionTreeView>(f, "tvNodes")->currentIndex())}) QCOMPARE(s, a1);
+    QVERIFY(Child<gui::NoteEditor>(f, "reNodeContent")->modified());
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("unsaved text a1"));
     // Up on the first sibling changes nothing.
     w.click(w.at(0));
-    QVERIFY(!f.reNodeContent->modified());
+    QVERIFY(!Child<gui::NoteEditor>(f, "reNodeContent")->modified());
     w.doc().FTreeModified = false;
-    w.trigger(f.miMoveUp);
+    w.trigger(Action(f, "miMoveUp"));
     QVERIFY(!w.doc().FTreeModified);
 }
 
@@ -223,11 +226,11 @@ void WindowTest::deleteGuards() {
     gui::TFrame& f = w.frame();
     // Nothing selected.
     w.doc().SelectSection(nullptr);
-    w.trigger(f.miDelete);
+    w.trigger(Action(f, "miDelete"));
     QCOMPARE(w.dialogs.messages, QStringList{QStringLiteral("Сначала выберите узел для удаления (кликните по нему)")});
     // A section with children.
     w.click(w.at(0));
-    w.trigger(f.pmDelNode);
+    w.trigger(Action(f, "pmDelNode"));
     QCOMPARE(w.dialogs.errors, QStringList{QStringLiteral("Нельзя удалить узел, содержащий другие узлы")});
     // No in the confirmation keeps it; Yes removes it and shows the next one.
     w.click(w.at(4));
@@ -241,9 +244,9 @@ void WindowTest::deleteGuards() {
     QCOMPARE(w.name(4), std::string("c"));
     QCOMPARE(w.doc().selected(), w.at(4));
     // The row below, not the one Qt would pick after a removal (the row above).
-    QCOMPARE(gui::SectionModel::sectionAt(f.tvNodes->currentIndex()), w.at(4));
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("text c"));
-    QVERIFY(!f.reNodeContent->modified());
+    QCOMPARE(gui::SectionModel::sectionAt(Child<gui::SectionTreeView>(f, "tvNodes")->currentIndex()), w.at(4));
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("text c"));
+    QVERIFY(!Child<gui::NoteEditor>(f, "reNodeContent")->modified());
     QVERIFY(w.dialogs.allUsed());
 }
 
@@ -253,24 +256,24 @@ void WindowTest::deleteWhileSelectionChanges() {
     w.click(w.at(5));
     w.dialogs.confirms = {true};
     w.dialogs.duringConfirm = [&] { w.click(w.at(4)); };
-    w.trigger(w.frame().miDelete);
+    w.trigger(Action(w.frame(), "miDelete"));
     QCOMPARE(w.dialogs.messages, QStringList{QStringLiteral("Действуйте медленнее, когда удаляете данные!")});
     QCOMPARE(w.doc().tree().count(), 5);
     QCOMPARE(w.name(4), std::string("b"));
-    QCOMPARE(w.frame().reNodeContent->toPlainText(), QStringLiteral("text b"));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("text b"));
 }
 
 void WindowTest::rightClickOpensMenuWithoutSelecting() {
     const QString file = tree();
     Window w({file});
-    auto* view = w.frame().tvNodes;
+    auto* view = Child<gui::SectionTreeView>(w.frame(), "tvNodes");
     const QRect r = view->visualRect(w.frame().sectionModel()->indexOf(w.at(4)));
     const QPoint p(r.left() + 20, r.center().y());
     QTest::mouseClick(view->viewport(), Qt::RightButton, {}, p);
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, p, view->viewport()->mapToGlobal(p));
     QApplication::sendEvent(view->viewport(), &menuEvent);
-    QTRY_VERIFY(w.frame().pmNodesMenu->isVisible());
-    w.frame().pmNodesMenu->hide();
+    QTRY_VERIFY(Child<QMenu>(w.frame(), "pmNodesMenu")->isVisible());
+    Child<QMenu>(w.frame(), "pmNodesMenu")->hide();
     QCOMPARE(w.doc().selected(), w.at(0));
     QCOMPARE(gui::SectionModel::sectionAt(view->currentIndex()), w.at(0));
 }
@@ -307,7 +310,7 @@ void WindowTest::dropClasses() {
     const QString file = tree();
     Window w({file});
     gui::TFrame& f = w.frame();
-    auto* view = f.tvNodes;
+    auto* view = Child<gui::SectionTreeView>(f, "tvNodes");
     view->expandAll();
     w.click(w.at(5));  // c is dragged
     w.type(QStringLiteral("typed "));
@@ -336,8 +339,8 @@ void WindowTest::dropClasses() {
     const bool counts = parts[0] == "label" || parts[0] == "indent" || parts[0] == "branch" || parts[0] == "below";
     QCOMPARE(w.doc().FTreeModified, counts);
     QCOMPARE(w.doc().selected()->name(), std::string("c"));
-    QVERIFY(f.reNodeContent->modified());
-    QCOMPARE(f.reNodeContent->toPlainText(), QStringLiteral("typed text c"));
+    QVERIFY(Child<gui::NoteEditor>(f, "reNodeContent")->modified());
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("typed text c"));
     if (parts[0] == "label" && parts[1] == "b") QVERIFY(view->isExpanded(f.sectionModel()->indexOf(w.at(4))));
 }
 
@@ -345,9 +348,9 @@ void WindowTest::renameInPlaceSanitises() {
     const QString file = tree();
     Window w({file});
     w.click(w.at(4));
-    w.trigger(w.frame().miRename);
+    w.trigger(Action(w.frame(), "miRename"));
     QLineEdit* edit = nullptr;
-    QTRY_VERIFY((edit = w.frame().tvNodes->findChild<QLineEdit*>()) != nullptr);
+    QTRY_VERIFY((edit = Child<gui::SectionTreeView>(w.frame(), "tvNodes")->findChild<QLineEdit*>()) != nullptr);
     edit->setText(QStringLiteral("\tИмя\r\nс 😀"));
     QTest::keyClick(edit, Qt::Key_Return);
     QTRY_COMPARE(w.at(4)->name(), Cp1251(" Имя  с ?"));
@@ -360,7 +363,7 @@ void WindowTest::renameInPlaceSanitises() {
 void WindowTest::unrepresentableInputReplaced() {
     const QString file = tree();
     Window w({file});
-    auto* editor = w.frame().reNodeContent;
+    auto* editor = Child<gui::NoteEditor>(w.frame(), "reNodeContent");
     w.click(w.at(4));
     editor->moveCursor(QTextCursor::End);
     w.type(QStringLiteral(" "));
@@ -372,7 +375,7 @@ void WindowTest::unrepresentableInputReplaced() {
     QVERIFY(w.frame().statusBar()->currentMessage().contains(QStringLiteral("Windows-1251")));
     w.frame().statusBar()->clearMessage();
     QApplication::clipboard()->setText(QStringLiteral("∑ok"));
-    w.trigger(w.frame().miPaste);
+    w.trigger(Action(w.frame(), "miPaste"));
     QCOMPARE(editor->toPlainText(), QStringLiteral("text b ё€??ok"));
     QVERIFY(w.frame().statusBar()->currentMessage().contains(QStringLiteral("заменены")));
     QCOMPARE(editor->text(), Cp1251("text b ё€??ok"));
@@ -406,10 +409,10 @@ void WindowTest::shiftEnterStoredAsCrLf() {
     {
         Window w({file});
         w.type(QStringLiteral("up"));
-        QTest::keyClick(w.frame().reNodeContent, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(Child<gui::NoteEditor>(w.frame(), "reNodeContent"), Qt::Key_Return, Qt::ShiftModifier);
         w.type(QStringLiteral("down"));
-        QVERIFY(w.frame().reNodeContent->document()->toRawText().contains(QChar::LineSeparator));
-        w.trigger(w.frame().miSave);
+        QVERIFY(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->document()->toRawText().contains(QChar::LineSeparator));
+        w.trigger(Action(w.frame(), "miSave"));
     }
     Window again({file});
     QCOMPARE(std::string(again.at(0)->text()), std::string("up\r\ndown"));
@@ -423,7 +426,7 @@ void WindowTest::untouchedSectionBytesSurvive() {
         Window w({file});
         w.click(w.at(1));
         w.type(QStringLiteral("y"));
-        w.trigger(w.frame().miSave);
+        w.trigger(Action(w.frame(), "miSave"));
     }
     Window again({file});
     QCOMPARE(again.doc().tree().count(), 2);
@@ -461,6 +464,51 @@ void WindowTest::closeWithTrayOffAsks() {
     w.dialogs.saveChanges = {Answer::No};
     QVERIFY(w.frame().close());
     QVERIFY(w.dialogs.allUsed());
+}
+
+// The notice about replaced characters stays while hints come and go, and ends with the
+// next edit.
+void WindowTest::replacedNoticeOutlivesHints() {
+    const QString file = tree();
+    Window w({file});
+    auto* editor = Child<gui::NoteEditor>(w.frame(), "reNodeContent");
+    w.click(w.at(4));
+    editor->moveCursor(QTextCursor::End);
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("漢"));
+    QApplication::sendEvent(editor, &press);
+    const QString notice = w.frame().statusBar()->currentMessage();
+    QVERIFY(notice.contains(QStringLiteral("заменены")));
+    auto hint = [&](const QString& text) {
+        QStatusTipEvent tip(text);
+        QApplication::sendEvent(&w.frame(), &tip);
+        return w.frame().statusBar()->currentMessage();
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> before;
+        QString hint, shown;
+    };
+    const QString toolHint = QStringLiteral("Открыть существующий файл");
+    const Step steps[] = {
+        {"nominal: a tool button's hint shows over the notice", {}, toolHint, toolHint},
+        {"nominal: the mouse leaves it, the notice comes back", {}, QString(), notice},
+        {"nominal: another hint, and back again", {}, toolHint, toolHint},
+        {"nominal: back again", {}, QString(), notice},
+        {"nominal: the next edit ends the notice", [&] { w.type(QStringLiteral("a")); }, QString(), QString()},
+        {"robustness: hints after it show and clear as before", {}, toolHint, toolHint},
+        {"robustness: cleared", {}, QString(), QString()},
+    };
+    for (const Step& step : steps) {
+        if (step.before) step.before();
+        QVERIFY2(hint(step.hint) == step.shown, step.name);
+    }
+    // Other status texts end it as well.
+    QKeyEvent again(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("漢"));
+    QApplication::sendEvent(editor, &again);
+    QCOMPARE(w.frame().statusBar()->currentMessage(), notice);
+    w.trigger(Action(w.frame(), "miSave"));  // says where it saved
+    QVERIFY(w.dialogs.allUsed());
+    QVERIFY(hint(QString()) != notice);
 }
 
 QTEST_MAIN(WindowTest)

@@ -14,8 +14,11 @@
 #include "support/window_fixture.h"
 #include "x_input.h"
 #include "x_session.h"
+#include "support/frame_access.h"
 
 using namespace lark;
+using lark::guitest::Action;
+using lark::guitest::Child;
 using namespace lark::xtest;
 using guitest::Window;
 using Handle = gui::WindowHandle;
@@ -32,8 +35,8 @@ struct Foreign {
         process.start(QStringLiteral(FOREIGN_WINDOW), {title, icon, managed ? "managed" : "unmanaged"});
         if (process.waitForReadyRead(20000)) id = process.readLine().trimmed().toULong();
         // The window manager gives a new window the focus: that must be over before the
-        // test picks the window in front.
-        if (managed) QTest::qWaitFor([this] { return ActiveWindow() == id; }, 10000);
+        // test picks the window in front. (A test that needs it in front checks that itself.)
+        if (managed) static_cast<void>(QTest::qWaitFor([this] { return ActiveWindow() == id; }, 10000));
     }
     ~Foreign() {
         process.closeWriteChannel();
@@ -63,7 +66,7 @@ bool ClickIcon(Window& w, int id, unsigned button, bool twice, const std::functi
         if (!QTest::qWaitFor([&] { return !Place(w, id).isEmpty(); }, 10000)) return false;
         const QPoint at = Place(w, id).center();
         Click(at.x(), at.y(), button, twice);
-        QTest::qWaitFor(done, 3000);
+        static_cast<void>(QTest::qWaitFor(done, 3000));  // the loop asks done() again
     }
     return done();
 }
@@ -75,11 +78,11 @@ bool Activate(Handle window) {
 
 // Hides the foreign window with Win+Z; its icon id, or -1.
 int HideWithWinZ(Window& w, const Foreign& f) {
-    const int index = w.frame().FHiddenWindows.count();
+    const int index = gui::TFrameTestAccess::FHiddenWindows(w.frame()).count();
     if (f.id == 0 || !Activate(f.id)) return -1;
     PressWinZ();
     const bool hidden =
-        QTest::qWaitFor([&] { return w.frame().FHiddenWindows.count() == index + 1 && !Mapped(f.id); }, 10000);
+        QTest::qWaitFor([&] { return gui::TFrameTestAccess::FHiddenWindows(w.frame()).count() == index + 1 && !Mapped(f.id); }, 10000);
     return hidden ? index : -1;
 }
 
@@ -130,7 +133,7 @@ void TrayX11Test::winZParksForeignWindows() {
     QCOMPARE(HideWithWinZ(w, a), 0);
     QCOMPARE(HideWithWinZ(w, b), 1);
     gui::TFrame& f = w.frame();
-    QCOMPARE(f.FHiddenWindows.title(0), title.left(255).toStdString());
+    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).title(0), title.left(255).toStdString());
     QCOMPARE(Tray(w).tip(0), title.left(127));
     QTRY_VERIFY(!Place(w, 0).isEmpty() && !Place(w, 1).isEmpty());  // docked
     if (colour) QCOMPARE(Tray(w).icon(0).pixmap(16).toImage().pixel(8, 8), colour);
@@ -187,8 +190,8 @@ void TrayX11Test::clicksRestore() {
     QVERIFY(ClickIcon(w, 1, unsigned(button), twice, [&] { return Mapped(b.id); }));
     QTRY_COMPARE_WITH_TIMEOUT(ActiveWindow(), b.id, 10000);
     QTRY_VERIFY(!Tray(w).has(1));
-    QCOMPARE(f.FHiddenWindows.window(1), Handle(0));
-    QCOMPARE(f.FHiddenWindows.window(0), a.id);
+    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(1), Handle(0));
+    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(0), a.id);
     QVERIFY(!Mapped(a.id) && Tray(w).has(0));
     QCOMPARE(HideWithWinZ(w, c), 2);
 }
@@ -209,7 +212,7 @@ void TrayX11Test::ownWindow() {
     QTemporaryDir dir;
     Window w;
     gui::TFrame& f = w.frame();
-    f.miSaveOnMin->setChecked(saveOnMin);
+    Action(f, "miSaveOnMin")->setChecked(saveOnMin);
     f.document().FFileName = dir.filePath(QStringLiteral("n.lkp")).toStdString();
     QVERIFY(Activate(f.winId()));
     if (minimize) f.showMinimized();
@@ -220,10 +223,10 @@ void TrayX11Test::ownWindow() {
     QVERIFY(ClickIcon(w, kOwn, 1, false, [&] { return f.isVisible() && Mapped(f.winId()); }));
     QVERIFY(w.dialogs.asked.isEmpty());
     // A right click opens the tray menu; its Exit ends the program.
-    QVERIFY(ClickIcon(w, kOwn, 3, false, [&] { return f.pmTray->isVisible(); }));
-    const QPoint exit = f.pmTray->mapToGlobal(f.pmTray->actionGeometry(f.tmExit).center());
+    QVERIFY(ClickIcon(w, kOwn, 3, false, [&] { return Child<QMenu>(f, "pmTray")->isVisible(); }));
+    const QPoint exit = Child<QMenu>(f, "pmTray")->mapToGlobal(Child<QMenu>(f, "pmTray")->actionGeometry(Action(f, "tmExit")).center());
     Click(exit.x(), exit.y(), 1, false);
-    QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible() && f.FCloseRequested, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible() && gui::TFrameTestAccess::FCloseRequested(f), 10000);
 }
 
 void TrayX11Test::desktopTrouble_data() {
@@ -258,7 +261,7 @@ void TrayX11Test::desktopTrouble() {
         } else {
             Foreign a(QStringLiteral("A"));
             QCOMPARE(HideWithWinZ(w, a), 0);
-            f.ToggleMainWindow(false);  // the window, too, goes to the tray
+            gui::TFrameTestAccess::ToggleMainWindow(f, false);  // the window, too, goes to the tray
             QTRY_VERIFY(!Place(w, 0).isEmpty() && !Place(w, kOwn).isEmpty());
             session->stopTrayHost();
             QTRY_VERIFY_WITH_TIMEOUT(f.isVisible(), 10000);  // never out of reach

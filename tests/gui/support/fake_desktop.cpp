@@ -19,7 +19,7 @@ public:
         return available();
     }
     void remove(int id) override { state().icons.erase(id); }
-    bool has(int id) const override { return state().icons.count(id) != 0; }
+    bool has(int id) const override { return state().icons.contains(id); }
     QIcon icon(int id) const override { return has(id) ? state().icons.at(id).image : QIcon(); }
     QString tip(int id) const override { return has(id) ? state().icons.at(id).tip : QString(); }
 };

@@ -44,16 +44,18 @@ gui::Dialogs::Answer ScriptedDialogs::askChangedOnDisk(QWidget*, const QString&)
     return a;
 }
 
-QString ScriptedDialogs::openFile(QWidget*, bool& readOnly) {
+QString ScriptedDialogs::openFile(QWidget*, const QString& folder, bool& readOnly) {
     asked << QStringLiteral("open");
+    folders << folder;
     OpenChoice c;
     if (!take(opens, c)) unexpected << QStringLiteral("open");
     readOnly = c.readOnly;
     return c.path;
 }
 
-QString ScriptedDialogs::saveFile(QWidget*) {
+QString ScriptedDialogs::saveFile(QWidget*, const QString& folder) {
     asked << QStringLiteral("save");
+    folders << folder;
     QString path;
     if (!take(saves, path)) unexpected << QStringLiteral("save");
     return path;

@@ -34,6 +34,7 @@ public:
     std::function<void()> duringConfirm;  // runs while a confirmation is open
 
     QStringList errors, messages, confirmTexts, asked, unexpected;
+    QStringList folders;  // the folder each open and save dialog started in
 
     void errorBox(QWidget*, const QString& text) override { errors << text; }
     void message(QWidget*, const QString& text) override { messages << text; }
@@ -41,8 +42,8 @@ public:
     Answer askSaveChanges(QWidget*) override;
     Answer askOverwrite(QWidget*) override;
     Answer askChangedOnDisk(QWidget*, const QString& path) override;
-    QString openFile(QWidget*, bool& readOnly) override;
-    QString saveFile(QWidget*) override;
+    QString openFile(QWidget*, const QString& folder, bool& readOnly) override;
+    QString saveFile(QWidget*, const QString& folder) override;
     bool inputBox(QWidget*, const QString& caption, const QString&, QString&) override;
     bool printDialog(QWidget*, QPrinter& printer) override;
     QString exportTarget(QWidget*, bool& html) override;

@@ -13,6 +13,7 @@
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
+#include "support/frame_access.h"
 
 namespace lark::guitest {
 
@@ -37,7 +38,7 @@ Window::Window(QStringList arguments, const std::function<void(ScriptedDialogs&)
     if (script) script(dialogs);
     frame_ = std::make_unique<gui::TFrame>(dialogs, std::move(arguments));
     // The first activation (start-up document) runs once the window is on screen.
-    QTRY_VERIFY_WITH_TIMEOUT(!frame_->FirstActivation, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!gui::TFrameTestAccess::FirstActivation(*frame_), 5000);
     frame_->activateWindow();
     if (!QTest::qWaitForWindowActive(frame_.get())) qWarning("the window did not become active");
 }
@@ -45,12 +46,12 @@ Window::Window(QStringList arguments, const std::function<void(ScriptedDialogs&)
 Window::~Window() {
     // Tests end without questions: whatever is left is dropped.
     frame_->document().FTreeModified = false;
-    frame_->reNodeContent->setModified(false);
+    Child<gui::NoteEditor>(*frame_, "reNodeContent")->setModified(false);
     frame_->recoveryKeeper().discardAll();
 }
 
 void Window::click(Section* section) {
-    auto* view = frame_->tvNodes;
+    auto* view = Child<gui::SectionTreeView>(*frame_, "tvNodes");
     const QModelIndex index = frame_->sectionModel()->indexOf(section);
     view->scrollTo(index);
     const QRect r = view->visualRect(index);
@@ -58,8 +59,8 @@ void Window::click(Section* section) {
 }
 
 void Window::type(const QString& text) {
-    frame_->reNodeContent->setFocus();
-    QTest::keyClicks(frame_->reNodeContent, text);
+    Child<gui::NoteEditor>(*frame_, "reNodeContent")->setFocus();
+    QTest::keyClicks(Child<gui::NoteEditor>(*frame_, "reNodeContent"), text);
 }
 
 void Window::trigger(QAction* action) {

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Fails when a source under src/ includes a header of a layer above its own, or of
+# another layer on the same level. Layers, lowest first:
+#   document -> editing, search, finder -> files -> main, cli
+# Usage: scripts/check-includes.sh [source root]   (default: the repository's src/)
+set -euo pipefail
+root=${1:-"$(cd "$(dirname "$0")/.." && pwd)/src"}
+
+declare -A rank=([document]=0 [editing]=1 [search]=1 [finder]=1 [files]=2 [main]=3 [cli]=3)
+
+bad=0
+while IFS= read -r -d '' file; do
+    layer=${file#"$root"/}
+    layer=${layer%%/*}
+    own=${rank[$layer]:-}
+    [[ -z $own ]] && continue
+    lineno=0
+    while IFS= read -r line; do
+        lineno=$((lineno + 1))
+        [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([a-z_]+)/ ]] || continue
+        target=${BASH_REMATCH[1]}
+        theirs=${rank[$target]:-}
+        [[ -z $theirs || $target == "$layer" ]] && continue
+        if [[ $theirs -ge $own ]]; then
+            echo "${file#"$root"/}:$lineno: $layer must not include $target (${line#*#include })"
+            bad=1
+        fi
+    done <"$file"
+done < <(find "$root" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.h.in' \) -print0 | sort -z)
+
+if [[ $bad -ne 0 ]]; then
+    echo "Includes run against the layers: document -> editing, search, finder -> files -> main, cli" >&2
+    exit 1
+fi
+echo "Includes follow the layers."

@@ -1,0 +1,15 @@
+# lkp's commands; main.cpp is the executable's own.
+# One file a line, relative to this folder.
+set(LARKPAD_CLI_SOURCES
+  commands.h
+  exchange_commands.cpp
+  json_io.cpp
+  json_io.h
+  lkp.cpp
+  lkp.h
+  notebook_commands.cpp
+  notebook_loader.cpp
+  notebook_loader.h
+  search_commands.cpp
+)
+list(TRANSFORM LARKPAD_CLI_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

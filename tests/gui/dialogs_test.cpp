@@ -1,0 +1,162 @@
+// The toolkit's dialogs as the window shows them: Qt's own texts in Russian, captions
+// that fit their boxes, and file dialogs that start in the folder they are given.
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "main/dialogs.h"
+#include "main/qt_translations.h"
+
+using namespace lark;
+
+namespace {
+
+bool hasCyrillic(const QString& text) { return text.contains(QRegularExpression(QStringLiteral("[А-Яа-яЁё]"))); }
+
+// Runs `open` (which shows a modal dialog) and hands the dialog to `inspect` once it is
+// up; the dialog is then rejected. False when no dialog came up.
+bool whileModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inspect) {
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        poll.stop();
+        seen = true;
+        inspect(modal);
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    });
+    poll.start();
+    open();
+    return seen;
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void qtTextsAreRussian_data();
+    void qtTextsAreRussian();
+    void fileDialogsStartInTheGivenFolder_data();
+    void fileDialogsStartInTheGivenFolder();
+    void captionsFit_data();
+    void captionsFit();
+};
+
+void DialogsTest::initTestCase() { QVERIFY(gui::InstallQtTranslations(*qApp)); }
+
+void DialogsTest::qtTextsAreRussian_data() {
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("english");
+    QTest::newRow("nominal: standard button") << "QPlatformTheme"
+                                              << "Cancel";
+    QTest::newRow("nominal: file dialog") << "QFileDialog"
+                                          << "Look in:";
+    QTest::newRow("nominal: print dialog") << "QPrintDialog"
+                                           << "Print";
+}
+
+void DialogsTest::qtTextsAreRussian() {
+    QFETCH(QString, context);
+    QFETCH(QString, english);
+    const QString shown = QCoreApplication::translate(context.toLatin1().constData(), english.toLatin1().constData());
+    QVERIFY2(shown != english && hasCyrillic(shown), qPrintable(shown));
+}
+
+void DialogsTest::fileDialogsStartInTheGivenFolder_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("nominal: open") << false;
+    QTest::newRow("nominal: save as") << true;
+}
+
+void DialogsTest::fileDialogsStartInTheGivenFolder() {
+    QFETCH(bool, save);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Заметки")));
+    const QString folder = dir.filePath(QStringLiteral("Заметки"));
+    gui::Dialogs dialogs;
+    QString shownFolder;
+    QStringList buttons;
+    const bool opened = whileModal(
+        [&] {
+            bool readOnly = false;
+            const QString chosen =
+                save ? dialogs.saveFile(nullptr, folder) : dialogs.openFile(nullptr, folder, readOnly);
+            QVERIFY(chosen.isEmpty());  // rejected
+        },
+        [&](QWidget* modal) {
+            if (auto* fileDialog = qobject_cast<QFileDialog*>(modal))
+                shownFolder = fileDialog->directory().absolutePath();
+            if (auto* box = modal->findChild<QDialogButtonBox*>())
+                for (QAbstractButton* b : box->buttons()) buttons << b->text();
+        });
+    QVERIFY(opened);
+    QCOMPARE(shownFolder, QDir(folder).absolutePath());
+    QVERIFY(!buttons.isEmpty());
+    for (const QString& text : buttons) QVERIFY2(hasCyrillic(text), qPrintable(text));
+}
+
+void DialogsTest::captionsFit_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("nominal: error box with a short text") << 0 << QString();
+    QTest::newRow("nominal: notice") << 1 << QString();
+    QTest::newRow("nominal: confirmation") << 2 << QString();
+    QTest::newRow("nominal: find in the section") << 3 << QStringLiteral("Поиск в текущем разделе");
+    QTest::newRow("nominal: global search") << 3 << QStringLiteral("Глобальный поиск по всем разделам");
+    QTest::newRow("robustness: long caption of the input box") << 3 << QString(30, u'Ж');
+    QTest::newRow("robustness: caption wider than the screen") << 3 << QString(200, u'Ж');
+}
+
+void DialogsTest::captionsFit() {
+    QFETCH(int, kind);
+    QFETCH(QString, caption);
+    gui::Dialogs dialogs;
+    QString title;
+    int width = 0, editWidth = 0, charWidth = 0;
+    const bool opened = whileModal(
+        [&] {
+            QString value;
+            switch (kind) {
+            case 0: dialogs.errorBox(nullptr, QStringLiteral("Нет")); break;
+            case 1: dialogs.message(nullptr, QStringLiteral("Да")); break;
+            case 2: dialogs.confirm(nullptr, QStringLiteral("Да?")); break;
+            default: dialogs.inputBox(nullptr, caption, QStringLiteral("Строка:"), value); break;
+            }
+        },
+        [&](QWidget* modal) {
+            title = modal->windowTitle();
+            width = modal->width();
+            if (auto* edit = modal->findChild<QLineEdit*>()) {
+                editWidth = edit->width();
+                charWidth = edit->fontMetrics().averageCharWidth();
+            }
+        });
+    QVERIFY(opened);
+    QVERIFY(!title.isEmpty());
+    // The caption's own text, and room beside it for the icon and the title bar's buttons;
+    // a caption wider than the screen gets most of the screen, not more.
+    const int screenWidth = QApplication::primaryScreen()->availableGeometry().width();
+    if (QFontMetrics(QApplication::font()).horizontalAdvance(title) > screenWidth) {
+        QVERIFY2(width >= screenWidth * 3 / 4 && width <= screenWidth, qPrintable(QString::number(width)));
+        return;
+    }
+    const int captionText = QFontMetrics(QApplication::font()).horizontalAdvance(title);
+    QVERIFY2(width >= captionText + 100, qPrintable(QStringLiteral("%1 < %2 + 100").arg(width).arg(captionText)));
+    if (kind == 3) QVERIFY2(editWidth >= 40 * charWidth, qPrintable(QString::number(editWidth)));
+}
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"
