@@ -13,8 +13,9 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: larkpad_bench run --data DIR [--work DIR] [--reps N] [--only NAME]\n"
-                         "       larkpad_bench <command> ARGS...\n");
+    std::fprintf(stderr,
+                 "usage: larkpad_bench run --data DIR [--work DIR] [--reps N] [--only NAME]\n"
+                 "       larkpad_bench <command> ARGS...\n");
     return 2;
 }
 
@@ -40,9 +41,8 @@ int runCases(const std::vector<std::string>& args) {
     mkdir(ctx.workDir.c_str(), 0777);
 
     auto& all = lark::bench::cases();
-    std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
-        return a.order != b.order ? a.order < b.order : a.name < b.name;
-    });
+    std::sort(all.begin(), all.end(),
+              [](const auto& a, const auto& b) { return a.order != b.order ? a.order < b.order : a.name < b.name; });
     int failures = 0;
     for (auto& c : all) {
         if (!only.empty() && c.name.find(only) == std::string::npos) continue;

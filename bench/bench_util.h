@@ -58,9 +58,7 @@ inline bool printFigure(const std::string& name, double ratio, double target) {
 }
 
 // Free-form detail (absolute times, sizes) on stderr, so stdout keeps only the figures.
-inline void note(const std::string& text) {
-    std::fprintf(stderr, "  %s\n", text.c_str());
-}
+inline void note(const std::string& text) { std::fprintf(stderr, "  %s\n", text.c_str()); }
 
 inline double median(std::vector<double> v) {
     if (v.empty()) return 0;

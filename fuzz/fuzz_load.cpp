@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (lark::IsEnveloped(bytes)) {
         // Inflating the whole stream at once must give what zlib gives, bytes and failures.
         std::string whole, byZlib;
-        for (auto [with, result] : {std::pair{lark::InflateWith::Fastest, &whole}, std::pair{lark::InflateWith::Zlib, &byZlib}}) {
+        for (auto [with, result] :
+             {std::pair{lark::InflateWith::Fastest, &whole}, std::pair{lark::InflateWith::Zlib, &byZlib}}) {
             lark::TextBuffer buffer = lark::TextBuffer::copyOf(bytes);
             try {
                 lark::UnzipBuffer(buffer, with);

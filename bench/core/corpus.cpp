@@ -30,8 +30,9 @@ std::vector<std::string> makeVocabulary(Rng& rng) {
             if (cyrillic) w += static_cast<char>(0xE0 + rng.range(0, 31));  // а..я
             else w += static_cast<char>('a' + rng.range(0, 25));
         }
-        if (rng.range(0, 9) == 0) w[0] = cyrillic ? static_cast<char>(static_cast<unsigned char>(w[0]) - 0x20)
-                                                  : static_cast<char>(w[0] - 0x20);
+        if (rng.range(0, 9) == 0)
+            w[0] =
+                cyrillic ? static_cast<char>(static_cast<unsigned char>(w[0]) - 0x20) : static_cast<char>(w[0] - 0x20);
         words.push_back(std::move(w));
     }
     return words;
@@ -124,7 +125,7 @@ void BuildCorpus(Document& doc) {
     for (int i = 0; i < kSections; ++i) {
         if (i > 0) {
             const auto step = rng.range(0, 9);
-            if (step < 3 && depth < kMaxDepth) ++depth;          // a child of the previous section
+            if (step < 3 && depth < kMaxDepth) ++depth;  // a child of the previous section
             else if (step >= 8) depth = static_cast<int>(rng.range(0, static_cast<std::uint64_t>(depth)));  // back up
         }
         auto content = std::make_unique<TNodeContent>();

@@ -34,7 +34,8 @@ constexpr double kMiB = 1024.0 * 1024.0;
 
 class FileOut {
 public:
-    explicit FileOut(const std::string& path) : fd_(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
+    explicit FileOut(const std::string& path)
+        : fd_(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
         if (fd_ < 0) throw std::runtime_error("cannot create " + path);
     }
     ~FileOut() {
@@ -226,7 +227,8 @@ int writeHostileFiles(const std::vector<std::string>& args) {
     const std::string dir = args[0];
     const bool small = args.size() > 1 && args[1] == "--small";
     mkdir(dir.c_str(), 0777);
-    for (const auto& f : hostileFiles()) f.write(dir + "/" + (small ? std::string("hostile-") : std::string()) + f.name, small);
+    for (const auto& f : hostileFiles())
+        f.write(dir + "/" + (small ? std::string("hostile-") : std::string()) + f.name, small);
     return 0;
 }
 
@@ -308,7 +310,8 @@ double unpackedLength(const std::string& path) {
     inflate(&zs, Z_NO_FLUSH);
     inflateEnd(&zs);
     if (zs.avail_out != 0) return 0;
-    const auto m = static_cast<std::int32_t>(len[0] | len[1] << 8 | len[2] << 16 | static_cast<std::uint32_t>(len[3]) << 24);
+    const auto m =
+        static_cast<std::int32_t>(len[0] | len[1] << 8 | len[2] << 16 | static_cast<std::uint32_t>(len[3]) << 24);
     return m > 0 ? m : 0;
 }
 
@@ -349,8 +352,9 @@ void hostilePeakMemory(Context& ctx) {
         const Peak core = runMeasured({selfPath(), "child-hostile-load", path}, true);
         double ratio = core.bytes / bound;
         std::string line = std::string(f.name) + ": file " + formatNumber(size / kMiB, "%.1f MiB") + ", unpacked " +
-                           formatNumber(unpacked / kMiB, "%.0f MiB") + ", bound " + formatNumber(bound / kMiB, "%.0f MiB") +
-                           "; load " + formatNumber(core.bytes / kMiB, "%.0f MiB");
+                           formatNumber(unpacked / kMiB, "%.0f MiB") + ", bound " +
+                           formatNumber(bound / kMiB, "%.0f MiB") + "; load " +
+                           formatNumber(core.bytes / kMiB, "%.0f MiB");
         if (haveLkp) {
             const Peak dump = runMeasured({lkp, "dump", path}, false);
             ratio = std::max(ratio, dump.bytes / bound);

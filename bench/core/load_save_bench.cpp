@@ -164,8 +164,8 @@ void loadPlain(Context& ctx) {
         load.push_back(l["seconds"]);
         memory.push_back((l["rss_peak"] - l["rss_base"]) / size);
     }
-    note("load " + ms(minimum(load)) + ", read " + ms(minimum(base)) + ", file " +
-         formatNumber(size / 1e6, "%.1f MB") + ", peak growth " + formatNumber(median(memory) * size / 1e6, "%.1f MB"));
+    note("load " + ms(minimum(load)) + ", read " + ms(minimum(base)) + ", file " + formatNumber(size / 1e6, "%.1f MB") +
+         ", peak growth " + formatNumber(median(memory) * size / 1e6, "%.1f MB"));
     printFigure("load_plain", minimum(load) / minimum(base), 2.0);
     printFigure("load_peak_memory", median(memory), 2.2);
 }

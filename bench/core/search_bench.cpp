@@ -107,8 +107,8 @@ void datesReport(Context& ctx) {
         return true;
     });
     note("dates report " + formatNumber(measured * 1e3, "%.2f") + " ms, memchr('.') " +
-         formatNumber(base * 1e3, "%.2f") + " ms, " + std::to_string(list.size()) + " dates, " +
-         std::to_string(dots) + " dots, report " + std::to_string(reportSize) + " bytes");
+         formatNumber(base * 1e3, "%.2f") + " ms, " + std::to_string(list.size()) + " dates, " + std::to_string(dots) +
+         " dots, report " + std::to_string(reportSize) + " bytes");
     printFigure("dates_report", measured / base, 3.0);
 }
 

@@ -16,11 +16,11 @@
 #include "document/cp1251.h"
 #include "document/document.h"
 #include "document/file_access.h"
+#include "document/fold_find.h"
 #include "document/load_bytes.h"
 #include "document/memory_view.h"
 #include "main/editor_links.h"
 #include "main/note_editor.h"
-#include "document/fold_find.h"
 
 namespace {
 

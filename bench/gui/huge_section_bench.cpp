@@ -25,9 +25,9 @@
 #include "document/document.h"
 #include "main/dialogs.h"
 #include "main/note_editor.h"
+#include "main/text_codec.h"
 #include "main/tframe.h"
 #include "support/frame_access.h"
-#include "main/text_codec.h"
 
 namespace {
 

@@ -103,12 +103,14 @@ void saveBlockCase(Context& ctx, const char* mode, const char* figure) {
         while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, n);
         std::fclose(in);
         std::FILE* out = std::fopen(copy.c_str(), "wb");
-        if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) throw std::runtime_error("copy failed");
+        if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size())
+            throw std::runtime_error("copy failed");
         std::fclose(out);
     }
     const auto v = runChild("save-block", {copy, mode, std::to_string(std::max(3, std::min(ctx.reps, 5)))});
     note(std::string(mode) + ": longest gap " + formatNumber(v.at("gap") * 1000, "%.1f ms") + ", whole save " +
-         formatNumber(v.at("total") * 1000, "%.0f ms") + ", snapshot " + formatNumber(v.at("snapshot") * 1000, "%.1f ms"));
+         formatNumber(v.at("total") * 1000, "%.0f ms") + ", snapshot " +
+         formatNumber(v.at("snapshot") * 1000, "%.1f ms"));
     printFigure(figure, v.at("gap") / kFrameSeconds, 1.0);
 }
 

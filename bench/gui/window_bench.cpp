@@ -22,8 +22,8 @@
 #include "main/note_editor.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
-#include "main/tframe.h"
 #include "main/text_codec.h"
+#include "main/tframe.h"
 #include "support/frame_access.h"
 
 namespace {
@@ -79,7 +79,8 @@ double windowOpen(const std::string& path) {
     });
     // Diagnostics: WINDOW_BENCH_DETAIL=1 splits the window's time on stderr.
     if (std::getenv("WINDOW_BENCH_DETAIL"))
-        std::fprintf(stderr, "create+show %.3f load %.3f layout %.3f\n", t - (nowSeconds() - t1), t2 - t1, nowSeconds() - t2);
+        std::fprintf(stderr, "create+show %.3f load %.3f layout %.3f\n", t - (nowSeconds() - t1), t2 - t1,
+                     nowSeconds() - t2);
     if (frame->document().tree().count() == 0) throw std::runtime_error("window load failed");
     frame->document().FTreeModified = false;
     return t;
@@ -162,7 +163,8 @@ int selectChild(const std::vector<std::string>& args) {
         const QString copy = unicode;
         baseline.push_back(timeIt([&] { plain.setPlainText(copy); }));
     }
-    if (Child<gui::NoteEditor>(frame, "reNodeContent")->document()->characterCount() != plain.document()->characterCount())
+    if (Child<gui::NoteEditor>(frame, "reNodeContent")->document()->characterCount() !=
+        plain.document()->characterCount())
         throw std::runtime_error("the two editors hold different texts");
     std::printf("window=%.6f plain=%.6f\n", median(window), median(baseline));
     return 0;

@@ -18,10 +18,10 @@
 #include "document/load_bytes.h"
 #include "document/memory_view.h"
 #include "main/dialogs.h"
-#include "main/tframe.h"
-#include "support/frame_access.h"
 #include "main/text_codec.h"
+#include "main/tframe.h"
 #include "search/text_search.h"
+#include "support/frame_access.h"
 
 namespace {
 

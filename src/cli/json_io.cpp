@@ -20,21 +20,21 @@ public:
         for (int b = 0; b < 256; ++b) {
             std::string& e = table_[static_cast<std::size_t>(b)];
             switch (b) {
-                case '"': e = "\\\""; break;
-                case '\\': e = "\\\\"; break;
-                case '\b': e = "\\b"; break;
-                case '\f': e = "\\f"; break;
-                case '\n': e = "\\n"; break;
-                case '\r': e = "\\r"; break;
-                case '\t': e = "\\t"; break;
-                default:
-                    if (b < 0x20) {
-                        char buf[8];
-                        std::snprintf(buf, sizeof buf, "\\u%04x", b);
-                        e = buf;
-                    } else {
-                        e = cp1251::toUtf8(std::string_view(reinterpret_cast<const char*>(&b), 1));
-                    }
+            case '"': e = "\\\""; break;
+            case '\\': e = "\\\\"; break;
+            case '\b': e = "\\b"; break;
+            case '\f': e = "\\f"; break;
+            case '\n': e = "\\n"; break;
+            case '\r': e = "\\r"; break;
+            case '\t': e = "\\t"; break;
+            default:
+                if (b < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", b);
+                    e = buf;
+                } else {
+                    e = cp1251::toUtf8(std::string_view(reinterpret_cast<const char*>(&b), 1));
+                }
             }
         }
     }
@@ -227,8 +227,8 @@ std::optional<NotebookSpec> NotebookFromJson(const json& j, std::string& why) {
         const long long depth = d->get<long long>();
         if (depth > previousDepth + 1) {
             why = k == 0 ? what + " has depth " + std::to_string(depth) + "; the first section must have depth 0"
-                         : what + " has depth " + std::to_string(depth) + ", more than one below the section before it (" +
-                               std::to_string(previousDepth) + ")";
+                         : what + " has depth " + std::to_string(depth) +
+                               ", more than one below the section before it (" + std::to_string(previousDepth) + ")";
             return std::nullopt;
         }
         previousDepth = static_cast<int>(depth);

@@ -29,9 +29,8 @@ int run(int argc, char** argv) {
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     static const std::map<std::string, Command> commands = {
-        {"dump", cmdDump}, {"build", cmdBuild}, {"cat", cmdCat},       {"pack", cmdPack},
-        {"unpack", cmdUnpack}, {"search", cmdSearch}, {"dates", cmdDates},
-        {"export", cmdExport}, {"import", cmdImport},
+        {"dump", cmdDump},     {"build", cmdBuild}, {"cat", cmdCat},       {"pack", cmdPack},     {"unpack", cmdUnpack},
+        {"search", cmdSearch}, {"dates", cmdDates}, {"export", cmdExport}, {"import", cmdImport},
     };
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         (args.empty() ? err : out) << kUsageText;

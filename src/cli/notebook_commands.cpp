@@ -107,8 +107,8 @@ int cmdDump(const Args& args, std::ostream& out, std::ostream& err) {
 
 int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
     CommandLine cl;
-    if (auto code = parseCommandLine(args, 2, {"--zip"}, "build JSON OUT [--zip]   (JSON may be - for stdin)", cl,
-                                     out, err))
+    if (auto code =
+            parseCommandLine(args, 2, {"--zip"}, "build JSON OUT [--zip]   (JSON may be - for stdin)", cl, out, err))
         return *code;
     const std::string& input = cl.positional[0];
     const std::string& target = cl.positional[1];
@@ -198,8 +198,7 @@ int cmdCat(const Args& args, std::ostream& out, std::ostream& err) {
         }
         const int count = nb->doc.tree().count();
         if (index < 0 || index >= count) {
-            err << "lkp: " << path << ": no section " << indexText << " (the notebook has " << count
-                << " sections)\n";
+            err << "lkp: " << path << ": no section " << indexText << " (the notebook has " << count << " sections)\n";
             return static_cast<int>(kUsage);
         }
         const std::string_view text = nb->doc.tree().at(static_cast<int>(index))->text();
@@ -215,7 +214,11 @@ int cmdPack(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& in = cl.positional[0];
     const std::string& target = cl.positional[1];
     TextBuffer bytes;
-    if (int code = guarded(err, in, [&] { bytes = ReadFileUnlocked(in); return kOk; })) return code;
+    if (int code = guarded(err, in, [&] {
+            bytes = ReadFileUnlocked(in);
+            return kOk;
+        }))
+        return code;
     // The envelope stores the length as a signed 32-bit number.
     if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
         err << "lkp: " << in << ": too large for the envelope (at most 2,147,483,647 bytes)\n";

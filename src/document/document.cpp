@@ -159,7 +159,8 @@ std::pair<int, std::string> FindInfoLine(const InfoLines& info, std::string_view
         if (line.size() < name.size()) continue;
         bool match = true;
         for (std::size_t k = 0; k < name.size() && match; ++k)
-            match = cp1251::toLower(static_cast<unsigned char>(line[k])) == cp1251::toLower(static_cast<unsigned char>(name[k]));
+            match = cp1251::toLower(static_cast<unsigned char>(line[k])) ==
+                    cp1251::toLower(static_cast<unsigned char>(name[k]));
         if (!match) continue;
         const auto eq = line.find('=');
         std::string_view value = eq == std::string_view::npos ? line : line.substr(eq + 1);
@@ -170,7 +171,9 @@ std::pair<int, std::string> FindInfoLine(const InfoLines& info, std::string_view
     return {-1, std::string()};
 }
 
-std::pair<int, std::string> Document::FindInfoValue(std::string_view name) const { return FindInfoLine(FFileInfo, name); }
+std::pair<int, std::string> Document::FindInfoValue(std::string_view name) const {
+    return FindInfoLine(FFileInfo, name);
+}
 
 void SetActivateLine(InfoLines& info, int index) {
     const std::string line = "Activate=" + std::to_string(index);

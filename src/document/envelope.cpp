@@ -357,9 +357,9 @@ BlockSource walkBlocks(Reader& reader, std::size_t total) {
         if (std::memcmp(head, "LKP\x01", 4) == 0) {
             std::uint32_t blockLen = getLE32(head + 4);
             bool haveLen = true;
-            long long b = -2;                  // as the parser counts: info, outline, texts
+            long long b = -2;                 // as the parser counts: info, outline, texts
             std::uint64_t sectionBlocks = 0;  // outline lines
-            std::size_t p = 4;  // offset of the current block's length
+            std::size_t p = 4;                // offset of the current block's length
             while (total >= p + 4) {
                 if (!haveLen) {
                     unsigned char lenBytes[4];
@@ -377,7 +377,8 @@ BlockSource walkBlocks(Reader& reader, std::size_t total) {
                     if (b == -1) {
                         sectionBlocks = countOutlineLines(block);
                         // A length and a text per section, as far as the bytes left can hold.
-                        out.reserve(2 * static_cast<std::size_t>(std::min<std::uint64_t>(sectionBlocks, (total - p) / 4)) + 4);
+                        out.reserve(
+                            2 * static_cast<std::size_t>(std::min<std::uint64_t>(sectionBlocks, (total - p) / 4)) + 4);
                     }
                     if (b == -1 && blockLen < kOwnBuffer) out.appendBytes(block.data(), blockLen);
                     else out.appendBlock(std::move(block));
@@ -504,7 +505,6 @@ TextBuffer ZipDocument(const NotebookSnapshot& snapshot) {
     const std::size_t n = MeasureDocument(snapshot);
     return zipContent(n, [&](const auto& put) { StreamDocument(snapshot, put); });
 }
-
 
 void UnzipBuffer(TextBuffer& buffer, InflateWith with) {
     if (!IsEnveloped(buffer.view())) return;

@@ -15,9 +15,7 @@
 namespace lark {
 namespace {
 
-[[noreturn]] void throwSystem(int err) {
-    throw LarkError(systemErrorText(err), ErrorKind::System, err);
-}
+[[noreturn]] void throwSystem(int err) { throw LarkError(systemErrorText(err), ErrorKind::System, err); }
 
 ByteBuffer readWhole(int fd) {
     struct stat st {};

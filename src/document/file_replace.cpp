@@ -69,8 +69,8 @@ std::string randomSuffix() {
     unsigned char bytes[kRandomChars] = {};
     if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
         // No entropy yet: the clock and the process are enough to keep names apart.
-        unsigned long long seed = static_cast<unsigned long long>(::getpid()) * 2654435761ULL ^
-                                  static_cast<unsigned long long>(::clock());
+        unsigned long long seed =
+            static_cast<unsigned long long>(::getpid()) * 2654435761ULL ^ static_cast<unsigned long long>(::clock());
         for (auto& b : bytes) {
             seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
             b = static_cast<unsigned char>(seed >> 56);
@@ -189,7 +189,8 @@ void syncDirectory(const std::string& dir, const std::string& reportPath) {
     UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0) throw streamWriteError(reportPath, errno);
     // Some file systems cannot flush a directory at all; that is no failure of the save.
-    if (CurrentFileOps().fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) throw streamWriteError(reportPath, errno);
+    if (CurrentFileOps().fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+        throw streamWriteError(reportPath, errno);
 }
 
 // Keeps the file open as `old` under `backup`: a hard link where the file system allows
@@ -209,7 +210,9 @@ void keepBackup(const std::string& target, int oldFd, const struct stat& old, co
         Temporary copy = createTemporary(dir, prefix, backup);
         struct Cleanup {
             Temporary& t;
-            ~Cleanup() { if (!t.name.empty()) (void)CurrentFileOps().unlink(t.name.c_str()); }
+            ~Cleanup() {
+                if (!t.name.empty()) (void)CurrentFileOps().unlink(t.name.c_str());
+            }
         } cleanup{copy};
         keepMode(copy.fd.get(), old, backup);
         copyContents(oldFd, copy.fd.get(), backup);
@@ -280,12 +283,15 @@ void ReplaceFileContents(const std::string& path, std::string_view data, const R
     }
 
     sweepStaleTemporaries(dir, prefix, haveHeld ? &held : nullptr);
-    if (!backup.empty()) sweepStaleTemporaries(directoryOf(backup), TemporaryPrefix(baseOf(backup)), haveHeld ? &held : nullptr);
+    if (!backup.empty())
+        sweepStaleTemporaries(directoryOf(backup), TemporaryPrefix(baseOf(backup)), haveHeld ? &held : nullptr);
 
     Temporary tmp = createTemporary(dir, prefix, path);
     struct Cleanup {
         Temporary& t;
-        ~Cleanup() { if (!t.name.empty()) (void)CurrentFileOps().unlink(t.name.c_str()); }
+        ~Cleanup() {
+            if (!t.name.empty()) (void)CurrentFileOps().unlink(t.name.c_str());
+        }
     } cleanup{tmp};
 
     if (hadOld) keepMode(tmp.fd.get(), old, path);

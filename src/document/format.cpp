@@ -75,7 +75,8 @@ void FileSource::read(char* dst, std::size_t n) {
             filePos_ += static_cast<std::int64_t>(n);
             return;
         }
-        const std::size_t fill = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(chunk_), size_ - filePos_));
+        const std::size_t fill =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(chunk_), size_ - filePos_));
         readExactly(fd_, buf_.get(), fill, filePos_);
         filePos_ += static_cast<std::int64_t>(fill);
         bufPos_ = 0;
@@ -226,7 +227,8 @@ public:
     }
     void set(int level, Section* section) {
         if (level < kShallow) {
-            if (level >= static_cast<int>(shallow_.size())) shallow_.resize(static_cast<std::size_t>(level) + 1, nullptr);
+            if (level >= static_cast<int>(shallow_.size()))
+                shallow_.resize(static_cast<std::size_t>(level) + 1, nullptr);
             shallow_[static_cast<std::size_t>(level)] = section;
         } else {
             deep_[level] = section;
@@ -317,8 +319,8 @@ void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const st
                     if (block.empty()) {
                         doc.ui().showError(kStructureError);
                     } else {
-                        doc.ui().showError(std::string(kStructureError) + "\r\n" + cp1251::toUtf8(block.view()) + "\r\n" +
-                                           kMoreErrors);
+                        doc.ui().showError(std::string(kStructureError) + "\r\n" + cp1251::toUtf8(block.view()) +
+                                           "\r\n" + kMoreErrors);
                     }
                 }
             }
@@ -414,8 +416,7 @@ TextBuffer writeDocument(const Outline& tree, const InfoLines& info) {
 }
 
 template <class Outline>
-void streamDocument(const Outline& tree, const InfoLines& info,
-                    const std::function<void(std::string_view)>& sink) {
+void streamDocument(const Outline& tree, const InfoLines& info, const std::function<void(std::string_view)>& sink) {
     const ContentSizes sizes = measureDocument(tree, info);
     // Header, info and outline in one piece; then small texts gathered with their
     // lengths, large texts handed over where they lie.
@@ -461,10 +462,11 @@ TextBuffer WriteDocument(const NotebookSnapshot& snapshot) { return writeDocumen
 std::size_t MeasureDocument(const SectionTree& tree, const InfoLines& info) {
     return measureDocument(tree, info).total();
 }
-std::size_t MeasureDocument(const NotebookSnapshot& snapshot) { return measureDocument(snapshot, snapshot.info).total(); }
+std::size_t MeasureDocument(const NotebookSnapshot& snapshot) {
+    return measureDocument(snapshot, snapshot.info).total();
+}
 
-void StreamDocument(const SectionTree& tree, const InfoLines& info,
-                    const std::function<void(std::string_view)>& sink) {
+void StreamDocument(const SectionTree& tree, const InfoLines& info, const std::function<void(std::string_view)>& sink) {
     streamDocument(tree, info, sink);
 }
 void StreamDocument(const NotebookSnapshot& snapshot, const std::function<void(std::string_view)>& sink) {

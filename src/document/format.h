@@ -149,8 +149,7 @@ std::size_t MeasureDocument(const SectionTree& tree, const InfoLines& info);
 // Hands the bytes of WriteDocument's content to `sink` in order and in pieces, without
 // assembling them: small parts gathered, large texts straight from their sections.
 // Refuses what WriteDocument refuses, before the first piece.
-void StreamDocument(const SectionTree& tree, const InfoLines& info,
-                    const std::function<void(std::string_view)>& sink);
+void StreamDocument(const SectionTree& tree, const InfoLines& info, const std::function<void(std::string_view)>& sink);
 // The same for a snapshot of the notebook (its own info lines).
 TextBuffer WriteDocument(const NotebookSnapshot& snapshot);
 std::size_t MeasureDocument(const NotebookSnapshot& snapshot);

@@ -86,9 +86,7 @@ std::size_t InfoLines::lineStart(std::size_t i) const {
     return pos;
 }
 
-std::string_view InfoLines::operator[](std::size_t i) const {
-    return *const_iterator(&text_, lineStart(i));
-}
+std::string_view InfoLines::operator[](std::size_t i) const { return *const_iterator(&text_, lineStart(i)); }
 
 void InfoLines::clear() {
     std::string().swap(text_);

@@ -76,7 +76,7 @@ private:
     void appendLine(std::string_view line);  // no line break inside
     void rebuildIndex();
 
-    std::string text_;                 // every line followed by '\n'
+    std::string text_;  // every line followed by '\n'
     std::size_t count_ = 0;
     std::vector<std::size_t> starts_;  // starts_[k]: start of line k * kStride
 };

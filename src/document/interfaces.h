@@ -27,7 +27,7 @@ public:
     virtual bool treeReadOnly() const = 0;
     virtual void expand(Section* section) = 0;
     virtual void editName(Section* section) = 0;  // start in-place name editing
-    virtual bool focusTree() = 0;                   // false when focus cannot be taken
+    virtual bool focusTree() = 0;                 // false when focus cannot be taken
 };
 
 class IEditor {
@@ -67,9 +67,9 @@ class IUi {
 public:
     enum class Answer { Yes, No, Cancel };
     virtual ~IUi() = default;
-    virtual void showError(const std::string& text) = 0;      // error box, error icon
-    virtual void showMessage(const std::string& text) = 0;    // plain notice, OK only
-    virtual bool confirm(const std::string& text) = 0;        // Yes / No
+    virtual void showError(const std::string& text) = 0;    // error box, error icon
+    virtual void showMessage(const std::string& text) = 0;  // plain notice, OK only
+    virtual bool confirm(const std::string& text) = 0;      // Yes / No
     virtual void setStatus(const std::string& text) = 0;
     virtual std::string status() const = 0;
     virtual void processEvents() = 0;

@@ -38,8 +38,7 @@ void LoadFromBytes(Document& doc, TextBuffer bytes, bool readOnly, const std::st
     ParseDocument(doc, source, readOnly, path);
 }
 
-void LoadFromFile(Document& doc, int fd, std::int64_t size, bool readOnly, const std::string& path,
-                  bool* enveloped) {
+void LoadFromFile(Document& doc, int fd, std::int64_t size, bool readOnly, const std::string& path, bool* enveloped) {
     char head[8];
     bool zipped = false;
     if (size >= 8) {

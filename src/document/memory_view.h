@@ -17,7 +17,10 @@ public:
     bool treeReadOnly() const override { return readOnly; }
     void expand(Section* section) override { expanded.push_back(section); }
     void editName(Section* section) override { editing = section; }
-    bool focusTree() override { ++focusCount; return canFocus; }
+    bool focusTree() override {
+        ++focusCount;
+        return canFocus;
+    }
 
     Section* shown = nullptr;
     Section* editing = nullptr;
@@ -31,7 +34,10 @@ public:
 class MemoryEditor : public IEditor {
 public:
     std::string text() const override { return text_; }
-    void setText(std::string_view t) override { text_.assign(t); selStart_ = selLength_ = 0; }
+    void setText(std::string_view t) override {
+        text_.assign(t);
+        selStart_ = selLength_ = 0;
+    }
     void clear() override { setText({}); }
     bool modified() const override { return modified_; }
     void setModified(bool m) override { modified_ = m; }
@@ -41,8 +47,14 @@ public:
     void setCharset(int cs) override { charset = cs; }
     std::size_t selectionStart() const override { return selStart_; }
     std::size_t selectionLength() const override { return selLength_; }
-    void select(std::size_t start, std::size_t length) override { selStart_ = start; selLength_ = length; }
-    bool focusEditor() override { ++focusCount; return canFocus; }
+    void select(std::size_t start, std::size_t length) override {
+        selStart_ = start;
+        selLength_ = length;
+    }
+    bool focusEditor() override {
+        ++focusCount;
+        return canFocus;
+    }
     // Searches the held text in place, without the copy text() makes.
     std::optional<std::size_t> findText(std::string_view needleLowered, std::size_t from) override {
         const std::size_t p = FindFolded(text_, needleLowered, from);
@@ -51,7 +63,10 @@ public:
     }
 
     // What a user does: replace the text and mark it modified.
-    void type(std::string_view t) { text_.assign(t); modified_ = true; }
+    void type(std::string_view t) {
+        text_.assign(t);
+        modified_ = true;
+    }
 
     // When false, loadFile reads without the second locked opening (lkp never locks).
     bool lockOnLoad = true;
@@ -77,7 +92,10 @@ public:
     }
     void setStatus(const std::string& text) override { status_ = text; }
     std::string status() const override { return status_; }
-    void processEvents() override { ++eventPumps; if (onProcessEvents) onProcessEvents(); }
+    void processEvents() override {
+        ++eventPumps;
+        if (onProcessEvents) onProcessEvents();
+    }
 
     std::vector<std::string> errors, messages, questions;
     bool confirmAnswer = true;

@@ -15,7 +15,7 @@ void* PoolAllocate(std::size_t size);
 void PoolFree(void* block, std::size_t size) noexcept;
 
 // Gives a class pooled `new` and `delete`.
-#define LARK_POOLED_CLASS(Class)                                                        \
+#define LARK_POOLED_CLASS(Class)                                                       \
     static void* operator new(std::size_t size) { return ::lark::PoolAllocate(size); } \
     static void operator delete(void* block, std::size_t size) noexcept { ::lark::PoolFree(block, size); }
 

@@ -73,7 +73,8 @@ void RestoreRecoveryCopy(Document& doc, const std::string& copyPath, const std::
 std::string SetAsideDamagedCopy(const std::string& copyPath) {
     std::string aside = copyPath + ".damaged";
     for (int n = 2; FileExists(aside) && n < 1000; ++n) aside = copyPath + ".damaged" + std::to_string(n);
-    if (std::rename(copyPath.c_str(), aside.c_str()) != 0) throw LarkError(systemErrorText(errno), ErrorKind::System, errno);
+    if (std::rename(copyPath.c_str(), aside.c_str()) != 0)
+        throw LarkError(systemErrorText(errno), ErrorKind::System, errno);
     return aside;
 }
 

@@ -44,7 +44,10 @@ void destroyChildren(std::vector<std::unique_ptr<Section>>& children, auto&& chi
 }  // namespace
 
 SectionTree::SectionTree() = default;
-SectionTree::~SectionTree() { destroyChildren(root_.children_, [](Section& s) -> auto& { return s.children_; }); }
+SectionTree::~SectionTree() {
+    destroyChildren(
+        root_.children_, [](Section & s) -> auto& { return s.children_; });
+}
 
 int SectionTree::count() const { return count_; }
 
@@ -151,7 +154,8 @@ void SectionTree::rename(Section* section, std::string name) {
 
 void SectionTree::clear() {
     if (observer_ && !bulk_) observer_->beginReset();
-    destroyChildren(root_.children_, [](Section& s) -> auto& { return s.children_; });
+    destroyChildren(
+        root_.children_, [](Section & s) -> auto& { return s.children_; });
     count_ = 0;
     order_.clear();
     orderValid_ = true;

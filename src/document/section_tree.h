@@ -16,9 +16,9 @@ namespace lark {
 
 struct TNodeContent {
     LARK_POOLED_CLASS(TNodeContent)
-    int32_t Level = 0;      // 1 + depth as read from a file's outline; 0 for a new section
-    std::string Name;       // name copy, used only while a file is being read
-    TextBuffer Text;        // null buffer = empty text
+    int32_t Level = 0;  // 1 + depth as read from a file's outline; 0 for a new section
+    std::string Name;   // name copy, used only while a file is being read
+    TextBuffer Text;    // null buffer = empty text
 };
 
 class SectionTree;

@@ -73,7 +73,10 @@ public:
         size_ = n;
         data_[n] = '\0';
     }
-    void reset() { data_.reset(); size_ = 0; }
+    void reset() {
+        data_.reset();
+        size_ = 0;
+    }
 
 private:
     std::shared_ptr<char[]> data_;

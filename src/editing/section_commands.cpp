@@ -153,11 +153,8 @@ void tvNodesDragDrop(Document& doc, DropHit hit, Section* dropSection) {
         if (!dropSection) return;
         MoveNode(doc, s, dropSection, Placement::Before);
         break;
-    case DropHit::BelowLast:
-        MoveNode(doc, s, nullptr, Placement::LastSibling);
-        break;
-    case DropHit::Nothing:
-        return;
+    case DropHit::BelowLast: MoveNode(doc, s, nullptr, Placement::LastSibling); break;
+    case DropHit::Nothing: return;
     }
     // Set even when the move was refused (a drop on itself or into its own subtree).
     doc.FTreeModified = true;

@@ -14,18 +14,18 @@ enum class Placement { LastChild, FirstChild, Before, LastSibling };
 // untouched; expands the new parent. Returns true when the section moved.
 bool MoveNode(Document& doc, Section* section, Section* target, Placement placement);
 
-void pmNewNodeClick(Document& doc);       // F7
-void miNewSubClick(Document& doc);        // Shift+F7
-void pmRenNodeClick(Document& doc);       // F6
+void pmNewNodeClick(Document& doc);  // F7
+void miNewSubClick(Document& doc);   // Shift+F7
+void pmRenNodeClick(Document& doc);  // F6
 // The in-place name editor committed `name` for `section`: the name is sanitised (CR, LF
 // and leading TABs would change the tree when read back) and FTreeModified is set.
 void CommitRename(Document& doc, Section* section, std::string name);
-void pmDelNodeClick(Document& doc);       // F8
-void pmMoveNodeUpClick(Document& doc);    // Ctrl+U
-void pmMoveNodeDownClick(Document& doc);  // Ctrl+D
-void pmMoveNodeTopClick(Document& doc);   // Ctrl+Alt+U
-void pmMoveNodeBottomClick(Document& doc);// Ctrl+Alt+D
-void pmMoveNodeLevUpClick(Document& doc); // Ctrl+Shift+U
+void pmDelNodeClick(Document& doc);         // F8
+void pmMoveNodeUpClick(Document& doc);      // Ctrl+U
+void pmMoveNodeDownClick(Document& doc);    // Ctrl+D
+void pmMoveNodeTopClick(Document& doc);     // Ctrl+Alt+U
+void pmMoveNodeBottomClick(Document& doc);  // Ctrl+Alt+D
+void pmMoveNodeLevUpClick(Document& doc);   // Ctrl+Shift+U
 
 // Where a drop landed, as the tree's hit test classifies it.
 enum class DropHit {

@@ -43,10 +43,8 @@ void DocumentCommands::AskSaveChanges() {
         // cancelled, save failed), the command must not go on and drop them.
         if (!miSaveClick()) throw SilentAbort();
         return;
-    case FileDialogs::Answer::No:
-        return;
-    case FileDialogs::Answer::Cancel:
-        throw SilentAbort();
+    case FileDialogs::Answer::No: return;
+    case FileDialogs::Answer::Cancel: throw SilentAbort();
     }
 }
 
@@ -77,12 +75,9 @@ bool DocumentCommands::miSaveClick(SaveMode mode) {
     if (doc_.ChangedOnDisk(doc_.FFileName)) {
         if (showWindow) showWindow();
         switch (dialogs_.askChangedOnDisk(owner_, path)) {
-        case FileDialogs::Answer::Yes:
-            break;
-        case FileDialogs::Answer::No:
-            return miSaveAsClick(mode);
-        case FileDialogs::Answer::Cancel:
-            return false;
+        case FileDialogs::Answer::Yes: break;
+        case FileDialogs::Answer::No: return miSaveAsClick(mode);
+        case FileDialogs::Answer::Cancel: return false;
         }
     }
     return save(path, QFileInfo::exists(path) ? MakeBackup(path) : QString(), mode);
@@ -116,17 +111,14 @@ bool DocumentCommands::miSaveAsClick(SaveMode mode) {
         bool tried = false;
         if (QFileInfo::exists(path)) {
             switch (dialogs_.askOverwrite(owner_)) {
-            case FileDialogs::Answer::Cancel:
-                return false;
+            case FileDialogs::Answer::Cancel: return false;
             case FileDialogs::Answer::Yes:
                 // A failed save leaves the old file under its name (the replace is
                 // atomic), so there is nothing to move back.
                 tried = true;
                 saved = save(path, MakeBackup(path), mode, named);
                 break;
-            case FileDialogs::Answer::No:
-                saved = false;
-                break;
+            case FileDialogs::Answer::No: saved = false; break;
             }
         } else {
             tried = true;

@@ -135,8 +135,8 @@ bool RegisterFileTypeIn(const XdgHomes& homes, const QString& executable, CacheR
     if (homes.dataHome.isEmpty() || homes.configHome.isEmpty()) return false;
     initDesktopResources();
     const QDir data(homes.dataHome);
-    const QString entry = WithExecValue(QString::fromUtf8(ResourceBytes("larkpad.desktop")),
-                                        DesktopExecValue(ExecProgram(executable)));
+    const QString entry =
+        WithExecValue(QString::fromUtf8(ResourceBytes("larkpad.desktop")), DesktopExecValue(ExecProgram(executable)));
     const QByteArray icon = ResourceBytes("larkpad.svg");
     if (!WriteFile(data.filePath(QStringLiteral("mime/packages/larkpad.xml")), ResourceBytes("larkpad.xml")) ||
         !WriteFile(data.filePath(QStringLiteral("applications/")) + QLatin1String(kDesktopFileId), entry.toUtf8()) ||

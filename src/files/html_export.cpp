@@ -147,8 +147,9 @@ private:
 std::string NotebookHtml(const NotebookSnapshot& notebook, std::string_view title) {
     std::string out;
     out.reserve(4096 + notebook.sections.size() * 160);
-    out += "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n"
-           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
+    out +=
+        "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
     appendEscaped(out, title);
     out += "</title>\n<style>";
     out += kStyle;

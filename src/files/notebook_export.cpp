@@ -18,7 +18,7 @@ namespace lark::files {
 namespace {
 
 struct FolderLayout {
-    std::vector<std::string> keptBreaks;                      // relative paths
+    std::vector<std::string> keptBreaks;                        // relative paths
     std::vector<std::pair<std::string, std::string>> cutNames;  // relative path, whole name
 };
 

@@ -10,9 +10,9 @@
 #include <set>
 #include <utility>
 
+#include "document/document.h"
 #include "document/errors.h"
 #include "document/file_access.h"
-#include "document/document.h"
 #include "files/exchange_text.h"
 #include "files/name_escape.h"
 #include "files/notebook_folder.h"
@@ -161,10 +161,8 @@ private:
         std::string utf8Name;
         if (const auto it = folder_.names.find(key); out_.fromExport && it != folder_.names.end())
             utf8Name = it->second;
-        else if (out_.fromExport)
-            utf8Name = UnescapeName(StemName(item.stem));
-        else
-            utf8Name = item.stem;
+        else if (out_.fromExport) utf8Name = UnescapeName(StemName(item.stem));
+        else utf8Name = item.stem;
         SnapshotSection& section = out_.notebook.addSection(depth, {});
         TextProblem problem;
         if (auto name = ImportText(utf8Name, true, problem)) {

@@ -11,9 +11,9 @@
 namespace lark::files {
 
 struct ImportedNotebook {
-    NotebookSnapshot notebook;     // sections in absolute order, info lines to write
-    std::optional<int> selected;   // the section to select, when the folder names one
-    bool fromExport = false;       // the folder had a notebook.json
+    NotebookSnapshot notebook;         // sections in absolute order, info lines to write
+    std::optional<int> selected;       // the section to select, when the folder names one
+    bool fromExport = false;           // the folder had a notebook.json
     std::vector<std::string> skipped;  // entries left out (not .txt or .md), relative paths
 };
 

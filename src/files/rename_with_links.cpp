@@ -20,8 +20,8 @@ void RenameFollowingLinks(Document& doc, Section* section, std::string name) {
     CommitRename(doc, section, std::move(name));
     if (places.empty() || !doc.ui().confirm(UpdateLinksQuestion(places.size()))) return;
     Section* shown = doc.selected();
-    const bool shownChanges =
-        shown && std::any_of(places.begin(), places.end(), [&](const SectionLinkPlace& p) { return p.section == shown; });
+    const bool shownChanges = shown && std::any_of(places.begin(), places.end(),
+                                                   [&](const SectionLinkPlace& p) { return p.section == shown; });
     const std::size_t cursor = doc.editor().selectionStart();
     RewriteSectionLinks(places, section->name());
     doc.tvNodesEdited();

@@ -66,14 +66,11 @@ bool FindAndLaunch(const std::string& startDir, const std::string& ext, const Sc
                 const std::string name = entry->d_name;
                 if (name != "." && name != "..") {
                     switch (Classify(fd, entry->d_name, entry->d_type, start.st_dev)) {
-                    case EntryKind::Directory:
-                        pending.PushText(dir + name);
-                        break;
+                    case EntryKind::Directory: pending.PushText(dir + name); break;
                     case EntryKind::Other:
                         if (UpperExtension(name) == ext) hooks.launch(dir + name);
                         break;
-                    case EntryKind::Skip:
-                        break;
+                    case EntryKind::Skip: break;
                     }
                 }
                 if (hooks.terminating()) break;

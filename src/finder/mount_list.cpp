@@ -41,10 +41,10 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 bool IsPseudoFileSystem(std::string_view type) {
     static constexpr std::array<std::string_view, 26> kPseudo = {
-        "proc",      "sysfs",      "cgroup",     "cgroup2",  "devpts",      "devtmpfs", "tmpfs",
-        "ramfs",     "debugfs",    "tracefs",    "securityfs", "pstore",    "bpf",      "configfs",
-        "fusectl",   "mqueue",     "hugetlbfs",  "autofs",   "binfmt_misc", "efivarfs", "selinuxfs",
-        "rpc_pipefs", "nsfs",      "fuse.lxcfs", "fuse.portal", "nfsd"};
+        "proc",       "sysfs",   "cgroup",     "cgroup2",     "devpts",      "devtmpfs", "tmpfs",
+        "ramfs",      "debugfs", "tracefs",    "securityfs",  "pstore",      "bpf",      "configfs",
+        "fusectl",    "mqueue",  "hugetlbfs",  "autofs",      "binfmt_misc", "efivarfs", "selinuxfs",
+        "rpc_pipefs", "nsfs",    "fuse.lxcfs", "fuse.portal", "nfsd"};
     return std::ranges::find(kPseudo, type) != kPseudo.end();
 }
 

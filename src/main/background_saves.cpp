@@ -9,8 +9,7 @@
 
 namespace lark::gui {
 
-BackgroundSaves::BackgroundSaves(Document& doc, WindowUi& ui, QObject* parent)
-    : QObject(parent), doc_(doc), ui_(ui) {
+BackgroundSaves::BackgroundSaves(Document& doc, WindowUi& ui, QObject* parent) : QObject(parent), doc_(doc), ui_(ui) {
     connect(&watcher_, &QFutureWatcher<void>::finished, this, [this] { finish(); });
 }
 

@@ -20,7 +20,9 @@ struct DesktopShell {
     std::function<bool(const QUrl& url)> openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     // Starts `program` with `arguments` and does not wait for it.
     std::function<bool(const QString& program, const QStringList& arguments)> startProgram =
-        [](const QString& program, const QStringList& arguments) { return QProcess::startDetached(program, arguments); };
+        [](const QString& program, const QStringList& arguments) {
+            return QProcess::startDetached(program, arguments);
+        };
     // The mount points the open-all scan searches; nothing when they cannot be listed.
     std::function<std::optional<std::vector<std::string>>()> mountPoints = [] { return finder::ReadMountPoints(); };
 };

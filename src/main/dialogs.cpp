@@ -85,10 +85,9 @@ bool Dialogs::confirm(QWidget* parent, const QString& text) {
 }
 
 Dialogs::Answer Dialogs::askSaveChanges(QWidget* parent) {
-    return toAnswer(runBox(parent, QMessageBox::Question, QString::fromUtf8(kConfirmCaption),
-                           QString::fromUtf8(kSaveChangesText),
-                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
-                           QMessageBox::Cancel));
+    return toAnswer(
+        runBox(parent, QMessageBox::Question, QString::fromUtf8(kConfirmCaption), QString::fromUtf8(kSaveChangesText),
+               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::Cancel));
 }
 
 Dialogs::Answer Dialogs::askOverwrite(QWidget* parent) {

@@ -13,7 +13,6 @@ namespace lark::gui {
 
 class Dialogs : public files::FileDialogs {
 public:
-
     // Error box: application title, error icon, OK.
     virtual void errorBox(QWidget* parent, const QString& text);
     // Plain message: application title, OK.

@@ -27,9 +27,7 @@ qsizetype EditorLength(const QPlainTextEdit& editor) {
     return editor.document()->characterCount() - 1;  // without the closing paragraph mark
 }
 
-qsizetype InsertedLength(const QString& text) {
-    return text.size() - text.count(QLatin1String("\r\n"));
-}
+qsizetype InsertedLength(const QString& text) { return text.size() - text.count(QLatin1String("\r\n")); }
 
 bool FitsEditorCapacity(const QPlainTextEdit& editor, qsizetype added) {
     const QTextCursor cursor = editor.textCursor();

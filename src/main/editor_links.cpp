@@ -114,8 +114,7 @@ bool EditorLinks::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseButtonPress && onPress_) onPress_(link->text);
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

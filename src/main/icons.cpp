@@ -13,10 +13,9 @@ struct ThemeName {
     const char* theme;
 };
 constexpr ThemeName kThemeNames[] = {
-    {"open", "document-open"},       {"save", "document-save"},    {"new-node", "document-new"},
-    {"delete", "edit-delete"},       {"move-up", "go-up"},         {"move-down", "go-down"},
-    {"to-top", "go-top"},            {"to-bottom", "go-bottom"},   {"find", "edit-find"},
-    {"print", "document-print"},     {"folder", "folder"},         {"note", "text-x-generic"},
+    {"open", "document-open"}, {"save", "document-save"},   {"new-node", "document-new"}, {"delete", "edit-delete"},
+    {"move-up", "go-up"},      {"move-down", "go-down"},    {"to-top", "go-top"},         {"to-bottom", "go-bottom"},
+    {"find", "edit-find"},     {"print", "document-print"}, {"folder", "folder"},         {"note", "text-x-generic"},
 };
 }  // namespace
 

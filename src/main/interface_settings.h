@@ -28,7 +28,7 @@ struct InterfaceSettings {
 
 // The eleven keys in the order in which they are written.
 inline constexpr const char* kSettingsKeys[] = {
-    "Maximized", "WindowWidth", "WindowHeight", "WindowLeft", "WindowTop", "TreeWidth",
+    "Maximized", "WindowWidth", "WindowHeight", "WindowLeft",  "WindowTop", "TreeWidth",
     "WordWrap",  "Zipping",     "SaveOnMin",    "ShowToolBar", "UseTray",
 };
 

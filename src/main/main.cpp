@@ -6,8 +6,8 @@
 #include "main/dialogs.h"
 #include "main/icons.h"
 #include "main/qt_translations.h"
-#include "main/tframe.h"
 #include "main/termination_signals.h"
+#include "main/tframe.h"
 
 int main(int argc, char** argv) {
     // A save past the file size limit is reported as a failed write, not a killed program.

@@ -101,13 +101,15 @@ int NoteEditor::toEditorPosition(std::size_t bytePosition) const {
     int lo = 0, hi = doc->blockCount() - 1;
     while (lo < hi) {
         const int mid = (lo + hi + 1) / 2;
-        const std::size_t start = static_cast<std::size_t>(doc->findBlockByNumber(mid).position()) + static_cast<std::size_t>(mid);
+        const std::size_t start =
+            static_cast<std::size_t>(doc->findBlockByNumber(mid).position()) + static_cast<std::size_t>(mid);
         if (start <= bytePosition) lo = mid;
         else hi = mid - 1;
     }
     const QTextBlock block = doc->findBlockByNumber(lo);
     const std::size_t start = static_cast<std::size_t>(block.position()) + static_cast<std::size_t>(lo);
-    const int offset = static_cast<int>(std::min<std::size_t>(bytePosition - start, static_cast<std::size_t>(block.length() - 1)));
+    const int offset =
+        static_cast<int>(std::min<std::size_t>(bytePosition - start, static_cast<std::size_t>(block.length() - 1)));
     return block.position() + offset;
 }
 

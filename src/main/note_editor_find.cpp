@@ -160,11 +160,11 @@ std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, 
         const char16_t a = t.sources[first][0];
         const char16_t b = t.sourceCount[first] == 2 ? t.sources[first][1] : a;
         bool beyond = false;
-        const std::size_t p = ScanEither(s, static_cast<std::size_t>(n), static_cast<std::size_t>(start), a, b,
-                                         [&](std::size_t q) {
-                                             if (static_cast<qsizetype>(q) > last) return beyond = true;
-                                             return rest(static_cast<qsizetype>(q));
-                                         });
+        const std::size_t p =
+            ScanEither(s, static_cast<std::size_t>(n), static_cast<std::size_t>(start), a, b, [&](std::size_t q) {
+                if (static_cast<qsizetype>(q) > last) return beyond = true;
+                return rest(static_cast<qsizetype>(q));
+            });
         if (!beyond && p != kNotFound) found = static_cast<qsizetype>(p);
     }
     if (found < 0) return std::nullopt;

@@ -51,12 +51,9 @@ QVariant SectionModel::data(const QModelIndex& index, int role) const {
     if (!s || hidden()) return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
-        return BytesToQString(s->name());
-    case Qt::DecorationRole:
-        return s->hasChildren() ? branchIcon_ : leafIcon_;
-    default:
-        return {};
+    case Qt::EditRole: return BytesToQString(s->name());
+    case Qt::DecorationRole: return s->hasChildren() ? branchIcon_ : leafIcon_;
+    default: return {};
     }
 }
 

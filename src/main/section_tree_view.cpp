@@ -190,7 +190,8 @@ DropHit SectionTreeView::hitTest(const QPoint& p, Section** section) const {
         const int rows = model_ ? model_->rowCount() : 0;
         if (rows == 0) return DropHit::BelowLast;
         QModelIndex last = model_->index(rows - 1, 0);
-        while (isExpanded(last) && model_->rowCount(last) > 0) last = model_->index(model_->rowCount(last) - 1, 0, last);
+        while (isExpanded(last) && model_->rowCount(last) > 0)
+            last = model_->index(model_->rowCount(last) - 1, 0, last);
         return p.y() >= visualRect(last).bottom() ? DropHit::BelowLast : DropHit::Nothing;
     }
     if (section) *section = SectionModel::sectionAt(index);

@@ -1,10 +1,10 @@
 #include "main/termination_signals.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace lark::gui {
 

@@ -144,8 +144,9 @@ std::string QStringToBytes(const QString& text, qsizetype* replaced) { return to
 std::string EditorToText(const QString& text, qsizetype* replaced) { return toBytes(text, true, replaced); }
 
 QString ReplacedNotice(qsizetype count) {
-    return QStringLiteral("Символы, которых нет в кодировке Windows-1251, заменены на «?» (%1): впишите вместо «?» "
-                          "буквы или знаки, которые в ней есть")
+    return QStringLiteral(
+               "Символы, которых нет в кодировке Windows-1251, заменены на «?» (%1): впишите вместо «?» "
+               "буквы или знаки, которые в ней есть")
         .arg(count);
 }
 

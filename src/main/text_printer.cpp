@@ -7,10 +7,10 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextFrameFormat>
-#include <QTextBlock>
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
@@ -79,8 +79,7 @@ int PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, co
     for (std::size_t p = 0; p < pages.size(); ++p) {
         if (p > 0) printer.newPage();
         const qreal pageTop = static_cast<qreal>(p) * pageSize.height();
-        for (const PlacedLine& placed : pages[p])
-            placed.line.draw(&painter, placed.origin - QPointF(0, pageTop));
+        for (const PlacedLine& placed : pages[p]) placed.line.draw(&painter, placed.origin - QPointF(0, pageTop));
     }
     const int pageCount = static_cast<int>(pages.size());
     painter.end();

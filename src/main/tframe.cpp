@@ -15,9 +15,9 @@
 #include "files/file_type.h"
 #include "files/paths.h"
 #include "main/app_texts.h"
+#include "main/background_saves.h"
 #include "main/command_runner.h"
 #include "main/dialogs.h"
-#include "main/background_saves.h"
 #include "main/icons.h"
 #include "main/note_editor.h"
 #include "main/recovery_keeper.h"
@@ -38,7 +38,8 @@ TFrame::TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent)
     model_ = new SectionModel(doc_->tree(), this);
     tvNodes->setSectionModel(model_);
     commands_ = std::make_unique<files::DocumentCommands>(*doc_, dialogs_, this);
-    recovery_ = new RecoveryKeeper(*doc_, [this] { return idle(); }, this);
+    recovery_ = new RecoveryKeeper(
+        *doc_, [this] { return idle(); }, this);
     recovery_->setDirectory(RecoveryDirectory(QApplication::applicationName().toStdString()));
     saves_ = std::make_unique<BackgroundSaves>(*doc_, *ui_);
     recovery_->savePending = [this] { return saves_->running(); };
@@ -310,20 +311,17 @@ void TFrame::FormDestroy() {
     recovery_->finishWriting();
     try {
         doc_->ClearDocument();
-    } catch (...) {
-    }
+    } catch (...) {}
     doc_->FFileInfo.clear();
     try {
         CloseDocumentFile(doc_->FFileHandle);
-    } catch (...) {
-    }
+    } catch (...) {}
     RestoreHiddenWindows();
     if (hotKeyGrabbed_) windows_->ungrabHotKey();
     hotKeyGrabbed_ = false;
     try {
         SetTrayMode(false);
-    } catch (...) {
-    }
+    } catch (...) {}
     FHiddenWindows = HiddenWindows();
     tvNodes->onUserSelect = nullptr;
 }

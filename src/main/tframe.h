@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "document/document.h"
-#include "main/desktop_shell.h"
 #include "editing/section_commands.h"
+#include "main/desktop_shell.h"
 #include "main/font_steps.h"
 #include "main/hidden_windows.h"
 #include "main/interface_settings.h"
@@ -227,7 +227,7 @@ private:
     void showPopup(const QPoint& globalPos);
     void installAppHint();  // tframe_view.cpp
     void stepFonts(int delta);
-    int treeWidth() const;  // tframe_settings.cpp
+    int treeWidth() const;                      // tframe_settings.cpp
     InterfaceSettings currentSettings() const;  // what the window shows now, as the settings file keeps it
     void setTreeWidth(int width);
     void startUpDocument();

@@ -26,7 +26,8 @@ QAction* TFrame::makeAction(const char* name, const char* caption, const char* i
         action->setToolTip(u8(hint));
     }
     if (handler)
-        connect(action, &QAction::triggered, this, [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
     return action;
 }
 
@@ -48,15 +49,15 @@ void TFrame::createActions() {
         {&TFrame::miOpen, "miOpen", "Открыть...", "open", "Ctrl+O", "Открыть существующий файл", &TFrame::miOpenClick},
         {&TFrame::miOpenAll, "miOpenAll", "Открыть все", nullptr, "Ctrl+Alt+F",
          "Очень долго! Найти и открыть все файлы Larkpad", &TFrame::miOpenAllClick},
-        {&TFrame::miPrintNode, "miPrintNode", "Печать раздела", "print", "Ctrl+P", "Печать текущего раздела на принтере",
-         &TFrame::miPrintNodeClick},
+        {&TFrame::miPrintNode, "miPrintNode", "Печать раздела", "print", "Ctrl+P",
+         "Печать текущего раздела на принтере", &TFrame::miPrintNodeClick},
         {&TFrame::miSave, "miSave", "Сохранить", "save", "Ctrl+S", "Сохранить файл", &TFrame::miSaveClick},
         {&TFrame::miSaveAs, "miSaveAs", "Сохранить как...", nullptr, "Ctrl+Shift+S", "Сохранить под другим именем",
          &TFrame::miSaveAsClick},
         {&TFrame::miExport, "miExport", "Экспорт...", nullptr, nullptr,
          "Сохранить блокнот как страницу HTML или папку текстовых файлов", &TFrame::miExportClick},
-        {&TFrame::miImport, "miImport", "Импорт...", nullptr, nullptr, "Открыть папку текстовых файлов как новый блокнот",
-         &TFrame::miImportClick},
+        {&TFrame::miImport, "miImport", "Импорт...", nullptr, nullptr,
+         "Открыть папку текстовых файлов как новый блокнот", &TFrame::miImportClick},
         {&TFrame::miExit, "miExit", "Выход", nullptr, "Alt+X", "Завершить работу с программой", &TFrame::miExitClick},
         // "&Правка"
         {&TFrame::miUndo, "miUndo", "Отменить", nullptr, "Ctrl+Z", "Отмена последнего действия", &TFrame::miUndoClick},
@@ -64,13 +65,14 @@ void TFrame::createActions() {
         {&TFrame::miCopy, "miCopy", "Копировать", nullptr, "Ctrl+C", "Копировать текст", &TFrame::miCopyClick},
         {&TFrame::miPaste, "miPaste", "Вставить", nullptr, "Ctrl+V", "Вставить текст", &TFrame::miPasteClick},
         {&TFrame::miSelectAll, "miSelectAll", "Выделить все", nullptr, "Ctrl+A", nullptr, &TFrame::miSelectAllClick},
-        {&TFrame::miFind, "miFind", "Найти в текущем", "find", "Ctrl+F", "Найти в текущем разделе", &TFrame::miFindClick},
-        {&TFrame::miEntireSearch, "miEntireSearch", "Глобальный поиск", "find-all", "Ctrl+Shift+F", "Поиск по всем разделам",
-         &TFrame::miEntireSearchClick},
+        {&TFrame::miFind, "miFind", "Найти в текущем", "find", "Ctrl+F", "Найти в текущем разделе",
+         &TFrame::miFindClick},
+        {&TFrame::miEntireSearch, "miEntireSearch", "Глобальный поиск", "find-all", "Ctrl+Shift+F",
+         "Поиск по всем разделам", &TFrame::miEntireSearchClick},
         {&TFrame::miSearchAgain, "miSearchAgain", "Повторить поиск", "find-again", "Ctrl+L", "Найти дальше",
          &TFrame::miSearchAgainClick},
-        {&TFrame::miNearestDates, "miNearestDates", "Ближайшие дд.мм.гг", nullptr, "F9", "Поиск дат (дд.мм.гг.) в файле",
-         &TFrame::miNearestDatesClick},
+        {&TFrame::miNearestDates, "miNearestDates", "Ближайшие дд.мм.гг", nullptr, "F9",
+         "Поиск дат (дд.мм.гг.) в файле", &TFrame::miNearestDatesClick},
         // "&Инфо"
         {&TFrame::miNewNode, "miNewNode", "Новый раздел", "new-node", "F7",
          "Создать новый раздел возле выбранного раздела на дереве", &TFrame::pmNewNodeClick},
@@ -78,8 +80,8 @@ void TFrame::createActions() {
          "Создать новый раздел под выбранным разделом на дереве", &TFrame::miNewSubClick},
         {&TFrame::miRename, "miRename", "Переименовать", "rename", "F6", "Изменить имя текущего раздела",
          &TFrame::pmRenNodeClick},
-        {&TFrame::miDelete, "miDelete", "Удалить раздел", "delete", "F8", "Удалить раздел без возможности восстановления",
-         &TFrame::pmDelNodeClick},
+        {&TFrame::miDelete, "miDelete", "Удалить раздел", "delete", "F8",
+         "Удалить раздел без возможности восстановления", &TFrame::pmDelNodeClick},
         {&TFrame::miMoveUp, "miMoveUp", "Раздел выше", "move-up", "Ctrl+U", "Поднять раздел вверх на 1 шаг",
          &TFrame::pmMoveNodeUpClick},
         {&TFrame::miMoveDown, "miMoveDown", "Раздел ниже", "move-down", "Ctrl+D", "Опустить раздел вниз на 1 шаг",
@@ -88,8 +90,8 @@ void TFrame::createActions() {
          &TFrame::pmMoveNodeTopClick},
         {&TFrame::miToBottom, "miToBottom", "Раздел вниз", "to-bottom", "Ctrl+Alt+D", "Опустить раздел в самый низ",
          &TFrame::pmMoveNodeBottomClick},
-        {&TFrame::miLevelUp, "miLevelUp", "На уровень вверх", "level-up", "Ctrl+Shift+U", "Поднять раздел на уровень выше",
-         &TFrame::pmMoveNodeLevUpClick},
+        {&TFrame::miLevelUp, "miLevelUp", "На уровень вверх", "level-up", "Ctrl+Shift+U",
+         "Поднять раздел на уровень выше", &TFrame::pmMoveNodeLevUpClick},
         // "&Вид"
         {&TFrame::miWordWrap, "miWordWrap", "Перенос по словам", "word-wrap", "Ctrl+W",
          "Изменить вид переноса текста раздела", &TFrame::miWordWrapClick},

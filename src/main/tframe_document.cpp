@@ -1,9 +1,9 @@
 // Document commands of the "&Файл" menu (the logic is files::DocumentCommands), and the
 // busy state of long saves: the progress indicator and the worker thread that writes.
 #include <QAction>
-#include <QMenu>
 #include <QEventLoop>
 #include <QFutureWatcher>
+#include <QMenu>
 #include <QtConcurrent/QtConcurrentRun>
 #include <exception>
 #include <vector>

@@ -24,8 +24,7 @@ void TFrame::miExportClick() {
     // What a save would write now, the text being edited included.
     const auto notebook = TakeSnapshot(*doc_);
     const Section* selected = doc_->selected();
-    const std::optional<int> index =
-        selected ? std::optional<int>(doc_->tree().indexOf(selected)) : std::nullopt;
+    const std::optional<int> index = selected ? std::optional<int>(doc_->tree().indexOf(selected)) : std::nullopt;
     if (html) {
         const QString title = doc_->FFileName.empty() ? QFileInfo(target).completeBaseName()
                                                       : QFileInfo(QString::fromStdString(doc_->FFileName)).fileName();

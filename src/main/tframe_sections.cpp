@@ -4,8 +4,8 @@
 #include "files/rename_with_links.h"
 #include "main/command_runner.h"
 #include "main/section_tree_view.h"
-#include "main/tframe.h"
 #include "main/text_codec.h"
+#include "main/tframe.h"
 #include "main/window_ui.h"
 
 namespace lark::gui {

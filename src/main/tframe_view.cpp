@@ -78,7 +78,8 @@ void TFrame::SetupEditor() {
     if (!reNodeContent->document()->isUndoRedoEnabled()) reNodeContent->document()->setUndoRedoEnabled(true);
     // Capacity: typing beyond 16,777,215 characters is refused (pastes are checked where
     // the editor inserts them).
-    if (!reNodeContent->findChild<CapacityGuard*>(QString(), Qt::FindDirectChildrenOnly)) new CapacityGuard(reNodeContent);
+    if (!reNodeContent->findChild<CapacityGuard*>(QString(), Qt::FindDirectChildrenOnly))
+        new CapacityGuard(reNodeContent);
     // The edit keys typed in the editor go to the menu commands.
     if (!reNodeContent->findChild<QObject*>(QLatin1String(kEditKeyRouter), Qt::FindDirectChildrenOnly)) {
         miCut->setShortcuts({QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Shift+Del"))});

@@ -1,10 +1,10 @@
 #include "main/tray_area.h"
 
+#include <qpa/qplatformnativeinterface.h>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMetaObject>
 #include <QSystemTrayIcon>
-#include <qpa/qplatformnativeinterface.h>
 
 namespace lark::gui {
 

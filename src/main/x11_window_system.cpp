@@ -2,6 +2,7 @@
 
 #if defined(LARKPAD_X11)
 
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-#include <xcb/xcb.h>
 
 namespace lark::gui {
 
@@ -221,12 +221,11 @@ WindowSystem::HotKey X11WindowSystem::grabHotKey() {
     for (std::uint16_t extra : extras) {
         const std::uint16_t mods = d_->superMask | extra;
         std::uint8_t code = 0;
-        if (d_->check(xcb_grab_key_checked(d_->c, 1, d_->root, mods, d_->keycode, XCB_GRAB_MODE_ASYNC,
-                                           XCB_GRAB_MODE_ASYNC),
-                      &code))
+        if (d_->check(
+                xcb_grab_key_checked(d_->c, 1, d_->root, mods, d_->keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                &code))
             d_->grabbed.push_back(mods);
-        else if (code == kBadAccess)
-            taken = true;
+        else if (code == kBadAccess) taken = true;
     }
     if (taken || d_->grabbed.empty()) {
         ungrabHotKey();

@@ -23,15 +23,18 @@ std::size_t lastBreak(const char* s, std::size_t lo, std::size_t hi) {
         from = found + 1;
     }
     if (hi > from)
-        if (const void* cr = memrchr(s + from, '\r', hi - from)) found = static_cast<std::size_t>(static_cast<const char*>(cr) - s);
+        if (const void* cr = memrchr(s + from, '\r', hi - from))
+            found = static_cast<std::size_t>(static_cast<const char*>(cr) - s);
     return found;
 }
 
 // First CR or LF in [from, size), or size.
 std::size_t nextBreak(const char* s, std::size_t from, std::size_t size) {
     std::size_t end = size;
-    if (const void* lf = std::memchr(s + from, '\n', size - from)) end = static_cast<std::size_t>(static_cast<const char*>(lf) - s);
-    if (const void* cr = std::memchr(s + from, '\r', end - from)) end = static_cast<std::size_t>(static_cast<const char*>(cr) - s);
+    if (const void* lf = std::memchr(s + from, '\n', size - from))
+        end = static_cast<std::size_t>(static_cast<const char*>(lf) - s);
+    if (const void* cr = std::memchr(s + from, '\r', end - from))
+        end = static_cast<std::size_t>(static_cast<const char*>(cr) - s);
     return end;
 }
 
@@ -156,7 +159,8 @@ void NearestDates::scan(std::string_view text) {
         const std::uint64_t seq = seq_++;
         if (key <= today_) {
             // The greatest (key, order) on or before today; a later equal key is greater.
-            if (before_.size() < kDatesBefore || key >= before_.front().key) insert(before_, {key, seq, line()}, kDatesBefore, true);
+            if (before_.size() < kDatesBefore || key >= before_.front().key)
+                insert(before_, {key, seq, line()}, kDatesBefore, true);
         } else if (after_.size() < kDatesFrom || key < after_.back().key) {
             insert(after_, {key, seq, line()}, kDatesFrom, false);
         }
@@ -213,7 +217,9 @@ std::string NearestDatesReport(const Document& doc, int today) {
     return dates.report();
 }
 
-void miNearestDatesClick(Document& doc, int today) { doc.ui().showMessage(cp1251::toUtf8(NearestDatesReport(doc, today))); }
+void miNearestDatesClick(Document& doc, int today) {
+    doc.ui().showMessage(cp1251::toUtf8(NearestDatesReport(doc, today)));
+}
 
 void miNearestDatesClick(Document& doc) { miNearestDatesClick(doc, TodayKey()); }
 

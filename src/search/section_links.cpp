@@ -42,14 +42,18 @@ bool isWordByte(unsigned char c) {
 
 bool endsLink(unsigned char c) {
     switch (c) {
-    case '<': case '>': case '"': case '\'':
-    case 0xAB: case 0xBB:              // « »
-    case 0x93: case 0x94: case 0x84:   // “ ” „
-    case 0xA0:                         // no-break space
-    case 0x7F:
-        return true;
-    default:
-        return c <= ' ';
+    case '<':
+    case '>':
+    case '"':
+    case '\'':
+    case 0xAB:
+    case 0xBB:  // « »
+    case 0x93:
+    case 0x94:
+    case 0x84:  // “ ” „
+    case 0xA0:  // no-break space
+    case 0x7F: return true;
+    default: return c <= ' ';
     }
 }
 
@@ -98,8 +102,8 @@ std::vector<LinkRun> FindLinks(std::string_view text) {
     while (i < text.size()) {
         const char c = text[i];
         // Every scheme starts with one of these letters.
-        const bool candidate = c == 'h' || c == 'H' || c == 'f' || c == 'F' || c == 'm' || c == 'M' || c == 'w' ||
-                               c == 'W';
+        const bool candidate =
+            c == 'h' || c == 'H' || c == 'f' || c == 'F' || c == 'm' || c == 'M' || c == 'w' || c == 'W';
         const std::size_t scheme =
             candidate && (i == 0 || !isWordByte(static_cast<unsigned char>(text[i - 1]))) ? schemeAt(text, i) : 0;
         if (!scheme) {

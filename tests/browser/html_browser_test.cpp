@@ -34,8 +34,10 @@ std::string findChromium() {
 
 // The page's document as Chromium serialises it after loading it.
 std::string dumpDom(const std::string& chromium, const std::string& page, const std::string& profile) {
-    const std::string command = "'" + chromium + "' --headless --no-sandbox --disable-gpu --no-first-run "
-                                "--user-data-dir='" + profile + "' --dump-dom 'file://" + page + "' 2>/dev/null";
+    const std::string command = "'" + chromium +
+                                "' --headless --no-sandbox --disable-gpu --no-first-run "
+                                "--user-data-dir='" +
+                                profile + "' --dump-dom 'file://" + page + "' 2>/dev/null";
     std::string dom;
     if (FILE* p = ::popen(command.c_str(), "r")) {
         char buf[65536];

@@ -73,7 +73,8 @@ const std::vector<coretest::RoundTripRow> kExchangeRows = [] {
     return rows;
 }();
 
-INSTANTIATE_TEST_SUITE_P(Matrix, ExchangeRoundTrip, ::testing::Combine(::testing::ValuesIn(kExchangeRows), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Matrix, ExchangeRoundTrip,
+                         ::testing::Combine(::testing::ValuesIn(kExchangeRows), ::testing::Bool()),
                          [](const ::testing::TestParamInfo<std::tuple<coretest::RoundTripRow, bool>>& rowInfo) {
                              return coretest::rowName(std::get<0>(rowInfo.param).label) +
                                     (std::get<1>(rowInfo.param) ? "_zipped" : "_plain");
@@ -103,12 +104,13 @@ TEST_P(ExchangeRawFiles, ComeBackByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ExchangeRawFiles,
-    ::testing::Values(RawRow{"nominal: the sample", "Activate=1\r\n", "Notes\r\n\tTodo\r\nMisc\r\n", {"Hi", "", "x\r\ny"}},
-                      RawRow{"robustness: another spelling of Activate", "x=1\r\nactivate = 2\r\n", "A\r\nB\r\nC\r\n",
-                             {"a", "b", "c"}},
-                      RawRow{"robustness: a remembered section that is not there", "Activate=7\r\n", "A\r\n", {"a"}},
-                      RawRow{"robustness: no info lines at all", "", "A\r\n", {"a"}},
-                      RawRow{"robustness: an Activate line that is not a number", "Activate=abc\r\n", "A\r\n", {""}}),
+    ::testing::Values(
+        RawRow{"nominal: the sample", "Activate=1\r\n", "Notes\r\n\tTodo\r\nMisc\r\n", {"Hi", "", "x\r\ny"}},
+        RawRow{
+            "robustness: another spelling of Activate", "x=1\r\nactivate = 2\r\n", "A\r\nB\r\nC\r\n", {"a", "b", "c"}},
+        RawRow{"robustness: a remembered section that is not there", "Activate=7\r\n", "A\r\n", {"a"}},
+        RawRow{"robustness: no info lines at all", "", "A\r\n", {"a"}},
+        RawRow{"robustness: an Activate line that is not a number", "Activate=abc\r\n", "A\r\n", {""}}),
     [](const ::testing::TestParamInfo<RawRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 class ExchangeCommands : public lkptest::ScratchTest {};
@@ -164,14 +166,15 @@ TEST_P(ImportRefusals, ExitOneNameTheFileAndWriteNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ImportRefusals,
-    ::testing::Values(
-        RefusalRow{"robustness: a character the code page lacks", {{"a.txt", "ok"}, {"sub/b.txt", "1\n2\n\xE2\x88\x9E"}},
-                   "sub/b.txt: line 3: character U+221E \"\xE2\x88\x9E\" cannot be held in Windows-1251"},
-        RefusalRow{"robustness: an info line of notebook.json",
-                   {{"notebook.json", "{\"larkpad_folder\": 1, \"info\": [\"a=1\", \"b=\\u2713\"]}"}},
-                   "notebook.json: info line 2: character U+2713"},
-        RefusalRow{"robustness: a damaged notebook.json", {{"notebook.json", "{\"larkpad_folder\": 1, \"info\": [1]}"}},
-                   "notebook.json: "}),
+    ::testing::Values(RefusalRow{"robustness: a character the code page lacks",
+                                 {{"a.txt", "ok"}, {"sub/b.txt", "1\n2\n\xE2\x88\x9E"}},
+                                 "sub/b.txt: line 3: character U+221E \"\xE2\x88\x9E\" cannot be held in Windows-1251"},
+                      RefusalRow{"robustness: an info line of notebook.json",
+                                 {{"notebook.json", "{\"larkpad_folder\": 1, \"info\": [\"a=1\", \"b=\\u2713\"]}"}},
+                                 "notebook.json: info line 2: character U+2713"},
+                      RefusalRow{"robustness: a damaged notebook.json",
+                                 {{"notebook.json", "{\"larkpad_folder\": 1, \"info\": [1]}"}},
+                                 "notebook.json: "}),
     [](const ::testing::TestParamInfo<RefusalRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 TEST_F(ExchangeCommands, ExportRefusesAFolderThatHoldsSomethingAndLeavesItAsItWas) {

@@ -20,9 +20,11 @@
 namespace lkptest {
 
 // The 62-byte sample: Notes (Hi) > Todo (empty), Misc (x CR LF y), Todo selected.
-inline const std::string kSample("LKP\x01\x0c\x00\x00\x00""Activate=1\r\n\x14\x00\x00\x00Notes\r\n\tTodo\r\nMisc\r\n"
-                                 "\x02\x00\x00\x00Hi\x00\x00\x00\x00\x04\x00\x00\x00x\r\ny",
-                                 62);
+inline const std::string kSample(
+    "LKP\x01\x0c\x00\x00\x00"
+    "Activate=1\r\n\x14\x00\x00\x00Notes\r\n\tTodo\r\nMisc\r\n"
+    "\x02\x00\x00\x00Hi\x00\x00\x00\x00\x04\x00\x00\x00x\r\ny",
+    62);
 
 inline std::string le32(std::uint32_t v) {
     return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};

@@ -43,7 +43,8 @@ TEST_F(LkpDump, SampleGivesEveryFieldInOrder) {
     EXPECT_EQ(json(j), kSampleJson);
     std::vector<std::string> keys;
     for (const auto& [k, v] : j.items()) keys.push_back(k);
-    EXPECT_EQ(keys, (std::vector<std::string>{"envelope", "kind", "info", "selected", "sections", "warnings", "error"}));
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"envelope", "kind", "info", "selected", "sections", "warnings", "error"}));
 }
 
 TEST_F(LkpDump, ZippedSampleReportsTheEnvelopeAndTheSameNotebook) {
@@ -96,8 +97,10 @@ TEST_F(LkpDump, FatalFormatErrorsPrintThePartialNotebookAndExitOne) {
     const Row rows[] = {
         {"nominal: cut inside the last text block", kSample.substr(0, 60), lark::kBlockPastEnd, {"Notes", "Todo"}},
         {"nominal: version 2", std::string("LKP\x02", 4) + block("") + block(""), lark::kVersionError, {}},
-        {"robustness: 2^24 length after the first text", head + block("Hi") + le32(16777216) + std::string(20, 'x'),
-         lark::kBlockTooLarge, {"Notes"}},
+        {"robustness: 2^24 length after the first text",
+         head + block("Hi") + le32(16777216) + std::string(20, 'x'),
+         lark::kBlockTooLarge,
+         {"Notes"}},
         {"robustness: info block past the end", std::string("LKP\x01", 4) + le32(100) + "abc", lark::kBlockPastEnd, {}},
     };
     for (const auto& row : rows) {
@@ -225,10 +228,14 @@ TEST_F(LkpBuild, ActivateLineIsRefreshedLikeASave) {
     const json one = json::array({{{"depth", 0}, {"name", "A"}}, {{"depth", 0}, {"name", "B"}}});
     const Row rows[] = {
         {"nominal: no info, no selection", {{"sections", one}}, {"Activate=0"}, 0},
-        {"nominal: null selection", {{"info", {"k=v"}}, {"sections", one}, {"selected", nullptr}}, {"k=v", "Activate=0"}, 0},
+        {"nominal: null selection",
+         {{"info", {"k=v"}}, {"sections", one}, {"selected", nullptr}},
+         {"k=v", "Activate=0"},
+         0},
         {"nominal: prefix match replaces the first line",
          {{"info", {"ActivateX=1", "Activate=2"}}, {"sections", one}, {"selected", 1}},
-         {"Activate=1", "Activate=2"}, 1},
+         {"Activate=1", "Activate=2"},
+         1},
         {"nominal: case-insensitive match", {{"info", {"ACTIVATE = 7"}}, {"sections", one}}, {"Activate=0"}, 0},
         {"robustness: no sections", {{"sections", json::array()}}, {"Activate=0"}, nullptr},
     };
@@ -240,7 +247,9 @@ TEST_F(LkpBuild, ActivateLineIsRefreshedLikeASave) {
         EXPECT_EQ(j["info"], json(row.info));
         EXPECT_EQ(j["selected"], row.selected);
     }
-    EXPECT_EQ(readAll(path("a.lkp")), std::string("LKP\x01\x0c\x00\x00\x00""Activate=0\r\n\x00\x00\x00\x00", 24));
+    EXPECT_EQ(readAll(path("a.lkp")), std::string("LKP\x01\x0c\x00\x00\x00"
+                                                  "Activate=0\r\n\x00\x00\x00\x00",
+                                                  24));
 }
 
 TEST_F(LkpBuild, RefusesWhatCannotBeStoredAndLeavesOutAbsent) {
@@ -319,8 +328,8 @@ class LkpCat : public lkptest::ScratchTest {};
 
 TEST_F(LkpCat, PrintsUtf8OrTheStoredBytesWithoutAddingANewline) {
     const std::string text = "\xcf\xf0\xe8\xe2\xe5\xf2\r\n\xec\xe8\xf0";  // Привет CR LF мир
-    const std::string nb = std::string("LKP\x01", 4) + block("Activate=0\r\n") + block("A\r\n\tB\r\n") + block("") +
-                           block(text);
+    const std::string nb =
+        std::string("LKP\x01", 4) + block("Activate=0\r\n") + block("A\r\n\tB\r\n") + block("") + block(text);
     const std::string f = file("c.lkp", nb);
     auto r = lkp({"cat", f, "1"});
     EXPECT_EQ(r.code, lark::cli::kOk);

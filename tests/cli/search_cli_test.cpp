@@ -25,9 +25,9 @@ std::string notebook(const std::vector<std::string>& outline, const std::vector<
 struct SearchCli : lkptest::ScratchTest {};
 
 TEST_F(SearchCli, SearchPrintsEveryStepOfTheGlobalSearch) {
-    const std::string file = this->file(
-        "n.lkp", notebook({cp("Планы"), cp("\tПЛАН Б"), "Misc", cp("Итог")},
-                          {cp("план один, ПЛАН два"), "", "nothing", cp("последний план")}));
+    const std::string file =
+        this->file("n.lkp", notebook({cp("Планы"), cp("\tПЛАН Б"), "Misc", cp("Итог")},
+                                     {cp("план один, ПЛАН два"), "", "nothing", cp("последний план")}));
     auto r = lkp({"search", file, "план"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "0\tname\n0\ttext\t0\n0\ttext\t11\n1\tname\n3\ttext\t10\n");

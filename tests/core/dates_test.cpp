@@ -45,7 +45,9 @@ TEST(Dates, ScanRows) {
         {"nominal: date at the start and end of lines",
          "05.06.07 start\r\nmiddle\r\nend 08.09.10",
          {"05.06.07 start|60507", "end 08.09.10|90810"}},
-        {"nominal: two dates on one line", "from 01.01.20 to 02.02.20", {"from 01.01.20 to 02.02.20|10120", "from 01.01.20 to 02.02.20|20220"}},
+        {"nominal: two dates on one line",
+         "from 01.01.20 to 02.02.20",
+         {"from 01.01.20 to 02.02.20|10120", "from 01.01.20 to 02.02.20|20220"}},
         {"nominal: LF and lone CR end lines", "a\n01.01.01\rb\r\n\n02.02.02", {"01.01.01|10101", "02.02.02|20202"}},
         {"robustness: digits across a line break", "01.02\r\n.03", {}},
         {"robustness: non-ASCII digits are no digits", "01.02.0\xB3", {}},
@@ -86,7 +88,8 @@ TEST(Dates, ScanAgreesWithExtractLine) {
         std::vector<std::string> expected;
         for (std::size_t k = 0; k + 8 <= text.size(); ++k) {
             if (!lark::ParseDateKey(std::string_view(text).substr(k, 8))) continue;
-            expected.push_back(std::string(lark::ExtractLine(text, k + 2)) + "|" + std::to_string(lark::DateKey(text, k)));
+            expected.push_back(std::string(lark::ExtractLine(text, k + 2)) + "|" +
+                               std::to_string(lark::DateKey(text, k)));
         }
         std::vector<std::string> got;
         for (const auto& e : list) got.push_back(std::string(e.line) + "|" + std::to_string(e.key));
@@ -95,8 +98,8 @@ TEST(Dates, ScanAgreesWithExtractLine) {
 }
 
 TEST(Dates, SortIsStableByKey) {
-    DateList list = {{"c", 10127}, {"a", 120526}, {"d1", 120626}, {"b", 120720}, {"d2", 120626}, {"z", 0},
-                     {"max", 999999}};
+    DateList list = {{"c", 10127},   {"a", 120526}, {"d1", 120626}, {"b", 120720},
+                     {"d2", 120626}, {"z", 0},      {"max", 999999}};
     lark::SortDates(list);
     std::string order;
     for (const auto& e : list) order += std::string(e.line) + " ";
@@ -122,7 +125,8 @@ TEST_F(Report, WorkedExample) {
     add("C 01.01.27");
     add("D 06.12.26", doc.tree().at(1));  // nested: every section counts
     const int today = lark::TodayKey(6, 12, 2026);
-    EXPECT_EQ(lark::NearestDatesReport(doc, today), "\r\nC 01.01.27\r\nA 05.12.26\r\nD 06.12.26\r\n" + kTilde + "\r\nB 07.12.20");
+    EXPECT_EQ(lark::NearestDatesReport(doc, today),
+              "\r\nC 01.01.27\r\nA 05.12.26\r\nD 06.12.26\r\n" + kTilde + "\r\nB 07.12.20");
     lark::miNearestDatesClick(doc, today);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0], lark::NearestDatesReport(doc, today));

@@ -8,8 +8,8 @@
 
 namespace {
 
-using coretest::Desk;
 using coretest::describe;
+using coretest::Desk;
 
 TEST(DocumentState, TypingWithNothingSelectedGoesIntoANewLastTopLevelSectionOnSelect) {
     Desk d;
@@ -165,7 +165,8 @@ TEST(DocumentState, TreeEventsWhileUpdatingChangeNothingButADirectStoreStillStor
     EXPECT_FALSE(d.editor.modified());
     d.doc.FUpdating = false;
     d.doc.FTreeModified = false;
-    for (auto event : {&lark::Document::tvNodesEdited, &lark::Document::tvNodesAddition, &lark::Document::tvNodesDeletion}) {
+    for (auto event :
+         {&lark::Document::tvNodesEdited, &lark::Document::tvNodesAddition, &lark::Document::tvNodesDeletion}) {
         d.doc.FTreeModified = false;
         (d.doc.*event)();
         EXPECT_TRUE(d.doc.FTreeModified);

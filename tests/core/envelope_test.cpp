@@ -19,8 +19,7 @@ std::atomic<std::size_t> gLargestAllocation{0};
 void* probedAlloc(std::size_t size) {
     if (gProbeArmed.load(std::memory_order_relaxed)) {
         std::size_t seen = gLargestAllocation.load(std::memory_order_relaxed);
-        while (size > seen && !gLargestAllocation.compare_exchange_weak(seen, size)) {
-        }
+        while (size > seen && !gLargestAllocation.compare_exchange_weak(seen, size)) {}
     }
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
@@ -157,13 +156,14 @@ std::vector<UnzipRow> unzipRows() {
         {"nominal: a marker differing in one letter is not an envelope", "ZIPPEDx" + zlibStream(le32(3) + "abc"),
          "ZIPPEDx" + zlibStream(le32(3) + "abc")},
         {"nominal: a marker not at the start is not an envelope", " ZIPPED!xxxxxxx", " ZIPPED!xxxxxxx"},
-        {"nominal: only one envelope is unpacked", envelopeOf(le32(static_cast<std::uint32_t>(good.size())) + good), good},
+        {"nominal: only one envelope is unpacked", envelopeOf(le32(static_cast<std::uint32_t>(good.size())) + good),
+         good},
         {"nominal: a length of 0 gives empty content", envelopeOf(le32(0)), ""},
         {"nominal: a negative length gives empty content", envelopeOf(le32(0xFFFFFFF0u) + "abc"), ""},
-        {"nominal: a short length gives short content", envelopeOf(le32(5) + std::string("LKP\x01\x00", 5)), std::string("LKP\x01\x00", 5)},
+        {"nominal: a short length gives short content", envelopeOf(le32(5) + std::string("LKP\x01\x00", 5)),
+         std::string("LKP\x01\x00", 5)},
         {"nominal: bytes after the stated length are not read", envelopeOf(le32(3) + "abcdef"), "abc"},
-        {"nominal: a stream cut inside its checksum still gives the content",
-         good.substr(0, good.size() - 2), sample},
+        {"nominal: a stream cut inside its checksum still gives the content", good.substr(0, good.size() - 2), sample},
         {"nominal: a damaged checksum after bytes past the stated length is never reached",
          withDamagedChecksum(envelopeOf(le32(3) + "abcdef")), "abc"},
         {"nominal: a stream followed by other bytes", good + "trailing bytes", sample},

@@ -313,7 +313,7 @@ TEST(FileAccess, AWriteThatStopsShortLeavesTheOldFileAndNoTemporary) {
     ScratchDir dir;
     const std::string path = dir.file("doc.lkp");
     writeFile(path, "the old, complete notebook");
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;

@@ -2,10 +2,10 @@
 // temporaries, the order of writes, flushes and renames, failing and killed saves.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <csignal>
 
 #include <chrono>
 #include <functional>
@@ -89,7 +89,8 @@ struct RecordingOps : lark::FileOps {
 };
 
 std::ptrdiff_t position(const std::vector<std::string>& calls, const std::string& call, bool last = false) {
-    auto it = last ? std::find(calls.rbegin(), calls.rend(), call).base() - 1 : std::find(calls.begin(), calls.end(), call);
+    auto it =
+        last ? std::find(calls.rbegin(), calls.rend(), call).base() - 1 : std::find(calls.begin(), calls.end(), call);
     return it - calls.begin();
 }
 
@@ -193,7 +194,8 @@ TEST(FileReplace, TheHeldFileIsHandedOverToTheNewFile) {
     lark::ReplaceFileContents(path, "new", {dir.file("n.bak"), &held});
     ASSERT_TRUE(held.valid());
     EXPECT_FALSE(held.readOnly()) << "held for reading and writing after a save";
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     ASSERT_EQ(::fstat(held.fd(), &a), 0);
     ASSERT_EQ(::stat(path.c_str(), &b), 0);
     EXPECT_EQ(a.st_ino, b.st_ino) << "the new file is the one held";
@@ -227,19 +229,21 @@ TEST_P(Refusals, NothingIsWrittenOrMoved) {
 
 INSTANTIATE_TEST_SUITE_P(
     FileReplace, Refusals,
-    ::testing::Values(
-        RefusalRow{"robustness: FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
-                   lark::kNotRegularText},
-        RefusalRow{"robustness: link to a device",
-                   [](const std::string& p) { ASSERT_EQ(::symlink("/dev/null", p.c_str()), 0); }, lark::kNotRegularText},
-        RefusalRow{"robustness: read-only file",
-                   [](const std::string& p) {
-                       writeFile(p, "old");
-                       ASSERT_EQ(::chmod(p.c_str(), 0444), 0);
-                   },
-                   "Permission denied"},
-        RefusalRow{"robustness: link loop", [](const std::string& p) { ASSERT_EQ(::symlink("n.lkp", p.c_str()), 0); },
-                   "Too many levels of symbolic links"}),
+    ::testing::Values(RefusalRow{"robustness: FIFO",
+                                 [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+                                 lark::kNotRegularText},
+                      RefusalRow{"robustness: link to a device",
+                                 [](const std::string& p) { ASSERT_EQ(::symlink("/dev/null", p.c_str()), 0); },
+                                 lark::kNotRegularText},
+                      RefusalRow{"robustness: read-only file",
+                                 [](const std::string& p) {
+                                     writeFile(p, "old");
+                                     ASSERT_EQ(::chmod(p.c_str(), 0444), 0);
+                                 },
+                                 "Permission denied"},
+                      RefusalRow{"robustness: link loop",
+                                 [](const std::string& p) { ASSERT_EQ(::symlink("n.lkp", p.c_str()), 0); },
+                                 "Too many levels of symbolic links"}),
     coretest::ByLabel());
 
 TEST(FileReplace, ADanglingLinkIsWrittenThroughAndStaysALink) {
@@ -306,14 +310,15 @@ TEST_P(Failures, LeaveTheOldFileTheOldBackupAndNoTemporary) {
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"n.bak", "n.lkp"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(FileReplace, Failures,
-                         ::testing::Values(FailureRow{"robustness: disk full while writing", "write", ENOSPC},
-                                           FailureRow{"robustness: flush fails", "fsync file", EIO},
-                                           FailureRow{"robustness: temporary cannot be named", "name temporary", ENOSPC},
-                                           FailureRow{"robustness: backup link fails", "link", EIO, true},
-                                           FailureRow{"robustness: backup rename fails", "rename backup", EIO, true},
-                                           FailureRow{"robustness: final rename fails", "rename target", EIO, false, "old"}),
-                         coretest::ByLabel());
+INSTANTIATE_TEST_SUITE_P(
+    FileReplace, Failures,
+    ::testing::Values(FailureRow{"robustness: disk full while writing", "write", ENOSPC},
+                      FailureRow{"robustness: flush fails", "fsync file", EIO},
+                      FailureRow{"robustness: temporary cannot be named", "name temporary", ENOSPC},
+                      FailureRow{"robustness: backup link fails", "link", EIO, true},
+                      FailureRow{"robustness: backup rename fails", "rename backup", EIO, true},
+                      FailureRow{"robustness: final rename fails", "rename target", EIO, false, "old"}),
+    coretest::ByLabel());
 
 TEST(FileReplace, AFullFileSystemKeepsTheOldFileAndBackup) {
     ScratchDir dir;

@@ -88,11 +88,13 @@ TEST_F(ScanTree, LaunchesEveryNotebookOnceInTheDocumentedOrder) {
     // may list the locked directory, anyone else may not.
     std::vector<std::string> unlisted = {root + "/gone/lost.lkp"};
     if (::access((root + "/locked").c_str(), R_OK) != 0) unlisted.push_back(root + "/locked/secret.lkp");
-    for (const std::string& u : unlisted) expected.erase(std::remove(expected.begin(), expected.end(), u), expected.end());
+    for (const std::string& u : unlisted)
+        expected.erase(std::remove(expected.begin(), expected.end(), u), expected.end());
     // Fixed by hand: which files, whatever order the file system lists them in.
     std::set<std::string> set;
-    for (const char* f : {"plans.LKP", "plans.lkp", "plans.Lkp", ".lkp", "old.lkp/inside.lkp", ".hidden/h.lkp", "a/a1.lkp",
-                          "a/deep/d.lkp", "a/deep/er/e.LKP", "b/b.lkp", "b/b2.lKp", "b/linked.lkp", "locked/secret.lkp"})
+    for (const char* f :
+         {"plans.LKP", "plans.lkp", "plans.Lkp", ".lkp", "old.lkp/inside.lkp", ".hidden/h.lkp", "a/a1.lkp",
+          "a/deep/d.lkp", "a/deep/er/e.LKP", "b/b.lkp", "b/b2.lKp", "b/linked.lkp", "locked/secret.lkp"})
         if (unlisted.size() == 1 || std::string(f) != "locked/secret.lkp") set.insert(root + "/" + f);
     ASSERT_EQ(std::set<std::string>(expected.begin(), expected.end()), set);
 
@@ -149,32 +151,33 @@ CORETEST_PRINTS_LABEL(MountRow)
 
 class MountInfo : public ::testing::TestWithParam<MountRow> {};
 
-TEST_P(MountInfo, ListsRealFileSystemsInOrder) { EXPECT_EQ(lark::finder::ParseMountInfo(GetParam().mountInfo), GetParam().points); }
+TEST_P(MountInfo, ListsRealFileSystemsInOrder) {
+    EXPECT_EQ(lark::finder::ParseMountInfo(GetParam().mountInfo), GetParam().points);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MountInfo,
-    ::testing::Values(
-        MountRow{"nominal: pseudo file systems left out, the listed order kept",
-                 "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
-                 "26 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
-                 "22 26 0:21 / /sys rw - sysfs sysfs rw\n"
-                 "31 30 0:28 / /sys/fs/cgroup/cpu rw master:4 - cgroup cgroup rw,cpu\n"
-                 "25 23 0:23 / /dev/pts rw - devpts devpts rw\n"
-                 "40 26 0:40 / /run/user/1000 rw - tmpfs tmpfs rw\n"
-                 "41 26 8:17 / /home rw - btrfs /dev/sdb1 rw\n"
-                 "42 26 0:50 / /mnt/share rw - nfs4 server:/share rw\n"
-                 "43 26 8:1 / /boot/efi rw - vfat /dev/sda1 rw\n",
-                 {"/", "/home", "/mnt/share", "/boot/efi"}},
-        MountRow{"nominal: blanks, tabs and backslashes in mount points decoded",
-                 "50 26 8:33 / /media/user/My\\040Disk rw - exfat /dev/sdc1 rw\n"
-                 "51 26 8:34 / /media/a\\011b\\134c rw - ext4 /dev/sdc2 rw\n",
-                 {"/media/user/My Disk", "/media/a\tb\\c"}},
-        MountRow{"robustness: lines without a type or cut short are left out",
-                 "60 26 8:1 / /x rw shared:2 master:3\n"
-                 "61 26 8:2 /\n"
-                 "\n"
-                 "62 26 8:3 / /y rw - xfs /dev/sdd1 rw",
-                 {"/y"}}),
+    ::testing::Values(MountRow{"nominal: pseudo file systems left out, the listed order kept",
+                               "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+                               "26 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+                               "22 26 0:21 / /sys rw - sysfs sysfs rw\n"
+                               "31 30 0:28 / /sys/fs/cgroup/cpu rw master:4 - cgroup cgroup rw,cpu\n"
+                               "25 23 0:23 / /dev/pts rw - devpts devpts rw\n"
+                               "40 26 0:40 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+                               "41 26 8:17 / /home rw - btrfs /dev/sdb1 rw\n"
+                               "42 26 0:50 / /mnt/share rw - nfs4 server:/share rw\n"
+                               "43 26 8:1 / /boot/efi rw - vfat /dev/sda1 rw\n",
+                               {"/", "/home", "/mnt/share", "/boot/efi"}},
+                      MountRow{"nominal: blanks, tabs and backslashes in mount points decoded",
+                               "50 26 8:33 / /media/user/My\\040Disk rw - exfat /dev/sdc1 rw\n"
+                               "51 26 8:34 / /media/a\\011b\\134c rw - ext4 /dev/sdc2 rw\n",
+                               {"/media/user/My Disk", "/media/a\tb\\c"}},
+                      MountRow{"robustness: lines without a type or cut short are left out",
+                               "60 26 8:1 / /x rw shared:2 master:3\n"
+                               "61 26 8:2 /\n"
+                               "\n"
+                               "62 26 8:3 / /y rw - xfs /dev/sdd1 rw",
+                               {"/y"}}),
     [](const auto& param) { return "row" + std::to_string(param.index); });
 
 TEST(MountPoints, ThisProcessHasAtLeastItsRoot) {

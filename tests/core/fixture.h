@@ -96,7 +96,9 @@ inline std::string le32(std::uint32_t v) {
 }
 
 // One length-prefixed block.
-inline std::string block(std::string_view data) { return le32(static_cast<std::uint32_t>(data.size())) + std::string(data); }
+inline std::string block(std::string_view data) {
+    return le32(static_cast<std::uint32_t>(data.size())) + std::string(data);
+}
 
 // "LKP", version 1, the info block, the outline block and one block per text.
 inline std::string notebook(std::string_view info, std::string_view outline, const std::vector<std::string>& texts) {
@@ -109,12 +111,17 @@ inline std::string notebook(std::string_view info, std::string_view outline, con
 
 // The documented 62-byte sample: Notes (Hi) > Todo (empty), Misc (x CR LF y), Todo selected.
 inline std::string sampleBytes() {
-    return std::string("LKP\x01\x0c\x00\x00\x00" "Activate=1\r\n"
-                       "\x14\x00\x00\x00" "Notes\r\n\tTodo\r\nMisc\r\n"
-                       "\x02\x00\x00\x00" "Hi"
-                       "\x00\x00\x00\x00"
-                       "\x04\x00\x00\x00" "x\r\ny",
-                       62);
+    return std::string(
+        "LKP\x01\x0c\x00\x00\x00"
+        "Activate=1\r\n"
+        "\x14\x00\x00\x00"
+        "Notes\r\n\tTodo\r\nMisc\r\n"
+        "\x02\x00\x00\x00"
+        "Hi"
+        "\x00\x00\x00\x00"
+        "\x04\x00\x00\x00"
+        "x\r\ny",
+        62);
 }
 
 // The tree in pre-order, one "<dots for depth><name>=<text>" entry per section, joined by "|".
@@ -131,7 +138,8 @@ inline std::string describe(const lark::SectionTree& tree) {
     return out;
 }
 
-inline lark::Section* addSection(lark::SectionTree& tree, lark::Section* parent, std::string name, std::string_view text = {}) {
+inline lark::Section* addSection(lark::SectionTree& tree, lark::Section* parent, std::string name,
+                                 std::string_view text = {}) {
     auto content = std::make_unique<lark::TNodeContent>();
     if (!text.empty()) content->Text = lark::TextBuffer::copyOf(text);
     return tree.appendChild(parent, std::move(name), std::move(content));

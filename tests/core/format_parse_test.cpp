@@ -33,7 +33,8 @@ std::string parseFile(Desk& d, const std::string& path, Via via, bool readOnly) 
     std::string fatal;
     try {
         if (via == Via::EnvelopeBlocks) {  // the compressed load: blocks inflated into their buffers
-            lark::BlockSource source = lark::UnzipFileToBlocks(d.doc.FFileHandle.fd(), lark::DocumentFileSize(d.doc.FFileHandle));
+            lark::BlockSource source =
+                lark::UnzipFileToBlocks(d.doc.FFileHandle.fd(), lark::DocumentFileSize(d.doc.FFileHandle));
             lark::ParseDocument(d.doc, source, readOnly, path);
         } else if (via == Via::Memory || via == Via::Envelope) {
             lark::TextBuffer content = lark::ReadDocumentFile(d.doc.FFileHandle);
@@ -70,8 +71,8 @@ struct ParseRow {
     std::string fatal{};                // message of the fatal error, "" for none
     std::vector<std::string> errors{};  // non-fatal boxes, in order
     std::vector<std::string> info{};    // FFileInfo afterwards (when reading finished)
-    int selected = -1;                // absolute index of the selection
-    bool plain = false;               // shown as plain text
+    int selected = -1;                  // absolute index of the selection
+    bool plain = false;                 // shown as plain text
     bool treeVisible = true;
 };
 
@@ -125,14 +126,48 @@ std::vector<ParseRow> parseRows() {
         {"nominal: the 62-byte sample", sampleBytes(), kSampleTree, "", {}, {"Activate=1"}, 1},
         {"nominal: the 24-byte empty notebook", notebook("Activate=0\r\n", "", {}), "", "", {}, {"Activate=0"}, -1},
         {"nominal: the 8 bytes LKP 01 00 00 00 00 give an empty notebook without info lines",
-         std::string("LKP\x01\0\0\0\0", 8), "", "", {}, {}, -1},
+         std::string("LKP\x01\0\0\0\0", 8),
+         "",
+         "",
+         {},
+         {},
+         -1},
         {"nominal: one stray byte at the end is ignored", sampleWith("\x01"), kSampleTree, "", {}, {"Activate=1"}, 1},
-        {"nominal: two stray bytes at the end are ignored", sampleWith("\xFF\xFF"), kSampleTree, "", {}, {"Activate=1"}, 1},
-        {"nominal: three stray bytes at the end are ignored", sampleWith("\x10\x00\x00"), kSampleTree, "", {}, {"Activate=1"}, 1},
-        {"nominal: a file cut exactly after a whole text block loads the sections before it", sampleBytes().substr(0, 54),
-         "Notes=Hi|.Todo=", "", {}, {"Activate=1"}, 1},
-        {"nominal: a file cut after the outline has no sections", sampleBytes().substr(0, 44), "", "", {}, {"Activate=1"}, -1},
-        {"nominal: a file cut after the info block has no outline", sampleBytes().substr(0, 20), "", "", {}, {"Activate=1"}, -1},
+        {"nominal: two stray bytes at the end are ignored",
+         sampleWith("\xFF\xFF"),
+         kSampleTree,
+         "",
+         {},
+         {"Activate=1"},
+         1},
+        {"nominal: three stray bytes at the end are ignored",
+         sampleWith("\x10\x00\x00"),
+         kSampleTree,
+         "",
+         {},
+         {"Activate=1"},
+         1},
+        {"nominal: a file cut exactly after a whole text block loads the sections before it",
+         sampleBytes().substr(0, 54),
+         "Notes=Hi|.Todo=",
+         "",
+         {},
+         {"Activate=1"},
+         1},
+        {"nominal: a file cut after the outline has no sections",
+         sampleBytes().substr(0, 44),
+         "",
+         "",
+         {},
+         {"Activate=1"},
+         -1},
+        {"nominal: a file cut after the info block has no outline",
+         sampleBytes().substr(0, 20),
+         "",
+         "",
+         {},
+         {"Activate=1"},
+         -1},
         {"robustness: a file cut inside a text block keeps the sections before it", sampleBytes().substr(0, 60),
          "Notes=Hi|.Todo=", lark::kBlockPastEnd},
         {"robustness: a file cut inside the info block", sampleBytes().substr(0, 15), "", lark::kBlockPastEnd},
@@ -143,66 +178,94 @@ std::vector<ParseRow> parseRows() {
          notebook("", "A\r\nB\r\n", {"a"}) + std::string("\x00\x00\x00\x01", 4) + "bbb", "A=a", lark::kBlockTooLarge},
         {"robustness: a length of FF FF FF FF is over the limit", notebook("", "A\r\n", {}) + "\xFF\xFF\xFF\xFF", "",
          lark::kBlockTooLarge},
-        {"robustness: the limit is checked on the info block too", std::string("LKP\x01\x00\x00\x00\x02", 8) + "xyz", "",
-         lark::kBlockTooLarge},
+        {"robustness: the limit is checked on the info block too", std::string("LKP\x01\x00\x00\x00\x02", 8) + "xyz",
+         "", lark::kBlockTooLarge},
         {"robustness: a length of 16,777,215 (FF FF FF 00) passes the limit and meets the end check",
          notebook("", "A\r\n", {"a"}) + std::string("\xFF\xFF\xFF\x00", 4) + "abc", "A=a", lark::kBlockPastEnd},
-        {"nominal: outline A, TAB TAB C gives two top-level sections", notebook("", "A\r\n\t\tC\r\n", {"a", "c"}), "A=a|C=c"},
+        {"nominal: outline A, TAB TAB C gives two top-level sections", notebook("", "A\r\n\t\tC\r\n", {"a", "c"}),
+         "A=a|C=c"},
         {"nominal: outline A, TAB B, TAB TAB C, D, TAB TAB E puts E under B after C",
          notebook("", "A\r\n\tB\r\n\t\tC\r\nD\r\n\t\tE\r\n", {"a", "b", "c", "d", "e"}), "A=a|.B=b|..C=c|..E=e|D=d"},
         {"nominal: a first line at level 3 is top-level and a level-4 line becomes its child",
          notebook("", "\t\tA\r\n\t\t\tB\r\n", {"a", "b"}), "A=a|.B=b"},
         {"nominal: children go to the most recent section one level up",
-         notebook("", "A\r\n\tB\r\nC\r\n\tD\r\n\t\tE\r\n\tF\r\n", {"a", "b", "c", "d", "e", "f"}), "A=a|.B=b|C=c|.D=d|..E=e|.F=f"},
-        {"nominal: lone LF line ends read like CR LF", notebook("", "Notes\n\tTodo\nMisc\n", {"Hi", "", "x\r\ny"}), kSampleTree},
-        {"nominal: lone CR line ends read like CR LF", notebook("", "Notes\r\tTodo\rMisc\r", {"Hi", "", "x\r\ny"}), kSampleTree},
+         notebook("", "A\r\n\tB\r\nC\r\n\tD\r\n\t\tE\r\n\tF\r\n", {"a", "b", "c", "d", "e", "f"}),
+         "A=a|.B=b|C=c|.D=d|..E=e|.F=f"},
+        {"nominal: lone LF line ends read like CR LF", notebook("", "Notes\n\tTodo\nMisc\n", {"Hi", "", "x\r\ny"}),
+         kSampleTree},
+        {"nominal: lone CR line ends read like CR LF", notebook("", "Notes\r\tTodo\rMisc\r", {"Hi", "", "x\r\ny"}),
+         kSampleTree},
         {"nominal: LF CR inserts an empty-named top-level section that takes the next text",
          notebook("", "A\r\n\tB\n\rC\r\n", {"a", "b", "x", "c"}), "A=a|.B=b|=x|C=c"},
         {"nominal: after LF CR the later texts shift by one and the last line is dropped",
          notebook("", "A\n\rB\r\n", {"a", "b"}), "A=a|=b"},
         {"nominal: the last outline line needs no line end", notebook("", "A\r\n\tB", {"a", "b"}), "A=a|.B=b"},
-        {"nominal: a line of TABs only is an empty name at that level", notebook("", "A\r\n\t\r\n", {"a", "t"}), "A=a|.=t"},
+        {"nominal: a line of TABs only is an empty name at that level", notebook("", "A\r\n\t\r\n", {"a", "t"}),
+         "A=a|.=t"},
         {"nominal: an empty line is an empty-named top-level section", notebook("", "\r\n\r\n", {"1", "2"}), "=1|=2"},
         {"nominal: a NUL in a text cuts it and the next blocks are still found",
          notebook("", "A\r\nB\r\n", {std::string("ab\0cd", 5), "next"}), "A=ab|B=next"},
         {"nominal: a NUL in the outline ends it, the text without a line is reported",
-         notebook("", std::string("A\r\nB\0C\r\nD\r\n", 10), {"a", "b", "c"}), "A=a|B=b", "",
+         notebook("", std::string("A\r\nB\0C\r\nD\r\n", 10), {"a", "b", "c"}),
+         "A=a|B=b",
+         "",
          {std::string(lark::kStructureError) + "\r\nc\r\n" + lark::kMoreErrors}},
         {"nominal: a NUL in the info block ends the info text",
-         notebook(std::string("Activate=1\r\n\0Other=2\r\n", 22), "A\r\nB\r\n", {"a", "b"}), "A=a|B=b", "", {}, {"Activate=1"}, 1},
+         notebook(std::string("Activate=1\r\n\0Other=2\r\n", 22), "A\r\nB\r\n", {"a", "b"}),
+         "A=a|B=b",
+         "",
+         {},
+         {"Activate=1"},
+         1},
         {"nominal: fewer text blocks than outline lines drop the lines without text",
          notebook("", "A\r\n\tB\r\nC\r\n", {"a"}), "A=a"},
         {"robustness: an empty text block beyond the outline gives the short message",
-         notebook("", "A\r\n", {"a", ""}), "A=a", "", {lark::kStructureError}},
+         notebook("", "A\r\n", {"a", ""}),
+         "A=a",
+         "",
+         {lark::kStructureError}},
         {"robustness: a text block beyond the outline is quoted in the message",
-         notebook("", "A\r\n", {"a", "extra text"}), "A=a", "",
+         notebook("", "A\r\n", {"a", "extra text"}),
+         "A=a",
+         "",
          {std::string(lark::kStructureError) + "\r\nextra text\r\n" + lark::kMoreErrors}},
         {"robustness: after the first extra block's box the others are summed up in one box with their count",
-         notebook("Activate=0\r\n", "", {"", "\xCF\xF0\xE8\xE2\xE5\xF2", ""}), "", "",
+         notebook("Activate=0\r\n", "", {"", "\xCF\xF0\xE8\xE2\xE5\xF2", ""}),
+         "",
+         "",
          V{lark::kStructureError, std::string(lark::kExtraBlocksSummary) + "2"},
          {"Activate=0"}},
         {"robustness: the first extra block is quoted in Windows-1251 and the one after it counted",
          notebook("", "A\r\n", {"a", "\xCF\xF0\xE8\xE2\xE5\xF2", ""}), "A=a", "",
-         V{std::string(lark::kStructureError) + "\r\nПривет\r\n" + lark::kMoreErrors, std::string(lark::kExtraBlocksSummary) + "1"}},
+         V{std::string(lark::kStructureError) + "\r\nПривет\r\n" + lark::kMoreErrors,
+           std::string(lark::kExtraBlocksSummary) + "1"}},
         {"robustness: extra blocks before a fatal error are summed up before it is raised",
          notebook("", "A\r\n", {"a", "x", "", "y"}) + le32(9) + "cut", "A=a", lark::kBlockPastEnd,
-         V{std::string(lark::kStructureError) + "\r\nx\r\n" + lark::kMoreErrors, std::string(lark::kExtraBlocksSummary) + "2"}},
-        {"robustness: thousands of extra blocks give two boxes", notebook("", "", std::vector<std::string>(5000, "z")), "", "",
-         V{std::string(lark::kStructureError) + "\r\nz\r\n" + lark::kMoreErrors, std::string(lark::kExtraBlocksSummary) + "4999"}},
+         V{std::string(lark::kStructureError) + "\r\nx\r\n" + lark::kMoreErrors,
+           std::string(lark::kExtraBlocksSummary) + "2"}},
+        {"robustness: thousands of extra blocks give two boxes", notebook("", "", std::vector<std::string>(5000, "z")),
+         "", "",
+         V{std::string(lark::kStructureError) + "\r\nz\r\n" + lark::kMoreErrors,
+           std::string(lark::kExtraBlocksSummary) + "4999"}},
         {"robustness: the summary box comes before the info error",
-         notebook("Activate=q\r\n", "", {"", ""}), "", "",
-         V{lark::kStructureError, std::string(lark::kExtraBlocksSummary) + "1", "File Info Error: 'q' is not a valid integer value"},
+         notebook("Activate=q\r\n", "", {"", ""}),
+         "",
+         "",
+         V{lark::kStructureError, std::string(lark::kExtraBlocksSummary) + "1",
+           "File Info Error: 'q' is not a valid integer value"},
          {"Activate=q"}},
         {"robustness: a line of 100000 TABs with its text is a top-level section",
          notebook("", std::string(100000, '\t') + "Deep\r\n", {"d"}), "Deep=d"},
         {"robustness: sections far deeper than the table of shallow levels find their parents",
-         notebook("", std::string(70000, '\t') + "B\r\n" + std::string(70001, '\t') + "C\r\n" + std::string(70001, '\t') +
-                          "D\r\n" + std::string(69999, '\t') + "E\r\n" + std::string(70000, '\t') + "F\r\n",
+         notebook("",
+                  std::string(70000, '\t') + "B\r\n" + std::string(70001, '\t') + "C\r\n" + std::string(70001, '\t') +
+                      "D\r\n" + std::string(69999, '\t') + "E\r\n" + std::string(70000, '\t') + "F\r\n",
                   {"b", "c", "d", "e", "f"}),
          "B=b|.C=c|.D=d|E=e|.F=f"},
         {"robustness: parents across the border of the table of shallow levels",
-         notebook("", std::string(65534, '\t') + "X\r\n" + std::string(65535, '\t') + "Y\r\n" + std::string(65536, '\t') +
-                          "Z\r\n" + std::string(65535, '\t') + "W\r\n",
+         notebook("",
+                  std::string(65534, '\t') + "X\r\n" + std::string(65535, '\t') + "Y\r\n" + std::string(65536, '\t') +
+                      "Z\r\n" + std::string(65535, '\t') + "W\r\n",
                   {"x", "y", "z", "w"}),
          "X=x|.Y=y|..Z=z|.W=w"},
         {"robustness: an outline of 100000 empty lines without texts gives no sections",
@@ -212,15 +275,47 @@ std::vector<ParseRow> parseRows() {
     };
     // The plain-text view: tree hidden for short content, left as it was otherwise.
     ParseRow p;
-    p = {"nominal: 7 bytes of LKP 01 and more are not a notebook", std::string("LKP\x01\0\0\0", 7), "", "", {}, {}, -1, true, false};
+    p = {"nominal: 7 bytes of LKP 01 and more are not a notebook",
+         std::string("LKP\x01\0\0\0", 7),
+         "",
+         "",
+         {},
+         {},
+         -1,
+         true,
+         false};
     rows.push_back(p);
     p = {"nominal: an empty file is not a notebook", "", "", "", {}, {}, -1, true, false};
     rows.push_back(p);
-    p = {"nominal: the magic in lower case is not a notebook", std::string("lkp\x01\x0c\0\0\0Activate=1\r\n", 20), "", "", {}, {}, -1, true, true};
+    p = {"nominal: the magic in lower case is not a notebook",
+         std::string("lkp\x01\x0c\0\0\0Activate=1\r\n", 20),
+         "",
+         "",
+         {},
+         {},
+         -1,
+         true,
+         true};
     rows.push_back(p);
-    p = {"nominal: a NUL among the magic bytes is not a notebook", std::string("LK\0\x01\0\0\0\0", 8), "", "", {}, {}, -1, true, true};
+    p = {"nominal: a NUL among the magic bytes is not a notebook",
+         std::string("LK\0\x01\0\0\0\0", 8),
+         "",
+         "",
+         {},
+         {},
+         -1,
+         true,
+         true};
     rows.push_back(p);
-    p = {"nominal: a text file is not a notebook", "Just some text,\r\nnot a notebook.\r\n", "", "", {}, {}, -1, true, true};
+    p = {"nominal: a text file is not a notebook",
+         "Just some text,\r\nnot a notebook.\r\n",
+         "",
+         "",
+         {},
+         {},
+         -1,
+         true,
+         true};
     rows.push_back(p);
     return rows;
 }
@@ -235,8 +330,8 @@ struct RowAndVia {
 
 INSTANTIATE_TEST_SUITE_P(Rows, FormatParse,
                          ::testing::Combine(::testing::ValuesIn(parseRows()),
-                                            ::testing::Values(Via::Memory, Via::File, Via::FileTinyChunks, Via::Envelope,
-                                                              Via::EnvelopeBlocks)),
+                                            ::testing::Values(Via::Memory, Via::File, Via::FileTinyChunks,
+                                                              Via::Envelope, Via::EnvelopeBlocks)),
                          RowAndVia());
 
 class FormatParseVia : public ::testing::TestWithParam<Via> {};
@@ -257,8 +352,10 @@ TEST_P(FormatParseVia, ABlockOfExactlyTheLimitLoads) {
 TEST_P(FormatParseVia, ALengthOverTheLimitFailsEvenWhenTheFileIsLongEnough) {
     coretest::ScratchDir dir;
     const std::string path = dir.file("big.lkp");
-    writeContent(path, notebook("", "A\r\nB\r\n", {"a"}) + le32(lark::kMaxBlockLength + 1) +
-                           std::string(lark::kMaxBlockLength + 1, 'b'), GetParam());
+    writeContent(path,
+                 notebook("", "A\r\nB\r\n", {"a"}) + le32(lark::kMaxBlockLength + 1) +
+                     std::string(lark::kMaxBlockLength + 1, 'b'),
+                 GetParam());
     Desk d;
     EXPECT_EQ(parseFile(d, path, GetParam(), true), lark::kBlockTooLarge);
     EXPECT_EQ(coretest::describe(d.doc.tree()), "A=a");
@@ -289,13 +386,15 @@ TEST_P(FormatParseVia, ProcessesEventsEvery256TextBlocks) {
     EXPECT_EQ(d.ui.eventPumps, 3);
     EXPECT_EQ(countsSeen, (std::vector<int>{1, 257, 513}));
     EXPECT_EQ(updatingSeen, (std::vector<bool>{true, true, true}));
-    EXPECT_EQ(d.ui.errors, (std::vector<std::string>{lark::kStructureError, std::string(lark::kExtraBlocksSummary) + "112"}))
+    EXPECT_EQ(d.ui.errors,
+              (std::vector<std::string>{lark::kStructureError, std::string(lark::kExtraBlocksSummary) + "112"}))
         << "the extra blocks after the first are summed up in one box";
     EXPECT_EQ(d.doc.tree().at(599)->text(), "599");
 }
 
-INSTANTIATE_TEST_SUITE_P(Vias, FormatParseVia, ::testing::Values(Via::Memory, Via::File, Via::FileTinyChunks, Via::Envelope,
-                                                                  Via::EnvelopeBlocks));
+INSTANTIATE_TEST_SUITE_P(Vias, FormatParseVia,
+                         ::testing::Values(Via::Memory, Via::File, Via::FileTinyChunks, Via::Envelope,
+                                           Via::EnvelopeBlocks));
 
 // Content under 8 bytes hides the tree; it stays hidden until a notebook is parsed.
 TEST(FormatParse, AHiddenTreeStaysHiddenUntilANotebookIsParsed) {
@@ -393,7 +492,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OutlineRow{"nominal: LF CR starts an empty line", "A\n\rB", {{1, "A"}, {1, ""}, {1, "B"}}, 1},
                       OutlineRow{"nominal: TABs only", "\t\t\t", {{4, ""}}, 4},
                       OutlineRow{"nominal: inner TABs belong to the name", "\tA\tB\t\r\n", {{2, "A\tB\t"}}, 2},
-                      OutlineRow{"robustness: text stops at a NUL", std::string("A\r\nB\0C\r\n", 8), {{1, "A"}, {1, "B"}}, 1},
+                      OutlineRow{
+                          "robustness: text stops at a NUL", std::string("A\r\nB\0C\r\n", 8), {{1, "A"}, {1, "B"}}, 1},
                       OutlineRow{"robustness: a NUL first gives nothing", std::string("\0A", 2), {}, 0},
                       OutlineRow{"nominal: high bytes kept", "\xCF\xF0\xE8\r\n", {{1, "\xCF\xF0\xE8"}}, 1}),
     coretest::ByLabel());

@@ -28,7 +28,10 @@ TEST(FormatWrite, SampleNotebookIsTheDocumented62Bytes) {
 TEST(FormatWrite, EmptyNotebookWithOnlyTheActivateLineIs24Bytes) {
     Desk d;
     const std::string bytes = written(d.doc.tree(), {"Activate=0"});
-    EXPECT_EQ(bytes, std::string("LKP\x01\x0c\x00\x00\x00" "Activate=0\r\n" "\x00\x00\x00\x00", 24));
+    EXPECT_EQ(bytes, std::string("LKP\x01\x0c\x00\x00\x00"
+                                 "Activate=0\r\n"
+                                 "\x00\x00\x00\x00",
+                                 24));
 }
 
 TEST(FormatWrite, NoInfoLinesAndNoSectionsGiveTwelveBytes) {
@@ -50,18 +53,20 @@ TEST(FormatWrite, DepthsBecomeLeadingTabsAndTextsFollowInPreOrder) {
     d.add(a, "D", "d");
     d.add(nullptr, "E", "");
     d.add(nullptr, "", "nameless");
-    const std::string expected = std::string("LKP\x01", 4) + block("") + block("A\r\n\tB\r\n\t\tC\r\n\tD\r\nE\r\n\r\n") +
-                                 block("a") + block("") + block("c\r\nc") + block("d") + block("") + block("nameless");
+    const std::string expected = std::string("LKP\x01", 4) + block("") +
+                                 block("A\r\n\tB\r\n\t\tC\r\n\tD\r\nE\r\n\r\n") + block("a") + block("") +
+                                 block("c\r\nc") + block("d") + block("") + block("nameless");
     EXPECT_EQ(written(d.doc.tree(), {}), expected);
 }
 
 TEST(FormatWrite, BytesAreWrittenUnconverted) {
     Desk d;
-    const std::string name = "\xCF\xF0\xE8\xEC\xE5\xF0 \x98\xFF";        // Windows-1251 bytes, 0x98 included
+    const std::string name = "\xCF\xF0\xE8\xEC\xE5\xF0 \x98\xFF";         // Windows-1251 bytes, 0x98 included
     const std::string text = "\xD2\xE5\xEA\xF1\xF2\r\n\x01\x7F\x80\xFF";  // control and high bytes
     d.add(nullptr, name, text);
     const std::string bytes = written(d.doc.tree(), {"K=\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5"});
-    EXPECT_EQ(bytes, std::string("LKP\x01", 4) + block("K=\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n") + block(name + "\r\n") + block(text));
+    EXPECT_EQ(bytes, std::string("LKP\x01", 4) + block("K=\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n") +
+                         block(name + "\r\n") + block(text));
 }
 
 TEST(FormatWrite, InnerTabsInANameAreKept) {
@@ -110,41 +115,40 @@ std::string overLimit() { return std::string(lark::kMaxBlockLength + 1, 'z'); }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FormatWriteRefuses,
-    ::testing::Values(
-        RefusalRow{"robustness: a text one byte over the block limit",
-                   [](Desk& d) {
-                       d.add(nullptr, "Small", "ok");
-                       d.add(nullptr, "\xC1\xEE\xEB\xFC\xF8\xEE\xE9", overLimit());  // "Большой"
-                   },
-                   {},
-                   {"\"Большой\"", "16 777 215"}},
-        RefusalRow{"robustness: a name with a line feed",
-                   [](Desk& d) { d.doc.tree().rename(d.add(nullptr, "x"), "two\nlines"); },
-                   {},
-                   {"\"two"}},
-        RefusalRow{"robustness: a name with a carriage return",
-                   [](Desk& d) { d.doc.tree().rename(d.add(nullptr, "x"), "cr\rhere"); },
-                   {},
-                   {"\"cr"}},
-        RefusalRow{"robustness: a name that begins with a tab",
-                   [](Desk& d) { d.add(d.add(nullptr, "Parent"), "\tdeeper"); },
-                   {},
-                   {"deeper\""}},
-        RefusalRow{"robustness: a name with a NUL byte",
-                   [](Desk& d) { d.add(nullptr, std::string("nul\0inside", 10)); },
-                   {},
-                   {"\"nul"}},
-        RefusalRow{"robustness: info lines longer than the block limit",
-                   [](Desk&) {},
-                   [] { return std::vector<std::string>{std::string(lark::kMaxBlockLength - 1, 'i')}; },
-                   {"16 777 215"}},
-        RefusalRow{"robustness: an outline longer than the block limit",
-                   [](Desk& d) {
-                       const std::string name(1 << 20, 'n');
-                       for (int i = 0; i < 16; ++i) d.add(nullptr, name);
-                   },
-                   {},
-                   {"16 777 215"}}),
+    ::testing::Values(RefusalRow{"robustness: a text one byte over the block limit",
+                                 [](Desk& d) {
+                                     d.add(nullptr, "Small", "ok");
+                                     d.add(nullptr, "\xC1\xEE\xEB\xFC\xF8\xEE\xE9", overLimit());  // "Большой"
+                                 },
+                                 {},
+                                 {"\"Большой\"", "16 777 215"}},
+                      RefusalRow{"robustness: a name with a line feed",
+                                 [](Desk& d) { d.doc.tree().rename(d.add(nullptr, "x"), "two\nlines"); },
+                                 {},
+                                 {"\"two"}},
+                      RefusalRow{"robustness: a name with a carriage return",
+                                 [](Desk& d) { d.doc.tree().rename(d.add(nullptr, "x"), "cr\rhere"); },
+                                 {},
+                                 {"\"cr"}},
+                      RefusalRow{"robustness: a name that begins with a tab",
+                                 [](Desk& d) { d.add(d.add(nullptr, "Parent"), "\tdeeper"); },
+                                 {},
+                                 {"deeper\""}},
+                      RefusalRow{"robustness: a name with a NUL byte",
+                                 [](Desk& d) { d.add(nullptr, std::string("nul\0inside", 10)); },
+                                 {},
+                                 {"\"nul"}},
+                      RefusalRow{"robustness: info lines longer than the block limit",
+                                 [](Desk&) {},
+                                 [] { return std::vector<std::string>{std::string(lark::kMaxBlockLength - 1, 'i')}; },
+                                 {"16 777 215"}},
+                      RefusalRow{"robustness: an outline longer than the block limit",
+                                 [](Desk& d) {
+                                     const std::string name(1 << 20, 'n');
+                                     for (int i = 0; i < 16; ++i) d.add(nullptr, name);
+                                 },
+                                 {},
+                                 {"16 777 215"}}),
     coretest::ByLabel());
 
 }  // namespace

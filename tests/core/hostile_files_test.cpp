@@ -234,8 +234,8 @@ TEST(HostileFiles, LoadingOneCostsNoMoreThanTwiceItsSizeAndASmallAllowance) {
         {"robustness: info lines that are all empty", notebook(std::string(n, '\n'), "A\r\n", {"a"})},
         {"robustness: empty text blocks beyond the outline", notebook("", "", std::vector<std::string>(n / 4, ""))},
         {"robustness: a line of TABs", notebook("", std::string(4 * n, '\t') + "x", {"deep"})},
-        {"robustness: a compressed notebook of empty blocks", envelope(std::string("LKP\x01", 4) + std::string(4 * n, '\0')),
-         4 * n + 4},
+        {"robustness: a compressed notebook of empty blocks",
+         envelope(std::string("LKP\x01", 4) + std::string(4 * n, '\0')), 4 * n + 4},
         {"robustness: compressed zeros", envelope(std::string(16 * n, '\0')), 16 * n},
         {"nominal: a compressed notebook of many small sections", envelope(manySmallSections(4 * n)), 4 * n},
     };

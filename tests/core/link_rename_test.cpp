@@ -47,7 +47,9 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, LinksFollowingRenameRows,
     ::testing::Values(
         RenameRow{"nominal: every link to the last Old follows, whole links only",
-                  "Old", false, "Fresh",
+                  "Old",
+                  false,
+                  "Fresh",
                   {"see file://@Fresh and file://@Fresh, not file://@Older\r\nfile://@Fresh",
                    "FILE://@Old xfile://@Old file://@Fresh.", "self file://@Fresh"}},
         RenameRow{"robustness: links do not lead to the first of two equal names", "Old", true, "Fresh", kUnchanged},

@@ -107,14 +107,17 @@ TEST(LinkDetection, Rows) {
         V expected;
     };
     const Row rows[] = {
-        {"nominal: schemes", "a http://x.org b https://y.ru/p?q=1 ftp://f mailto:me@x.org www.z.com",
+        {"nominal: schemes",
+         "a http://x.org b https://y.ru/p?q=1 ftp://f mailto:me@x.org www.z.com",
          {"http://x.org", "https://y.ru/p?q=1", "ftp://f", "mailto:me@x.org", "www.z.com"}},
         {"nominal: section link up to a blank", "see file://@Notes here", {"file://@Notes"}},
         {"nominal: Cyrillic section name", cp("см. file://@Итоги_года."), {"file://@" + cp("Итоги_года")}},
         {"nominal: empty section name", "file://@", {"file://@"}},
         {"nominal: empty name before a full stop", "file://@.", {"file://@"}},
         {"nominal: capital scheme", "FILE://@Notes HTTP://X", {"FILE://@Notes", "HTTP://X"}},
-        {"nominal: trailing punctuation dropped", "(see http://x.org/a), or http://y.org!", {"http://x.org/a", "http://y.org"}},
+        {"nominal: trailing punctuation dropped",
+         "(see http://x.org/a), or http://y.org!",
+         {"http://x.org/a", "http://y.org"}},
         {"nominal: bracket pairs kept", "http://w.org/A_(b) end", {"http://w.org/A_(b)"}},
         {"nominal: ends at quotes and angle brackets", "<http://a.b>\"http://c.d\"", {"http://a.b", "http://c.d"}},
         {"nominal: ends at a line break", "file://@A\r\nfile://@B", {"file://@A", "file://@B"}},

@@ -6,9 +6,9 @@
 #include <sys/resource.h>
 
 #include <chrono>
-#include <functional>
 #include <climits>
 #include <csignal>
+#include <functional>
 
 #include "document/envelope.h"
 #include "document/format.h"
@@ -17,8 +17,8 @@
 
 namespace {
 
-using coretest::Desk;
 using coretest::describe;
+using coretest::Desk;
 using coretest::notebook;
 using coretest::readFile;
 using coretest::ScratchDir;
@@ -71,12 +71,19 @@ INSTANTIATE_TEST_SUITE_P(
         ActivateRow{"nominal: a hexadecimal value", "Activate=$2\r\n", 2, {}},
         ActivateRow{"nominal: lone LF line ends", "Z=9\nActivate=1\n", 1, {}},
         ActivateRow{"nominal: lone CR line ends, last line without end", "Z=9\rActivate=2", 2, {}},
-        ActivateRow{"robustness: Activate=abc", "Activate=abc\r\n", -1,
+        ActivateRow{"robustness: Activate=abc",
+                    "Activate=abc\r\n",
+                    -1,
                     {"File Info Error: 'abc' is not a valid integer value"}},
-        ActivateRow{"robustness: an empty value", "Activate=\r\n", -1, {"File Info Error: '' is not a valid integer value"}},
-        ActivateRow{"robustness: a value beyond 32 bits", "Activate=4294967296\r\n", -1,
+        ActivateRow{
+            "robustness: an empty value", "Activate=\r\n", -1, {"File Info Error: '' is not a valid integer value"}},
+        ActivateRow{"robustness: a value beyond 32 bits",
+                    "Activate=4294967296\r\n",
+                    -1,
                     {"File Info Error: '4294967296' is not a valid integer value"}},
-        ActivateRow{"robustness: Windows-1251 in the value is shown as such", "Activate=\xEE\xE4\xE8\xED\r\n", -1,
+        ActivateRow{"robustness: Windows-1251 in the value is shown as such",
+                    "Activate=\xEE\xE4\xE8\xED\r\n",
+                    -1,
                     {"File Info Error: 'один' is not a valid integer value"}}),
     coretest::ByLabel());
 
@@ -90,7 +97,8 @@ TEST(LoadSave, TheNextSaveReplacesOnlyTheFirstMatchingLineAndKeepsTheOthers) {
     d.doc.SelectSection(d.doc.tree().at(0));
     ASSERT_TRUE(d.doc.SaveDocument(path)) << d.lastError();
     EXPECT_EQ(d.doc.FFileInfo, (std::vector<std::string>{"Zoom=2", "Activate=0", "", "Activate=2", "Tail=\xCF"}));
-    EXPECT_EQ(readFile(path), notebook("Zoom=2\r\nActivate=0\r\n\r\nActivate=2\r\nTail=\xCF\r\n", kThreeOutline, kThree));
+    EXPECT_EQ(readFile(path),
+              notebook("Zoom=2\r\nActivate=0\r\n\r\nActivate=2\r\nTail=\xCF\r\n", kThreeOutline, kThree));
 }
 
 TEST(LoadSave, SavingWithNothingSelectedWritesActivate0AndTheNextLoadSelectsTheFirst) {
@@ -174,18 +182,20 @@ TEST_P(FindInfoValueRows, FindsTheFirstPrefixMatch) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FindInfoValueRows,
-    ::testing::Values(FindRow{"nominal: exact", {"x=1", "Activate=3"}, "Activate", 1, "3"},
-                      FindRow{"nominal: lower case line", {"activate=3"}, "Activate", 0, "3"},
-                      FindRow{"nominal: blanks around the equals sign", {"ACTIVATE = 3"}, "Activate", 0, "3"},
-                      FindRow{"nominal: a longer key matches by prefix", {"Activated=3"}, "Activate", 0, "3"},
-                      FindRow{"nominal: the value is after the first equals sign", {"Key=a=b"}, "Key", 0, "a=b"},
-                      FindRow{"nominal: no equals sign gives the whole line", {"  Activate 5 "}, "  Act", 0, "Activate 5"},
-                      FindRow{"nominal: control characters are trimmed", {"K=\t\x01v w\x1f\r"}, "K", 0, "v w"},
-                      FindRow{"nominal: Cyrillic names ignore case", {"\xCF\xD0\xC8\xC2\xC5\xD2=1"}, "\xEF\xF0\xE8\xE2\xE5\xF2", 0, "1"},
-                      FindRow{"nominal: the first of duplicates counts", {"K=1", "K=2"}, "K", 0, "1"},
-                      FindRow{"robustness: no match", {"Other=1", "Activ=2"}, "Activate", -1, ""},
-                      FindRow{"robustness: no lines", {}, "Activate", -1, ""},
-                      FindRow{"robustness: a line shorter than the name", {"Act"}, "Activate", -1, ""}),
+    ::testing::Values(
+        FindRow{"nominal: exact", {"x=1", "Activate=3"}, "Activate", 1, "3"},
+        FindRow{"nominal: lower case line", {"activate=3"}, "Activate", 0, "3"},
+        FindRow{"nominal: blanks around the equals sign", {"ACTIVATE = 3"}, "Activate", 0, "3"},
+        FindRow{"nominal: a longer key matches by prefix", {"Activated=3"}, "Activate", 0, "3"},
+        FindRow{"nominal: the value is after the first equals sign", {"Key=a=b"}, "Key", 0, "a=b"},
+        FindRow{"nominal: no equals sign gives the whole line", {"  Activate 5 "}, "  Act", 0, "Activate 5"},
+        FindRow{"nominal: control characters are trimmed", {"K=\t\x01v w\x1f\r"}, "K", 0, "v w"},
+        FindRow{
+            "nominal: Cyrillic names ignore case", {"\xCF\xD0\xC8\xC2\xC5\xD2=1"}, "\xEF\xF0\xE8\xE2\xE5\xF2", 0, "1"},
+        FindRow{"nominal: the first of duplicates counts", {"K=1", "K=2"}, "K", 0, "1"},
+        FindRow{"robustness: no match", {"Other=1", "Activ=2"}, "Activate", -1, ""},
+        FindRow{"robustness: no lines", {}, "Activate", -1, ""},
+        FindRow{"robustness: a line shorter than the name", {"Act"}, "Activate", -1, ""}),
     coretest::ByLabel());
 
 struct IntRow {
@@ -208,33 +218,27 @@ TEST_P(ParseIntegerRows, ParsesOrRefuses) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ParseIntegerRows,
-                         ::testing::Values(IntRow{"nominal: decimal", "42", true, 42},
-                                           IntRow{"nominal: zero", "0", true, 0},
-                                           IntRow{"nominal: plus sign", "+3", true, 3},
-                                           IntRow{"nominal: minus one", "-1", true, -1},
-                                           IntRow{"nominal: leading zeros", "007", true, 7},
-                                           IntRow{"nominal: dollar hexadecimal", "$1F", true, 31},
-                                           IntRow{"nominal: 0x hexadecimal", "0x1f", true, 31},
-                                           IntRow{"nominal: 0X hexadecimal", "0X1F", true, 31},
-                                           IntRow{"nominal: negative hexadecimal", "-$10", true, -16},
-                                           IntRow{"nominal: largest int", "2147483647", true, INT_MAX},
-                                           IntRow{"nominal: smallest int", "-2147483648", true, INT_MIN},
-                                           IntRow{"nominal: hexadecimal wraps like a 32-bit word", "$FFFFFFFF", true, -1},
-                                           IntRow{"robustness: one past the largest int", "2147483648", false, 0},
-                                           IntRow{"robustness: one below the smallest int", "-2147483649", false, 0},
-                                           IntRow{"robustness: far too long", "99999999999999999999999", false, 0},
-                                           IntRow{"robustness: hexadecimal beyond 32 bits", "$100000000", false, 0},
-                                           IntRow{"robustness: empty", "", false, 0},
-                                           IntRow{"robustness: sign only", "-", false, 0},
-                                           IntRow{"robustness: prefix only", "$", false, 0},
-                                           IntRow{"robustness: 0x only", "0x", false, 0},
-                                           IntRow{"robustness: letters", "abc", false, 0},
-                                           IntRow{"robustness: trailing garbage", "12a", false, 0},
-                                           IntRow{"robustness: inner blank", "1 2", false, 0},
-                                           IntRow{"robustness: hex digit in decimal", "1F", false, 0},
-                                           IntRow{"robustness: two signs", "--1", false, 0}),
-                         coretest::ByLabel());
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ParseIntegerRows,
+    ::testing::Values(
+        IntRow{"nominal: decimal", "42", true, 42}, IntRow{"nominal: zero", "0", true, 0},
+        IntRow{"nominal: plus sign", "+3", true, 3}, IntRow{"nominal: minus one", "-1", true, -1},
+        IntRow{"nominal: leading zeros", "007", true, 7}, IntRow{"nominal: dollar hexadecimal", "$1F", true, 31},
+        IntRow{"nominal: 0x hexadecimal", "0x1f", true, 31}, IntRow{"nominal: 0X hexadecimal", "0X1F", true, 31},
+        IntRow{"nominal: negative hexadecimal", "-$10", true, -16},
+        IntRow{"nominal: largest int", "2147483647", true, INT_MAX},
+        IntRow{"nominal: smallest int", "-2147483648", true, INT_MIN},
+        IntRow{"nominal: hexadecimal wraps like a 32-bit word", "$FFFFFFFF", true, -1},
+        IntRow{"robustness: one past the largest int", "2147483648", false, 0},
+        IntRow{"robustness: one below the smallest int", "-2147483649", false, 0},
+        IntRow{"robustness: far too long", "99999999999999999999999", false, 0},
+        IntRow{"robustness: hexadecimal beyond 32 bits", "$100000000", false, 0},
+        IntRow{"robustness: empty", "", false, 0}, IntRow{"robustness: sign only", "-", false, 0},
+        IntRow{"robustness: prefix only", "$", false, 0}, IntRow{"robustness: 0x only", "0x", false, 0},
+        IntRow{"robustness: letters", "abc", false, 0}, IntRow{"robustness: trailing garbage", "12a", false, 0},
+        IntRow{"robustness: inner blank", "1 2", false, 0}, IntRow{"robustness: hex digit in decimal", "1F", false, 0},
+        IntRow{"robustness: two signs", "--1", false, 0}),
+    coretest::ByLabel());
 
 TEST(LoadSave, ACompressedSaveStartsWithTheMarkerAndLoadsBackIdentical) {
     ScratchDir dir;
@@ -382,9 +386,8 @@ TEST(LoadSave, ATextFileIsShownReadOnlyOnlyWhenOpenedReadOnly) {
 
 TEST(LoadSave, ShortEnvelopesAndContentsLeadToThePlainTextViewOfTheFile) {
     ScratchDir dir;
-    for (const std::string& bytes :
-         {std::string("ZIPPED!"), std::string(lark::ZipBuffer("").view()),
-          std::string(lark::ZipBuffer(std::string("LKP\x01\0\0\0", 7)).view())}) {
+    for (const std::string& bytes : {std::string("ZIPPED!"), std::string(lark::ZipBuffer("").view()),
+                                     std::string(lark::ZipBuffer(std::string("LKP\x01\0\0\0", 7)).view())}) {
         const std::string path = dir.file("short.lkp");
         writeFile(path, bytes);
         Desk d;
@@ -479,7 +482,7 @@ TEST_F(FailedSave, ATargetHeldByAnotherOpenerIsRefused) {
 }
 
 TEST_F(FailedSave, AWriteThatStopsShortKeepsTheOldFile) {
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
@@ -558,8 +561,7 @@ struct RowAndZip {
 };
 
 INSTANTIATE_TEST_SUITE_P(Matrix, RoundTrip,
-                         ::testing::Combine(::testing::ValuesIn(coretest::kRoundTripRows),
-                                            ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(coretest::kRoundTripRows), ::testing::Bool()),
                          RowAndZip());
 
 // As deep as one outline block allows (the TABs of a chain grow with the square of its
@@ -575,8 +577,8 @@ TEST(DeepTrees, TheDeepestNotebookAnOutlineCanHoldLoadsAndIsDestroyed) {
         ++depth;
     }
     ASSERT_GT(depth, 5000);
-    std::string content = std::string("LKP\x01", 4) + coretest::block("Activate=" + std::to_string(depth - 1) + "\r\n") +
-                          coretest::block(outline);
+    std::string content = std::string("LKP\x01", 4) +
+                          coretest::block("Activate=" + std::to_string(depth - 1) + "\r\n") + coretest::block(outline);
     for (int i = 0; i < depth; ++i) content += coretest::block(i + 1 == depth ? "bottom" : "");
     writeFile(path, content);
     {

@@ -111,13 +111,12 @@ TEST_P(ImportTexts, BecomeWhatANotebookHolds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ImportTexts,
-    ::testing::Values(
-        ImportTextRow{"nominal: Cyrillic and the signs of the code page", "Ёж №1 — «€»", false,
-                      "\xA8\xE6 \xB9\x31 \x97 \xAB\x88\xBB"},
-        ImportTextRow{"nominal: a byte-order mark is dropped", "\xEF\xBB\xBFx", false, "x"},
-        ImportTextRow{"robustness: a lone CR stays", "a\rb", false, "a\rb"},
-        ImportTextRow{"robustness: LF CR", "a\n\rb", false, "a\r\n\rb"},
-        ImportTextRow{"robustness: the unassigned byte of the code page", "\xC2\x98", false, "\x98"}),
+    ::testing::Values(ImportTextRow{"nominal: Cyrillic and the signs of the code page", "Ёж №1 — «€»", false,
+                                    "\xA8\xE6 \xB9\x31 \x97 \xAB\x88\xBB"},
+                      ImportTextRow{"nominal: a byte-order mark is dropped", "\xEF\xBB\xBFx", false, "x"},
+                      ImportTextRow{"robustness: a lone CR stays", "a\rb", false, "a\rb"},
+                      ImportTextRow{"robustness: LF CR", "a\n\rb", false, "a\r\n\rb"},
+                      ImportTextRow{"robustness: the unassigned byte of the code page", "\xC2\x98", false, "\x98"}),
     [](const ::testing::TestParamInfo<ImportTextRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 struct RefusedTextRow {
@@ -141,12 +140,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusedTextRow{"robustness: a character the code page lacks, line 3", "one\ntwo\nthree \xF0\x9F\x98\x80\n",
                        "f.txt: line 3: character U+1F600 \"\xF0\x9F\x98\x80\" cannot be held in Windows-1251"},
-        RefusedTextRow{"robustness: a Latin letter with umlaut", "Gr\xC3\xBC\xC3\x9F" "e",
+        RefusedTextRow{"robustness: a Latin letter with umlaut",
+                       "Gr\xC3\xBC\xC3\x9F"
+                       "e",
                        "f.txt: line 1: character U+00FC \"\xC3\xBC\" cannot be held in Windows-1251"},
         RefusedTextRow{"robustness: a NUL", std::string("a\n\nb\0c", 6),
                        "f.txt: line 3: character U+0000 (NUL) cannot be held in a notebook"},
-        RefusedTextRow{"robustness: a byte that starts no character", "ok\n\xFF", "f.txt: line 2: byte 0xFF is not UTF-8"},
-        RefusedTextRow{"robustness: a character cut off at the end", "ok \xD0", "f.txt: line 1: byte 0xD0 is not UTF-8"},
+        RefusedTextRow{"robustness: a byte that starts no character", "ok\n\xFF",
+                       "f.txt: line 2: byte 0xFF is not UTF-8"},
+        RefusedTextRow{"robustness: a character cut off at the end", "ok \xD0",
+                       "f.txt: line 1: byte 0xD0 is not UTF-8"},
         RefusedTextRow{"robustness: an overlong form", "\xC0\xAF", "f.txt: line 1: byte 0xC0 is not UTF-8"},
         RefusedTextRow{"robustness: a surrogate", "\xED\xA0\x80", "f.txt: line 1: byte 0xED is not UTF-8"}),
     [](const ::testing::TestParamInfo<RefusedTextRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
@@ -156,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct FolderRow {
     std::string label;
     std::vector<std::pair<std::string, std::string>> files;  // relative path, bytes
-    std::vector<std::string> sections;  // "depth|name|text", Windows-1251, CR LF as \r\n
+    std::vector<std::string> sections;                       // "depth|name|text", Windows-1251, CR LF as \r\n
     std::vector<std::string> skipped;
 };
 CORETEST_PRINTS_LABEL(FolderRow)
@@ -184,22 +187,35 @@ TEST_P(ForeignFolders, ImportOrderedByName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ForeignFolders,
-    ::testing::Values(
-        FolderRow{"nominal: files by name, LF becomes CR LF", {{"b.txt", "x\ny"}, {"a.txt", "1"}},
-                  {"0|a|1", "0|b|x\r\ny"}, {}},
-        FolderRow{"nominal: a folder and the text of its stem are one section",
-                  {{"p.txt", "top"}, {"p/c.md", "child"}, {"o.txt", ""}}, {"0|o|", "0|p|top", "1|c|child"}, {}},
-        FolderRow{"nominal: a folder without a text is an empty section",
-                  {{"q/r.txt", "r"}, {"q/s/t.txt", "t"}, {"a.md", "a"}}, {"0|a|a", "0|q|", "1|r|r", "1|s|", "2|t|t"}, {}},
-        FolderRow{"nominal: other files are left out and named, hidden ones are not",
-                  {{"n.txt", "n"}, {"img.png", "x"}, {".git/config", "x"}, {".hidden.txt", "h"}},
-                  {"0|n|n"}, {"img.png"}},
-        FolderRow{"nominal: Cyrillic names and texts", {{"Ёлка.txt", "зелёная\n"}},
-                  {"0|\xA8\xEB\xEA\xE0|\xE7\xE5\xEB\xB8\xED\xE0\xFF\r\n"}, {}},
-        FolderRow{"nominal: extensions in any letter case", {{"Up.TXT", "u"}, {"Down.Md", "d"}}, {"0|Down|d", "0|Up|u"}, {}},
-        FolderRow{"robustness: numbers and escapes stay in the names of such a folder", {{"001 a%2Fb.txt", "x"}},
-                  {"0|001 a%2Fb|x"}, {}},
-        FolderRow{"robustness: an empty folder", {}, {}, {}}),
+    ::testing::Values(FolderRow{"nominal: files by name, LF becomes CR LF",
+                                {{"b.txt", "x\ny"}, {"a.txt", "1"}},
+                                {"0|a|1", "0|b|x\r\ny"},
+                                {}},
+                      FolderRow{"nominal: a folder and the text of its stem are one section",
+                                {{"p.txt", "top"}, {"p/c.md", "child"}, {"o.txt", ""}},
+                                {"0|o|", "0|p|top", "1|c|child"},
+                                {}},
+                      FolderRow{"nominal: a folder without a text is an empty section",
+                                {{"q/r.txt", "r"}, {"q/s/t.txt", "t"}, {"a.md", "a"}},
+                                {"0|a|a", "0|q|", "1|r|r", "1|s|", "2|t|t"},
+                                {}},
+                      FolderRow{"nominal: other files are left out and named, hidden ones are not",
+                                {{"n.txt", "n"}, {"img.png", "x"}, {".git/config", "x"}, {".hidden.txt", "h"}},
+                                {"0|n|n"},
+                                {"img.png"}},
+                      FolderRow{"nominal: Cyrillic names and texts",
+                                {{"Ёлка.txt", "зелёная\n"}},
+                                {"0|\xA8\xEB\xEA\xE0|\xE7\xE5\xEB\xB8\xED\xE0\xFF\r\n"},
+                                {}},
+                      FolderRow{"nominal: extensions in any letter case",
+                                {{"Up.TXT", "u"}, {"Down.Md", "d"}},
+                                {"0|Down|d", "0|Up|u"},
+                                {}},
+                      FolderRow{"robustness: numbers and escapes stay in the names of such a folder",
+                                {{"001 a%2Fb.txt", "x"}},
+                                {"0|001 a%2Fb|x"},
+                                {}},
+                      FolderRow{"robustness: an empty folder", {}, {}, {}}),
     [](const ::testing::TestParamInfo<FolderRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 TEST(ForeignFolders, EveryRefusedFileIsNamedAndNothingIsReturned) {
@@ -251,14 +267,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         HtmlRow{"nominal: a section link goes where a click would select",
                 {{0, "A", "see file://@Twin."}, {0, "Twin", ""}, {1, "Twin", ""}},
-                {"see <a href=\"#s2\">file://@Twin</a>.", "<section id=\"s2\""}, {"href=\"#s1\">file"}},
+                {"see <a href=\"#s2\">file://@Twin</a>.", "<section id=\"s2\""},
+                {"href=\"#s1\">file"}},
         HtmlRow{"nominal: a link to a missing section is marked, not linked",
                 {{0, "A", "file://@twin"}, {0, "Twin", ""}},
                 {"<span class=\"missing\" title=\"Раздел &quot;twin&quot; не найден", ">file://@twin</span>"},
                 {"<a href=\"#s1\">file"}},
         HtmlRow{"nominal: other links are clickable",
                 {{0, "A", "www.example.org/a?b=1&c=2, mailto:x@y.z"}},
-                {"<a href=\"http://www.example.org/a?b=1&amp;c=2\">", "<a href=\"mailto:x@y.z\">"}, {}},
+                {"<a href=\"http://www.example.org/a?b=1&amp;c=2\">", "<a href=\"mailto:x@y.z\">"},
+                {}},
         HtmlRow{"robustness: Windows-1251 becomes UTF-8", {{0, "\xC6", "\xB8\xE6"}}, {"<h2>Ж</h2>", "ёж"}, {}}),
     [](const ::testing::TestParamInfo<HtmlRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 

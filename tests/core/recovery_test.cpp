@@ -17,8 +17,8 @@ using coretest::writeFile;
 
 struct SnapshotRow {
     std::string label;
-    int select;          // absolute index, -1 for none
-    std::string typed;   // the editor's unsaved text, empty for none
+    int select;         // absolute index, -1 for none
+    std::string typed;  // the editor's unsaved text, empty for none
 };
 CORETEST_PRINTS_LABEL(SnapshotRow)
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "document/cp1251.h"
-#include "document/memory_view.h"
 #include "document/fold_find.h"
+#include "document/memory_view.h"
 #include "document/scan_either.h"
 
 namespace {
@@ -61,7 +61,8 @@ TEST(FoldFind, EveryCapitalOfTheCodePageFoldsToItsSmallLetter) {
     ASSERT_EQ(capitals.size(), smalls.size());
     for (std::size_t i = 0; i < capitals.size(); ++i) {
         SCOPED_TRACE(lark::cp1251::toUtf8(capitals.substr(i, 1)));
-        EXPECT_EQ(lark::cp1251::toLower(static_cast<unsigned char>(capitals[i])), static_cast<unsigned char>(smalls[i]));
+        EXPECT_EQ(lark::cp1251::toLower(static_cast<unsigned char>(capitals[i])),
+                  static_cast<unsigned char>(smalls[i]));
         EXPECT_EQ(FindFolded(smalls, capitals.substr(i, 1)), i);
         EXPECT_EQ(FindFolded(capitals, smalls.substr(i, 1)), i);
     }

@@ -88,14 +88,19 @@ TEST_F(MoveFixture, MoveNodePlacementsCarryTheSubtree) {
         const char* expandedParent;
     };
     const Row rows[] = {
-        {"nominal: last child of E", &MoveNotebook::e, Placement::LastChild, "A/0 B/1 D/1 E/0 C/1 C1/2 C2/2 C2a/3", "E"},
-        {"nominal: first child of A", &MoveNotebook::a, Placement::FirstChild, "A/0 C/1 C1/2 C2/2 C2a/3 B/1 D/1 E/0", "A"},
+        {"nominal: last child of E", &MoveNotebook::e, Placement::LastChild, "A/0 B/1 D/1 E/0 C/1 C1/2 C2/2 C2a/3",
+         "E"},
+        {"nominal: first child of A", &MoveNotebook::a, Placement::FirstChild, "A/0 C/1 C1/2 C2/2 C2a/3 B/1 D/1 E/0",
+         "A"},
         {"nominal: before B", &MoveNotebook::b, Placement::Before, "A/0 C/1 C1/2 C2/2 C2a/3 B/1 D/1 E/0", "A"},
-        {"nominal: before E, to top level", &MoveNotebook::e, Placement::Before, "A/0 B/1 D/1 C/0 C1/1 C2/1 C2a/2 E/0", ""},
-        {"nominal: last sibling of A", &MoveNotebook::a, Placement::LastSibling, "A/0 B/1 D/1 E/0 C/0 C1/1 C2/1 C2a/2", ""},
+        {"nominal: before E, to top level", &MoveNotebook::e, Placement::Before, "A/0 B/1 D/1 C/0 C1/1 C2/1 C2a/2 E/0",
+         ""},
+        {"nominal: last sibling of A", &MoveNotebook::a, Placement::LastSibling, "A/0 B/1 D/1 E/0 C/0 C1/1 C2/1 C2a/2",
+         ""},
         {"nominal: last child of nobody", nullptr, Placement::LastChild, "A/0 B/1 D/1 E/0 C/0 C1/1 C2/1 C2a/2", ""},
         {"nominal: first child of nobody", nullptr, Placement::FirstChild, "C/0 C1/1 C2/1 C2a/2 A/0 B/1 D/1 E/0", ""},
-        {"nominal: last child of its own parent", &MoveNotebook::a, Placement::LastChild, "A/0 B/1 D/1 C/1 C1/2 C2/2 C2a/3 E/0", "A"},
+        {"nominal: last child of its own parent", &MoveNotebook::a, Placement::LastChild,
+         "A/0 B/1 D/1 C/1 C1/2 C2/2 C2a/3 E/0", "A"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -128,12 +133,16 @@ TEST_F(MoveFixture, OneStepMovesAndTheirGuards) {
     };
     const char* untouched = "A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/1 E/0";
     const Row rows[] = {
-        {"nominal: up swaps with the previous sibling", lark::pmMoveNodeUpClick, "D", "A/0 B/1 D/1 C/1 C1/2 C2/2 C2a/3 E/0", true},
+        {"nominal: up swaps with the previous sibling", lark::pmMoveNodeUpClick, "D",
+         "A/0 B/1 D/1 C/1 C1/2 C2/2 C2a/3 E/0", true},
         {"robustness: up on the first sibling", lark::pmMoveNodeUpClick, "B", untouched, false},
         {"robustness: up on the first top-level section", lark::pmMoveNodeUpClick, "A", untouched, false},
-        {"nominal: down swaps with the next sibling", lark::pmMoveNodeDownClick, "B", "A/0 C/1 C1/2 C2/2 C2a/3 B/1 D/1 E/0", true},
-        {"nominal: down on the second-to-last becomes last", lark::pmMoveNodeDownClick, "C", "A/0 B/1 D/1 C/1 C1/2 C2/2 C2a/3 E/0", true},
-        {"nominal: down at top level second-to-last", lark::pmMoveNodeDownClick, "A", "E/0 A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/1", true},
+        {"nominal: down swaps with the next sibling", lark::pmMoveNodeDownClick, "B",
+         "A/0 C/1 C1/2 C2/2 C2a/3 B/1 D/1 E/0", true},
+        {"nominal: down on the second-to-last becomes last", lark::pmMoveNodeDownClick, "C",
+         "A/0 B/1 D/1 C/1 C1/2 C2/2 C2a/3 E/0", true},
+        {"nominal: down at top level second-to-last", lark::pmMoveNodeDownClick, "A",
+         "E/0 A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/1", true},
         {"robustness: down on the last sibling", lark::pmMoveNodeDownClick, "D", untouched, false},
         {"robustness: down on the last top-level section", lark::pmMoveNodeDownClick, "E", untouched, false},
         {"nominal: top", lark::pmMoveNodeTopClick, "D", "A/0 D/1 B/1 C/1 C1/2 C2/2 C2a/3 E/0", true},
@@ -141,8 +150,10 @@ TEST_F(MoveFixture, OneStepMovesAndTheirGuards) {
         {"nominal: top at top level", lark::pmMoveNodeTopClick, "E", "E/0 A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/1", true},
         {"nominal: bottom", lark::pmMoveNodeBottomClick, "B", "A/0 C/1 C1/2 C2/2 C2a/3 D/1 B/1 E/0", true},
         {"nominal: bottom when already last still marks changed", lark::pmMoveNodeBottomClick, "D", untouched, true},
-        {"nominal: level up goes before its former parent", lark::pmMoveNodeLevUpClick, "C", "C/0 C1/1 C2/1 C2a/2 A/0 B/1 D/1 E/0", true},
-        {"nominal: level up from depth 2", lark::pmMoveNodeLevUpClick, "C2", "A/0 B/1 C2/1 C2a/2 C/1 C1/2 D/1 E/0", true},
+        {"nominal: level up goes before its former parent", lark::pmMoveNodeLevUpClick, "C",
+         "C/0 C1/1 C2/1 C2a/2 A/0 B/1 D/1 E/0", true},
+        {"nominal: level up from depth 2", lark::pmMoveNodeLevUpClick, "C2", "A/0 B/1 C2/1 C2a/2 C/1 C1/2 D/1 E/0",
+         true},
         {"robustness: level up on a top-level section", lark::pmMoveNodeLevUpClick, "E", untouched, false},
     };
     for (const Row& row : rows) {
@@ -183,9 +194,12 @@ TEST_F(MoveFixture, DropsByHitClass) {
     };
     const char* untouched = "A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/1 E/0";
     const Row rows[] = {
-        {"nominal: on a childless label gives it a first child", "B", DropHit::OnItem, "E", "A/0 C/1 C1/2 C2/2 C2a/3 D/1 E/0 B/1", true},
-        {"nominal: on a label becomes its last child", "D", DropHit::OnItem, "C", "A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/2 E/0", true},
-        {"nominal: indentation of a top-level section", "C2a", DropHit::Indent, "E", "A/0 B/1 C/1 C1/2 C2/2 D/1 C2a/0 E/0", true},
+        {"nominal: on a childless label gives it a first child", "B", DropHit::OnItem, "E",
+         "A/0 C/1 C1/2 C2/2 C2a/3 D/1 E/0 B/1", true},
+        {"nominal: on a label becomes its last child", "D", DropHit::OnItem, "C", "A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/2 E/0",
+         true},
+        {"nominal: indentation of a top-level section", "C2a", DropHit::Indent, "E",
+         "A/0 B/1 C/1 C1/2 C2/2 D/1 C2a/0 E/0", true},
         {"nominal: below the last item", "C", DropHit::BelowLast, nullptr, "A/0 B/1 D/1 E/0 C/0 C1/1 C2/1 C2a/2", true},
         {"robustness: on its own label marks changed, moves nothing", "C", DropHit::OnItem, "C", untouched, true},
         {"robustness: on a descendant marks changed, moves nothing", "C", DropHit::OnItem, "C2a", untouched, true},
@@ -326,10 +340,8 @@ TEST(SectionCommands, DeleteSelectsNextThenPreviousThenParent) {
         const char* selected;
     };
     const Row rows[] = {
-        {"nominal: between two siblings", "D", "F"},
-        {"nominal: first of its siblings", "B", "C"},
-        {"nominal: last of its siblings", "F", "D"},
-        {"nominal: only child", "C2a", "C2"},
+        {"nominal: between two siblings", "D", "F"},   {"nominal: first of its siblings", "B", "C"},
+        {"nominal: last of its siblings", "F", "D"},   {"nominal: only child", "C2a", "C2"},
         {"nominal: last top-level section", "E", "A"},
     };
     for (const Row& row : rows) {

@@ -28,8 +28,11 @@ TEST(Smoke, SampleNotebookSavesToTheDocumentedBytesAndLoadsBack) {
     doc.SelectSection(t.at(1));
     const std::string path = ::testing::TempDir() + "smoke_sample.lkp";
     ASSERT_TRUE(doc.SaveDocument(path)) << (ui.errors.empty() ? "" : ui.errors.back());
-    const std::string expected("LKP\x01\x0c\x00\x00\x00""Activate=1\r\n\x14\x00\x00\x00Notes\r\n\tTodo\r\nMisc\r\n"
-                               "\x02\x00\x00\x00Hi\x00\x00\x00\x00\x04\x00\x00\x00x\r\ny", 62);
+    const std::string expected(
+        "LKP\x01\x0c\x00\x00\x00"
+        "Activate=1\r\n\x14\x00\x00\x00Notes\r\n\tTodo\r\nMisc\r\n"
+        "\x02\x00\x00\x00Hi\x00\x00\x00\x00\x04\x00\x00\x00x\r\ny",
+        62);
     EXPECT_EQ(readAll(path), expected);
     EXPECT_EQ(ui.status(), "Сохранено " + path);
 

@@ -3,8 +3,8 @@
 // with its name, and a crash names its case before the usual report, so neither leaves
 // only "core (SEGFAULT)" or a stalled run behind.
 #include <gtest/gtest.h>
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 #include <chrono>
 #include <condition_variable>

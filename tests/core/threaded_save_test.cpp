@@ -101,7 +101,8 @@ TEST(ThreadedSave, ASnapshotIsWrittenAsTakenWhileTheNotebookChanges) {
             d.editor.setText("edited during the save " + std::to_string(round));
             d.editor.setModified(true);
             d.doc.RenameSection(tree.at(k), "Renamed " + std::to_string(round));
-            if (lark::TNodeContent* c = tree.at((k * 7) % tree.count())->content()) c->Text = lark::TextBuffer::copyOf("new");
+            if (lark::TNodeContent* c = tree.at((k * 7) % tree.count())->content())
+                c->Text = lark::TextBuffer::copyOf("new");
             lark::Section* fresh = d.doc.CreateNode(false, false);
             if (round % 2) d.doc.RemoveSection(fresh);
             ++round;

@@ -114,15 +114,16 @@ struct Row {
 
 std::vector<Row> rows() {
     const std::string nb = notebook({5, 0, 300000, 17, 1 << 17, 40});
-    std::string nulText = "LKP\x01" + block("") + block("a\r\n\tb\r\nc\r\n") + block(std::string("x\0y", 3)) +
-                          block("") + block("tail");
+    std::string nulText =
+        "LKP\x01" + block("") + block("a\r\n\tb\r\nc\r\n") + block(std::string("x\0y", 3)) + block("") + block("tail");
     return {
         {"nominal: notebook with small, empty and large texts", envelope(nb)},
         {"nominal: notebook without sections", envelope(std::string("LKP\x01\0\0\0\0", 8))},
         {"nominal: nested outline, a NUL inside a text", envelope(nulText)},
         {"nominal: one to three stray bytes after the last block", envelope(notebook({3, 4}) + "zz")},
         {"nominal: extra blocks beyond the outline", envelope(notebook({1}) + block("") + block("extra"))},
-        {"nominal: bytes after the stated length are never read", envelope(nb + "junk", static_cast<std::int64_t>(nb.size()))},
+        {"nominal: bytes after the stated length are never read",
+         envelope(nb + "junk", static_cast<std::int64_t>(nb.size()))},
         {"robustness: content not a notebook", envelope(text(5000, 3))},
         {"robustness: content shorter than 8 bytes", envelope("LKP\x01")},
         {"robustness: content length 0", envelope("", 0)},
@@ -134,12 +135,14 @@ std::vector<Row> rows() {
         {"robustness: packed data cut short", envelope(nb).substr(0, envelope(nb).size() / 2)},
         {"robustness: packed data cut inside the length", envelope(nb).substr(0, 9)},
         {"robustness: not a zlib stream", std::string("ZIPPED!") + "\x12\x34garbage-garbage"},
-        {"robustness: a damaged checksum", [&] {
+        {"robustness: a damaged checksum",
+         [&] {
              std::string e = envelope(nb);
              e.back() = static_cast<char>(e.back() ^ 0x21);
              return e;
          }()},
-        {"robustness: damaged in the middle", [&] {
+        {"robustness: damaged in the middle",
+         [&] {
              std::string e = envelope(nb);
              for (std::size_t i = e.size() / 2; i < e.size() / 2 + 64; ++i) e[i] = static_cast<char>(e[i] ^ 0x5A);
              return e;
@@ -244,7 +247,8 @@ TEST(UnzipToBlocks, LoadingCompressedFilesFromDisk) {
     EXPECT_EQ(d.dump(), before) << "the parser never ran";
 
     std::string damaged = packed;
-    for (std::size_t i = packed.size() - 400; i < packed.size() - 300; ++i) damaged[i] = static_cast<char>(damaged[i] ^ 0x33);
+    for (std::size_t i = packed.size() - 400; i < packed.size() - 300; ++i)
+        damaged[i] = static_cast<char>(damaged[i] ^ 0x33);
     EXPECT_FALSE(d.doc.LoadDocument(write("unzip_blocks_damaged.lkp", damaged), true));
     ASSERT_FALSE(d.ui.errors.empty());
     EXPECT_EQ(d.ui.errors.back(), "Error");

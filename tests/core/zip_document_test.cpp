@@ -51,7 +51,9 @@ TEST(ZipDocument, StreamsTheWrittenContentAndPacksItToTheSameBytes) {
     const std::vector<Row> rows = {
         {"nominal: empty notebook, no info lines", {}, {}},
         {"nominal: the sample's shape", {2, 0, 4}, {"Activate=1"}},
-        {"nominal: many small texts fill several gathered pieces", std::vector<std::size_t>(3000, 150), {"A=1", "Activate=7"}},
+        {"nominal: many small texts fill several gathered pieces",
+         std::vector<std::size_t>(3000, 150),
+         {"A=1", "Activate=7"}},
         {"nominal: large texts between small ones", {10, 300000, 0, 262144, 262143, 5, 1 << 20}, {"Activate=0"}},
         {"nominal: a large first text", {700000}, {"Activate=0"}},
     };

@@ -14,8 +14,8 @@
 #include "document/file_ops.h"
 #include "main/background_saves.h"
 #include "main/window_ui.h"
-#include "support/notebook_files.h"
 #include "support/frame_access.h"
+#include "support/notebook_files.h"
 #include "support/window_fixture.h"
 
 using namespace lark;

@@ -14,8 +14,8 @@
 #include <QUrlQuery>
 
 #include "files/file_type.h"
-#include "support/window_fixture.h"
 #include "support/frame_access.h"
+#include "support/window_fixture.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -39,7 +39,9 @@ QByteArray Read(const QString& path) {
 class DesktopTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    files::XdgHomes homes() const { return {dir_.filePath(QStringLiteral("data")), dir_.filePath(QStringLiteral("config"))}; }
+    files::XdgHomes homes() const {
+        return {dir_.filePath(QStringLiteral("data")), dir_.filePath(QStringLiteral("config"))};
+    }
     // One of the freedesktop tools, run against the temporary directories only.
     QString tool(const QString& program, const QStringList& arguments) {
         QProcess p;
@@ -49,8 +51,9 @@ class DesktopTest : public QObject {
         env.insert(QStringLiteral("XDG_DATA_DIRS"), QStringLiteral("/usr/share"));
         env.insert(QStringLiteral("XDG_CONFIG_DIRS"), dir_.filePath(QStringLiteral("no-system-config")));
         // No desktop session: xdg-mime answers from the freedesktop files alone.
-        for (const char* v : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID",
-                              "MATE_DESKTOP_SESSION_ID", "LXQT_SESSION_CONFIG", "DESKTOP", "DBUS_SESSION_BUS_ADDRESS", "DISPLAY"})
+        for (const char* v :
+             {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID",
+              "MATE_DESKTOP_SESSION_ID", "LXQT_SESSION_CONFIG", "DESKTOP", "DBUS_SESSION_BUS_ADDRESS", "DISPLAY"})
             env.remove(QLatin1String(v));
         p.setProcessEnvironment(env);
         p.start(program, arguments);
@@ -82,13 +85,14 @@ void DesktopTest::registration_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("type");
     QTest::newRow("nominal: by its extension") << "notes.lkp" << QByteArray("no magic here") << "application/x-larkpad";
-    QTest::newRow("nominal: extension in capitals") << "NOTES.LKP" << QByteArray("no magic here") << "application/x-larkpad";
-    QTest::newRow("nominal: renamed notebook by its magic") << "notes.dat" << QByteArray("LKP\x01\x0c\0\0\0Activate=0\r\n", 20)
-                                                            << "application/x-larkpad";
-    QTest::newRow("nominal: renamed compressed notebook") << "packed.bin" << QByteArray("ZIPPED!\x78\xda\x01\x02\x03")
-                                                          << "application/x-larkpad";
-    QTest::newRow("robustness: magic with another version byte") << "other.dat" << QByteArray("LKP\x02\x0c\0\0\0", 8)
-                                                                 << "application/octet-stream";
+    QTest::newRow("nominal: extension in capitals")
+        << "NOTES.LKP" << QByteArray("no magic here") << "application/x-larkpad";
+    QTest::newRow("nominal: renamed notebook by its magic")
+        << "notes.dat" << QByteArray("LKP\x01\x0c\0\0\0Activate=0\r\n", 20) << "application/x-larkpad";
+    QTest::newRow("nominal: renamed compressed notebook")
+        << "packed.bin" << QByteArray("ZIPPED!\x78\xda\x01\x02\x03") << "application/x-larkpad";
+    QTest::newRow("robustness: magic with another version byte")
+        << "other.dat" << QByteArray("LKP\x02\x0c\0\0\0", 8) << "application/octet-stream";
 }
 
 void DesktopTest::registration() {
@@ -114,13 +118,14 @@ void DesktopTest::registration() {
     const QString sample = dir_.filePath(QStringLiteral("samples/") + file);
     Write(sample, bytes);
     QCOMPARE(tool(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("filetype"), sample}), type);
-    QCOMPARE(tool(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                               QStringLiteral("application/x-larkpad")}),
+    QCOMPARE(tool(QStringLiteral("xdg-mime"),
+                  {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("application/x-larkpad")}),
              QStringLiteral("io.github.larkpad.larkpad.desktop"));
-    QCOMPARE(Read(homes().configHome + QStringLiteral("/mimeapps.list")),
-             QByteArray("[Added Associations]\ntext/plain=gedit.desktop;\napplication/x-larkpad=viewer.desktop;\n\n"
-                        "[Default Applications]\n"
-                        "image/png=gimp.desktop;\napplication/x-larkpad=io.github.larkpad.larkpad.desktop;\n# a comment\n"));
+    QCOMPARE(
+        Read(homes().configHome + QStringLiteral("/mimeapps.list")),
+        QByteArray("[Added Associations]\ntext/plain=gedit.desktop;\napplication/x-larkpad=viewer.desktop;\n\n"
+                   "[Default Applications]\n"
+                   "image/png=gimp.desktop;\napplication/x-larkpad=io.github.larkpad.larkpad.desktop;\n# a comment\n"));
 }
 
 void DesktopTest::registrationFollowsAMovedProgram() {
@@ -148,8 +153,9 @@ void DesktopTest::registrationFailsSilently() {
     QTemporaryDir fresh;
     const QString blocker = fresh.filePath(QStringLiteral("file"));
     Write(blocker, "x");
-    const files::XdgHomes h{dataBlocked ? blocker + QStringLiteral("/data") : fresh.filePath(QStringLiteral("data")),
-                            dataBlocked ? fresh.filePath(QStringLiteral("config")) : blocker + QStringLiteral("/config")};
+    const files::XdgHomes h{
+        dataBlocked ? blocker + QStringLiteral("/data") : fresh.filePath(QStringLiteral("data")),
+        dataBlocked ? fresh.filePath(QStringLiteral("config")) : blocker + QStringLiteral("/config")};
     QVERIFY(!files::RegisterFileTypeIn(h, QStringLiteral("/usr/bin/larkpad"), files::CacheRefresh::Wait));
     // A failure stops the registration where it happened.
     QCOMPARE(QFile::exists(fresh.filePath(QStringLiteral("config/mimeapps.list"))), false);
@@ -168,8 +174,9 @@ void DesktopTest::openAll() {
         return std::optional<std::vector<std::string>>({first.path().toStdString(), second.path().toStdString()});
     };
     gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString& program, const QStringList& args) {
-        const bool panel = Child<QLabel>(w.frame(), "pnInfo")->isVisible() &&
-                           Child<QLabel>(w.frame(), "pnInfo")->text() == QStringLiteral("Идёт поиск всех доступных LKP-файлов...");
+        const bool panel =
+            Child<QLabel>(w.frame(), "pnInfo")->isVisible() &&
+            Child<QLabel>(w.frame(), "pnInfo")->text() == QStringLiteral("Идёт поиск всех доступных LKP-файлов...");
         launched << (program == QCoreApplication::applicationFilePath() && panel ? args : QStringList{"<bad call>"});
         return true;
     };
@@ -179,8 +186,9 @@ void DesktopTest::openAll() {
     QCOMPARE(w.doc().tree().count(), 1);
     // A directory's files before its sub-directories; the drives in their order.
     w.trigger(Action(w.frame(), "miOpenAll"));
-    QCOMPARE(launched, (QStringList{first.filePath(QStringLiteral("a.lkp")), first.filePath(QStringLiteral("sub/b.LKP")),
-                                    second.filePath(QStringLiteral("e.lkp"))}));
+    QCOMPARE(launched,
+             (QStringList{first.filePath(QStringLiteral("a.lkp")), first.filePath(QStringLiteral("sub/b.LKP")),
+                          second.filePath(QStringLiteral("e.lkp"))}));
     QVERIFY(!Child<QLabel>(w.frame(), "pnInfo")->isVisible());
     QCOMPARE(w.doc().tree().count(), 0);
     QVERIFY(w.dialogs.allUsed());
@@ -198,7 +206,9 @@ void DesktopTest::openAllStopsWhenTheWindowCloses() {
     };
     gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList& args) {
         launched << args;
-        if (launched.size() == 1) QMetaObject::invokeMethod(&w.frame(), [&] { w.frame().close(); }, Qt::QueuedConnection);
+        if (launched.size() == 1)
+            QMetaObject::invokeMethod(
+                &w.frame(), [&] { w.frame().close(); }, Qt::QueuedConnection);
         return true;
     };
     w.trigger(Action(w.frame(), "miOpenAll"));
@@ -214,7 +224,9 @@ void DesktopTest::openAllWithoutDriveList() {
     Window w;
     bool launched = false;
     gui::TFrameTestAccess::shell(w.frame()).mountPoints = [] { return std::optional<std::vector<std::string>>(); };
-    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList&) { return launched = true; };
+    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList&) {
+        return launched = true;
+    };
     w.trigger(Action(w.frame(), "miOpenAll"));
     QCOMPARE(w.dialogs.errors, QStringList{QStringLiteral("Не могу получить список дисков.")});
     QVERIFY(!Child<QLabel>(w.frame(), "pnInfo")->isVisible());
@@ -226,8 +238,8 @@ void DesktopTest::helpLinks_data() {
     QTest::addColumn<bool>("opens");
     QTest::addColumn<QStringList>("errors");
     QTest::newRow("nominal: mail program starts") << true << true << QStringList();
-    QTest::newRow("robustness: no mail program") << true << false
-                                                 << QStringList{QStringLiteral("Почтовая программа не запускается!")};
+    QTest::newRow("robustness: no mail program")
+        << true << false << QStringList{QStringLiteral("Почтовая программа не запускается!")};
     QTest::newRow("robustness: no browser, nothing said") << false << false << QStringList();
 }
 
@@ -251,7 +263,8 @@ void DesktopTest::helpLinks() {
         // What the mail program gets once it decodes the link.
         const QUrlQuery query(url);
         QCOMPARE(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded), QStringLiteral("@@ Larkpad"));
-        QCOMPARE(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded), QStringLiteral("Bug report!v0.10.2"));
+        QCOMPARE(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded),
+                 QStringLiteral("Bug report!v0.10.2"));
     } else {
         QVERIFY(url.isValid());
         QVERIFY(url.scheme().startsWith(QLatin1String("http")));

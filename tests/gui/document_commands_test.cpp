@@ -12,9 +12,9 @@
 #include "files/document_commands.h"
 #include "files/paths.h"
 #include "main/note_editor.h"
+#include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
-#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -58,12 +58,24 @@ void DocumentCommandsTest::paths_data() {
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("backup");
     QTest::addColumn<QString>("saveAs");
-    QTest::newRow("nominal: extension replaced") << "/d/Notes/Work.LKP" << "/d/Notes/Work.bak" << "/d/Notes/Work.lkp";
-    QTest::newRow("nominal: no extension appended") << "/d/My Docs/notes" << "/d/My Docs/notes.bak" << "/d/My Docs/notes.lkp";
-    QTest::newRow("nominal: case of the path kept") << "/Д/Заметки/Мои.TXT" << "/Д/Заметки/Мои.bak" << "/Д/Заметки/Мои.lkp";
-    QTest::newRow("robustness: dot only in a directory") << "/d/v1.2/notes" << "/d/v1.2/notes.bak" << "/d/v1.2/notes.lkp";
-    QTest::newRow("robustness: last dot counts") << "/d/a.b.c" << "/d/a.b.bak" << "/d/a.b.lkp";
-    QTest::newRow("robustness: hidden file name") << "/d/.notes" << "/d/.bak" << "/d/.lkp";
+    QTest::newRow("nominal: extension replaced") << "/d/Notes/Work.LKP"
+                                                 << "/d/Notes/Work.bak"
+                                                 << "/d/Notes/Work.lkp";
+    QTest::newRow("nominal: no extension appended") << "/d/My Docs/notes"
+                                                    << "/d/My Docs/notes.bak"
+                                                    << "/d/My Docs/notes.lkp";
+    QTest::newRow("nominal: case of the path kept") << "/Д/Заметки/Мои.TXT"
+                                                    << "/Д/Заметки/Мои.bak"
+                                                    << "/Д/Заметки/Мои.lkp";
+    QTest::newRow("robustness: dot only in a directory") << "/d/v1.2/notes"
+                                                         << "/d/v1.2/notes.bak"
+                                                         << "/d/v1.2/notes.lkp";
+    QTest::newRow("robustness: last dot counts") << "/d/a.b.c"
+                                                 << "/d/a.b.bak"
+                                                 << "/d/a.b.lkp";
+    QTest::newRow("robustness: hidden file name") << "/d/.notes"
+                                                  << "/d/.bak"
+                                                  << "/d/.lkp";
 }
 
 void DocumentCommandsTest::paths() {
@@ -142,8 +154,9 @@ void DocumentCommandsTest::yesThenCancelledSaveAsKeepsChanges() {
         QVERIFY(w.frame().isVisible());
         QVERIFY(w.doc().isModified());
         // The typed text went into a section by the save attempt or is still in the editor.
-        const bool kept = Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText() == QStringLiteral("precious") ||
-                          (w.doc().tree().count() > 0 && w.at(0)->text() == "precious");
+        const bool kept =
+            Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText() == QStringLiteral("precious") ||
+            (w.doc().tree().count() > 0 && w.at(0)->text() == "precious");
         QVERIFY2(kept, qPrintable(command->objectName()));
     }
 }
@@ -293,7 +306,8 @@ void DocumentCommandsTest::saveInPlainTextViewAsksForName() {
     Window w;
     w.dialogs.opens.push_back({text, true});
     w.trigger(Action(w.frame(), "miOpen"));
-    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("Dear friend,\nthis is not a notebook.\n"));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(),
+             QStringLiteral("Dear friend,\nthis is not a notebook.\n"));
     w.dialogs.saves.push_back(QString());
     w.trigger(Action(w.frame(), "miSave"));
     QCOMPARE(w.dialogs.asked.last(), QStringLiteral("save"));

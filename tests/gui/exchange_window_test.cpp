@@ -8,8 +8,8 @@
 
 #include "document/cp1251.h"
 #include "main/note_editor.h"
-#include "support/notebook_files.h"
 #include "support/frame_access.h"
+#include "support/notebook_files.h"
 #include "support/window_fixture.h"
 
 using namespace lark;
@@ -39,10 +39,14 @@ private slots:
 void ExchangeWindowTest::exportHoldsTheTextBeingEdited_data() {
     QTest::addColumn<bool>("html");
     QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("file");      // where the typed text must be found
+    QTest::addColumn<QString>("file");  // where the typed text must be found
     QTest::addColumn<QString>("expected");
-    QTest::newRow("nominal: folder") << false << "folder" << "folder/001 A/001 Б%2FВ.txt" << "typed second";
-    QTest::newRow("nominal: HTML page") << true << "page.html" << "page.html" << "<h3>Б/В</h3><pre>\ntyped second</pre>";
+    QTest::newRow("nominal: folder") << false << "folder"
+                                     << "folder/001 A/001 Б%2FВ.txt"
+                                     << "typed second";
+    QTest::newRow("nominal: HTML page") << true << "page.html"
+                                        << "page.html"
+                                        << "<h3>Б/В</h3><pre>\ntyped second</pre>";
 }
 
 void ExchangeWindowTest::exportHoldsTheTextBeingEdited() {

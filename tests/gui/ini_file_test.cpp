@@ -44,8 +44,8 @@ void IniFileTest::readsSectionsAndKeys() {
 }
 
 void IniFileTest::editingKeepsOtherLines() {
-    IniFile ini = IniFile::parse(
-        "; kept comment\n[InterfaceSettings]\nWindowWidth = 800\n; note\nUnknown=x\n\n[Mine]\nA=1\n");
+    IniFile ini =
+        IniFile::parse("; kept comment\n[InterfaceSettings]\nWindowWidth = 800\n; note\nUnknown=x\n\n[Mine]\nA=1\n");
     ini.writeInteger("InterfaceSettings", "windowwidth", 1024);
     QCOMPARE(ini.text(), std::string("; kept comment\n[InterfaceSettings]\nWindowWidth =1024\n; note\n"
                                      "Unknown=x\n\n[Mine]\nA=1\n"));

@@ -9,9 +9,9 @@
 
 #include "document/errors.h"
 #include "main/window_ui.h"
+#include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
-#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -77,7 +77,8 @@ void LongWorkTest::compressedSaveRoundTrips() {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("zip.lkp"));
     std::vector<SectionSpec> specs;
-    for (int i = 0; i < 2000; ++i) specs.push_back({i % 4 ? 1 : 0, "s" + std::to_string(i), std::string(500, char('a' + i % 26))});
+    for (int i = 0; i < 2000; ++i)
+        specs.push_back({i % 4 ? 1 : 0, "s" + std::to_string(i), std::string(500, char('a' + i % 26))});
     WriteNotebook(file, specs, 7);
     {
         Window w({file});

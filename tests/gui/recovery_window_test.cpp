@@ -12,9 +12,9 @@
 #include "document/snapshot.h"
 #include "main/note_editor.h"
 #include "main/recovery_keeper.h"
+#include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
-#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;

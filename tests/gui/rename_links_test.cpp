@@ -6,8 +6,8 @@
 
 #include "main/note_editor.h"
 #include "main/section_tree_view.h"
-#include "support/notebook_files.h"
 #include "support/frame_access.h"
+#include "support/notebook_files.h"
 #include "support/window_fixture.h"
 
 using namespace lark;
@@ -26,9 +26,12 @@ private slots:
 void RenameLinksTest::linksFollow_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("typedLink");  // typed into the shown section before the rename
-    QTest::newRow("nominal: Yes rewrites the stored and the shown text") << "yes" << " file://@Target";
-    QTest::newRow("nominal: No leaves every link") << "no" << " file://@Target";
-    QTest::newRow("nominal: links only in the stored texts") << "yes" << "";
+    QTest::newRow("nominal: Yes rewrites the stored and the shown text") << "yes"
+                                                                         << " file://@Target";
+    QTest::newRow("nominal: No leaves every link") << "no"
+                                                   << " file://@Target";
+    QTest::newRow("nominal: links only in the stored texts") << "yes"
+                                                             << "";
 }
 
 void RenameLinksTest::linksFollow() {
@@ -53,7 +56,8 @@ void RenameLinksTest::linksFollow() {
     QTRY_COMPARE(w.name(1), std::string("Goal"));
     QCOMPARE(w.dialogs.confirmTexts, QStringList{QStringLiteral("Обновить ссылки на этот раздел (%1)?").arg(links)});
     const QString to = answer == "yes" ? QStringLiteral("Goal") : QStringLiteral("Target");
-    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("t") + QString(typedLink).replace("Target", to));
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(),
+             QStringLiteral("t") + QString(typedLink).replace("Target", to));
     QCOMPARE(QString::fromStdString(std::string(w.at(0)->text())), QStringLiteral("go file://@%1").arg(to));
     QCOMPARE(QString::fromStdString(std::string(w.at(2)->text())), QStringLiteral("file://@%1.").arg(to));
     QVERIFY(w.doc().isModified());

@@ -1,6 +1,7 @@
 // Saves from the window that must never lose a notebook: a name still being typed, a
 // document named like its backup, a target another window holds, a target that cannot
 // be replaced.
+#include <sys/stat.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -8,16 +9,15 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
 
 #include <cstdio>
 
 #include "document/file_access.h"
 #include "files/paths.h"
 #include "main/section_tree_view.h"
+#include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
-#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;

@@ -19,6 +19,7 @@
 #include <deque>
 #include <optional>
 
+#include "document/fold_find.h"
 #include "main/editor_links.h"
 #include "main/note_editor.h"
 #include "main/report_box.h"
@@ -26,12 +27,11 @@
 #include "main/section_tree_view.h"
 #include "main/text_codec.h"
 #include "main/tframe.h"
-#include "document/fold_find.h"
 #include "search/nearest_dates.h"
+#include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/scripted_dialogs.h"
 #include "support/window_fixture.h"
-#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -156,12 +156,12 @@ void SearchWindowTest::promptsAndShortcuts_data() {
     QTest::addColumn<int>("mods");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("nominal: Ctrl+F finds in the section") << int(Qt::Key_F) << int(Qt::ControlModifier) << "old"
-                                                          << kFind;
+    QTest::newRow("nominal: Ctrl+F finds in the section")
+        << int(Qt::Key_F) << int(Qt::ControlModifier) << "old" << kFind;
     QTest::newRow("nominal: Ctrl+Shift+F searches everywhere")
         << int(Qt::Key_F) << int(Qt::ControlModifier | Qt::ShiftModifier) << "Слово" << kGlobal;
-    QTest::newRow("nominal: Ctrl+L with no string yet asks as find") << int(Qt::Key_L) << int(Qt::ControlModifier)
-                                                                      << "" << kFind;
+    QTest::newRow("nominal: Ctrl+L with no string yet asks as find")
+        << int(Qt::Key_L) << int(Qt::ControlModifier) << "" << kFind;
 }
 
 void SearchWindowTest::promptsAndShortcuts() {
@@ -287,9 +287,11 @@ void SearchWindowTest::globalSearchNameThenText() {
     QVERIFY(w.selectedText().isEmpty());
     QCOMPARE(w.frame->searchState().FNameMatchNode, 2);
     QVERIFY(w.frame->searchState().FGlobalSearch);
-    if (QApplication::focusWidget()) QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")));
+    if (QApplication::focusWidget())
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")));
     // The nested section is visible in the tree.
-    QVERIFY(Child<gui::SectionTreeView>(*w.frame, "tvNodes")->isExpanded(Child<gui::SectionTreeView>(*w.frame, "tvNodes")->currentIndex().parent()));
+    QVERIFY(Child<gui::SectionTreeView>(*w.frame, "tvNodes")
+                ->isExpanded(Child<gui::SectionTreeView>(*w.frame, "tvNodes")->currentIndex().parent()));
 
     w.key(Qt::Key_L, Qt::ControlModifier);
     QCOMPARE(w.selectedIndex(), 2);
@@ -351,8 +353,7 @@ void SearchWindowTest::editorFindMatchesByteSearch_data() {
     QTest::newRow("robustness: not across lines") << t << QByteArray("abcкон") << 0;
     QTest::newRow("robustness: longer than the rest") << t << QByteArray(Cp1251("ёлка!").c_str()) << 0;
     QTest::newRow("robustness: byte without a character") << t << QByteArray("\x98") << 0;
-    QTest::newRow("robustness: lone LF and CR become CR LF")
-        << QByteArray("a\nb\rc\r\nd b") << QByteArray("b") << 2;
+    QTest::newRow("robustness: lone LF and CR become CR LF") << QByteArray("a\nb\rc\r\nd b") << QByteArray("b") << 2;
     QTest::newRow("robustness: long text, late hit")
         << (QByteArray(100000, 'x') + "\r\n" + QByteArray(5000, 'y') + "Zq") << QByteArray("zq") << 7;
 }
@@ -381,11 +382,12 @@ void SearchWindowTest::editorFindFollowsEdits() {
             for (std::size_t from : {std::size_t{0}, std::size_t{3}, bytes.size() / 2}) {
                 const std::size_t want = FindFolded(bytes, needle, from);
                 const std::size_t got = editor.findText(needle, from).value_or(kNotFound);
-                if (got != want) QFAIL(qPrintable(QStringLiteral("%1: from %2, got %3, want %4")
-                                                      .arg(QLatin1String(what))
-                                                      .arg(from)
-                                                      .arg(qlonglong(got))
-                                                      .arg(qlonglong(want))));
+                if (got != want)
+                    QFAIL(qPrintable(QStringLiteral("%1: from %2, got %3, want %4")
+                                         .arg(QLatin1String(what))
+                                         .arg(from)
+                                         .arg(qlonglong(got))
+                                         .arg(qlonglong(want))));
             }
     };
     check("shown");
@@ -450,7 +452,8 @@ void SearchWindowTest::linksFollowEditsAndScrolling() {
 
 void SearchWindowTest::selectionsShownWithoutFocus() {
     Frame w(notebook("sel.lkp", {{0, "A", "one two"}}));
-    for (QWidget* widget : {static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")), static_cast<QWidget*>(Child<gui::NoteEditor>(*w.frame, "reNodeContent"))}) {
+    for (QWidget* widget : {static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")),
+                            static_cast<QWidget*>(Child<gui::NoteEditor>(*w.frame, "reNodeContent"))}) {
         const QPalette pal = widget->palette();
         QCOMPARE(pal.color(QPalette::Inactive, QPalette::Highlight), pal.color(QPalette::Active, QPalette::Highlight));
         QCOMPARE(pal.color(QPalette::Inactive, QPalette::HighlightedText),
@@ -459,7 +462,8 @@ void SearchWindowTest::selectionsShownWithoutFocus() {
 }
 
 void SearchWindowTest::linksUnderlined() {
-    Frame w(notebook("u.lkp", {{0, "A", Cp1251("see http://a.b/c, mail mailto:x@y.z or www.q.org\r\nfile://@Имя раздела")}}));
+    Frame w(notebook("u.lkp",
+                     {{0, "A", Cp1251("see http://a.b/c, mail mailto:x@y.z or www.q.org\r\nfile://@Имя раздела")}}));
     w.editor().viewport()->repaint();  // lines get their links when they are drawn
     QTextBlock first = w.editor().document()->firstBlock();
     QList<std::pair<int, int>> underlined;
@@ -514,8 +518,7 @@ void SearchWindowTest::linkTypedJustNowWorks() {
 void SearchWindowTest::missingSectionReported() {
     Frame w(notebook("m.lkp", {{0, "Start", "a file://@target b\r\nc file://@ d"}, {0, "Target", "t"}}));
     w.pressAt(w.posOf(QStringLiteral("target")));
-    QCOMPARE(w.dialogs.errors,
-             QStringList{QStringLiteral("Раздел \"target\" не найден\r\n(поиск с учётом регистра)")});
+    QCOMPARE(w.dialogs.errors, QStringList{QStringLiteral("Раздел \"target\" не найден\r\n(поиск с учётом регистра)")});
     QCOMPARE(w.selectedIndex(), 0);
     // Nothing after the prefix: a section with an empty name, which there is not.
     w.pressAt(w.posOf(QStringLiteral("file://@ d")) + 3);

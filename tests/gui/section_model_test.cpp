@@ -57,7 +57,7 @@ void SectionModelTest::testerThroughEdits() {
     QVERIFY(MoveNode(doc, b, a, Placement::Before));  // a subtree to the front
     QCOMPARE(model.indexOf(b).row(), 0);
     QVERIFY(!MoveNode(doc, a, a2, Placement::LastChild));  // into its own subtree: refused
-    MoveNode(doc, a2, a, Placement::LastChild);             // already last: nothing to report
+    MoveNode(doc, a2, a, Placement::LastChild);            // already last: nothing to report
 
     doc.RenameSection(a1, "renamed");
     QCOMPARE(model.data(model.indexOf(a1), Qt::DisplayRole).toString(), QStringLiteral("renamed"));

@@ -13,13 +13,13 @@
 #include "main/note_editor.h"
 #include "main/section_tree_view.h"
 #include "support/fake_desktop.h"
-#include "support/window_fixture.h"
 #include "support/frame_access.h"
+#include "support/window_fixture.h"
 
 using namespace lark;
+using guitest::Window;
 using lark::guitest::Action;
 using lark::guitest::Child;
-using guitest::Window;
 
 namespace {
 
@@ -44,7 +44,8 @@ void closeWindow(Window& w) {
 
 QStringList checkedOptions(gui::TFrame& f) {
     QStringList checked;
-    for (QAction* a : {Action(f, "miWordWrap"), Action(f, "miSaveOnMin"), Action(f, "miShowToolBar"), Action(f, "miUseTray"), Action(f, "miUseZip")})
+    for (QAction* a : {Action(f, "miWordWrap"), Action(f, "miSaveOnMin"), Action(f, "miShowToolBar"),
+                       Action(f, "miUseTray"), Action(f, "miUseZip")})
         if (a->isChecked()) checked << a->text();
     return checked;
 }
@@ -133,8 +134,8 @@ void SettingsTest::sizeClampedToScreenAndMinimum() {
     QFETCH(int, width);
     QFETCH(int, height);
     QFETCH(QSize, expected);
-    writeSettings("[InterfaceSettings]\nWindowWidth=" + std::to_string(width) + "\nWindowHeight=" +
-                  std::to_string(height) + "\nWindowLeft=12\nWindowTop=34\n");
+    writeSettings("[InterfaceSettings]\nWindowWidth=" + std::to_string(width) +
+                  "\nWindowHeight=" + std::to_string(height) + "\nWindowLeft=12\nWindowTop=34\n");
     Window w;
     QCOMPARE(w.frame().size(), expected);
     QCOMPARE(w.frame().geometry().topLeft(), QPoint(12, 34));
@@ -259,7 +260,8 @@ void SettingsTest::hiddenStartMaximizesWhenFirstShown() {
         f.show();
         QTRY_VERIFY(f.isMaximized());
         QCOMPARE(f.normalGeometry().size(), QSize(500, 300));
-        QTRY_COMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(), 210);  // the stored width also holds for a late first show
+        QTRY_COMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(),
+                     210);                                  // the stored width also holds for a late first show
         gui::TFrameTestAccess::FirstActivation(f) = false;  // no start-up document for this window
     }
     // Without "-hide" the tray option alone does not hide the window.
@@ -269,8 +271,9 @@ void SettingsTest::hiddenStartMaximizesWhenFirstShown() {
 }
 
 void SettingsTest::neverShownWindowWritesWhatItRead() {
-    writeSettings("[InterfaceSettings]\nUseTray=1\nTreeWidth=210\nWindowLeft=70\nWindowTop=80\n"
-                  "WindowWidth=500\nWindowHeight=300\n");
+    writeSettings(
+        "[InterfaceSettings]\nUseTray=1\nTreeWidth=210\nWindowLeft=70\nWindowTop=80\n"
+        "WindowWidth=500\nWindowHeight=300\n");
     guitest::ScriptedDialogs dialogs;
     {
         gui::TFrame f(dialogs, {QStringLiteral("-hide")});

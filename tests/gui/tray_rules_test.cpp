@@ -7,13 +7,13 @@
 #include "main/hidden_windows.h"
 #include "main/note_editor.h"
 #include "support/fake_desktop.h"
-#include "support/window_fixture.h"
 #include "support/frame_access.h"
+#include "support/window_fixture.h"
 
 using namespace lark;
+using guitest::Window;
 using lark::guitest::Action;
 using lark::guitest::Child;
-using guitest::Window;
 using Answer = gui::Dialogs::Answer;
 
 class TrayRulesTest : public QObject {
@@ -39,12 +39,24 @@ void TrayRulesTest::hiddenWindowList_data() {
     QTest::addColumn<QString>("ops");
     QTest::addColumn<QString>("results");
     QTest::addColumn<QString>("live");  // the live entries at the end: index=title
-    QTest::newRow("nominal: ids in order") << "+A +B +C" << "0 1 2" << "0=A 1=B 2=C";
-    QTest::newRow("nominal: a cleared id is never handed out again") << "+A +B -0 +C" << "0 1 ok 2" << "1=B 2=C";
-    QTest::newRow("nominal: equal titles are separate entries") << "+A +A -1" << "0 1 ok" << "0=A";
-    QTest::newRow("robustness: cleared twice") << "+A -0 -0" << "0 ok no" << "";
-    QTest::newRow("robustness: out of range") << "+A -1 --1" << "0 no no" << "0=A";
-    QTest::newRow("robustness: ids stop below the own icon's") << "* +Z" << "32766 -1" << "";
+    QTest::newRow("nominal: ids in order") << "+A +B +C"
+                                           << "0 1 2"
+                                           << "0=A 1=B 2=C";
+    QTest::newRow("nominal: a cleared id is never handed out again") << "+A +B -0 +C"
+                                                                     << "0 1 ok 2"
+                                                                     << "1=B 2=C";
+    QTest::newRow("nominal: equal titles are separate entries") << "+A +A -1"
+                                                                << "0 1 ok"
+                                                                << "0=A";
+    QTest::newRow("robustness: cleared twice") << "+A -0 -0"
+                                               << "0 ok no"
+                                               << "";
+    QTest::newRow("robustness: out of range") << "+A -1 --1"
+                                              << "0 no no"
+                                              << "0=A";
+    QTest::newRow("robustness: ids stop below the own icon's") << "* +Z"
+                                                               << "32766 -1"
+                                                               << "";
 }
 
 void TrayRulesTest::hiddenWindowList() {
@@ -125,18 +137,42 @@ void TrayRulesTest::toggleMainWindow_data() {
     QTest::addColumn<QString>("start");   // shown, hidden, minimized
     QTest::addColumn<QString>("result");  // shown, hidden, minimized
     QTest::addColumn<QString>("save");    // "", "file" written, "dialog" asked
-    QTest::newRow("nominal: tray: shown -> hidden") << true << true << false << true << false << "shown" << "hidden" << "";
-    QTest::newRow("nominal: tray: hidden -> shown") << true << true << false << true << false << "hidden" << "shown" << "";
-    QTest::newRow("nominal: tray: minimized -> hidden") << true << true << false << true << false << "minimized" << "hidden" << "";
-    QTest::newRow("nominal: tray: forced show restores") << true << true << false << true << true << "minimized" << "shown" << "";
-    QTest::newRow("nominal: no tray: stays minimized") << false << true << false << true << false << "minimized" << "minimized" << "";
-    QTest::newRow("nominal: no tray: hidden -> shown") << false << true << false << true << false << "hidden" << "shown" << "";
-    QTest::newRow("nominal: saves, then hides") << true << true << true << true << false << "shown" << "hidden" << "file";
-    QTest::newRow("nominal: saves on a forced show") << true << true << true << true << true << "shown" << "shown" << "file";
-    QTest::newRow("nominal: hidden window: no save") << true << true << true << true << false << "hidden" << "shown" << "";
-    QTest::newRow("nominal: unnamed: restored for the dialog") << false << true << true << false << false << "minimized" << "shown" << "dialog";
-    QTest::newRow("robustness: option without tray host stays") << true << false << false << true << false << "shown" << "shown" << "";
-    QTest::newRow("robustness: option without tray host shows") << true << false << false << true << false << "hidden" << "shown" << "";
+    QTest::newRow("nominal: tray: shown -> hidden") << true << true << false << true << false << "shown"
+                                                    << "hidden"
+                                                    << "";
+    QTest::newRow("nominal: tray: hidden -> shown") << true << true << false << true << false << "hidden"
+                                                    << "shown"
+                                                    << "";
+    QTest::newRow("nominal: tray: minimized -> hidden") << true << true << false << true << false << "minimized"
+                                                        << "hidden"
+                                                        << "";
+    QTest::newRow("nominal: tray: forced show restores") << true << true << false << true << true << "minimized"
+                                                         << "shown"
+                                                         << "";
+    QTest::newRow("nominal: no tray: stays minimized") << false << true << false << true << false << "minimized"
+                                                       << "minimized"
+                                                       << "";
+    QTest::newRow("nominal: no tray: hidden -> shown") << false << true << false << true << false << "hidden"
+                                                       << "shown"
+                                                       << "";
+    QTest::newRow("nominal: saves, then hides") << true << true << true << true << false << "shown"
+                                                << "hidden"
+                                                << "file";
+    QTest::newRow("nominal: saves on a forced show") << true << true << true << true << true << "shown"
+                                                     << "shown"
+                                                     << "file";
+    QTest::newRow("nominal: hidden window: no save") << true << true << true << true << false << "hidden"
+                                                     << "shown"
+                                                     << "";
+    QTest::newRow("nominal: unnamed: restored for the dialog") << false << true << true << false << false << "minimized"
+                                                               << "shown"
+                                                               << "dialog";
+    QTest::newRow("robustness: option without tray host stays") << true << false << false << true << false << "shown"
+                                                                << "shown"
+                                                                << "";
+    QTest::newRow("robustness: option without tray host shows") << true << false << false << true << false << "hidden"
+                                                                << "shown"
+                                                                << "";
 }
 
 void TrayRulesTest::toggleMainWindow() {
@@ -174,7 +210,7 @@ void TrayRulesTest::toggleMainWindow() {
 // the close final, or there is no tray to hide in.
 void TrayRulesTest::closeProtocol_data() {
     QTest::addColumn<bool>("host");
-    QTest::addColumn<QString>("first");    // what happens before the close: "", exit-cancel, session-end
+    QTest::addColumn<QString>("first");  // what happens before the close: "", exit-cancel, session-end
     QTest::addColumn<bool>("closes");
     QTest::addColumn<int>("questions");
     QTest::newRow("nominal: hides without a question") << true << "" << false << 0;

@@ -17,13 +17,13 @@
 #include "main/note_editor.h"
 #include "main/section_tree_view.h"
 #include "main/window_ui.h"
-#include "support/window_fixture.h"
 #include "support/frame_access.h"
+#include "support/window_fixture.h"
 
 using namespace lark;
+using guitest::Window;
 using lark::guitest::Action;
 using lark::guitest::Child;
-using guitest::Window;
 
 namespace {
 
@@ -181,7 +181,8 @@ void ViewCommandsTest::copyAndPasteCarryPlainTextOnly() {
 
     // Cut leaves plain text too; select all and undo from the pop-up menu.
     Action(f, "pmTextSelectAll")->trigger();
-    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->textCursor().selectedText().size(), Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText().size());
+    QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->textCursor().selectedText().size(),
+             Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText().size());
     Action(f, "pmTextCut")->trigger();
     QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QString());
     QCOMPARE(clipboard->mimeData()->formats(), QStringList{"text/plain"});
@@ -191,7 +192,8 @@ void ViewCommandsTest::copyAndPasteCarryPlainTextOnly() {
 
     // The pop-up menu holds its items in order, separators included.
     QStringList items;
-    for (QAction* a : Child<QMenu>(f, "pmTextMenu")->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    for (QAction* a : Child<QMenu>(f, "pmTextMenu")->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
     QCOMPARE(items, (QStringList{"pmTextUndo", "-", "pmTextCut", "pmTextCopy", "pmTextPaste", "-", "pmTextSelectAll"}));
 }
 
@@ -281,7 +283,8 @@ void ViewCommandsTest::hintsGoToTheStatusBar() {
     QCOMPARE(Child<QStatusBar>(f, "sbStatus")->currentMessage(), QStringLiteral("Копировать текст"));
     // A control's hint reaches the window through its parents.
     tip(Child<gui::SectionTreeView>(f, "tvNodes")->viewport(), Action(f, "miWordWrap")->statusTip());
-    QCOMPARE(Child<QStatusBar>(f, "sbStatus")->currentMessage(), QStringLiteral("Изменить вид переноса текста раздела"));
+    QCOMPARE(Child<QStatusBar>(f, "sbStatus")->currentMessage(),
+             QStringLiteral("Изменить вид переноса текста раздела"));
     // Only the long part of a two-part hint.
     tip(&f, QStringLiteral("Коротко|Длинная подсказка"));
     QCOMPARE(Child<QStatusBar>(f, "sbStatus")->currentMessage(), QStringLiteral("Длинная подсказка"));
@@ -358,7 +361,8 @@ void ViewCommandsTest::optionsMenu() {
     Window w;
     gui::TFrame& f = w.frame();
     QStringList items;
-    for (QAction* a : Child<QMenu>(f, "mnOptions")->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (QAction* a : Child<QMenu>(f, "mnOptions")->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(items, (QStringList{"Сохранять при минимизации", "Отображать панель инструментов",
                                  "Сворачиваться в трей\tWin+Z", "-", "Сжатие информации"}));
     QVERIFY(Child<QToolBar>(f, "tbToolBar")->isVisible());

@@ -76,11 +76,12 @@ void ViewUnitsTest::printingWrapsAndFillsPages() {
     const int pages = PrintPlainText(printer, text, font, QString());
     QVERIFY2(pages >= 4, qPrintable(QString::number(pages)));
     const QString out = runTool("pdftotext", {"-enc", "UTF-8", pdf, "-"});
-    QCOMPARE(out.count('\f'), pages);  // one form feed after each page
+    QCOMPARE(out.count('\f'), pages);   // one form feed after each page
     QCOMPARE(words(out), words(text));  // nothing lost, nothing repeated at page breaks
     // The wide paragraph wraps: its first and last words end up on different lines.
     const QStringList lines = out.split('\n');
-    const auto firstLine = std::find_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains("слово0 "); });
+    const auto firstLine =
+        std::find_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains("слово0 "); });
     QVERIFY(firstLine != lines.end());
     QVERIFY(!firstLine->contains("слово59"));
     // Each page is filled: the first page holds many more lines than the last one needs.
@@ -153,7 +154,7 @@ void ViewUnitsTest::capacity() {
 
     QTest::keyClick(&editor, Qt::Key_A);  // the last character that fits
     QCOMPARE(EditorLength(editor), kEditorCapacity);
-    QTest::keyClick(&editor, Qt::Key_B);  // refused
+    QTest::keyClick(&editor, Qt::Key_B);       // refused
     QTest::keyClick(&editor, Qt::Key_Return);  // refused
     QCOMPARE(EditorLength(editor), kEditorCapacity);
     QCOMPARE(guard.refusals(), 2);
@@ -211,7 +212,8 @@ void ViewUnitsTest::textToEditor_data() {
     QTest::newRow("robustness: a letter in the middle of a long ASCII run")
         << q64 + "\xE0" + q64 << QString(64, u'q') + QStringLiteral("а") + QString(64, u'q');
     QTest::newRow("robustness: a CR at the very end") << QByteArray("abc\r") << QStringLiteral("abc\n");
-    QTest::newRow("robustness: CR CR LF after 64 bytes") << q64 + "\r\r\n" << QString(64, u'q') + QStringLiteral("\n\n");
+    QTest::newRow("robustness: CR CR LF after 64 bytes") << q64 + "\r\r\n"
+                                                         << QString(64, u'q') + QStringLiteral("\n\n");
     QTest::newRow("robustness: nothing") << QByteArray() << QString();
 }
 

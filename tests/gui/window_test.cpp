@@ -11,22 +11,22 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QToolBar>
 #include <functional>
 
-#include "document/errors.h"
 #include "document/cp1251.h"
+#include "document/errors.h"
 #include "files/paths.h"
 #include "main/app_texts.h"
 #include "main/command_runner.h"
 #include "main/note_editor.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
+#include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
-#include "support/frame_access.h"
 
 using namespace lark;
 using namespace lark::guitest;
@@ -39,8 +39,13 @@ class WindowTest : public QObject {
     // a(0) [a1(1) [a11(2)], a2(3)], b(4), c(5)
     QString tree(const char* name = "tree.lkp", int active = 0) {
         const QString p = path(name);
-        WriteNotebook(p, {{0, "a", "text a"}, {1, "a1", "text a1"}, {2, "a11", ""}, {1, "a2", "text a2"},
-                          {0, "b", "text b"}, {0, "c", "text c"}},
+        WriteNotebook(p,
+                      {{0, "a", "text a"},
+                       {1, "a1", "text a1"},
+                       {2, "a11", ""},
+                       {1, "a2", "text a2"},
+                       {0, "b", "text b"},
+                       {0, "c", "text c"}},
                       active);
         return p;
     }
@@ -86,11 +91,13 @@ void WindowTest::formAndCaptions() {
         QVERIFY2(f.findChild<QObject*>(QLatin1String(name)), name);
     QCOMPARE(Action(f, "miSave")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     QCOMPARE(Action(f, "miToUpper")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Alt+U")));
-    QCOMPARE(Action(f, "miNewNode")->statusTip(), QStringLiteral("Создать новый раздел возле выбранного раздела на дереве"));
+    QCOMPARE(Action(f, "miNewNode")->statusTip(),
+             QStringLiteral("Создать новый раздел возле выбранного раздела на дереве"));
     QCOMPARE(Action(f, "tbDelete")->statusTip(), Action(f, "miDelete")->statusTip());
     QCOMPARE(Action(f, "miUseTray")->text(), QStringLiteral("Сворачиваться в трей\tWin+Z"));
     QVERIFY(Action(f, "miShowToolBar")->isChecked());
-    QVERIFY(!Action(f, "miWordWrap")->isChecked() && !Action(f, "miUseZip")->isChecked() && !Action(f, "miUseTray")->isChecked());
+    QVERIFY(!Action(f, "miWordWrap")->isChecked() && !Action(f, "miUseZip")->isChecked() &&
+            !Action(f, "miUseTray")->isChecked());
     QStringList popup;
     for (QAction* a : Child<QMenu>(f, "pmNodesMenu")->actions())
         if (!a->isSeparator()) popup << a->objectName();
@@ -134,7 +141,8 @@ void WindowTest::startWithArgument() {
     Window w({file});
     QCOMPARE(QString::fromStdString(w.doc().FFileName), file);
     QCOMPARE(w.doc().selected(), w.at(3));
-    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->currentIndex(), w.frame().sectionModel()->indexOf(w.at(3)));
+    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->currentIndex(),
+             w.frame().sectionModel()->indexOf(w.at(3)));
     QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("text a2"));
     QVERIFY(!w.doc().isModified());
 }
@@ -153,8 +161,9 @@ void WindowTest::typedTextWithoutSelectionGoesToNewNode() {
     w.doc().SelectSection(nullptr);
     Child<gui::SectionTreeView>(w.frame(), "tvNodes")->showSelection(nullptr);
     w.type(QStringLiteral("loose "));
-    const QString typed = Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText();  // what the editor kept, with the typing
-    w.click(w.at(4));  // selecting b stores the typed text first
+    const QString typed =
+        Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText();  // what the editor kept, with the typing
+    w.click(w.at(4));                                                       // selecting b stores the typed text first
     const int n = w.doc().tree().count();
     QCOMPARE(n, 7);
     QCOMPARE(w.name(6), std::string("New Node"));
@@ -176,7 +185,8 @@ void WindowTest::newNodeInEmptyNotebookWithTypedText() {
     QCOMPARE(std::string(w.at(1)->text()), std::string("typed"));
     // The new section's name is open for editing.
     QTRY_VERIFY(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->findChild<QLineEdit*>() != nullptr);
-    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->findChild<QLineEdit*>()->text(), QStringLiteral("New Node"));
+    QCOMPARE(Child<gui::SectionTreeView>(w.frame(), "tvNodes")->findChild<QLineEdit*>()->text(),
+             QStringLiteral("New Node"));
 }
 
 void WindowTest::selectionStoresOnlyEditedText() {
@@ -200,16 +210,20 @@ void WindowTest::movesKeepSelectionAndEditorState() {
     w.click(a1);
     w.type(QStringLiteral("unsaved "));
     gui::TFrame& f = w.frame();
-    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_D, Qt::ControlModifier);  // down, typed in the editor: after a2
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_D,
+                    Qt::ControlModifier);  // down, typed in the editor: after a2
     QCOMPARE(w.name(1), std::string("a2"));
     QCOMPARE(w.at(2), a1);
-    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);  // one level up: before a
+    QTest::keyClick(Child<gui::NoteEditor>(f, "reNodeContent"), Qt::Key_U,
+                    Qt::ControlModifier | Qt::ShiftModifier);  // one level up: before a
     QCOMPARE(w.at(0), a1);
     QCOMPARE(a1->parent(), nullptr);
     QCOMPARE(a1->childCount(), 1);  // its subtree came along
     w.trigger(Action(f, "pmMoveNodeBottom"));
     QCOMPARE(w.doc().tree().topLevel(w.doc().tree().topLevelCount() - 1), a1);
-    for (auto* s : {w.doc().selected(), gui::SectionModel::sectionAt(Child<gui::SectionTreeView>(f, "tvNodes")->currentIndex())}) QCOMPARE(s, a1);
+    for (auto* s :
+         {w.doc().selected(), gui::SectionModel::sectionAt(Child<gui::SectionTreeView>(f, "tvNodes")->currentIndex())})
+        QCOMPARE(s, a1);
     QVERIFY(Child<gui::NoteEditor>(f, "reNodeContent")->modified());
     QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("unsaved text a1"));
     // Up on the first sibling changes nothing.
@@ -282,14 +296,22 @@ void WindowTest::rightClickOpensMenuWithoutSelecting() {
 void WindowTest::dropClasses_data() {
     QTest::addColumn<QString>("where");
     QTest::addColumn<QString>("expected");  // top-level names, children in brackets
-    QTest::newRow("nominal: on label of b") << "label b" << "a[a1[a11]a2]b[c]";
-    QTest::newRow("nominal: in indentation of a2") << "indent a2" << "a[a1[a11]ca2]b";
-    QTest::newRow("nominal: branch column of childless a2") << "branch a2" << "a[a1[a11]ca2]b";
-    QTest::newRow("nominal: below last item") << "below" << "a[a1[a11]a2]bc";
-    QTest::newRow("robustness: expand button of a1") << "button a1" << "a[a1[a11]a2]bc";
-    QTest::newRow("robustness: right of label b") << "right b" << "a[a1[a11]a2]bc";
-    QTest::newRow("robustness: outside the tree") << "outside" << "a[a1[a11]a2]bc";
-    QTest::newRow("robustness: on own label") << "label c" << "a[a1[a11]a2]bc";
+    QTest::newRow("nominal: on label of b") << "label b"
+                                            << "a[a1[a11]a2]b[c]";
+    QTest::newRow("nominal: in indentation of a2") << "indent a2"
+                                                   << "a[a1[a11]ca2]b";
+    QTest::newRow("nominal: branch column of childless a2") << "branch a2"
+                                                            << "a[a1[a11]ca2]b";
+    QTest::newRow("nominal: below last item") << "below"
+                                              << "a[a1[a11]a2]bc";
+    QTest::newRow("robustness: expand button of a1") << "button a1"
+                                                     << "a[a1[a11]a2]bc";
+    QTest::newRow("robustness: right of label b") << "right b"
+                                                  << "a[a1[a11]a2]bc";
+    QTest::newRow("robustness: outside the tree") << "outside"
+                                                  << "a[a1[a11]a2]bc";
+    QTest::newRow("robustness: on own label") << "label c"
+                                              << "a[a1[a11]a2]bc";
 }
 
 namespace {
@@ -320,8 +342,10 @@ void WindowTest::dropClasses() {
     const int index = parts.size() > 1 ? QStringList{"a", "a1", "a11", "a2", "b", "c"}.indexOf(parts[1]) : -1;
     QPoint p;
     if (parts[0] == "label") p = QPoint(rectOf(index).left() + 5, rectOf(index).center().y());
-    else if (parts[0] == "indent") p = QPoint(rectOf(index).left() - view->indentation() - 3, rectOf(index).center().y());
-    else if (parts[0] == "button" || parts[0] == "branch") p = QPoint(rectOf(index).left() - view->indentation() / 2, rectOf(index).center().y());
+    else if (parts[0] == "indent")
+        p = QPoint(rectOf(index).left() - view->indentation() - 3, rectOf(index).center().y());
+    else if (parts[0] == "button" || parts[0] == "branch")
+        p = QPoint(rectOf(index).left() - view->indentation() / 2, rectOf(index).center().y());
     else if (parts[0] == "right") p = QPoint(rectOf(index).left() + 150, rectOf(index).center().y());
     else if (parts[0] == "below") p = QPoint(20, rectOf(5).bottom() + 20);
     else p = QPoint(-5, 10);
@@ -411,7 +435,8 @@ void WindowTest::shiftEnterStoredAsCrLf() {
         w.type(QStringLiteral("up"));
         QTest::keyClick(Child<gui::NoteEditor>(w.frame(), "reNodeContent"), Qt::Key_Return, Qt::ShiftModifier);
         w.type(QStringLiteral("down"));
-        QVERIFY(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->document()->toRawText().contains(QChar::LineSeparator));
+        QVERIFY(
+            Child<gui::NoteEditor>(w.frame(), "reNodeContent")->document()->toRawText().contains(QChar::LineSeparator));
         w.trigger(Action(w.frame(), "miSave"));
     }
     Window again({file});
@@ -437,11 +462,16 @@ void WindowTest::untouchedSectionBytesSurvive() {
 void WindowTest::unhandledErrorsGetFullStop_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("nominal: letter") << "Диск полон" << "Диск полон.";
-    QTest::newRow("nominal: digit") << "Code 5" << "Code 5.";
-    QTest::newRow("robustness: full stop kept") << "Done." << "Done.";
-    QTest::newRow("robustness: exclamation kept") << "Stop!" << "Stop!";
-    QTest::newRow("robustness: empty") << "" << "";
+    QTest::newRow("nominal: letter") << "Диск полон"
+                                     << "Диск полон.";
+    QTest::newRow("nominal: digit") << "Code 5"
+                                    << "Code 5.";
+    QTest::newRow("robustness: full stop kept") << "Done."
+                                                << "Done.";
+    QTest::newRow("robustness: exclamation kept") << "Stop!"
+                                                  << "Stop!";
+    QTest::newRow("robustness: empty") << ""
+                                       << "";
 }
 
 void WindowTest::unhandledErrorsGetFullStop() {

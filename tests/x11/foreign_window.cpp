@@ -3,12 +3,12 @@
 //   foreign_window TITLE [net-icon|hints-icon|no-icon] [unmanaged]
 // net-icon: _NET_WM_ICON with 32x32 blue, 16x16 red and 8x8 green images;
 // hints-icon: only a WM_HINTS icon pixmap, 16x16 green.
+#include <unistd.h>
+#include <xcb/xcb.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
-#include <xcb/xcb.h>
 
 namespace {
 xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
@@ -58,8 +58,7 @@ int main(int argc, char** argv) {
     std::printf("%u\n", w);
     std::fflush(stdout);
     char byte;
-    while (read(0, &byte, 1) > 0) {
-    }
+    while (read(0, &byte, 1) > 0) {}
     xcb_disconnect(c);
     return 0;
 }

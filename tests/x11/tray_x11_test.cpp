@@ -11,10 +11,10 @@
 #include <functional>
 
 #include "main/desktop.h"
+#include "support/frame_access.h"
 #include "support/window_fixture.h"
 #include "x_input.h"
 #include "x_session.h"
-#include "support/frame_access.h"
 
 using namespace lark;
 using lark::guitest::Action;
@@ -81,8 +81,8 @@ int HideWithWinZ(Window& w, const Foreign& f) {
     const int index = gui::TFrameTestAccess::FHiddenWindows(w.frame()).count();
     if (f.id == 0 || !Activate(f.id)) return -1;
     PressWinZ();
-    const bool hidden =
-        QTest::qWaitFor([&] { return gui::TFrameTestAccess::FHiddenWindows(w.frame()).count() == index + 1 && !Mapped(f.id); }, 10000);
+    const bool hidden = QTest::qWaitFor(
+        [&] { return gui::TFrameTestAccess::FHiddenWindows(w.frame()).count() == index + 1 && !Mapped(f.id); }, 10000);
     return hidden ? index : -1;
 }
 
@@ -119,8 +119,10 @@ void TrayX11Test::winZParksForeignWindows_data() {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("icon");
     QTest::addColumn<QRgb>("colour");  // 0: not looked at
-    QTest::newRow("nominal: _NET_WM_ICON, the 16 pixel image") << "Красный" << "net-icon" << QRgb(0xffff0000);
-    QTest::newRow("nominal: WM_HINTS pixmap") << "Зелёный" << "hints-icon" << QRgb(0xff00ff00);
+    QTest::newRow("nominal: _NET_WM_ICON, the 16 pixel image") << "Красный"
+                                                               << "net-icon" << QRgb(0xffff0000);
+    QTest::newRow("nominal: WM_HINTS pixmap") << "Зелёный"
+                                              << "hints-icon" << QRgb(0xff00ff00);
     QTest::newRow("robustness: long title") << QString(300, QChar(0x0416)) << "no-icon" << QRgb(0);
 }
 
@@ -224,7 +226,8 @@ void TrayX11Test::ownWindow() {
     QVERIFY(w.dialogs.asked.isEmpty());
     // A right click opens the tray menu; its Exit ends the program.
     QVERIFY(ClickIcon(w, kOwn, 3, false, [&] { return Child<QMenu>(f, "pmTray")->isVisible(); }));
-    const QPoint exit = Child<QMenu>(f, "pmTray")->mapToGlobal(Child<QMenu>(f, "pmTray")->actionGeometry(Action(f, "tmExit")).center());
+    const QPoint exit =
+        Child<QMenu>(f, "pmTray")->mapToGlobal(Child<QMenu>(f, "pmTray")->actionGeometry(Action(f, "tmExit")).center());
     Click(exit.x(), exit.y(), 1, false);
     QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible() && gui::TFrameTestAccess::FCloseRequested(f), 10000);
 }
@@ -291,7 +294,8 @@ void TrayX11Test::endRestores() {
     } else {
         // The program itself, with its own settings folder.
         QTemporaryDir home;
-        WriteSettings(home.filePath(QStringLiteral("config/larkpad/larkpad/larkpad.ini")), "[InterfaceSettings]\nUseTray=1\n");
+        WriteSettings(home.filePath(QStringLiteral("config/larkpad/larkpad/larkpad.ini")),
+                      "[InterfaceSettings]\nUseTray=1\n");
         QProcess larkpad;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));

@@ -3,8 +3,8 @@
 // named by DISPLAY). Window ids are X window ids.
 namespace lark::xtest {
 
-bool Mapped(unsigned long window);       // viewable on the screen
-unsigned long ActiveWindow();            // _NET_ACTIVE_WINDOW, 0 when none
+bool Mapped(unsigned long window);  // viewable on the screen
+unsigned long ActiveWindow();       // _NET_ACTIVE_WINDOW, 0 when none
 void RequestActivation(unsigned long window);
 void PressWinZ();
 void Click(int x, int y, unsigned button, bool twice);

@@ -1,20 +1,20 @@
 #include "x_session.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
 #include <random>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <xcb/xcb.h>
 
 namespace lark::xtest {
 
@@ -139,8 +139,8 @@ bool XSession::start(std::string& why) {
         int fds[2];
         if (pipe(fds) != 0) return why = "no pipe", false;
         const std::string fd = std::to_string(fds[1]), name = ":" + std::to_string(number);
-        const char* server[] = {"Xvfb", name.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-                                "-nolisten", "tcp", "-noreset", nullptr};
+        const char* server[] = {"Xvfb",        name.c_str(), "-displayfd", fd.c_str(), "-screen", "0",
+                                "1024x768x24", "-nolisten",  "tcp",        "-noreset", nullptr};
         server_ = spawn(server, "xvfb.log");
         close(fds[1]);
         std::string reported;
@@ -165,10 +165,12 @@ bool XSession::start(std::string& why) {
 bool XSession::startTrayHost() {
     const std::string rc = dir_ + "/tint2rc";
     if (FILE* f = std::fopen(rc.c_str(), "w")) {
-        std::fputs("panel_items = TS\npanel_position = bottom center horizontal\npanel_size = 100% 32\n"
-                   "panel_layer = top\nstrut_policy = follow_size\nsystray_icon_size = 22\nsystray_sort = left2right\nsystray_padding = 4 2 4\n"
-                   "task_text = 1\n",
-                   f);
+        std::fputs(
+            "panel_items = TS\npanel_position = bottom center horizontal\npanel_size = 100% 32\n"
+            "panel_layer = top\nstrut_policy = follow_size\nsystray_icon_size = 22\nsystray_sort = "
+            "left2right\nsystray_padding = 4 2 4\n"
+            "task_text = 1\n",
+            f);
         std::fclose(f);
     }
     const char* host[] = {"tint2", "-c", rc.c_str(), nullptr};

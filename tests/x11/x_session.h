@@ -3,8 +3,8 @@
 // (lock file and abstract socket checked; the server confirms it through -displayfd),
 // openbox as window manager and tint2 as tray host. The helpers' output goes to logs in a
 // private folder, shown when something does not start.
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace lark::xtest {
 

@@ -96,8 +96,7 @@ QString ScriptedDialogs::importFolder(QWidget*) {
 
 bool ScriptedDialogs::allUsed() const {
     return unexpected.isEmpty() && saveChanges.empty() && overwrite.empty() && changedOnDisk.empty() &&
-           confirms.empty() && opens.empty() &&
-           saves.empty() && prints.empty() && exports.empty() && imports.empty();
+           confirms.empty() && opens.empty() && saves.empty() && prints.empty() && exports.empty() && imports.empty();
 }
 
 }  // namespace lark::guitest

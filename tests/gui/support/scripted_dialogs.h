@@ -18,19 +18,19 @@ public:
         bool readOnly = false;
     };
 
-    std::deque<Answer> saveChanges;   // answers to "Сохранить изменения?"
-    std::deque<Answer> overwrite;     // answers to the overwrite question
-    std::deque<Answer> changedOnDisk; // answers to the question about a file changed elsewhere
-    std::deque<bool> confirms;        // answers to Yes/No confirmations
-    std::deque<OpenChoice> opens;     // open dialog results (empty path: cancel)
-    std::deque<QString> saves;        // save dialog results (empty: cancel)
+    std::deque<Answer> saveChanges;    // answers to "Сохранить изменения?"
+    std::deque<Answer> overwrite;      // answers to the overwrite question
+    std::deque<Answer> changedOnDisk;  // answers to the question about a file changed elsewhere
+    std::deque<bool> confirms;         // answers to Yes/No confirmations
+    std::deque<OpenChoice> opens;      // open dialog results (empty path: cancel)
+    std::deque<QString> saves;         // save dialog results (empty: cancel)
     struct ExportChoice {
         QString path;  // empty: cancel
         bool html = false;
     };
-    std::deque<ExportChoice> exports;  // export dialog results
-    std::deque<QString> imports;       // import folder choices (empty: cancel)
-    std::deque<QString> prints;       // print dialog results: a PDF file to print to (empty: cancel)
+    std::deque<ExportChoice> exports;     // export dialog results
+    std::deque<QString> imports;          // import folder choices (empty: cancel)
+    std::deque<QString> prints;           // print dialog results: a PDF file to print to (empty: cancel)
     std::function<void()> duringConfirm;  // runs while a confirmation is open
 
     QStringList errors, messages, confirmTexts, asked, unexpected;

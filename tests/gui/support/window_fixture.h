@@ -28,8 +28,8 @@ struct Window {
     std::string name(int index) { return at(index) ? at(index)->name() : std::string("<none>"); }
 
     // What a user does.
-    void click(Section* section);     // selects in the tree view
-    void type(const QString& text);   // types into the editor at its cursor
+    void click(Section* section);    // selects in the tree view
+    void type(const QString& text);  // types into the editor at its cursor
     // Menu item, button or short-cut; returns once a save it started is on disk.
     void trigger(QAction* action);
     // The same, going on while a save it started is still being written.
