@@ -154,16 +154,16 @@ void TrayX11Test::x11Queries() {
     QFETCH(QString, icon);
     QFETCH(QRgb, colour);
     Foreign f(QStringLiteral("Окно"), icon, false);
-    QTRY_VERIFY(Mapped(f.id));
+    QTRY_VERIFY_WITH_TIMEOUT(Mapped(f.id), 20000);
     std::unique_ptr<gui::WindowSystem> x11 = gui::MakeWindowSystem();
     QCOMPARE(QString::fromStdString(x11->windowTitle(f.id)), QStringLiteral("Окно"));
     const QIcon got = x11->windowIcon(f.id);
     QCOMPARE(got.isNull(), colour == 0);
     if (colour) QCOMPARE(got.pixmap(16).toImage().pixel(8, 8), colour);
     QVERIFY(x11->withdraw(f.id));
-    QTRY_VERIFY(!Mapped(f.id));
+    QTRY_VERIFY_WITH_TIMEOUT(!Mapped(f.id), 20000);
     x11->restore(f.id);
-    QTRY_VERIFY(Mapped(f.id));
+    QTRY_VERIFY_WITH_TIMEOUT(Mapped(f.id), 20000);
     // A window that has gone: every request fails quietly.
     f.process.closeWriteChannel();
     QVERIFY(f.process.waitForFinished(5000));
@@ -191,7 +191,7 @@ void TrayX11Test::clicksRestore() {
     // B's icon is the last one: no other icon moves under the pointer when it goes.
     QVERIFY(ClickIcon(w, 1, unsigned(button), twice, [&] { return Mapped(b.id); }));
     QTRY_COMPARE_WITH_TIMEOUT(ActiveWindow(), b.id, 10000);
-    QTRY_VERIFY(!Tray(w).has(1));
+    QTRY_VERIFY_WITH_TIMEOUT(!Tray(w).has(1), 20000);
     QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(1), Handle(0));
     QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(0), a.id);
     QVERIFY(!Mapped(a.id) && Tray(w).has(0));
@@ -221,6 +221,7 @@ void TrayX11Test::ownWindow() {
     else PressWinZ();
     QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!Mapped(f.winId()), 10000);
+    w.waitForSaves();  // the save on hiding is written in the background
     QCOMPARE(QFileInfo::exists(QString::fromStdString(f.document().FFileName)), saveOnMin);
     QVERIFY(ClickIcon(w, kOwn, 1, false, [&] { return f.isVisible() && Mapped(f.winId()); }));
     QVERIFY(w.dialogs.asked.isEmpty());
@@ -254,18 +255,18 @@ void TrayX11Test::desktopTrouble() {
             QVERIFY(f.isVisible());  // "-hide" has nowhere to hide to
             QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Область уведомлений недоступна"));
             QVERIFY(f.close());
-            QTRY_VERIFY(!Mapped(f.winId()));
+            QTRY_VERIFY_WITH_TIMEOUT(!Mapped(f.winId()), 20000);
             // The tray comes: from now on the option holds.
             f.show();
             QVERIFY(session->startTrayHost());
             QTRY_VERIFY_WITH_TIMEOUT(!Place(w, kOwn).isEmpty(), 10000);
             QVERIFY(!f.close());
-            QTRY_VERIFY(!Mapped(f.winId()));
+            QTRY_VERIFY_WITH_TIMEOUT(!Mapped(f.winId()), 20000);
         } else {
             Foreign a(QStringLiteral("A"));
             QCOMPARE(HideWithWinZ(w, a), 0);
             gui::TFrameTestAccess::ToggleMainWindow(f, false);  // the window, too, goes to the tray
-            QTRY_VERIFY(!Place(w, 0).isEmpty() && !Place(w, kOwn).isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(!Place(w, 0).isEmpty() && !Place(w, kOwn).isEmpty(), 20000);
             session->stopTrayHost();
             QTRY_VERIFY_WITH_TIMEOUT(f.isVisible(), 10000);  // never out of reach
             QVERIFY(!Mapped(a.id));
