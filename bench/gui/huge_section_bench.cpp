@@ -23,6 +23,7 @@
 
 #include "bench_util.h"
 #include "document/document.h"
+#include "gui/quiet_dialogs.h"
 #include "main/dialogs.h"
 #include "main/note_editor.h"
 #include "main/text_codec.h"
@@ -38,16 +39,6 @@ using namespace lark::bench;
 constexpr double kBaselineOnBenchMachine = 0.001;
 constexpr double kSelectTarget = 0.3 / kBaselineOnBenchMachine;
 constexpr double kKeyTarget = 0.020 / kBaselineOnBenchMachine;
-
-class QuietDialogs : public gui::Dialogs {
-public:
-    void errorBox(QWidget*, const QString& text) override {
-        std::fprintf(stderr, "error: %s\n", text.toLocal8Bit().constData());
-    }
-    void message(QWidget*, const QString&) override {}
-    bool confirm(QWidget*, const QString&) override { return false; }
-    Answer askSaveChanges(QWidget*) override { return Answer::No; }
-};
 
 // Words of 2 to 9 letters and blanks, the same every run.
 std::string words(std::size_t n, const char* lineBreak, std::size_t lineLength) {

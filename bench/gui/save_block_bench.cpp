@@ -16,6 +16,7 @@
 #include "bench_util.h"
 #include "document/document.h"
 #include "document/snapshot.h"
+#include "gui/quiet_dialogs.h"
 #include "main/background_saves.h"
 #include "main/dialogs.h"
 #include "main/note_editor.h"
@@ -28,16 +29,6 @@ using namespace lark;
 using namespace lark::bench;
 
 constexpr double kFrameSeconds = 0.016;
-
-class QuietDialogs : public gui::Dialogs {
-public:
-    void errorBox(QWidget*, const QString& text) override {
-        std::fprintf(stderr, "error: %s\n", text.toLocal8Bit().constData());
-    }
-    void message(QWidget*, const QString&) override {}
-    bool confirm(QWidget*, const QString&) override { return false; }
-    Answer askSaveChanges(QWidget*) override { return Answer::No; }
-};
 
 int saveBlockChild(const std::vector<std::string>& args) {
     int argc = 1;

@@ -18,6 +18,7 @@
 #include "bench_util.h"
 #include "document/document.h"
 #include "document/memory_view.h"
+#include "gui/quiet_dialogs.h"
 #include "main/dialogs.h"
 #include "main/note_editor.h"
 #include "main/section_model.h"
@@ -35,17 +36,6 @@ using namespace lark::bench;
 
 constexpr double kOpenTarget = 1.3;
 constexpr double kSelectTarget = 1.2;
-
-// Benchmarks must never wait for a click: errors go to stderr.
-class QuietDialogs : public gui::Dialogs {
-public:
-    void errorBox(QWidget*, const QString& text) override {
-        std::fprintf(stderr, "error: %s\n", text.toLocal8Bit().constData());
-    }
-    void message(QWidget*, const QString&) override {}
-    bool confirm(QWidget*, const QString&) override { return false; }
-    Answer askSaveChanges(QWidget*) override { return Answer::No; }
-};
 
 struct App {
     int argc = 1;
