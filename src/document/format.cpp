@@ -390,7 +390,7 @@ TextBuffer writeDocument(const Outline& tree, const InfoLines& info) {
     w += 4;
     w = putLE32(w, static_cast<std::uint32_t>(infoSize));
     for (const auto& line : info) {
-        std::memcpy(w, line.data(), line.size());
+        if (!line.empty()) std::memcpy(w, line.data(), line.size());
         w += line.size();
         *w++ = '\r';
         *w++ = '\n';
@@ -399,8 +399,9 @@ TextBuffer writeDocument(const Outline& tree, const InfoLines& info) {
     tree.forEach([&](const auto& s, int depth) {
         std::memset(w, '\t', static_cast<std::size_t>(depth));
         w += depth;
-        std::memcpy(w, s.name().data(), s.name().size());
-        w += s.name().size();
+        const std::string_view name = s.name();
+        if (!name.empty()) std::memcpy(w, name.data(), name.size());  // an empty view may hold no pointer
+        w += name.size();
         *w++ = '\r';
         *w++ = '\n';
         return true;
