@@ -92,6 +92,7 @@ Section* SectionTree::insertChild(Section* parent, int row, std::string name, st
     node->content_ = std::move(content);
     node->parent_ = p;
     Section* raw = node.get();
+    ++revision_;
     if (observer_ && !bulk_) observer_->beginInsert(parent, row);
     p->children_.insert(p->children_.begin() + row, std::move(node));
     renumberRows(p, row);
@@ -121,6 +122,7 @@ void SectionTree::remove(Section* section) {
     assert(section && !section->hasChildren());
     Section* p = section->parent_;
     const int row = section->row_;
+    ++revision_;
     if (observer_ && !bulk_) observer_->beginRemove(publicParent(p), row);
     p->children_.erase(p->children_.begin() + row);
     renumberRows(p, row);
@@ -134,6 +136,7 @@ void SectionTree::move(Section* section, Section* newParent, int row) {
     Section* to = parentArg(newParent);
     assert(!section->contains(to));
     const int fromRow = section->row_;
+    ++revision_;
     if (observer_ && !bulk_) observer_->beginMove(publicParent(from), fromRow, newParent, row);
     std::unique_ptr<Section> node = std::move(from->children_[static_cast<std::size_t>(fromRow)]);
     from->children_.erase(from->children_.begin() + fromRow);
@@ -149,10 +152,12 @@ void SectionTree::move(Section* section, Section* newParent, int row) {
 
 void SectionTree::rename(Section* section, std::string name) {
     section->name_ = std::move(name);
+    ++revision_;
     if (observer_ && !bulk_) observer_->nameChanged(section);
 }
 
 void SectionTree::clear() {
+    ++revision_;
     if (observer_ && !bulk_) observer_->beginReset();
     destroyChildren(
         root_.children_, [](Section & s) -> auto& { return s.children_; });
@@ -163,6 +168,7 @@ void SectionTree::clear() {
 }
 
 void SectionTree::beginUpdate() {
+    ++revision_;
     if (bulk_++ == 0 && observer_) observer_->beginReset();
 }
 

@@ -108,6 +108,10 @@ public:
     void endUpdate();
     bool updating() const { return bulk_ > 0; }
 
+    // Counts the changes of shape and names: every insertion, removal, move, rename, clear
+    // and bulk rebuild adds one. Texts are not counted.
+    std::uint64_t revision() const { return revision_; }
+
     // Visits every section in absolute order with its depth; stop by returning false.
     void forEach(const std::function<bool(Section&, int depth)>& visit) const;
     // The same through the cached order: a flat pass (the order is rebuilt first when the
@@ -131,6 +135,7 @@ private:
     TreeObserver* observer_ = nullptr;
     int bulk_ = 0;
     int count_ = 0;
+    std::uint64_t revision_ = 0;
     mutable std::vector<Section*> order_;
     mutable bool orderValid_ = true;
 };

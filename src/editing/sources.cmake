@@ -3,5 +3,7 @@
 set(LARKPAD_EDITING_SOURCES
   section_commands.cpp
   section_commands.h
+  section_history.cpp
+  section_history.h
 )
 list(TRANSFORM LARKPAD_EDITING_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

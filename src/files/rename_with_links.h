@@ -4,7 +4,10 @@
 // under the new one.
 #include <string>
 
+#include <vector>
+
 #include "document/document.h"
+#include "editing/section_history.h"
 
 namespace lark::files {
 
@@ -12,6 +15,7 @@ namespace lark::files {
 std::string UpdateLinksQuestion(std::size_t count);
 
 // Commits `name` for `section` as the name editor does, then offers to rewrite the links.
-void RenameFollowingLinks(Document& doc, Section* section, std::string name);
+// Returns the stored texts it rewrote, with their buffers from before.
+std::vector<TextChange> RenameFollowingLinks(Document& doc, Section* section, std::string name);
 
 }  // namespace lark::files

@@ -138,6 +138,7 @@ bool TFrame::runCommand(const std::function<void()>& command) {
     // A section name still being typed counts as entered before any command sees the tree.
     tvNodes->commitOpenEditor();
     const bool ok = RunCommand(command);
+    updateHistoryActions();
     recovery_->settle();
     return ok;
 }

@@ -11,6 +11,7 @@
 
 #include "document/document.h"
 #include "editing/section_commands.h"
+#include "editing/section_history.h"
 #include "main/desktop_shell.h"
 #include "main/font_steps.h"
 #include "main/hidden_windows.h"
@@ -101,6 +102,7 @@ private:
     QAction *miClear = nullptr, *miOpen = nullptr, *miOpenAll = nullptr, *miPrintNode = nullptr, *miSave = nullptr,
             *miSaveAs = nullptr, *miExit = nullptr;
     QAction *miExport = nullptr, *miImport = nullptr;
+    QAction *miUndoSection = nullptr, *miRedoSection = nullptr, *pmUndoSection = nullptr, *pmRedoSection = nullptr;
     QAction *miUndo = nullptr, *miCut = nullptr, *miCopy = nullptr, *miPaste = nullptr, *miSelectAll = nullptr,
             *miFind = nullptr, *miEntireSearch = nullptr, *miSearchAgain = nullptr, *miNearestDates = nullptr;
     QAction *miNewNode = nullptr, *miNewSub = nullptr, *miRename = nullptr, *miDelete = nullptr, *miMoveUp = nullptr,
@@ -157,6 +159,9 @@ private:
     void pmMoveNodeTopClick();
     void pmMoveNodeBottomClick();
     void pmMoveNodeLevUpClick();
+    void miUndoSectionClick();
+    void miRedoSectionClick();
+    void updateHistoryActions();
     void tvNodesDragDrop(DropHit hit, Section* dropSection);
     void tvNodesUserSelect(Section* section);
     void tvNodesRename(Section* section, const QString& name);
@@ -252,6 +257,7 @@ private:
     SearchState search_;
     std::unique_ptr<WindowUi> ui_;
     std::unique_ptr<Document> doc_;
+    SectionHistory history_;
     SectionModel* model_ = nullptr;
     std::unique_ptr<files::DocumentCommands> commands_;
     RecoveryKeeper* recovery_ = nullptr;

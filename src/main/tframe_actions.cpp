@@ -61,6 +61,10 @@ void TFrame::createActions() {
         {&TFrame::miExit, "miExit", "Выход", nullptr, "Alt+X", "Завершить работу с программой", &TFrame::miExitClick},
         // "&Правка"
         {&TFrame::miUndo, "miUndo", "Отменить", nullptr, "Ctrl+Z", "Отмена последнего действия", &TFrame::miUndoClick},
+        {&TFrame::miUndoSection, "miUndoSection", "Отменить действие с разделом", nullptr, "Ctrl+Alt+Z",
+         "Вернуть дерево разделов к виду до последнего действия", &TFrame::miUndoSectionClick},
+        {&TFrame::miRedoSection, "miRedoSection", "Повторить действие с разделом", nullptr, "Ctrl+Alt+Y",
+         "Повторить отменённое действие с разделом", &TFrame::miRedoSectionClick},
         {&TFrame::miCut, "miCut", "Вырезать", nullptr, "Ctrl+X", "Вырезать текст", &TFrame::miCutClick},
         {&TFrame::miCopy, "miCopy", "Копировать", nullptr, "Ctrl+C", "Копировать текст", &TFrame::miCopyClick},
         {&TFrame::miPaste, "miPaste", "Вставить", nullptr, "Ctrl+V", "Вставить текст", &TFrame::miPasteClick},
@@ -123,6 +127,8 @@ void TFrame::createActions() {
     // inverted it when the handler runs.
     for (QAction* option : {miWordWrap, miSaveOnMin, miShowToolBar, miUseTray, miUseZip}) option->setCheckable(true);
     miShowToolBar->setChecked(true);
+    miUndoSection->setEnabled(false);
+    miRedoSection->setEnabled(false);
 
     // Menu-bar short-cuts work wherever the focus is in the window; in the editor, the
     // editing commands stay the editor's own keys.
@@ -151,6 +157,7 @@ void TFrame::createMenus() {
     mnEdit = bar->addMenu(QStringLiteral("&Правка"));
     mnEdit->setObjectName(QStringLiteral("mnEdit"));
     mnEdit->addAction(miUndo);
+    mnEdit->addActions({miUndoSection, miRedoSection});
     mnEdit->addSeparator();
     mnEdit->addActions({miCut, miCopy, miPaste});
     mnEdit->addSeparator();
@@ -246,6 +253,8 @@ void TFrame::createPopupMenus() {
             a->setShortcutContext(Qt::WidgetShortcut);  // shown in the menu; the menu bar owns the key
         }
         connect(a, &QAction::triggered, item, &QAction::trigger);
+        a->setEnabled(item->isEnabled());
+        connect(item, &QAction::enabledChanged, a, &QAction::setEnabled);
         menu->addAction(a);
         return a;
     };
@@ -260,6 +269,11 @@ void TFrame::createPopupMenus() {
     pmMoveNodeTop = popupItem(pmNodesMenu, "pmMoveNodeTop", "Наверх", "Ctrl+Alt+U", miToUpper);
     pmMoveNodeBottom = popupItem(pmNodesMenu, "pmMoveNodeBottom", "Вниз", "Ctrl+Alt+D", miToBottom);
     pmMoveNodeLevUp = popupItem(pmNodesMenu, "pmMoveNodeLevUp", "На уровень вверх", nullptr, miLevelUp);
+    pmNodesMenu->addSeparator();
+    pmUndoSection =
+        popupItem(pmNodesMenu, "pmUndoSection", "Отменить действие с разделом", "Ctrl+Alt+Z", miUndoSection);
+    pmRedoSection =
+        popupItem(pmNodesMenu, "pmRedoSection", "Повторить действие с разделом", "Ctrl+Alt+Y", miRedoSection);
 
     pmTextMenu = new QMenu(this);
     pmTextMenu->setObjectName(QStringLiteral("pmTextMenu"));

@@ -10,17 +10,46 @@
 
 namespace lark::gui {
 
-void TFrame::pmNewNodeClick() { lark::pmNewNodeClick(*doc_); }
-void TFrame::miNewSubClick() { lark::miNewSubClick(*doc_); }
+// Each command that changes the tree is one step of the section history.
+void TFrame::pmNewNodeClick() {
+    history_.run(*doc_, SectionStep::Create, nullptr, [this] { lark::pmNewNodeClick(*doc_); });
+}
+void TFrame::miNewSubClick() {
+    history_.run(*doc_, SectionStep::Create, nullptr, [this] { lark::miNewSubClick(*doc_); });
+}
 void TFrame::pmRenNodeClick() { lark::pmRenNodeClick(*doc_); }
-void TFrame::pmDelNodeClick() { lark::pmDelNodeClick(*doc_); }
-void TFrame::pmMoveNodeUpClick() { lark::pmMoveNodeUpClick(*doc_); }
-void TFrame::pmMoveNodeDownClick() { lark::pmMoveNodeDownClick(*doc_); }
-void TFrame::pmMoveNodeTopClick() { lark::pmMoveNodeTopClick(*doc_); }
-void TFrame::pmMoveNodeBottomClick() { lark::pmMoveNodeBottomClick(*doc_); }
-void TFrame::pmMoveNodeLevUpClick() { lark::pmMoveNodeLevUpClick(*doc_); }
+void TFrame::pmDelNodeClick() {
+    history_.run(*doc_, SectionStep::Delete, doc_->selected(), [this] { lark::pmDelNodeClick(*doc_); });
+}
+void TFrame::pmMoveNodeUpClick() {
+    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeUpClick(*doc_); });
+}
+void TFrame::pmMoveNodeDownClick() {
+    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeDownClick(*doc_); });
+}
+void TFrame::pmMoveNodeTopClick() {
+    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeTopClick(*doc_); });
+}
+void TFrame::pmMoveNodeBottomClick() {
+    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeBottomClick(*doc_); });
+}
+void TFrame::pmMoveNodeLevUpClick() {
+    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeLevUpClick(*doc_); });
+}
 
-void TFrame::tvNodesDragDrop(DropHit hit, Section* dropSection) { lark::tvNodesDragDrop(*doc_, hit, dropSection); }
+void TFrame::tvNodesDragDrop(DropHit hit, Section* dropSection) {
+    history_.run(*doc_, SectionStep::Move, doc_->selected(), [&] { lark::tvNodesDragDrop(*doc_, hit, dropSection); });
+}
+
+void TFrame::miUndoSectionClick() { history_.undo(*doc_); }
+void TFrame::miRedoSectionClick() { history_.redo(*doc_); }
+
+void TFrame::updateHistoryActions() {
+    // New, Open and anything else that rebuilt the tree leave the history nothing to say.
+    history_.dropIfStale(*doc_);
+    miUndoSection->setEnabled(history_.canUndo(*doc_));
+    miRedoSection->setEnabled(history_.canRedo(*doc_));
+}
 
 void TFrame::tvNodesUserSelect(Section* section) {
     // The document owns the selection: the click becomes its selection change, which
@@ -36,7 +65,8 @@ void TFrame::tvNodesRename(Section* section, const QString& name) {
     runCommand([&] {
         QString clean = name;
         const qsizetype replaced = ReplaceUnrepresentable(clean);
-        files::RenameFollowingLinks(*doc_, section, QStringToBytes(clean));
+        history_.runRename(*doc_, section,
+                           [&] { return files::RenameFollowingLinks(*doc_, section, QStringToBytes(clean)); });
         if (replaced > 0) ui_->setNotice(ReplacedNotice(replaced));
     });
 }

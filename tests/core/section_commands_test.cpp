@@ -7,43 +7,14 @@
 #include "document/document.h"
 #include "document/memory_view.h"
 #include "editing/section_commands.h"
+#include "notebook.h"
 
 namespace {
 
 using lark::DropHit;
 using lark::Placement;
 using lark::Section;
-
-struct Notebook {
-    lark::MemoryTreeView view;
-    lark::MemoryEditor editor;
-    lark::MemoryUi ui;
-    lark::Document doc{view, editor, ui};
-
-    Section* add(Section* parent, const std::string& name, const std::string& text = {}) {
-        auto content = std::make_unique<lark::TNodeContent>();
-        if (!text.empty()) content->Text = lark::TextBuffer::copyOf(text);
-        return doc.tree().appendChild(parent, name, std::move(content));
-    }
-    // The whole tree as "name/depth" in absolute order.
-    std::string outline() const {
-        std::string out;
-        doc.tree().forEach([&](Section& s, int depth) {
-            if (!out.empty()) out += ' ';
-            out += s.name() + "/" + std::to_string(depth);
-            return true;
-        });
-        return out;
-    }
-    Section* byName(const std::string& name) {
-        Section* found = nullptr;
-        doc.tree().forEach([&](Section& s, int) {
-            if (s.name() == name) found = &s;
-            return !found;
-        });
-        return found;
-    }
-};
+using larktest::Notebook;
 
 // A: B, C(C1, C2(C2a)), D; E
 struct MoveNotebook : Notebook {

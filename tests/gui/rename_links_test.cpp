@@ -61,6 +61,20 @@ void RenameLinksTest::linksFollow() {
     QCOMPARE(QString::fromStdString(std::string(w.at(0)->text())), QStringLiteral("go file://@%1").arg(to));
     QCOMPARE(QString::fromStdString(std::string(w.at(2)->text())), QStringLiteral("file://@%1.").arg(to));
     QVERIFY(w.doc().isModified());
+
+    // The rename and the links it rewrote are one step of the section history.
+    const auto texts = [&] {
+        QStringList all;
+        for (int i = 0; i < 3; ++i) all << QString::fromStdString(w.name(i) + "|" + std::string(w.at(i)->text()));
+        return all << Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText();
+    };
+    const QStringList renamed = texts();
+    w.trigger(Action(w.frame(), "miUndoSection"));
+    QCOMPARE(texts(), QStringList({"Index|go file://@Target", "Target|t" + typedLink, "Other|file://@Target.",
+                                   "t" + typedLink}));
+    QVERIFY(!Action(w.frame(), "miUndoSection")->isEnabled());
+    w.trigger(Action(w.frame(), "miRedoSection"));
+    QCOMPARE(texts(), renamed);
 }
 
 QTEST_MAIN(RenameLinksTest)

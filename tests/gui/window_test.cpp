@@ -101,8 +101,9 @@ void WindowTest::formAndCaptions() {
     QStringList popup;
     for (QAction* a : Child<QMenu>(f, "pmNodesMenu")->actions())
         if (!a->isSeparator()) popup << a->objectName();
-    QCOMPARE(popup, (QStringList{"pmNewNode", "pmDelNode", "pmRenNode", "pmMoveNodeUp", "pmMoveNodeDown",
-                                 "pmMoveNodeTop", "pmMoveNodeBottom", "pmMoveNodeLevUp"}));
+    QCOMPARE(popup,
+             (QStringList{"pmNewNode", "pmDelNode", "pmRenNode", "pmMoveNodeUp", "pmMoveNodeDown", "pmMoveNodeTop",
+                          "pmMoveNodeBottom", "pmMoveNodeLevUp", "pmUndoSection", "pmRedoSection"}));
     // Hints reach the status bar.
     Action(f, "miOpen")->showStatusText(Child<gui::SectionTreeView>(f, "tvNodes"));
     QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Открыть существующий файл"));
