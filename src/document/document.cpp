@@ -17,6 +17,9 @@ Document::Document(ITreeView& view, IEditor& editor, IUi& ui) : view_(view), edi
 
 Document::~Document() = default;
 
+SaveJob::SaveJob() = default;
+SaveJob::~SaveJob() = default;
+
 void Document::setSelectedQuietly(Section* section) {
     selected_ = section;
     view_.showSelection(section);
@@ -70,6 +73,7 @@ void Document::tvNodesDeletion() {
 }
 
 void Document::ClearDocument() {
+    spareSnapshot_.reset();  // sized for the notebook that goes
     const bool saved = FUpdating;
     FUpdating = true;
     try {
@@ -272,6 +276,7 @@ bool Document::LoadDocument(const std::string& path, bool readOnly) {
     bool result = false;
     try {
         OpenDocumentFile(FFileHandle, path, readOnly);
+        spareSnapshot_.reset();  // sized for the notebook that goes
         parseFromHeldFile(path, readOnly);
         // The view mirrors the selection made while the tree was being rebuilt.
         view_.showSelection(selected_);
@@ -315,7 +320,7 @@ std::unique_ptr<SaveJob> Document::BeginSave(const std::string& path, const std:
         job->zip = UseZip;
         tvNodesChanging(false);
         StoreActiveSection();
-        job->snapshot = TakeSnapshot(*this);
+        job->snapshot = TakeSnapshot(*this, std::move(spareSnapshot_));
         // Nothing below throws: from here the job owns the held file until FinishSave.
         job->held = std::move(FFileHandle);
         FTreeModified = false;
@@ -343,7 +348,7 @@ void Document::WriteSave(SaveJob& job) noexcept {
     }
     // Letting go of a hundred thousand shared texts takes a while: done here, not on the
     // window's thread.
-    job.snapshot.reset();
+    if (job.snapshot) job.snapshot->clearForReuse();
 }
 
 bool Document::FinishSave(SaveJob& job) {
@@ -351,6 +356,7 @@ bool Document::FinishSave(SaveJob& job) {
     // load run during a save; should one have run anyway, its file stays and the job's goes.
     const bool handedBack = !FFileHandle.valid();
     if (handedBack) FFileHandle = std::move(job.held);
+    if (job.snapshot && job.snapshot->sections.empty()) spareSnapshot_ = std::move(job.snapshot);
     job.snapshot.reset();
     std::string error;
     try {

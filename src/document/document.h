@@ -24,10 +24,15 @@ struct NotebookSnapshot;
 // editing: BeginSave takes the snapshot on the window's thread, WriteSave writes it (any
 // thread; it touches nothing but the job), FinishSave reports on the window's thread.
 struct SaveJob {
+    SaveJob();
+    ~SaveJob();  // where the snapshot is a complete type
+    SaveJob(const SaveJob&) = delete;
+    SaveJob& operator=(const SaveJob&) = delete;
+
     std::string path;
     std::string backupPath;
     bool zip = false;
-    std::shared_ptr<const NotebookSnapshot> snapshot;
+    std::unique_ptr<NotebookSnapshot> snapshot;  // emptied by WriteSave, its storage kept
     // The document's held file, in the job's hands while it runs: the write checks the
     // lock through it and passes it the new file.
     DocumentFile held;
@@ -138,6 +143,8 @@ private:
     bool loading_ = false;
     bool diskKnown_ = false;
     FileIdentity disk_;
+    // The storage of the last save's snapshot, for the next one.
+    std::unique_ptr<NotebookSnapshot> spareSnapshot_;
 };
 
 // The first line of `info` whose start equals `name` ignoring letter case: its index (-1

@@ -11,10 +11,15 @@ std::string_view NotebookSnapshot::keepName(std::string_view name) {
     constexpr std::size_t kBlock = 64 * 1024;
     if (name.empty()) return {};
     if (name.size() > left_) {
-        const std::size_t size = std::max(kBlock, name.size());
-        nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-        free_ = nameBlocks_.back().get();
-        left_ = size;
+        // The next kept block when it is large enough, else a new one in its place.
+        if (blocksUsed_ == nameBlocks_.size() || nameBlocks_[blocksUsed_].size < name.size()) {
+            const std::size_t size = std::max(kBlock, name.size());
+            nameBlocks_.insert(nameBlocks_.begin() + static_cast<std::ptrdiff_t>(blocksUsed_),
+                               NameBlock{std::make_unique_for_overwrite<char[]>(size), size});
+        }
+        free_ = nameBlocks_[blocksUsed_].bytes.get();
+        left_ = nameBlocks_[blocksUsed_].size;
+        ++blocksUsed_;
     }
     char* at = free_;
     std::memcpy(at, name.data(), name.size());
@@ -23,8 +28,18 @@ std::string_view NotebookSnapshot::keepName(std::string_view name) {
     return {at, name.size()};
 }
 
-std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc) {
-    auto snap = std::make_unique<NotebookSnapshot>();
+void NotebookSnapshot::clearForReuse() {
+    sections.clear();
+    info.clear();
+    blocksUsed_ = 0;
+    free_ = nullptr;
+    left_ = 0;
+}
+
+std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc, std::unique_ptr<NotebookSnapshot> reuse) {
+    std::unique_ptr<NotebookSnapshot> snap = std::move(reuse);
+    if (snap) snap->clearForReuse();
+    else snap = std::make_unique<NotebookSnapshot>();
     const bool editorChanged = doc.editor().modified();
     const Section* selected = doc.selected();
     auto editorText = [&] {

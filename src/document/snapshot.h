@@ -38,6 +38,9 @@ struct NotebookSnapshot {
         return s;
     }
     void setName(SnapshotSection& section, std::string_view name) { section.name_ = keepName(name); }
+    // Lets go of every text and name but keeps the storage for the next snapshot: memory
+    // the process already has costs no page faults when it is filled again.
+    void clearForReuse();
 
     // Visits the sections in order with their depth, as SectionTree::forEach does.
     template <class Visit>
@@ -49,12 +52,18 @@ struct NotebookSnapshot {
 private:
     // Copies a name into the store (blocks that never move) and returns the copy.
     std::string_view keepName(std::string_view name);
-    std::vector<std::unique_ptr<char[]>> nameBlocks_;
+    struct NameBlock {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size;
+    };
+    std::vector<NameBlock> nameBlocks_;
+    std::size_t blocksUsed_ = 0;
     char* free_ = nullptr;
     std::size_t left_ = 0;
 };
 
-// Leaves the document as it is: the editor's text goes into the snapshot only.
-std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc);
+// Leaves the document as it is: the editor's text goes into the snapshot only. `reuse`, when
+// given, is an emptied snapshot whose storage the new one fills.
+std::unique_ptr<NotebookSnapshot> TakeSnapshot(Document& doc, std::unique_ptr<NotebookSnapshot> reuse = nullptr);
 
 }  // namespace lark

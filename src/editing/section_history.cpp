@@ -84,7 +84,8 @@ void SectionHistory::run(Document& doc, SectionStep kind, Section* subject, cons
         revision_ = tree.revision();
         return;
     }
-    const bool described = changes == 1 && (kind == SectionStep::Create ? doc.selected() != nullptr : subject != nullptr);
+    const bool described =
+        changes == 1 && (kind == SectionStep::Create ? doc.selected() != nullptr : subject != nullptr);
     if (!described) {
         clear();
         return;
@@ -147,7 +148,8 @@ void SectionHistory::trim() {
     bytes_ = 0;
     for (const Step& s : undo_) bytes_ += s.bytes;
     for (const Step& s : redo_) bytes_ += s.bytes;
-    while (!undo_.empty() && (undo_.size() > kMaxSteps || (bytes_ > kMaxRetainedBytes && undo_.size() + redo_.size() > 1))) {
+    while (!undo_.empty() &&
+           (undo_.size() > kMaxSteps || (bytes_ > kMaxRetainedBytes && undo_.size() + redo_.size() > 1))) {
         bytes_ -= undo_.front().bytes;
         undo_.pop_front();
     }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "document/document.h"
+#include "main/background_pool.h"
 #include "main/window_ui.h"
 
 namespace lark::gui {
@@ -25,7 +26,10 @@ void BackgroundSaves::start(std::unique_ptr<SaveJob> job, std::function<void(boo
     job_ = std::move(job);
     done_ = std::move(done);
     SaveJob* work = job_.get();
-    watcher_.setFuture(QtConcurrent::run([work] { Document::WriteSave(*work); }));
+    watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [work] {
+        RunBelowWindowPriority();
+        Document::WriteSave(*work);
+    }));
 }
 
 void BackgroundSaves::finish() {

@@ -6,6 +6,7 @@
 #include "document/document.h"
 #include "document/recovery.h"
 #include "document/snapshot.h"
+#include "main/background_pool.h"
 
 namespace lark::gui {
 
@@ -57,7 +58,8 @@ void RecoveryKeeper::writeCopy() {
     if (!lastCopy_.empty() && lastCopy_ != path) std::remove(lastCopy_.c_str());
     writingCopy_ = path;
     copyMayExist_ = true;
-    watcher_.setFuture(QtConcurrent::run([snapshot, path] {
+    watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [snapshot, path] {
+        RunBelowWindowPriority();
         try {
             WriteRecoveryCopy(*snapshot, path);
         } catch (...) {

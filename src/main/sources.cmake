@@ -3,6 +3,8 @@
 set(LARKPAD_MAIN_SOURCES
   about_box.cpp
   app_texts.h
+  background_pool.cpp
+  background_pool.h
   background_saves.cpp
   background_saves.h
   command_runner.cpp

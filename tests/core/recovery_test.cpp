@@ -64,6 +64,26 @@ TEST(Recovery, ASnapshotKeepsItsTextsWhenTheSectionsGetNewOnes) {
     EXPECT_EQ(snap->sections[2].text(), "x\r\ny");
 }
 
+// A save fills the storage of the one before; no name or text of the old snapshot may show
+// through, whether the new names fit the kept blocks or not.
+TEST(Recovery, AReusedSnapshotHoldsWhatAFreshOneHolds) {
+    Desk d;
+    d.buildSample();
+    auto old = lark::TakeSnapshot(d.doc);
+    old->clearForReuse();
+    d.doc.tree().rename(d.doc.tree().at(0), std::string(100000, 'n'));  // longer than a kept block
+    d.doc.tree().rename(d.doc.tree().at(1), "short");
+    d.doc.tree().at(2)->content()->Text = lark::TextBuffer::copyOf("new text");
+    const auto fresh = lark::TakeSnapshot(d.doc);
+    auto reused = lark::TakeSnapshot(d.doc, std::move(old));
+    EXPECT_EQ(lark::WriteDocument(*reused).view(), lark::WriteDocument(*fresh).view());
+    // Reused again, with the long name gone: the first block serves again.
+    d.doc.tree().rename(d.doc.tree().at(0), "A");
+    reused->clearForReuse();
+    const auto again = lark::TakeSnapshot(d.doc, std::move(reused));
+    EXPECT_EQ(lark::WriteDocument(*again).view(), lark::WriteDocument(*lark::TakeSnapshot(d.doc)).view());
+}
+
 TEST(Recovery, ACopyComesBackUnderItsNotebookNameMarkedChanged) {
     ScratchDir dir;
     Desk d;

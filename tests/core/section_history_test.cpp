@@ -93,8 +93,10 @@ TEST_P(EveryOperation, UndoAndRedoGiveBackBothStates) {
 }
 
 const OpRow kOperations[] = {
-    {"nominal: new section", "C1", nullptr, [](History& h) { h.run(SectionStep::Create, [&] { lark::pmNewNodeClick(h.doc); }); }},
-    {"nominal: new sub-section", "D", nullptr, [](History& h) { h.run(SectionStep::Create, [&] { lark::miNewSubClick(h.doc); }); }},
+    {"nominal: new section", "C1", nullptr,
+     [](History& h) { h.run(SectionStep::Create, [&] { lark::pmNewNodeClick(h.doc); }); }},
+    {"nominal: new sub-section", "D", nullptr,
+     [](History& h) { h.run(SectionStep::Create, [&] { lark::miNewSubClick(h.doc); }); }},
     {"nominal: new section named at once is one step", "B", nullptr,
      [](History& h) {
          h.run(SectionStep::Create, [&] { lark::pmNewNodeClick(h.doc); });
@@ -103,17 +105,28 @@ const OpRow kOperations[] = {
      }},
     {"nominal: delete keeps the unsaved text", "C1", "typed, not stored",
      [](History& h) { h.run(SectionStep::Delete, [&] { lark::pmDelNodeClick(h.doc); }); }},
-    {"nominal: delete a top-level section", "D", nullptr, [](History& h) { h.run(SectionStep::Delete, [&] { lark::pmDelNodeClick(h.doc); }); }},
-    {"nominal: move up", "D", nullptr, [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeUpClick(h.doc); }); }},
-    {"nominal: move down", "B", nullptr, [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeDownClick(h.doc); }); }},
-    {"nominal: move to top", "C2", nullptr, [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeTopClick(h.doc); }); }},
-    {"nominal: move to bottom", "B", nullptr, [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeBottomClick(h.doc); }); }},
-    {"nominal: level up past its parent", "C1", nullptr, [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeLevUpClick(h.doc); }); }},
-    {"nominal: level up of a subtree", "C", nullptr, [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeLevUpClick(h.doc); }); }},
+    {"nominal: delete a top-level section", "D", nullptr,
+     [](History& h) { h.run(SectionStep::Delete, [&] { lark::pmDelNodeClick(h.doc); }); }},
+    {"nominal: move up", "D", nullptr,
+     [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeUpClick(h.doc); }); }},
+    {"nominal: move down", "B", nullptr,
+     [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeDownClick(h.doc); }); }},
+    {"nominal: move to top", "C2", nullptr,
+     [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeTopClick(h.doc); }); }},
+    {"nominal: move to bottom", "B", nullptr,
+     [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeBottomClick(h.doc); }); }},
+    {"nominal: level up past its parent", "C1", nullptr,
+     [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeLevUpClick(h.doc); }); }},
+    {"nominal: level up of a subtree", "C", nullptr,
+     [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeLevUpClick(h.doc); }); }},
     {"nominal: drop onto a section", "C", nullptr,
-     [](History& h) { h.run(SectionStep::Move, [&] { lark::tvNodesDragDrop(h.doc, DropHit::OnItem, h.byName("D")); }); }},
+     [](History& h) {
+         h.run(SectionStep::Move, [&] { lark::tvNodesDragDrop(h.doc, DropHit::OnItem, h.byName("D")); });
+     }},
     {"nominal: drop into the indent", "D", nullptr,
-     [](History& h) { h.run(SectionStep::Move, [&] { lark::tvNodesDragDrop(h.doc, DropHit::Indent, h.byName("C1")); }); }},
+     [](History& h) {
+         h.run(SectionStep::Move, [&] { lark::tvNodesDragDrop(h.doc, DropHit::Indent, h.byName("C1")); });
+     }},
     {"nominal: drop below the last", "B", nullptr,
      [](History& h) { h.run(SectionStep::Move, [&] { lark::tvNodesDragDrop(h.doc, DropHit::BelowLast, nullptr); }); }},
     {"nominal: rename", "B", nullptr, [](History& h) { h.rename("C", "Renamed C"); }},
@@ -184,8 +197,7 @@ TEST_F(History, ANewStepForgetsWhatCouldBeRedone) {
 TEST_F(History, TheOldestStepsGoFirstPastTheLimits) {
     for (int i = 0; i < 205; ++i) rename(i ? "D" + std::to_string(i - 1) : "D", "D" + std::to_string(i));
     EXPECT_EQ(history.undoCount(), SectionHistory::kMaxSteps);
-    while (history.undo(doc)) {
-    }
+    while (history.undo(doc)) {}
     EXPECT_EQ(byName("D4")->name(), "D4") << "the five oldest renames are gone, the rest undone";
 
     // Texts: each deleted section keeps 20 MB alive; past 64 MB the oldest is let go, the
@@ -197,8 +209,7 @@ TEST_F(History, TheOldestStepsGoFirstPastTheLimits) {
     }
     EXPECT_EQ(history.undoCount(), 3U);
     EXPECT_LE(history.retainedBytes(), SectionHistory::kMaxRetainedBytes);
-    while (history.undo(doc)) {
-    }
+    while (history.undo(doc)) {}
     EXPECT_EQ(byName("big1"), nullptr);
     ASSERT_NE(byName("big2"), nullptr);
     EXPECT_EQ(byName("big2")->text().size(), std::size_t{20} << 20);
