@@ -143,7 +143,7 @@ namespace {
 
 int generate(const std::vector<std::string>& args) {
     if (args.size() != 1) throw std::runtime_error("usage: generate DIR");
-    const std::string dir = args[0];
+    const std::string& dir = args[0];
     mkdir(dir.c_str(), 0777);
     const std::string stamp = dir + "/corpus.stamp";
     std::remove(stamp.c_str());

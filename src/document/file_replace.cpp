@@ -278,8 +278,9 @@ void ReplaceFileContents(const std::string& path, std::string_view data, const R
         struct stat b {};
         // A backup never replaces the document itself (a document named like its backup,
         // or a backup name that leads to the same file).
-        if (::stat(backup.c_str(), &b) == 0 && sameFile(b, old)) backup.clear();
-        else if (resolveLinks(backup) == target) backup.clear();
+        const bool sameAsDocument =
+            (::stat(backup.c_str(), &b) == 0 && sameFile(b, old)) || resolveLinks(backup) == target;
+        if (sameAsDocument) backup.clear();
     }
 
     sweepStaleTemporaries(dir, prefix, haveHeld ? &held : nullptr);

@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::size_t kGrain = 16;     // block sizes are multiples of this
 constexpr std::size_t kLargest = 256;  // larger requests go to the general heap
-constexpr std::size_t kSlabBytes = 256 * 1024;
+constexpr std::size_t kSlabBytes = std::size_t{256} * 1024;
 
 struct FreeBlock {
     FreeBlock* next;

@@ -13,7 +13,7 @@ Section* Section::previousSibling() const {
 
 Section* Section::nextSibling() const {
     if (!parent_ || row_ + 1 >= parent_->childCount()) return nullptr;
-    return parent_->children_[static_cast<std::size_t>(row_ + 1)].get();
+    return parent_->children_[static_cast<std::size_t>(row_) + 1].get();
 }
 
 int Section::depth() const {

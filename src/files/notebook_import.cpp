@@ -174,7 +174,7 @@ private:
         }
         if (item.file.empty()) return;
         const TextBuffer bytes = ReadFileUnlocked(root_ + "/" + relative + item.file);
-        const bool kept = out_.fromExport && folder_.keptBreaks.count(relative + item.file) > 0;
+        const bool kept = out_.fromExport && folder_.keptBreaks.contains(relative + item.file);
         if (auto text = ImportText(bytes.view(), kept, problem)) {
             if (!text->empty()) section.text_ = TextBuffer::copyOf(*text);
         } else {

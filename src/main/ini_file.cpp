@@ -92,9 +92,8 @@ std::string IniFile::text() const {
 void IniFile::save(const std::string& path) const { ReplaceFileContents(path, text()); }
 
 bool IniFile::hasSection(std::string_view section) const {
-    for (const Line& line : lines_)
-        if (line.kind == Line::Header && sameName(line.section, section)) return true;
-    return false;
+    return std::ranges::any_of(
+        lines_, [&](const Line& line) { return line.kind == Line::Header && sameName(line.section, section); });
 }
 
 int IniFile::findKey(std::string_view section, std::string_view key) const {

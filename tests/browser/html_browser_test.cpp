@@ -3,8 +3,8 @@
 // the texts as text. Skipped, with a message, where chromium is not installed.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <cstdio>
 #include <fstream>
@@ -24,7 +24,7 @@ std::string findChromium() {
         if (end == std::string::npos) end = dirs.size();
         const std::string dir = dirs.substr(start, end - start);
         for (const char* name : {"chromium", "chromium-browser"}) {
-            const std::string candidate = dir + "/" + name;
+            std::string candidate = dir + "/" + name;
             if (!dir.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
         }
         start = end + 1;

@@ -176,7 +176,7 @@ class LkpBuild : public lkptest::ScratchTest {
 protected:
     Result build(const json& j, const std::string& out, bool zip = false) {
         std::vector<std::string> args{"build", file("in.json", j.dump()), out};
-        if (zip) args.push_back("--zip");
+        if (zip) args.emplace_back("--zip");
         return lkp(args);
     }
 };

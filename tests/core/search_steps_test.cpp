@@ -54,7 +54,7 @@ struct Search : ::testing::Test {
                "+" + std::to_string(editor.selectionLength());
     }
     void global(const std::string& text) {
-        prompt.answers.push_back(text);
+        prompt.answers.emplace_back(text);
         lark::miEntireSearchClick(doc, state, prompt);
     }
     void again() { lark::miSearchAgainClick(doc, state, prompt); }
@@ -216,7 +216,7 @@ TEST_F(Search, FindInSectionStartsAfterTheSelectionOrAtTheBeginning) {
     Section* a = add(nullptr, "A", "one two one two");
     doc.SelectSection(a);
     editor.select(5, 0);  // a caret further down, nothing selected
-    prompt.answers.push_back(std::string("ONE"));
+    prompt.answers.emplace_back(std::string("ONE"));
     lark::miFindClick(doc, state, prompt);
     EXPECT_EQ(where(), "0:0+3") << "the caret position is not used";
     EXPECT_FALSE(state.FGlobalSearch);
@@ -234,7 +234,7 @@ TEST_F(Search, FindInSectionStartsAfterTheSelectionOrAtTheBeginning) {
 TEST_F(Search, PromptsAndTheirState) {
     add(nullptr, "A", "abc");
     // Search again with no search text yet opens the find prompt.
-    prompt.answers.push_back(std::nullopt);
+    prompt.answers.emplace_back(std::nullopt);
     again();
     ASSERT_EQ(prompt.asked.size(), 1u);
     EXPECT_EQ(prompt.asked[0].caption, "Поиск в текущем разделе");
@@ -250,10 +250,10 @@ TEST_F(Search, PromptsAndTheirState) {
     // Cancel keeps the text and the kind of search.
     state.FSearchNode = 7;
     state.FNameMatchNode = 3;
-    prompt.answers.push_back(std::nullopt);
+    prompt.answers.emplace_back(std::nullopt);
     lark::miFindClick(doc, state, prompt);
     EXPECT_EQ(prompt.asked[2].initial, "b") << "the prompt starts with the last search string";
-    prompt.answers.push_back(std::nullopt);
+    prompt.answers.emplace_back(std::nullopt);
     lark::miEntireSearchClick(doc, state, prompt);
     EXPECT_EQ(state.FSearchText, "b");
     EXPECT_TRUE(state.FGlobalSearch);
@@ -261,7 +261,7 @@ TEST_F(Search, PromptsAndTheirState) {
     EXPECT_EQ(state.FNameMatchNode, 3);
 
     // The edit line holds at most 255 characters.
-    prompt.answers.push_back(std::string(300, 'z'));
+    prompt.answers.emplace_back(std::string(300, 'z'));
     lark::miFindClick(doc, state, prompt);
     EXPECT_EQ(state.FSearchText.size(), 255u);
     EXPECT_FALSE(state.FGlobalSearch);

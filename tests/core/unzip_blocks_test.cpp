@@ -210,7 +210,7 @@ TEST(UnzipToBlocks, HandsStoredBlocksOverWholeAndCopiesEverythingElse) {
 TEST(UnzipToBlocks, LoadingCompressedFilesFromDisk) {
     const std::string dir = ::testing::TempDir();
     auto write = [&](const std::string& name, const std::string& bytes) {
-        const std::string path = dir + name;
+        std::string path = dir + name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     };

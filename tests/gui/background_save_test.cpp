@@ -73,7 +73,7 @@ class BackgroundSaveTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString notebook(const char* name) {
-        const QString p = dir_.filePath(QLatin1String(name));
+        QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, {{0, "A", "first"}, {0, "B", "second"}}, 0);
         return p;
     }

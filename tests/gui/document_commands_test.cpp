@@ -147,7 +147,7 @@ void DocumentCommandsTest::yesThenCancelledSaveAsKeepsChanges() {
     w.type(QStringLiteral("precious"));
     for (QAction* command : {Action(w.frame(), "miClear"), Action(w.frame(), "miOpen"), Action(w.frame(), "miExit")}) {
         w.dialogs.saveChanges.push_back(Answer::Yes);
-        w.dialogs.saves.push_back(QString());  // cancel the save dialog
+        w.dialogs.saves.emplace_back();  // cancel the save dialog
         w.trigger(command);
         QApplication::processEvents();
         QVERIFY2(w.dialogs.allUsed(), qPrintable(command->objectName() + w.dialogs.unexpected.join(", ")));
@@ -308,7 +308,7 @@ void DocumentCommandsTest::saveInPlainTextViewAsksForName() {
     w.trigger(Action(w.frame(), "miOpen"));
     QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(),
              QStringLiteral("Dear friend,\nthis is not a notebook.\n"));
-    w.dialogs.saves.push_back(QString());
+    w.dialogs.saves.emplace_back();
     w.trigger(Action(w.frame(), "miSave"));
     QCOMPARE(w.dialogs.asked.last(), QStringLiteral("save"));
     QCOMPARE(ReadAll(text), bytes);
@@ -352,7 +352,7 @@ void DocumentCommandsTest::dialogsStartInTheNotebooksFolder() {
         QVERIFY(w.doc().FFileName.empty());
     }
     if (saveAs) {
-        w.dialogs.saves.push_back(QString());
+        w.dialogs.saves.emplace_back();
         w.trigger(Action(w.frame(), "miSaveAs"));
     } else {
         w.dialogs.opens.push_back({});

@@ -27,7 +27,7 @@ class SaveSafetyTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString notebook(const char* name) {
-        const QString p = dir_.filePath(QLatin1String(name));
+        QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, {{0, "A", "first"}, {0, "B", "second"}}, 0);
         return p;
     }

@@ -171,7 +171,7 @@ void SearchWindowTest::promptsAndShortcuts() {
     QFETCH(QString, caption);
     Frame w(notebook("p.lkp", {{0, "A", "text"}}));
     w.frame->searchState().FSearchText = gui::QStringToBytes(before);
-    w.dialogs.answers.push_back(std::nullopt);
+    w.dialogs.answers.emplace_back(std::nullopt);
     w.key(key, Qt::KeyboardModifiers(mods));
     QCOMPARE(w.dialogs.questions.size(), 1);
     QCOMPARE(w.dialogs.questions[0].caption, caption);

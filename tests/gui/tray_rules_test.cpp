@@ -120,7 +120,8 @@ void TrayRulesTest::titlesAndIcons() {
     std::vector<std::uint32_t> data;
     for (int i = 0; i + 1 < sizes.size(); i += 2) {
         data.insert(data.end(), {sizes[i], sizes[i + 1]});
-        if (std::uint64_t(sizes[i]) * sizes[i + 1] < 4096) data.insert(data.end(), sizes[i] * sizes[i + 1], sizes[i]);
+        if (std::uint64_t(sizes[i]) * sizes[i + 1] < 4096)
+            data.insert(data.end(), std::size_t(sizes[i]) * sizes[i + 1], sizes[i]);
     }
     data.resize(data.size() - std::size_t(drop));
     const auto got = gui::PickSmallIcon(data);
@@ -230,7 +231,7 @@ void TrayRulesTest::closeProtocol() {
     gui::TFrame& f = w.frame();
     Action(f, "miUseTray")->setChecked(true);
     gui::TFrameTestAccess::SetTrayMode(f, true);
-    QVERIFY(desktop.icons.count(gui::HiddenWindows::kOwnIconId));  // kept for a host to come
+    QVERIFY(desktop.icons.contains(gui::HiddenWindows::kOwnIconId));  // kept for a host to come
     w.type(QStringLiteral("x"));
     if (first == u"exit-cancel") {
         w.dialogs.saveChanges = {Answer::Cancel};
@@ -284,16 +285,16 @@ void TrayRulesTest::hotKeyOnStandIns() {
     if (kind == u"gone") {
         d.windows.erase(7);
         gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);
-        QVERIFY(!d.icons.count(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
+        QVERIFY(!d.icons.contains(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
     }
     if (kind == u"unknown") {
         for (int id : {-1, 1, 500}) gui::TFrameTestAccess::WMTrayNotify(f, id, gui::TrayClick::Left);
-        QVERIFY(d.windows.at(7).mapped == false && d.icons.count(0));
+        QVERIFY(d.windows.at(7).mapped == false && d.icons.contains(0));
         gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Right);
         gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);  // cleared by now
     }
     QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).count(), entries);
-    if (d.windows.count(7)) QCOMPARE(d.windows.at(7).mapped, !hidden);
+    if (d.windows.contains(7)) QCOMPARE(d.windows.at(7).mapped, !hidden);
     QCOMPARE(d.restored.size(), std::size_t(restored ? 1 : 0));
 }
 

@@ -345,7 +345,7 @@ void ViewCommandsTest::printsTheSectionToPdf() {
     QCOMPARE(pdfTitle(second), QStringLiteral("/home/me/Заметки.lkp"));
 
     // Cancel in the dialog prints nothing.
-    w.dialogs.prints.push_back(QString());
+    w.dialogs.prints.emplace_back();
     w.trigger(Action(f, "miPrintNode"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
     QVERIFY(w.dialogs.errors.isEmpty());

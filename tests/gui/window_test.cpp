@@ -38,7 +38,7 @@ class WindowTest : public QObject {
     QString path(const char* name) { return dir_.filePath(QLatin1String(name)); }
     // a(0) [a1(1) [a11(2)], a2(3)], b(4), c(5)
     QString tree(const char* name = "tree.lkp", int active = 0) {
-        const QString p = path(name);
+        QString p = path(name);
         WriteNotebook(p,
                       {{0, "a", "text a"},
                        {1, "a1", "text a1"},
