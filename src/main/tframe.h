@@ -33,6 +33,7 @@ namespace lark::gui {
 
 class BackgroundSaves;
 class Dialogs;
+class FindAllPanel;
 class WindowSystem;
 class NoteEditor;
 class RecoveryKeeper;
@@ -103,6 +104,7 @@ private:
     QAction *miExport = nullptr, *miImport = nullptr;
     QAction *miUndo = nullptr, *miCut = nullptr, *miCopy = nullptr, *miPaste = nullptr, *miSelectAll = nullptr,
             *miFind = nullptr, *miEntireSearch = nullptr, *miSearchAgain = nullptr, *miNearestDates = nullptr;
+    QAction* miFindAll = nullptr;
     QAction *miNewNode = nullptr, *miNewSub = nullptr, *miRename = nullptr, *miDelete = nullptr, *miMoveUp = nullptr,
             *miMoveDown = nullptr, *miToUpper = nullptr, *miToBottom = nullptr, *miLevelUp = nullptr;
     QAction *miWordWrap = nullptr, *miBiggerFont = nullptr, *miSmallerFont = nullptr;
@@ -191,6 +193,8 @@ private:
     void miEntireSearchClick();
     void miSearchAgainClick();
     void miNearestDatesClick();
+    void miFindAllClick();
+    FindAllPanel* dkFindAll = nullptr;  // the list of find all, under the editor
     // A left-button press on a link of the editor; `linkText` is read from its current text.
     void EditorLinkClick(const QString& linkText);
 
