@@ -105,7 +105,8 @@ void FindAllPanel::start(const std::string& searchText) {
         auto post = [this, &job] {
             if (job->posted) return;
             job->posted = true;
-            QMetaObject::invokeMethod(this, [this, job] { drain(job); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, job] { drain(job); }, Qt::QueuedConnection);
         };
         const FindAllOutcome outcome = FindAll(
             *job->snapshot, job->searchText,
@@ -222,9 +223,7 @@ QString FindAllPanel::summary() const {
     if (job_) return QStringLiteral("Поиск %1... найдено: %2").arg(what).arg(rows);
     if (!finished_) return QStringLiteral("Поиск %1 прерван, найдено: %2").arg(what).arg(rows);
     if (cut_)
-        return QStringLiteral("%1: показаны первые %2 совпадений, остальные не вошли в список")
-            .arg(what)
-            .arg(rows);
+        return QStringLiteral("%1: показаны первые %2 совпадений, остальные не вошли в список").arg(what).arg(rows);
     if (rows == 0) return QStringLiteral("%1 не найдено").arg(what);
     return QStringLiteral("%1: найдено совпадений: %2").arg(what).arg(rows);
 }

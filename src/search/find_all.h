@@ -44,9 +44,9 @@ struct FindAllRow {
 };
 
 struct FindAllOutcome {
-    std::size_t rows = 0;    // rows handed to the sink
-    bool cut = false;        // there were more matches than the limit
-    bool stopped = false;    // the flag or the sink ended the search early
+    std::size_t rows = 0;  // rows handed to the sink
+    bool cut = false;      // there were more matches than the limit
+    bool stopped = false;  // the flag or the sink ended the search early
 };
 
 // Takes each row as it is found; returning false stops the search.
