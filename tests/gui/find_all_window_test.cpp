@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "main/find_all_panel.h"
-#include "main/section_model.h"
 #include "main/note_editor.h"
+#include "main/section_model.h"
 #include "main/section_tree_view.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
