@@ -127,8 +127,7 @@ void findAllCase(Context& ctx) {
     note("find all: first " + std::to_string(kFirstRows) + " rows " + formatNumber(v.at("first") * 1e3, "%.1f") +
          " ms; the full list of " + formatNumber(v.at("rows"), "%.0f") + " rows " +
          formatNumber(v.at("full") * 1e3, "%.1f") + " ms, core " + formatNumber(v.at("core") * 1e3, "%.1f") +
-         " ms (medians); longest turn of the event loop meanwhile " + formatNumber(v.at("turn") * 1e3, "%.1f") +
-         " ms");
+         " ms (medians); longest turn of the event loop meanwhile " + formatNumber(v.at("turn") * 1e3, "%.1f") + " ms");
     printFigure("find_all_first_rows", v.at("first") / kFirstRowsBudget, 1.0);
     printFigure("find_all_full", v.at("full") / v.at("core"), kFullTarget);
 }

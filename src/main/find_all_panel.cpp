@@ -82,7 +82,11 @@ QString FindAllPanel::GoneNotice() { return QStringLiteral("Раздел, в к�
 void FindAllPanel::start(const std::string& searchText) {
     clear();
     searchText_ = BytesToQString(searchText);
-    show();
+    if (isHidden()) {
+        show();
+        // A third of the window, the rest for the tree and the editor.
+        frame_.resizeDocks({this}, {frame_.height() / 3}, Qt::Vertical);
+    }
     raise();
 
     auto job = std::make_shared<Job>();
@@ -194,7 +198,7 @@ void FindAllPanel::activate(int row) {
     if (row < 0 || row >= model_->rowCount()) return;
     frame_.runCommand([this, row] {
         const FindAllModel::Entry& entry = model_->entry(row);
-        if (!entry.section || gone_.count(entry.section)) {
+        if (!entry.section || gone_.contains(entry.section)) {
             frame_.ui().setStatusText(GoneNotice());
             return;
         }

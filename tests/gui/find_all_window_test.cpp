@@ -70,7 +70,7 @@ struct Frame {
 
     // Runs the command with `answer` in the input box and waits for the list to be complete.
     void findAll(const QString& answer) {
-        dialogs.answers.push_back(answer);
+        dialogs.answers.emplace_back(answer);
         Action(*frame, "miFindAll")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!panel().running(), 20000);
     }
@@ -168,7 +168,7 @@ void FindAllWindowTest::shortcutBelongsToNoOtherCommand() {
         for (const QKeySequence& other : a->shortcuts()) QVERIFY2(other != key, qPrintable(a->objectName()));
     }
     // The key works from the editor too.
-    f.dialogs.answers.push_back(QStringLiteral("нет"));
+    f.dialogs.answers.emplace_back(QStringLiteral("нет"));
     f.editor().setFocus();
     QTest::keySequence(&f.editor(), key);
     QTRY_VERIFY_WITH_TIMEOUT(!f.panel().running() && f.rows() == 1, 20000);
@@ -178,12 +178,12 @@ void FindAllWindowTest::cancelLeavesThePanelAsItWas() {
     Frame f(notebook("cancel.lkp", sampleNotebook()));
     f.findAll(QStringLiteral("ремонт"));
     const QStringList before = f.allRows();
-    f.dialogs.answers.push_back(std::nullopt);
+    f.dialogs.answers.emplace_back(std::nullopt);
     Action(*f.frame, "miFindAll")->trigger();
     QCOMPARE(f.allRows(), before);
     QCOMPARE(f.frame->searchState().FSearchText, Cp1251("ремонт"));
     // A string the notebook's code page cannot hold is refused like a cancel.
-    f.dialogs.answers.push_back(QStringLiteral("ремонт ☃"));
+    f.dialogs.answers.emplace_back(QStringLiteral("ремонт ☃"));
     Action(*f.frame, "miFindAll")->trigger();
     QCOMPARE(f.allRows(), before);
 }
