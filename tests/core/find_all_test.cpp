@@ -5,7 +5,6 @@
 #include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "document/cp1251.h"
@@ -135,34 +134,6 @@ TEST(FindAll, VisitsAsTheGlobalSearchDoes) {
     }
 }
 
-// A bigger notebook of random words: find all lists what the global search steps through.
-TEST(FindAll, AgreesWithTheGlobalSearchOnARandomNotebook) {
-    const char* words[] = {"Дом", "дом", "ДОМА", "house", "HOUSE", "ёж", "ЁЖ", "еж", "word", "\r\n", "\n", " "};
-    std::vector<std::string> names, texts;
-    std::vector<Spec> specs;
-    unsigned seed = 12345;
-    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
-    for (int i = 0; i < 60; ++i) {
-        std::string name, text;
-        for (unsigned k = next() % 3; k > 0; --k) name += words[next() % 9];
-        for (unsigned k = next() % 30; k > 0; --k) text += words[next() % 12];
-        names.push_back(name.empty() ? "s" : name);
-        texts.push_back(text);
-    }
-    int depth = 0;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        specs.push_back({depth, names[i].c_str(), texts[i].c_str()});
-        depth = static_cast<int>(next() % static_cast<unsigned>(depth + 2));
-    }
-    for (const char* needle : {"дом", "HoUsE", "ёж", "ом", "o"}) {
-        SCOPED_TRACE(needle);
-        Notebook nb(specs), fresh(specs);
-        const std::string expected = nb.globalSteps(cp(needle));
-        EXPECT_FALSE(expected.empty());
-        EXPECT_EQ(steps(fresh.findAll(cp(needle))), expected);
-    }
-}
-
 // "line:column+length path | snippet" with the match in brackets.
 std::string describe(const FindAllRow& r) {
     std::string s = r.snippet;
@@ -279,34 +250,6 @@ TEST(FindAll, StopsWhenAskedTo) {
         EXPECT_EQ(outcome.rows, row.rows);
         EXPECT_EQ(outcome.stopped, row.stopped);
     }
-}
-
-// A search on a worker thread ends at the row it is taking when another thread sets the flag.
-TEST(FindAll, StopsFromAnotherThread) {
-    std::string text;
-    for (int i = 0; i < 1000; ++i) text += "word ";
-    Notebook nb({{0, "a", text.c_str()}, {0, "b", text.c_str()}});
-    const auto snap = lark::TakeSnapshot(nb.doc);
-    std::atomic<bool> stop{false};
-    std::atomic<int> taken{0};
-    lark::FindAllOutcome outcome;
-    std::thread worker([&] {
-        outcome = lark::FindAll(
-            *snap, "WORD",
-            [&](FindAllRow&&) {
-                // The tenth row waits until the flag is set.
-                if (++taken == 10)
-                    while (!stop.load()) std::this_thread::yield();
-                return true;
-            },
-            &stop);
-    });
-    while (taken.load() < 10) std::this_thread::yield();
-    stop = true;
-    worker.join();
-    EXPECT_TRUE(outcome.stopped);
-    EXPECT_EQ(outcome.rows, 10u);
-    EXPECT_EQ(taken.load(), 10);
 }
 
 }  // namespace

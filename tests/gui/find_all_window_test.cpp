@@ -126,7 +126,6 @@ private slots:
 
     void commandListsEveryMatchInOrder();
     void shortcutBelongsToNoOtherCommand();
-    void cancelLeavesThePanelAsItWas();
     void activationSelectsSectionAndMatch_data();
     void activationSelectsSectionAndMatch();
     void unsavedTextOfTheShownSectionIsSearched();
@@ -172,20 +171,6 @@ void FindAllWindowTest::shortcutBelongsToNoOtherCommand() {
     f.editor().setFocus();
     QTest::keySequence(&f.editor(), key);
     QTRY_VERIFY_WITH_TIMEOUT(!f.panel().running() && f.rows() == 1, 20000);
-}
-
-void FindAllWindowTest::cancelLeavesThePanelAsItWas() {
-    Frame f(notebook("cancel.lkp", sampleNotebook()));
-    f.findAll(QStringLiteral("ремонт"));
-    const QStringList before = f.allRows();
-    f.dialogs.answers.emplace_back(std::nullopt);
-    Action(*f.frame, "miFindAll")->trigger();
-    QCOMPARE(f.allRows(), before);
-    QCOMPARE(f.frame->searchState().FSearchText, Cp1251("ремонт"));
-    // A string the notebook's code page cannot hold is refused like a cancel.
-    f.dialogs.answers.emplace_back(QStringLiteral("ремонт ☃"));
-    Action(*f.frame, "miFindAll")->trigger();
-    QCOMPARE(f.allRows(), before);
 }
 
 void FindAllWindowTest::activationSelectsSectionAndMatch_data() {
@@ -263,15 +248,6 @@ void FindAllWindowTest::listStopsAtTheLimit() {
     QCOMPARE(Child<QLabel>(*f.frame, "lbFindAll")->text(),
              QStringLiteral("«X»: показаны первые 100000 совпадений, остальные не вошли в список"));
     QCOMPARE(f.row(static_cast<int>(kFindAllLimit) - 1).section(QStringLiteral(" | "), 0, 1), QStringLiteral("b | 1"));
-    // Exactly as many as the limit is the whole list.
-    f.editor().setFocus();
-    f.doc().SelectSection(f.doc().tree().at(1));
-    f.editor().selectAll();
-    QTest::keyClick(&f.editor(), Qt::Key_Delete);
-    f.findAll(QStringLiteral("x"));
-    QCOMPARE(f.rows(), static_cast<int>(kFindAllLimit) / 2);
-    QCOMPARE(Child<QLabel>(*f.frame, "lbFindAll")->text(),
-             QStringLiteral("«x»: найдено совпадений: %1").arg(kFindAllLimit / 2));
 }
 
 void FindAllWindowTest::closedPanelComesBackWithTheCommand() {
