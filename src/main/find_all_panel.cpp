@@ -22,6 +22,11 @@
 
 namespace lark::gui {
 
+namespace {
+// Rows added to the list in one turn of the event loop, at most.
+constexpr std::size_t kMaxBatch = 5000;
+}  // namespace
+
 // One search: its snapshot and worker, and the rows the worker has found and the window
 // has not yet taken.
 struct FindAllPanel::Job {
@@ -135,9 +140,18 @@ void FindAllPanel::drain(const std::shared_ptr<Job>& job) {
     bool done = false;
     {
         const std::lock_guard<std::mutex> hold(job->lock);
-        rows.swap(job->pending);
-        job->posted = false;
-        done = job->done;
+        if (job->pending.size() > kMaxBatch) {
+            // A turn of the event loop takes no more than a batch: the rest comes next turn.
+            const auto end = job->pending.begin() + static_cast<std::ptrdiff_t>(kMaxBatch);
+            rows.assign(std::make_move_iterator(job->pending.begin()), std::make_move_iterator(end));
+            job->pending.erase(job->pending.begin(), end);
+            QMetaObject::invokeMethod(
+                this, [this, job] { drain(job); }, Qt::QueuedConnection);
+        } else {
+            rows.swap(job->pending);
+            job->posted = false;
+            done = job->done;
+        }
     }
     std::vector<FindAllModel::Entry> entries;
     entries.reserve(rows.size());
