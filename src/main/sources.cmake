@@ -20,6 +20,10 @@ set(LARKPAD_MAIN_SOURCES
   editor_capacity.h
   editor_links.cpp
   editor_links.h
+  find_all_list.cpp
+  find_all_list.h
+  find_all_panel.cpp
+  find_all_panel.h
   exchange_dialogs.cpp
   font_steps.cpp
   font_steps.h

@@ -34,6 +34,7 @@ namespace lark::gui {
 
 class BackgroundSaves;
 class Dialogs;
+class FindAllPanel;
 class WindowSystem;
 class NoteEditor;
 class RecoveryKeeper;
@@ -105,6 +106,7 @@ private:
     QAction *miUndoSection = nullptr, *miRedoSection = nullptr, *pmUndoSection = nullptr, *pmRedoSection = nullptr;
     QAction *miUndo = nullptr, *miCut = nullptr, *miCopy = nullptr, *miPaste = nullptr, *miSelectAll = nullptr,
             *miFind = nullptr, *miEntireSearch = nullptr, *miSearchAgain = nullptr, *miNearestDates = nullptr;
+    QAction* miFindAll = nullptr;
     QAction *miNewNode = nullptr, *miNewSub = nullptr, *miRename = nullptr, *miDelete = nullptr, *miMoveUp = nullptr,
             *miMoveDown = nullptr, *miToUpper = nullptr, *miToBottom = nullptr, *miLevelUp = nullptr;
     QAction *miWordWrap = nullptr, *miBiggerFont = nullptr, *miSmallerFont = nullptr;
@@ -196,6 +198,8 @@ private:
     void miEntireSearchClick();
     void miSearchAgainClick();
     void miNearestDatesClick();
+    void miFindAllClick();
+    FindAllPanel* dkFindAll = nullptr;  // the list of find all, under the editor
     // A left-button press on a link of the editor; `linkText` is read from its current text.
     void EditorLinkClick(const QString& linkText);
 

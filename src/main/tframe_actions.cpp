@@ -75,6 +75,8 @@ void TFrame::createActions() {
          "Поиск по всем разделам", &TFrame::miEntireSearchClick},
         {&TFrame::miSearchAgain, "miSearchAgain", "Повторить поиск", "find-again", "Ctrl+L", "Найти дальше",
          &TFrame::miSearchAgainClick},
+        {&TFrame::miFindAll, "miFindAll", "Найти все...", nullptr, "Ctrl+Shift+L",
+         "Список всех совпадений во всех разделах", &TFrame::miFindAllClick},
         {&TFrame::miNearestDates, "miNearestDates", "Ближайшие дд.мм.гг", nullptr, "F9",
          "Поиск дат (дд.мм.гг.) в файле", &TFrame::miNearestDatesClick},
         // "&Инфо"
@@ -163,7 +165,7 @@ void TFrame::createMenus() {
     mnEdit->addSeparator();
     mnEdit->addAction(miSelectAll);
     mnEdit->addSeparator();
-    mnEdit->addActions({miFind, miEntireSearch, miSearchAgain});
+    mnEdit->addActions({miFind, miEntireSearch, miSearchAgain, miFindAll});
     mnEdit->addSeparator();
     mnEdit->addAction(miNearestDates);
 

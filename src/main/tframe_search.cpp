@@ -9,12 +9,14 @@
 #include "document/cp1251.h"
 #include "main/dialogs.h"
 #include "main/editor_links.h"
+#include "main/find_all_panel.h"
 #include "main/note_editor.h"
 #include "main/search_prompt.h"
 #include "main/section_tree_view.h"
 #include "main/text_codec.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
+#include "search/find_all.h"
 #include "search/nearest_dates.h"
 #include "search/section_links.h"
 #include "search/text_search.h"
@@ -51,6 +53,9 @@ void TFrame::connectSearch() {
     KeepSelectionShown(tvNodes);
     KeepSelectionShown(reNodeContent);
     InstallEditorLinks(reNodeContent, [this](const QString& link) { EditorLinkClick(link); });
+    dkFindAll = new FindAllPanel(*this, *reNodeContent);
+    addDockWidget(Qt::BottomDockWidgetArea, dkFindAll);
+    dkFindAll->hide();
 }
 
 void TFrame::miFindClick() {
@@ -65,6 +70,11 @@ void TFrame::miEntireSearchClick() {
 void TFrame::miSearchAgainClick() {
     WithSearchState(*this,
                     [](Document& doc, SearchState& s, ISearchPrompt& p) { lark::miSearchAgainClick(doc, s, p); });
+}
+
+void TFrame::miFindAllClick() {
+    SearchPrompt prompt(this, dialogs_, *ui_);
+    if (const std::optional<std::string> text = AskFindAllText(search_, prompt)) dkFindAll->start(*text);
 }
 
 void TFrame::miNearestDatesClick() {

@@ -1,6 +1,8 @@
 # Text search, section links, the nearest-dates report.
 # One file a line, relative to this folder.
 set(LARKPAD_SEARCH_SOURCES
+  find_all.cpp
+  find_all.h
   link_rename.cpp
   link_rename.h
   nearest_dates.cpp

@@ -1,0 +1,70 @@
+#pragma once
+// "Найти все": the panel under the editor that lists every match of a string in the
+// notebook. The search runs on a worker thread over a snapshot of the notebook (names
+// copied, texts shared), so the window goes on while rows arrive; they are added to the
+// list in batches on the window's thread. Activating a row selects its section and the
+// match. New and Open empty the list; a section deleted since the search is not visited.
+#include <QDockWidget>
+#include <memory>
+#include <string>
+#include <unordered_set>
+
+#include "main/find_all_list.h"
+
+class QLabel;
+class QModelIndex;
+class QTreeView;
+
+namespace lark::gui {
+
+class TFrame;
+class NoteEditor;
+
+class FindAllPanel : public QDockWidget {
+    Q_OBJECT
+public:
+    FindAllPanel(TFrame& frame, NoteEditor& editor);
+    ~FindAllPanel() override;
+
+    // Shows the panel and lists the matches of `searchText` (Windows-1251), a running
+    // search given up first.
+    void start(const std::string& searchText);
+    // Gives up a running search and empties the list.
+    void clear();
+    // Selects the section of the row and its match.
+    void activate(int row);
+
+    bool running() const { return static_cast<bool>(job_); }
+    FindAllModel& model() { return *model_; }
+    QString summary() const;
+
+    static QString GoneNotice();
+
+signals:
+    // The search has ended (run to its end or to the limit); not sent when given up.
+    void searchFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Job;
+    void drain(const std::shared_ptr<Job>& job);
+    void stop();
+    void sectionsRemoved(const QModelIndex& parent, int first, int last);
+    void showSummary();
+
+    TFrame& frame_;
+    NoteEditor& editor_;
+    FindAllModel* model_;
+    QTreeView* list_;
+    QLabel* status_;
+    std::shared_ptr<Job> job_;
+    QString searchText_;
+    bool cut_ = false;
+    bool finished_ = false;  // the last search ran to its end
+    // Sections deleted since the search started (never looked into: only compared).
+    std::unordered_set<const Section*> gone_;
+};
+
+}  // namespace lark::gui
