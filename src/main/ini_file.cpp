@@ -1,5 +1,6 @@
 #include "main/ini_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
