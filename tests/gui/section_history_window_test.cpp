@@ -66,7 +66,12 @@ void SectionHistoryWindowTest::undoAndRedoInTheWindow() {
     w.click(w.at(1));
     w.trigger(Action(w.frame(), "miMoveUp"));
     QCOMPARE(w.name(0), std::string("Three"));
-    QVERIFY(undo->isEnabled());
+    w.trigger(Action(w.frame(), "miSave"));  // a save keeps the history
+    QVERIFY(!w.doc().isModified());
+    w.trigger(undo);
+    QCOMPARE(w.name(0), std::string("One"));
+    QVERIFY(w.doc().isModified());
+    w.trigger(redo);
 
     // New and Open start a history of their own.
     w.dialogs.saveChanges.push_back(Answer::No);  // do not save the changes
