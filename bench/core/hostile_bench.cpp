@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -63,7 +64,7 @@ void le32(char* p, std::uint32_t v) {
 }
 
 // Content of `total` bytes made of a fixed head, then `body` repeated until `total`.
-Producer repeat(std::string head, std::string body, std::uint64_t total) {
+Producer repeat(const std::string& head, const std::string& body, std::uint64_t total) {
     auto done = std::make_shared<std::uint64_t>(0);
     return [=](char* out, std::size_t max) -> std::size_t {
         std::size_t n = 0;
@@ -86,12 +87,12 @@ Producer repeat(std::string head, std::string body, std::uint64_t total) {
 }
 
 // `first`, then the bytes of `tail`.
-Producer then(Producer first, std::string tail) {
+Producer then(const Producer& first, const std::string& tail) {
     auto sent = std::make_shared<std::size_t>(0);
     return [=](char* out, std::size_t max) -> std::size_t {
         if (const std::size_t n = first(out, max)) return n;
         const std::size_t n = std::min(max, tail.size() - *sent);
-        std::memcpy(out, tail.data() + *sent, n);
+        std::copy_n(tail.data() + *sent, n, out);
         *sent += n;
         return n;
     };
@@ -224,7 +225,7 @@ const std::vector<HostileFile>& hostileFiles() {
 
 int writeHostileFiles(const std::vector<std::string>& args) {
     if (args.empty()) throw std::runtime_error("usage: hostile-files DIR [--small]");
-    const std::string dir = args[0];
+    const std::string& dir = args[0];
     const bool small = args.size() > 1 && args[1] == "--small";
     mkdir(dir.c_str(), 0777);
     for (const auto& f : hostileFiles())

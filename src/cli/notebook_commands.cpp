@@ -148,7 +148,7 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
     Document doc(view, editor, ui);
     TextBuffer content;
     try {
-        doc.FFileInfo = std::move(spec->info);
+        doc.FFileInfo = spec->info;
         std::vector<Section*> parents;  // parents[d]: the last section placed at depth d
         for (auto& e : spec->sections) {
             auto record = std::make_unique<TNodeContent>();
@@ -171,7 +171,7 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
     }
     doc.tree().clear();
     return guarded(err, target, [&] {
-        if (cl.flags.count("--zip")) content = ZipBuffer(content.view());
+        if (cl.flags.contains("--zip")) content = ZipBuffer(content.view());
         ReplaceFileContents(target, content.view());
         return kOk;
     });
@@ -202,7 +202,7 @@ int cmdCat(const Args& args, std::ostream& out, std::ostream& err) {
             return static_cast<int>(kUsage);
         }
         const std::string_view text = nb->doc.tree().at(static_cast<int>(index))->text();
-        if (cl.flags.count("--raw")) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (cl.flags.contains("--raw")) out.write(text.data(), static_cast<std::streamsize>(text.size()));
         else out << cp1251::toUtf8(text);
         return finishOutput(out, err, kOk);
     });

@@ -122,7 +122,8 @@ int cmdDates(const Args& args, std::ostream& out, std::ostream& err) {
     bool optionsDone = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (optionsDone) {
+        const bool option = !optionsDone && a.size() > 1 && a[0] == '-';
+        if (!option) {
             positional.push_back(a);
         } else if (a == "--") {
             optionsDone = true;
@@ -131,10 +132,8 @@ int cmdDates(const Args& args, std::ostream& out, std::ostream& err) {
             todayText = args[++i];
         } else if (a.starts_with("--today=")) {
             todayText = a.substr(8);
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usageError(err, "unknown option '" + a + "'", kDatesUsage);
         } else {
-            positional.push_back(a);
+            return usageError(err, "unknown option '" + a + "'", kDatesUsage);
         }
     }
     if (positional.size() != 1)

@@ -243,7 +243,7 @@ std::optional<Image> inflateWhole(std::string_view packed, std::size_t total, bo
 // out or dropped is handed back to the system as soon as whole pages of it are passed.
 class ImageReader {
 public:
-    explicit ImageReader(Image image) : image_(std::move(image)), pos_(4) {}
+    explicit ImageReader(Image image) : image_(std::move(image)) {}
 
     void read(char* dst, std::size_t n) {
         need(n);
@@ -324,7 +324,7 @@ private:
     static constexpr std::size_t kHandBackRun = 1 << 20;
 
     Image image_;
-    std::size_t pos_;
+    std::size_t pos_ = 4;  // past the stored length
     std::size_t backFrom_ = 0;
     std::size_t patch_ = std::numeric_limits<std::size_t>::max();
     char saved_ = 0;

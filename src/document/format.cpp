@@ -421,7 +421,7 @@ void streamDocument(const Outline& tree, const InfoLines& info, const std::funct
     const ContentSizes sizes = measureDocument(tree, info);
     // Header, info and outline in one piece; then small texts gathered with their
     // lengths, large texts handed over where they lie.
-    constexpr std::size_t kGather = 256 * 1024;
+    constexpr std::size_t kGather = std::size_t{256} * 1024;
     std::string piece;
     piece.reserve(std::max(kGather, 12 + sizes.info + sizes.outline));
     char len[4];

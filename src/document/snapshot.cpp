@@ -8,7 +8,7 @@
 namespace lark {
 
 std::string_view NotebookSnapshot::keepName(std::string_view name) {
-    constexpr std::size_t kBlock = 64 * 1024;
+    constexpr std::size_t kBlock = std::size_t{64} * 1024;
     if (name.empty()) return {};
     if (name.size() > left_) {
         // The next kept block when it is large enough, else a new one in its place.

@@ -52,7 +52,7 @@ void MakeFolder(const std::string& path) {
 std::string MakeFreshFolder(const std::string& prefix) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0;; ++attempt) {
-        const std::string path = prefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        std::string path = prefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
         if (::mkdir(path.c_str(), 0777) == 0) return path;
         if (errno != EEXIST || attempt > 1000) fail("Cannot create folder", path, errno);
     }

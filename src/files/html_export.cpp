@@ -110,7 +110,7 @@ private:
                 if (t >= 0) {
                     out_ += "<a href=\"#s" + std::to_string(t) + "\">";
                 } else {
-                    out_ += "<span class=\"missing\" title=\"";
+                    out_ += R"(<span class="missing" title=")";
                     appendEscaped(out_, SectionNotFoundText(name));
                     out_ += "\">";
                 }

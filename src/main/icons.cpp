@@ -29,7 +29,7 @@ void InitIconResources() {
 
 QIcon AppIcon(const char* name) {
     InitIconResources();
-    const QIcon bundled(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+    QIcon bundled(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
     for (const auto& t : kThemeNames)
         if (std::strcmp(t.bundled, name) == 0) return QIcon::fromTheme(QLatin1String(t.theme), bundled);
     return bundled;

@@ -21,19 +21,19 @@ InterfaceSettings ReadInterfaceSettings(const IniFile& ini, const InterfaceSetti
     return r;
 }
 
-void WriteInterfaceSettings(IniFile& ini, const InterfaceSettings& v) {
+void WriteInterfaceSettings(IniFile& ini, const InterfaceSettings& settings) {
     const char* s = kSettingsSection;
-    ini.writeBool(s, "Maximized", v.maximized);
-    ini.writeInteger(s, "WindowWidth", v.width);
-    ini.writeInteger(s, "WindowHeight", v.height);
-    ini.writeInteger(s, "WindowLeft", v.left);
-    ini.writeInteger(s, "WindowTop", v.top);
-    ini.writeInteger(s, "TreeWidth", v.treeWidth);
-    ini.writeBool(s, "WordWrap", v.wordWrap);
-    ini.writeBool(s, "Zipping", v.zipping);
-    ini.writeBool(s, "SaveOnMin", v.saveOnMin);
-    ini.writeBool(s, "ShowToolBar", v.showToolBar);
-    ini.writeBool(s, "UseTray", v.useTray);
+    ini.writeBool(s, "Maximized", settings.maximized);
+    ini.writeInteger(s, "WindowWidth", settings.width);
+    ini.writeInteger(s, "WindowHeight", settings.height);
+    ini.writeInteger(s, "WindowLeft", settings.left);
+    ini.writeInteger(s, "WindowTop", settings.top);
+    ini.writeInteger(s, "TreeWidth", settings.treeWidth);
+    ini.writeBool(s, "WordWrap", settings.wordWrap);
+    ini.writeBool(s, "Zipping", settings.zipping);
+    ini.writeBool(s, "SaveOnMin", settings.saveOnMin);
+    ini.writeBool(s, "ShowToolBar", settings.showToolBar);
+    ini.writeBool(s, "UseTray", settings.useTray);
 }
 
 int ClampWindowExtent(int stored, int minimum, int screen) {

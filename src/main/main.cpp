@@ -25,5 +25,5 @@ int main(int argc, char** argv) {
     lark::gui::TFrame frame(dialogs, arguments);
     // Killed or hung up: the windows Win+Z hid come back before the program ends.
     lark::gui::TerminationSignals handover([&frame](int signal) { frame.TerminateBySignal(signal); });
-    return app.exec();
+    return QApplication::exec();
 }

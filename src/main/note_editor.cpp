@@ -80,7 +80,7 @@ void NoteEditor::formatVisibleLinks() {
 bool NoteEditor::modified() const { return document()->isModified(); }
 void NoteEditor::setModified(bool m) { document()->setModified(m); }
 bool NoteEditor::readOnly() const { return isReadOnly(); }
-void NoteEditor::setReadOnly(bool ro) { QPlainTextEdit::setReadOnly(ro); }
+void NoteEditor::setReadOnly(bool readOnly) { QPlainTextEdit::setReadOnly(readOnly); }
 
 void NoteEditor::loadFile(const std::string& path) {
     const ByteBuffer bytes = ReadFileShared(path);

@@ -31,7 +31,7 @@ public:
     void commitOpenEditor();
 
     // How the tree's hit test classifies a point of the viewport.
-    DropHit hitTest(const QPoint& viewportPos, Section** section) const;
+    DropHit hitTest(const QPoint& p, Section** section) const;  // p: in the viewport
 
     // ITreeView
     void showSelection(Section* section) override;

@@ -57,7 +57,7 @@ TEST_P(ExchangeRoundTrip, ExportThenImportGivesTheSameFile) {
     const auto out = lkp({"export", first, folder});
     ASSERT_EQ(out.code, 0) << out.err;
     std::vector<std::string> args{"import", folder, second};
-    if (zip) args.push_back("--zip");
+    if (zip) args.emplace_back("--zip");
     const auto in = lkp(args);
     ASSERT_EQ(in.code, 0) << in.err;
     EXPECT_EQ(in.err, "");

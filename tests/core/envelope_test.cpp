@@ -176,7 +176,8 @@ std::vector<UnzipRow> unzipRows() {
         {"robustness: packed data of one byte", "ZIPPED!\x78", "!Stream read error"},
         {"robustness: a stream shorter than its stated length", envelopeOf(le32(100) + "abc"), "!Stream read error"},
         {"robustness: bytes after the marker are not a zlib stream", "ZIPPED!" + sample, "!Error"},
-        {"robustness: a wrong zlib header", "ZIPPED!\x78\x00" + zlibStream(le32(3) + "abc").substr(2), "!Error"},
+        {"robustness: a wrong zlib header", std::string("ZIPPED!\x78\x00", 9) + zlibStream(le32(3) + "abc").substr(2),
+         "!Error"},
         {"robustness: a reserved deflate block type", std::string("ZIPPED!\x78\xDA\x07\x00\x00\x00\x00", 12), "!Error"},
     };
 }

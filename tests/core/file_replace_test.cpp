@@ -68,7 +68,7 @@ struct RecordingOps : lark::FileOps {
     }
     int link(const char* from, const char* to) override {
         if (noLinks) {
-            calls.push_back("link");
+            calls.emplace_back("link");
             errno = EPERM;
             return -1;
         }

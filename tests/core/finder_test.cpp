@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ranges>
 #include <set>
 
 #include "finder/finder.h"
@@ -51,7 +52,7 @@ void ExpectedLaunches(const std::string& dir, std::vector<std::string>& out) {
         if (fs::is_directory(p, ec)) subdirs.push_back(p.string());
         else if (lark::finder::UpperExtension(name) == ".LKP") out.push_back(p.string());
     }
-    for (auto it = subdirs.rbegin(); it != subdirs.rend(); ++it) ExpectedLaunches(*it, out);
+    for (const auto& sub : std::views::reverse(subdirs)) ExpectedLaunches(sub, out);
 }
 
 struct ScanRecord {

@@ -371,8 +371,8 @@ TEST_P(FormatParseVia, ProcessesEventsEvery256TextBlocks) {
         outline += "S" + std::to_string(i) + "\r\n";
         texts.push_back(std::to_string(i));
     }
-    texts.push_back("");  // one block beyond the outline counts as well
-    for (int i = 0; i < 112; ++i) texts.push_back("");
+    texts.emplace_back();  // one block beyond the outline counts as well
+    for (int i = 0; i < 112; ++i) texts.emplace_back();
     writeContent(path, notebook("", outline, texts), GetParam());
     Desk d;
     std::vector<int> countsSeen;

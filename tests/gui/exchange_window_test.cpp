@@ -21,7 +21,7 @@ class ExchangeWindowTest : public QObject {
     QTemporaryDir dir_;
     QString path(const QString& name) { return dir_.filePath(name); }
     QString notebook(const QString& name) {
-        const QString p = path(name);
+        QString p = path(name);
         WriteNotebook(p, {{0, "A", "first"}, {1, Cp1251("Б/В"), "second"}, {0, "C", "see file://@A"}}, 1);
         return p;
     }

@@ -60,7 +60,7 @@ class RecoveryWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString notebook(const char* name) {
-        const QString p = dir_.filePath(QLatin1String(name));
+        QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, {{0, "A", "first"}, {1, "B", "second"}, {0, "C", "third"}}, 0);
         return p;
     }

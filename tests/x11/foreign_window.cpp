@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         std::vector<std::uint32_t> data;
         for (auto [side, argb] : {std::pair{32u, 0xff0000ffu}, {16u, 0xffff0000u}, {8u, 0xff00ff00u}}) {
             data.insert(data.end(), {side, side});
-            data.insert(data.end(), side * side, argb);
+            data.insert(data.end(), std::size_t{side} * side, argb);
         }
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, Atom(c, "_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32, data.size(),
                             data.data());
