@@ -386,8 +386,7 @@ TextBuffer writeDocument(const Outline& tree, const InfoLines& info) {
     const std::size_t infoSize = sizes.info, outlineSize = sizes.outline;
     TextBuffer out = TextBuffer::allocate(sizes.total());
     char* w = out.data();
-    std::memcpy(w, "LKP\x01", 4);
-    w += 4;
+    w = std::copy_n("LKP\x01", 4, w);  // the signature, no terminator
     w = putLE32(w, static_cast<std::uint32_t>(infoSize));
     for (const auto& line : info) {
         if (!line.empty()) std::memcpy(w, line.data(), line.size());

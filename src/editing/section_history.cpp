@@ -183,7 +183,7 @@ bool SectionHistory::removeSubtree(Document& doc, const SectionPath& path, std::
         return true;
     });
     // Children come after their parent in absolute order: from the end, each is a leaf.
-    for (auto it = sections.rbegin(); it != sections.rend(); ++it) doc.tree().remove(*it);
+    for (std::size_t i = sections.size(); i-- > 0;) doc.tree().remove(sections[i]);
     return true;
 }
 

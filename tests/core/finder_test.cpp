@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <ranges>
 #include <set>
 
 #include "finder/finder.h"
@@ -52,7 +51,7 @@ void ExpectedLaunches(const std::string& dir, std::vector<std::string>& out) {
         if (fs::is_directory(p, ec)) subdirs.push_back(p.string());
         else if (lark::finder::UpperExtension(name) == ".LKP") out.push_back(p.string());
     }
-    for (const auto& sub : std::views::reverse(subdirs)) ExpectedLaunches(sub, out);
+    for (std::size_t i = subdirs.size(); i-- > 0;) ExpectedLaunches(subdirs[i], out);
 }
 
 struct ScanRecord {
