@@ -240,10 +240,10 @@ bool NoteEditor::eraseAcrossBoundary(bool forward) {
 namespace {
 
 bool movesOverBoundaries(const QKeyEvent& key) {
-    for (const auto k : {QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar, QKeySequence::SelectNextChar,
-                         QKeySequence::SelectPreviousChar, QKeySequence::MoveToNextWord,
-                         QKeySequence::MoveToPreviousWord, QKeySequence::SelectNextWord,
-                         QKeySequence::SelectPreviousWord})
+    for (const auto k :
+         {QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar, QKeySequence::SelectNextChar,
+          QKeySequence::SelectPreviousChar, QKeySequence::MoveToNextWord, QKeySequence::MoveToPreviousWord,
+          QKeySequence::SelectNextWord, QKeySequence::SelectPreviousWord})
         if (key.matches(k)) return true;
     return false;
 }

@@ -138,8 +138,8 @@ void LongLinesTest::roundTrip_data() {
     row("nominal: a line exactly at the length stays whole", repeat("ab ", 8192).substr(0, 8192),
         static_cast<int>(kLongLine), false);
     row("robustness: one over the length", repeat("ab ", 8193).substr(0, 8193), static_cast<int>(kLongLine), true);
-    row("robustness: lines around the length", repeat("a", 15) + "\r\n" + repeat("b", 16) + "\r\n" + repeat("c", 17), 16,
-        true);
+    row("robustness: lines around the length", repeat("a", 15) + "\r\n" + repeat("b", 16) + "\r\n" + repeat("c", 17),
+        16, true);
     std::string control;
     for (int c = 1; c < 32; ++c)
         if (c != '\r' && c != '\n') control += static_cast<char>(c);
@@ -191,8 +191,8 @@ void LongLinesTest::edits_data() {
     QTest::newRow("nominal: enter before the boundary") << line << 1 << false << 0 << "enter enter bs";
     QTest::newRow("nominal: a selection across the boundary, typed over") << line << 4 << false << -5 << "q";
     QTest::newRow("nominal: a selection across two boundaries, erased") << line << 4 << true << 40 << "bs";
-    QTest::newRow("nominal: a selection across a boundary, replaced by a line break") << line << 4 << true << 9
-                                                                                        << "enter";
+    QTest::newRow("nominal: a selection across a boundary, replaced by a line break")
+        << line << 4 << true << 9 << "enter";
     QTest::newRow("nominal: paste lines at the boundary")
         << line << 5 << true << 0 << "paste:one\\r\\ntwo\\nthree\\rfour";
     QTest::newRow("nominal: cut across the boundary, paste back") << line << 5 << false << 20 << "cut left paste";
