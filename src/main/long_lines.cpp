@@ -90,6 +90,8 @@ void MarkContinuations(QTextDocument& doc, const std::vector<qsizetype>& breaks)
         QTextCharFormat mark;
         mark.setProperty(kContinuesLine, true);
         QTextCursor c(&doc);
+        // Within an edit block the cursor does not lay out the lines it is moved over.
+        c.beginEditBlock();
         for (std::size_t k = 0; k < breaks.size(); ++k) {
             // The k breaks before this one each added a character.
             const int boundary = static_cast<int>(breaks[k] + static_cast<qsizetype>(k));
@@ -97,6 +99,7 @@ void MarkContinuations(QTextDocument& doc, const std::vector<qsizetype>& breaks)
             c.setPosition(boundary + 1, QTextCursor::KeepAnchor);
             c.mergeCharFormat(mark);
         }
+        c.endEditBlock();
         doc.setUndoRedoEnabled(undo);
         doc.setModified(modified);
     }
