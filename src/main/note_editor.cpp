@@ -1,6 +1,8 @@
 #include "main/note_editor.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
+#include <QScrollBar>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -37,12 +39,56 @@ std::string NoteEditor::text() const {
     return bytes;
 }
 
+// A text that will surely need a scroll bar the editor does not show yet gets it before
+// the text goes in: once the text is in, a viewport narrowed by a new scroll bar has
+// every line laid out again, which for a hundred thousand lines takes longer than
+// showing them. Where the guess is wrong, the scroll bar goes again afterwards.
+class NoteEditor::ScrollBarsAhead {
+public:
+    ScrollBarsAhead(NoteEditor& editor, const QString& shown, qsizetype pieces) : editor_(editor) {
+        const QFontMetricsF fm(editor.font());
+        const QSize room = editor.viewport()->size();
+        qsizetype lines = pieces + 1;
+        qsizetype longest = 0;
+        for (qsizetype from = 0; from <= shown.size();) {
+            qsizetype end = shown.indexOf(u'\n', from);
+            if (end < 0) end = shown.size();
+            longest = std::max(longest, end - from);
+            ++lines;
+            from = end + 1;
+        }
+        if (pieces > 0) longest = std::min(longest, editor.longLine_);
+        const bool tall = static_cast<qreal>(lines) * fm.lineSpacing() > 2.0 * room.height();
+        const bool wide = editor.lineWrapMode() == QPlainTextEdit::NoWrap &&
+                          static_cast<qreal>(longest) * fm.averageCharWidth() > 2.0 * room.width();
+        vertical_ = tall && showAhead(editor.verticalScrollBarPolicy(), editor.verticalScrollBar());
+        horizontal_ = wide && showAhead(editor.horizontalScrollBarPolicy(), editor.horizontalScrollBar());
+        if (vertical_) editor.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        if (horizontal_) editor.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    }
+    ~ScrollBarsAhead() {
+        if (vertical_) editor_.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        if (horizontal_) editor_.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
+    ScrollBarsAhead(const ScrollBarsAhead&) = delete;
+    ScrollBarsAhead& operator=(const ScrollBarsAhead&) = delete;
+
+private:
+    static bool showAhead(Qt::ScrollBarPolicy policy, const QScrollBar* bar) {
+        return policy == Qt::ScrollBarAsNeeded && bar && !bar->isVisible();
+    }
+    NoteEditor& editor_;
+    bool vertical_ = false;
+    bool horizontal_ = false;
+};
+
 void NoteEditor::setText(std::string_view text) {
     showsFile_ = false;
     const QString shown = TextToEditor(text);
     forgetShownText();
     const std::vector<qsizetype> breaks = DisplayBreaks(shown, longLine_);
     splitLines_ = !breaks.empty();
+    const ScrollBarsAhead ahead(*this, shown, static_cast<qsizetype>(breaks.size()));
     if (!splitLines_) {
         setPlainText(shown);
         rememberShownText(shown);

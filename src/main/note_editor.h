@@ -71,6 +71,7 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
+    class ScrollBarsAhead;
     void formatVisibleLinks();
     void reportReplaced(qsizetype count);
     // Keeps the characters just shown for the find (note_editor_find.cpp).
