@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QtTest>
@@ -10,6 +11,7 @@
 
 #include "main/edit_clipboard.h"
 #include "main/editor_capacity.h"
+#include "main/editor_links.h"
 #include "main/long_lines.h"
 #include "main/note_editor.h"
 #include "main/text_codec.h"
@@ -94,6 +96,8 @@ private slots:
     void findAndSelect_data();
     void findAndSelect();
     void plainFromRaw();
+    void linksInPieces();
+    void scrollBarsComeBackAsNeeded();
 };
 
 void LongLinesTest::displayBreaks_data() {
@@ -330,6 +334,42 @@ void LongLinesTest::plainFromRaw() {
     QTextCursor(&doc).insertText(QStringLiteral("a\u00a0b\u2028c\u2029d\ufdd0e\ufdd1f\u00adg\th\u200b"));
     QCOMPARE(PlainFromRaw(doc.toRawText()), doc.toPlainText());
     QCOMPARE(PlainFromRaw(QStringLiteral("a\u00a0b\u2028c")), QStringLiteral("a b\nc"));
+}
+
+void LongLinesTest::linksInPieces() {
+    // Pieces end after blanks, so no link is cut: the links of the pieces are those of the line.
+    const std::string unit = "see http://example.com/a_long_path?q=1 or www.example.org ";
+    const std::string line = repeat(unit, unit.size() * 5000);
+    NoteEditor editor;
+    editor.setText(line);
+    QVERIFY(editor.splitsLongLines());
+    QStringList inPieces;
+    for (QTextBlock b = editor.document()->begin(); b.isValid(); b = b.next())
+        for (const auto& [start, length] : LinksInLine(b.text())) inPieces << b.text().mid(start, length);
+    QStringList whole;
+    const QString shown = TextToEditor(line);
+    for (const auto& [start, length] : LinksInLine(shown)) whole << shown.mid(start, length);
+    QCOMPARE(inPieces.size(), 10000);
+    QCOMPARE(inPieces, whole);
+}
+
+void LongLinesTest::scrollBarsComeBackAsNeeded() {
+    NoteEditor editor;
+    editor.resize(300, 200);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setText(repeat("line\r\n", 7 * 5000));
+    QCOMPARE(editor.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    QCOMPARE(editor.horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    QVERIFY(editor.verticalScrollBar()->isVisible());
+    QVERIFY(!editor.horizontalScrollBar()->isVisible());
+    editor.setText(words(1 << 16));
+    QCOMPARE(editor.horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    QVERIFY(editor.horizontalScrollBar()->isVisible());
+    // A short text afterwards: no scroll bar is left behind.
+    editor.setText("a few words");
+    QTRY_VERIFY(!editor.verticalScrollBar()->isVisible());
+    QTRY_VERIFY(!editor.horizontalScrollBar()->isVisible());
 }
 
 QTEST_MAIN(LongLinesTest)
