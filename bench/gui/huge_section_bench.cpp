@@ -178,8 +178,8 @@ void hugeCase(Context& ctx) {
     const double base = v.at("base");
     auto ms = [](double s) { return formatNumber(s * 1e3, "%.1f ms"); };
     note("screenful " + ms(base) + "; select 2 MB line " + ms(v.at("line")) + ", wrapped " + ms(v.at("wrap")) +
-         ", keystroke " + ms(v.at("key")) + "; select 10 MB / 150,000 lines " + ms(v.at("lines")) +
-         " (targets " + ms(kSelectSeconds) + " a selection, " + ms(kKeySeconds) + " a keystroke)");
+         ", keystroke " + ms(v.at("key")) + "; select 10 MB / 150,000 lines " + ms(v.at("lines")) + " (targets " +
+         ms(kSelectSeconds) + " a selection, " + ms(kKeySeconds) + " a keystroke)");
     printFigure("huge_select_line", v.at("line") / base, kSelectTarget);
     printFigure("huge_select_line_wrap", v.at("wrap") / base, kSelectTarget);
     printFigure("huge_keystroke_line", v.at("key") / base, kKeyTarget);

@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QFontMetricsF>
-#include <QScrollBar>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 

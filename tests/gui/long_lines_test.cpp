@@ -215,6 +215,8 @@ void LongLinesTest::edits_data() {
         << QByteArray::fromStdString(words(300)) << 3 << true << 0 << "word-left z word-right word-right w";
     QTest::newRow("robustness: backspace empties a piece and goes on")
         << line << 6 << true << 0 << "bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs";
+    QTest::newRow("robustness: a line break typed into an emptied piece")
+        << line << 6 << true << 0 << "bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs enter x";
     QTest::newRow("robustness: delete empties a piece and goes on")
         << line << 6 << true << 0 << "del del del del del del del del del del del del del del del del del del del";
     // Two lines of 200 characters in pieces of 16: boundaries 0-11 in the first, 12-23 in
