@@ -106,7 +106,7 @@ int hugeChild(const std::vector<std::string>& args) {
     settle();
     Document& doc = frame.document();
     gui::NoteEditor& editor = *guitest::Child<gui::NoteEditor>(frame, "reNodeContent");
-    auto add = [&](const char* sectionName, std::string text) {
+    auto add = [&](const char* sectionName, const std::string& text) {
         Section* s = doc.tree().appendChild(nullptr, sectionName, std::make_unique<TNodeContent>());
         s->content()->Text = TextBuffer::copyOf(text);
         return s;

@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
+#include <array>
 
 #include "document/file_access.h"
 #include "main/editor_capacity.h"
@@ -286,33 +288,32 @@ bool NoteEditor::eraseAcrossBoundary(bool forward) {
 namespace {
 
 bool movesOverBoundaries(const QKeyEvent& key) {
-    for (const auto k :
-         {QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar, QKeySequence::SelectNextChar,
-          QKeySequence::SelectPreviousChar, QKeySequence::MoveToNextWord, QKeySequence::MoveToPreviousWord,
-          QKeySequence::SelectNextWord, QKeySequence::SelectPreviousWord})
-        if (key.matches(k)) return true;
-    return false;
+    static constexpr std::array kMoves{QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar,
+                                       QKeySequence::SelectNextChar, QKeySequence::SelectPreviousChar,
+                                       QKeySequence::MoveToNextWord, QKeySequence::MoveToPreviousWord,
+                                       QKeySequence::SelectNextWord, QKeySequence::SelectPreviousWord};
+    return std::ranges::any_of(kMoves, [&](QKeySequence::StandardKey k) { return key.matches(k); });
 }
 
 }  // namespace
 
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
+    if (splitLines_ && movesOverBoundaries(*event)) {
+        // Both sides of a boundary inside a line are the same place of the text: a
+        // move that only crossed the boundary goes on by one more.
+        const int from = textCursor().position();
+        const std::size_t byte = toBytePosition(from);
+        QPlainTextEdit::keyPressEvent(event);
+        const int to = textCursor().position();
+        if (to != from && toBytePosition(to) == byte) QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
     if (splitLines_ && !isReadOnly()) {
         const auto mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
         const bool plain = mods == Qt::NoModifier;
         if (plain && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete) &&
             eraseAcrossBoundary(event->key() == Qt::Key_Delete)) {
             event->accept();
-            return;
-        }
-        if (movesOverBoundaries(*event)) {
-            // Both sides of a boundary inside a line are the same place of the text: a
-            // move that only crossed the boundary goes on by one more.
-            const int from = textCursor().position();
-            const std::size_t byte = toBytePosition(from);
-            QPlainTextEdit::keyPressEvent(event);
-            const int to = textCursor().position();
-            if (to != from && toBytePosition(to) == byte) QPlainTextEdit::keyPressEvent(event);
             return;
         }
         if (event->matches(QKeySequence::InsertParagraphSeparator)) {

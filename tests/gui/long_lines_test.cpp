@@ -198,7 +198,7 @@ void LongLinesTest::edits_data() {
     QTest::newRow("nominal: a selection across a boundary, replaced by a line break")
         << line << 4 << true << 9 << "enter";
     QTest::newRow("nominal: paste lines at the boundary")
-        << line << 5 << true << 0 << "paste:one\\r\\ntwo\\nthree\\rfour";
+        << line << 5 << true << 0 << R"(paste:one\r\ntwo\nthree\rfour)";
     QTest::newRow("nominal: cut across the boundary, paste back") << line << 5 << false << 20 << "cut left paste";
     QTest::newRow("nominal: undo and redo an erase across the boundary")
         << line << 2 << true << 0 << "bs undo redo undo";
@@ -360,7 +360,7 @@ void LongLinesTest::scrollBarsComeBackAsNeeded() {
     editor.resize(300, 200);
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.setText(repeat("line\r\n", 7 * 5000));
+    editor.setText(repeat("line\r\n", std::size_t{7} * 5000));
     QCOMPARE(editor.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     QCOMPARE(editor.horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     QVERIFY(editor.verticalScrollBar()->isVisible());
