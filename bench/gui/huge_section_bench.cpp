@@ -8,9 +8,11 @@
 // Each from the command until the events it left are handled (the editor has painted),
 // against the same baseline: laying out one screenful of the same text with QTextLayout
 // (as many lines of it as the editor shows, each as wide as the editor), which a reviewer
-// can reproduce anywhere. The absolute figures go to stderr; the targets are 0.3 s for a
-// selection and 20 ms for a keystroke on the machine the project is benchmarked on, which
-// lays out a screenful in about 1 ms. Both sides in one fresh process.
+// can reproduce anywhere (the median of kScreenfulRuns layouts, each rep). The absolute
+// figures go to stderr; the targets are 0.3 s for a selection and 20 ms for a keystroke on
+// the machine the project is benchmarked on, where that baseline measures 0.55 ms (0.549
+// to 0.562 ms over three runs), so the ratios to meet are 0.3 s and 20 ms over 0.55 ms.
+// Both sides in one fresh process.
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -35,10 +37,13 @@ namespace {
 using namespace lark;
 using namespace lark::bench;
 
-// Absolute targets over the baseline measured on the bench machine (about 1 ms).
-constexpr double kBaselineOnBenchMachine = 0.001;
-constexpr double kSelectTarget = 0.3 / kBaselineOnBenchMachine;
-constexpr double kKeyTarget = 0.020 / kBaselineOnBenchMachine;
+// Absolute targets over the baseline as measured on the bench machine.
+constexpr double kBaselineOnBenchMachine = 0.00055;
+constexpr double kSelectSeconds = 0.3;
+constexpr double kKeySeconds = 0.020;
+constexpr int kScreenfulRuns = 15;
+constexpr double kSelectTarget = kSelectSeconds / kBaselineOnBenchMachine;
+constexpr double kKeyTarget = kKeySeconds / kBaselineOnBenchMachine;
 
 // Words of 2 to 9 letters and blanks, the same every run.
 std::string words(std::size_t n, const char* lineBreak, std::size_t lineLength) {
@@ -115,7 +120,10 @@ int hugeChild(const std::vector<std::string>& args) {
     std::vector<double> base, selLine, selWrap, key, selLines;
     const QString lineShown = gui::TextToEditor(lineText);
     for (int i = 0; i < reps; ++i) {
-        base.push_back(screenful(lineShown, editor));
+        // The baseline is short: its median over many runs, each rep.
+        std::vector<double> screens;
+        for (int k = 0; k < kScreenfulRuns; ++k) screens.push_back(screenful(lineShown, editor));
+        base.push_back(median(screens));
 
         editor.setLineWrapMode(QPlainTextEdit::NoWrap);
         doc.SelectSection(small);
@@ -136,7 +144,7 @@ int hugeChild(const std::vector<std::string>& args) {
             QApplication::sendEvent(&editor, &release);
             settle();
         }));
-        if (editor.document()->characterCount() != static_cast<int>(lineText.size()) + 2)
+        if (editor.text().size() != lineText.size() + 1)
             throw std::runtime_error("the keystroke did not reach the editor");
         editor.document()->setModified(false);
 
@@ -170,7 +178,8 @@ void hugeCase(Context& ctx) {
     const double base = v.at("base");
     auto ms = [](double s) { return formatNumber(s * 1e3, "%.1f ms"); };
     note("screenful " + ms(base) + "; select 2 MB line " + ms(v.at("line")) + ", wrapped " + ms(v.at("wrap")) +
-         ", keystroke " + ms(v.at("key")) + "; select 10 MB / 150,000 lines " + ms(v.at("lines")));
+         ", keystroke " + ms(v.at("key")) + "; select 10 MB / 150,000 lines " + ms(v.at("lines")) + " (targets " +
+         ms(kSelectSeconds) + " a selection, " + ms(kKeySeconds) + " a keystroke)");
     printFigure("huge_select_line", v.at("line") / base, kSelectTarget);
     printFigure("huge_select_line_wrap", v.at("wrap") / base, kSelectTarget);
     printFigure("huge_keystroke_line", v.at("key") / base, kKeyTarget);

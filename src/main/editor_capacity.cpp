@@ -7,6 +7,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "main/note_editor.h"
+
 namespace lark::gui {
 namespace {
 
@@ -24,7 +26,9 @@ qsizetype typedLength(const QKeyEvent& key) {
 }  // namespace
 
 qsizetype EditorLength(const QPlainTextEdit& editor) {
-    return editor.document()->characterCount() - 1;  // without the closing paragraph mark
+    // Without the closing paragraph mark, nor the boundaries shown inside long lines.
+    const auto* note = qobject_cast<const NoteEditor*>(&editor);
+    return editor.document()->characterCount() - 1 - (note ? note->hiddenBoundaries() : 0);
 }
 
 qsizetype InsertedLength(const QString& text) { return text.size() - text.count(QLatin1String("\r\n")); }

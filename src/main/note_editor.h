@@ -28,7 +28,7 @@ public:
     bool modified() const override;
     void setModified(bool modified) override;
     bool readOnly() const override;
-    void setReadOnly(bool readOnly) override;
+    void setReadOnly(bool ro) override;
     void loadFile(const std::string& path) override;
     void setCharset(int charset) override { charset_ = charset; }
     int charset() const { return charset_; }
@@ -52,22 +52,42 @@ public:
     std::size_t toBytePosition(int editorPosition) const;
     int toEditorPosition(std::size_t bytePosition) const;
 
+    // The text as printed: QPlainTextEdit::toPlainText of the text as it is stored.
+    QString printedText() const;
+
+    // Block boundaries shown inside lines too long to lay out whole (long_lines.h); none
+    // unless the text shown last had such lines.
+    int hiddenBoundaries() const;
+    bool splitsLongLines() const { return splitLines_; }
+    // The longest line shown whole, from the next setText on.
+    void setLongLineLength(qsizetype length) { longLine_ = length; }
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     void paintEvent(QPaintEvent* event) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
+    class ScrollBarsAhead;
     void formatVisibleLinks();
     void reportReplaced(qsizetype count);
     // Keeps the characters just shown for the find (note_editor_find.cpp).
     void rememberShownText(const QString& shown);
     void forgetShownText();
+    // Inserts typed or pasted text, keeping the line breaks it brings apart from the
+    // boundaries inside long lines.
+    void insertTyped(const QString& text);
+    // Backspace and Delete next to a boundary inside a long line erase the character
+    // beyond it; true when the key was taken.
+    bool eraseAcrossBoundary(bool forward);
     int charset_ = 0;
     bool showsFile_ = false;
     bool linksEnabled_ = false;
+    bool splitLines_ = false;
+    qsizetype longLine_;
 };
 
 }  // namespace lark::gui

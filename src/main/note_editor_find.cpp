@@ -128,7 +128,9 @@ std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, 
     if (needleLowered.empty()) return std::nullopt;
     // A needle with line breaks would have to match one character against two bytes:
     // the byte text answers that.
-    if (needleLowered.find_first_of("\r\n") != std::string_view::npos) return IEditor::findText(needleLowered, from);
+    // So does a text with long lines shown in pieces.
+    if (splitLines_ || needleLowered.find_first_of("\r\n") != std::string_view::npos)
+        return IEditor::findText(needleLowered, from);
 
     const FoldTables& t = foldTables();
     const unsigned char* lower = cp1251::lowerTable();

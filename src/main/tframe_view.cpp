@@ -132,7 +132,7 @@ void TFrame::miPrintNodeClick() {
     if (!dialogs_.printDialog(this, printer)) return;
     const QString title = QString::fromStdString(doc_->FFileName);
     // A printer that cannot start the job ends the command with an error message.
-    if (PrintPlainText(printer, reNodeContent->toPlainText(), reNodeContent->font(), title) == 0)
+    if (PrintPlainText(printer, reNodeContent->printedText(), reNodeContent->font(), title) == 0)
         throw LarkError(kPrintFailedText);
 }
 
