@@ -1,7 +1,12 @@
 #include "document/document.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "document/cp1251.h"
@@ -12,6 +17,24 @@
 #include "document/snapshot.h"
 
 namespace lark {
+
+namespace {
+
+// Hands a large buffer's pages back a few megabytes at a time before it is freed: unmapping
+// a hundred megabytes in one call keeps the process's memory map locked long enough for the
+// window's thread to stall on its next page fault. The bytes are not needed any more.
+void ReleasePagesInPieces(char* bytes, std::size_t size) {
+    constexpr std::size_t kWorthIt = std::size_t{16} << 20;
+    constexpr std::size_t kPiece = std::size_t{4} << 20;
+    if (!bytes || size < kWorthIt) return;
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(bytes) + size) & ~(page - 1);
+    for (std::uintptr_t at = start; at < end; at += kPiece)
+        (void)::madvise(reinterpret_cast<void*>(at), std::min<std::uintptr_t>(kPiece, end - at), MADV_DONTNEED);
+}
+
+}  // namespace
 
 Document::Document(ITreeView& view, IEditor& editor, IUi& ui) : view_(view), editor_(editor), ui_(ui) {}
 
@@ -341,8 +364,9 @@ void Document::WriteSave(SaveJob& job) noexcept {
         // A compressed save deflates straight from the sections: the same bytes as
         // packing the written content, without the content's own copy.
         const NotebookSnapshot& snapshot = *job.snapshot;
-        const TextBuffer content = job.zip ? ZipDocument(snapshot) : WriteDocument(snapshot);
+        TextBuffer content = job.zip ? ZipDocument(snapshot) : WriteDocument(snapshot);
         ReplaceFileContents(job.path, content.view(), ReplaceOptions{job.backupPath, &job.held});
+        ReleasePagesInPieces(content.data(), content.size());
     } catch (...) {
         job.failure = std::current_exception();
     }

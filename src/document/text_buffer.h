@@ -41,6 +41,7 @@ public:
     }
     // `size` bytes at `text`, inside a block that `owner` keeps alive; text[size] must be
     // a NUL and the bytes must not change any more.
+    // NOLINTNEXTLINE(readability-non-const-parameter): the aliasing pointer is the buffer's own, writable as data() is
     static TextBuffer within(const std::shared_ptr<char[]>& owner, char* text, std::size_t size) {
         TextBuffer b;
         b.data_ = std::shared_ptr<char[]>(owner, text);

@@ -42,9 +42,8 @@ public:
         }
         const std::optional<QString> a = answers.front();
         answers.pop_front();
-        if (!a) return false;
-        value = *a;
-        return true;
+        if (a) value = *a;
+        return a.has_value();
     }
 };
 
@@ -180,7 +179,7 @@ void FindAllWindowTest::activationSelectsSectionAndMatch_data() {
     QTest::addColumn<QString>("selected");  // the editor's selected text; empty for a name row
     QTest::addColumn<int>("start");         // where the selection starts in the editor
     QTest::newRow("nominal: a match on the first line") << "ремонт" << 0 << 1 << "ремонт" << 0;
-    QTest::newRow("nominal: a name match selects the section, no text") << "ремонт" << 1 << 2 << "" << 0;
+    QTest::newRow("nominal: a name match selects the section, no text") << "ремонт" << 1 << 2 << "" << int{0};
     QTest::newRow("nominal: the third line, after two line breaks") << "ремонт" << 2 << 2 << "РЕМОНТ" << 11;
     QTest::newRow("nominal: the second match of a line") << "ремонт" << 3 << 2 << "ремонт" << 25;
     QTest::newRow("nominal: a section elsewhere in the tree") << "ремонт" << 4 << 4 << "Ремонт" << 7;
