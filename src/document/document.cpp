@@ -27,11 +27,15 @@ void ReleasePagesInPieces(char* bytes, std::size_t size) {
     constexpr std::size_t kWorthIt = std::size_t{16} << 20;
     constexpr std::size_t kPiece = std::size_t{4} << 20;
     if (!bytes || size < kWorthIt) return;
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) & ~(page - 1);
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(bytes) + size) & ~(page - 1);
-    for (std::uintptr_t at = start; at < end; at += kPiece)
-        (void)::madvise(reinterpret_cast<void*>(at), std::min<std::uintptr_t>(kPiece, end - at), MADV_DONTNEED);
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const auto address = reinterpret_cast<std::uintptr_t>(bytes);
+    char* const start = bytes + (page - address % page) % page;  // whole pages only
+    char* const end = bytes + size - (address + size) % page;
+    for (char* at = start; at < end;) {
+        const std::size_t n = std::min(kPiece, static_cast<std::size_t>(end - at));
+        (void)::madvise(at, n, MADV_DONTNEED);
+        at += n;
+    }
 }
 
 }  // namespace

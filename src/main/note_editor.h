@@ -28,7 +28,7 @@ public:
     bool modified() const override;
     void setModified(bool modified) override;
     bool readOnly() const override;
-    void setReadOnly(bool ro) override;
+    void setReadOnly(bool readOnly) override;
     void loadFile(const std::string& path) override;
     void setCharset(int charset) override { charset_ = charset; }
     int charset() const { return charset_; }
