@@ -10,32 +10,23 @@
 
 namespace lark::gui {
 
-// Each command that changes the tree is one step of the section history.
-void TFrame::pmNewNodeClick() {
-    history_.run(*doc_, SectionStep::Create, nullptr, [this] { lark::pmNewNodeClick(*doc_); });
+namespace {
+// Each command that changes the tree is one step of the section history; all but the new
+// section act on the selected one.
+void Recorded(SectionHistory& history, Document& doc, SectionStep kind, void (*command)(Document&)) {
+    history.run(doc, kind, kind == SectionStep::Create ? nullptr : doc.selected(), [&] { command(doc); });
 }
-void TFrame::miNewSubClick() {
-    history_.run(*doc_, SectionStep::Create, nullptr, [this] { lark::miNewSubClick(*doc_); });
-}
+}  // namespace
+
+void TFrame::pmNewNodeClick() { Recorded(history_, *doc_, SectionStep::Create, lark::pmNewNodeClick); }
+void TFrame::miNewSubClick() { Recorded(history_, *doc_, SectionStep::Create, lark::miNewSubClick); }
 void TFrame::pmRenNodeClick() { lark::pmRenNodeClick(*doc_); }
-void TFrame::pmDelNodeClick() {
-    history_.run(*doc_, SectionStep::Delete, doc_->selected(), [this] { lark::pmDelNodeClick(*doc_); });
-}
-void TFrame::pmMoveNodeUpClick() {
-    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeUpClick(*doc_); });
-}
-void TFrame::pmMoveNodeDownClick() {
-    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeDownClick(*doc_); });
-}
-void TFrame::pmMoveNodeTopClick() {
-    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeTopClick(*doc_); });
-}
-void TFrame::pmMoveNodeBottomClick() {
-    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeBottomClick(*doc_); });
-}
-void TFrame::pmMoveNodeLevUpClick() {
-    history_.run(*doc_, SectionStep::Move, doc_->selected(), [this] { lark::pmMoveNodeLevUpClick(*doc_); });
-}
+void TFrame::pmDelNodeClick() { Recorded(history_, *doc_, SectionStep::Delete, lark::pmDelNodeClick); }
+void TFrame::pmMoveNodeUpClick() { Recorded(history_, *doc_, SectionStep::Move, lark::pmMoveNodeUpClick); }
+void TFrame::pmMoveNodeDownClick() { Recorded(history_, *doc_, SectionStep::Move, lark::pmMoveNodeDownClick); }
+void TFrame::pmMoveNodeTopClick() { Recorded(history_, *doc_, SectionStep::Move, lark::pmMoveNodeTopClick); }
+void TFrame::pmMoveNodeBottomClick() { Recorded(history_, *doc_, SectionStep::Move, lark::pmMoveNodeBottomClick); }
+void TFrame::pmMoveNodeLevUpClick() { Recorded(history_, *doc_, SectionStep::Move, lark::pmMoveNodeLevUpClick); }
 
 void TFrame::tvNodesDragDrop(DropHit hit, Section* dropSection) {
     history_.run(*doc_, SectionStep::Move, doc_->selected(), [&] { lark::tvNodesDragDrop(*doc_, hit, dropSection); });
