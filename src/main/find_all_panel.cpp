@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
-#include <QTextBlock>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -223,13 +222,12 @@ void FindAllPanel::activate(int row) {
             return;
         }
         // The editor counts a line break as two positions, whatever the stored text has.
-        const int line = entry.row.line - 1;
-        const QTextBlock block = editor_.document()->findBlockByNumber(line);
-        if (!block.isValid()) return;  // the text has changed since
-        const auto inLine = static_cast<std::size_t>(block.length() - 1);
+        const auto line = editor_.lineInBytes(entry.row.line - 1);
+        if (!line) return;  // the text has changed since
+        const auto [start, inLine] = *line;
         const std::size_t column = std::min(entry.row.column, inLine);
         const std::size_t length = std::min(entry.row.length, inLine - column);
-        doc.editor().select(static_cast<std::size_t>(block.position() + line) + column, length);
+        doc.editor().select(start + column, length);
         doc.editor().focusEditor();
     });
 }

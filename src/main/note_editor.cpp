@@ -1,10 +1,13 @@
 #include "main/note_editor.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -30,6 +33,10 @@ NoteEditor::NoteEditor(QWidget* parent) : QPlainTextEdit(parent), longLine_(kLon
     f.setPointSize(10);
     setFont(f);
     document()->setUndoRedoEnabled(true);
+    // The layout gives every block not laid out one line whenever it starts over (another
+    // wrap mode, width or font).
+    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            &NoteEditor::recountGroupedLines);
 }
 
 std::string NoteEditor::text() const {
@@ -86,28 +93,46 @@ private:
 
 void NoteEditor::setText(std::string_view text) {
     showsFile_ = false;
-    const QString shown = TextToEditor(text);
+    QString shown = TextToEditor(text);
     forgetShownText();
     const std::vector<qsizetype> breaks = DisplayBreaks(shown, longLine_);
     splitLines_ = !breaks.empty();
     const ScrollBarsAhead ahead(*this, shown, static_cast<qsizetype>(breaks.size()));
+    // A line too long to show whole never joins a group, so the pieces of long lines and
+    // the groups never share a block.
+    LineGrouping grouping = grouping_;
+    grouping.characters = std::min(grouping.characters, longLine_);
+    const std::vector<int> groups = GroupLines(shown, grouping);
+    grouped_ = !groups.empty();
     if (!splitLines_) {
         setPlainText(shown);
         rememberShownText(shown);
-        return;
+    } else {
+        // Long lines are shown in pieces; the find reads the text itself then.
+        QString pieces;
+        pieces.reserve(shown.size() + static_cast<qsizetype>(breaks.size()));
+        qsizetype from = 0;
+        for (const qsizetype b : breaks) {
+            pieces += QStringView(shown).mid(from, b - from);
+            pieces += u'\n';
+            from = b;
+        }
+        pieces += QStringView(shown).mid(from);
+        setPlainText(pieces);
+        MarkContinuations(*document(), breaks);
     }
-    // Long lines are shown in pieces; the find reads the text itself then.
-    QString pieces;
-    pieces.reserve(shown.size() + static_cast<qsizetype>(breaks.size()));
-    qsizetype from = 0;
-    for (const qsizetype b : breaks) {
-        pieces += QStringView(shown).mid(from, b - from);
-        pieces += u'\n';
-        from = b;
+    if (grouped_) {
+        // The counts are those of the blocks made, unless the document made others.
+        const bool aligned = static_cast<std::size_t>(document()->blockCount()) == groups.size() + breaks.size();
+        const QScopedValueRollback busy(recounting_, true);
+        CountGroupedLines(*document(), aligned ? groups : std::vector<int>{});
     }
-    pieces += QStringView(shown).mid(from);
-    setPlainText(pieces);
-    MarkContinuations(*document(), breaks);
+}
+
+void NoteEditor::recountGroupedLines() {
+    if (!grouped_ || recounting_) return;
+    const QScopedValueRollback busy(recounting_, true);
+    CountGroupedLines(*document());
 }
 
 QString NoteEditor::printedText() const {
@@ -119,6 +144,7 @@ int NoteEditor::hiddenBoundaries() const { return splitLines_ ? ContinuationCoun
 void NoteEditor::clear() {
     showsFile_ = false;
     splitLines_ = false;
+    grouped_ = false;
     QPlainTextEdit::clear();
 }
 
@@ -127,6 +153,30 @@ void NoteEditor::setLinksEnabled(bool on) {
     linksEnabled_ = on;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) b.setUserState(-1);
     viewport()->update();
+}
+
+// A triple click selects the block under the mouse; where lines are grouped, that is the
+// line under it instead, its line break with it as with a line of its own.
+void NoteEditor::mousePressEvent(QMouseEvent* event) {
+    QPlainTextEdit::mousePressEvent(event);
+    if (!grouped_ || event->button() != Qt::LeftButton || (event->modifiers() & Qt::ShiftModifier)) return;
+    QTextCursor c = textCursor();
+    if (!c.hasSelection()) return;
+    const QTextBlock block = document()->findBlock(c.selectionStart());
+    const int blockEnd = block.position() + block.length() - 1;
+    if (c.selectionStart() != block.position() || (c.selectionEnd() != blockEnd && c.selectionEnd() != blockEnd + 1) ||
+        SeparatorsIn(block) == 0)
+        return;
+    const QString t = block.text();
+    const int at = cursorForPosition(event->position().toPoint()).position() - block.position();
+    if (at < 0 || at > t.size()) return;
+    const auto separator = QChar(QChar::LineSeparator);
+    const int from = at == 0 ? 0 : static_cast<int>(t.lastIndexOf(separator, at - 1)) + 1;
+    const auto next = static_cast<int>(t.indexOf(separator, at));
+    const int to = next < 0 ? c.selectionEnd() - block.position() : next + 1;
+    c.setPosition(block.position() + from);
+    c.setPosition(block.position() + to, QTextCursor::KeepAnchor);
+    setTextCursor(c);
 }
 
 void NoteEditor::paintEvent(QPaintEvent* event) {
@@ -162,43 +212,61 @@ void NoteEditor::loadFile(const std::string& path) {
     showsFile_ = true;
 }
 
-std::size_t NoteEditor::toBytePosition(int editorPosition) const {
-    const QTextBlock block = document()->findBlock(editorPosition);
-    const int line = block.isValid() ? block.blockNumber() : document()->blockCount() - 1;
-    // A boundary inside a long line is no character of the text; a line break is two bytes.
-    int hidden = 0;
-    if (splitLines_) {
-        const QTextBlock last = block.isValid() ? block : document()->lastBlock();
-        for (QTextBlock b = document()->begin(); b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next())
-            if (ContinuesLine(b)) ++hidden;
+std::size_t NoteEditor::bytesBefore(const QTextBlock& block, int offset) const {
+    // Every line break is two bytes; a boundary inside a long line is none.
+    std::size_t bytes = 0;
+    for (QTextBlock b = document()->begin(); b.isValid() && b != block;) {
+        const QTextBlock next = b.next();
+        bytes += static_cast<std::size_t>(b.length() - 1);
+        if (grouped_) bytes += static_cast<std::size_t>(SeparatorsIn(b));
+        if (next.isValid() && !(splitLines_ && ContinuesLine(next))) bytes += 2;
+        b = next;
     }
-    return static_cast<std::size_t>(editorPosition) + static_cast<std::size_t>(std::max(line, 0)) -
-           2 * static_cast<std::size_t>(hidden);
+    bytes += static_cast<std::size_t>(offset);
+    if (grouped_ && offset > 0 && SeparatorsIn(block) > 0)
+        bytes += static_cast<std::size_t>(QStringView(block.text()).left(offset).count(QChar(QChar::LineSeparator)));
+    return bytes;
+}
+
+std::size_t NoteEditor::toBytePosition(int editorPosition) const {
+    const QTextBlock found = document()->findBlock(editorPosition);
+    const QTextBlock block = found.isValid() ? found : document()->lastBlock();
+    if (grouped_ || splitLines_) return bytesBefore(block, editorPosition - block.position());
+    // One block a line: a line break is two bytes.
+    return static_cast<std::size_t>(editorPosition) + static_cast<std::size_t>(std::max(block.blockNumber(), 0));
 }
 
 int NoteEditor::toEditorPosition(std::size_t bytePosition) const {
-    if (splitLines_) {
-        // The last block starting at or before the byte position; block n starts at byte
-        // (its editor position + n - 2 * the hidden boundaries up to it).
-        QTextBlock found = document()->begin();
-        int hidden = 0;
-        for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-            if (ContinuesLine(b)) ++hidden;
-            const auto start = static_cast<std::size_t>(b.position() + b.blockNumber() - 2 * hidden);
-            if (start > bytePosition) break;
-            found = b;
+    const QTextDocument* doc = document();
+    if (grouped_ || splitLines_) {
+        // The block whose bytes (with its line break) hold the byte position, or the last.
+        std::size_t start = 0;
+        QTextBlock b = doc->begin();
+        for (QTextBlock next = b.next(); next.isValid(); next = b.next()) {
+            std::size_t after = start + static_cast<std::size_t>(b.length() - 1);
+            if (grouped_) after += static_cast<std::size_t>(SeparatorsIn(b));
+            if (!(splitLines_ && ContinuesLine(next))) after += 2;
+            if (bytePosition < after) break;
+            start = after;
+            b = next;
         }
-        int before = 0;
-        for (QTextBlock b = document()->begin(); b.isValid() && b.blockNumber() <= found.blockNumber(); b = b.next())
-            if (ContinuesLine(b)) ++before;
-        const auto start = static_cast<std::size_t>(found.position() + found.blockNumber() - 2 * before);
-        const int offset =
-            static_cast<int>(std::min<std::size_t>(bytePosition - start, static_cast<std::size_t>(found.length() - 1)));
-        return found.position() + offset;
+        // Within the block a separator is two bytes; a byte inside one stands before it.
+        const std::size_t want = bytePosition - start;
+        const int length = b.length() - 1;
+        if (!grouped_ || SeparatorsIn(b) == 0)
+            return b.position() + static_cast<int>(std::min<std::size_t>(want, static_cast<std::size_t>(length)));
+        const QString t = b.text();
+        std::size_t bytes = 0;
+        int offset = 0;
+        for (; offset < length; ++offset) {
+            const std::size_t width = t[offset] == QChar(QChar::LineSeparator) ? 2 : 1;
+            if (bytes + width > want) break;
+            bytes += width;
+        }
+        return b.position() + offset;
     }
     // Line n starts at byte (its editor position + n); find the last line starting at or
     // before the byte position.
-    const QTextDocument* doc = document();
     int lo = 0, hi = doc->blockCount() - 1;
     while (lo < hi) {
         const int mid = (lo + hi + 1) / 2;
@@ -212,6 +280,26 @@ int NoteEditor::toEditorPosition(std::size_t bytePosition) const {
     const int offset =
         static_cast<int>(std::min<std::size_t>(bytePosition - start, static_cast<std::size_t>(block.length() - 1)));
     return block.position() + offset;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> NoteEditor::lineInBytes(int line) const {
+    if (line < 0) return std::nullopt;
+    if (!grouped_ && !splitLines_) {
+        const QTextBlock block = document()->findBlockByNumber(line);
+        if (!block.isValid()) return std::nullopt;
+        return std::pair{static_cast<std::size_t>(block.position() + line),
+                         static_cast<std::size_t>(block.length() - 1)};
+    }
+    // Lines span blocks or share them: count the line breaks of the text itself.
+    const std::string all = text();
+    std::size_t start = 0;
+    for (int k = 0; k < line; ++k) {
+        const std::size_t br = all.find("\r\n", start);
+        if (br == std::string::npos) return std::nullopt;
+        start = br + 2;
+    }
+    const std::size_t end = std::min(all.find("\r\n", start), all.size());
+    return std::pair{start, end - start};
 }
 
 std::size_t NoteEditor::selectionStart() const { return toBytePosition(textCursor().selectionStart()); }
@@ -297,7 +385,60 @@ bool movesOverBoundaries(const QKeyEvent& key) {
 
 }  // namespace
 
+// Where a word move from `from` ends when lines are grouped: as with a block a line, a
+// line break is a stop of its own (the end of the line before, the start of the next),
+// where the layout of a block would take it for a blank between words.
+int NoteEditor::wordMoveTarget(int from, bool forward) const {
+    const QTextDocument& doc = *document();
+    const auto separator = QChar(QChar::LineSeparator);
+    if (forward ? doc.characterAt(from) == separator : from > 0 && doc.characterAt(from - 1) == separator)
+        return forward ? from + 1 : from - 1;
+    QTextCursor c(document());
+    c.setPosition(from);
+    c.movePosition(forward ? QTextCursor::NextWord : QTextCursor::PreviousWord);
+    const int to = c.position();
+    const QTextBlock block = doc.findBlock(from);
+    if (doc.findBlock(to) != block) return to;
+    const QString t = block.text();
+    const int start = block.position();
+    if (forward) {
+        const qsizetype k = t.indexOf(separator, from - start);
+        return k >= 0 && start + k < to ? start + static_cast<int>(k) : to;
+    }
+    const qsizetype k = from - start > 0 ? t.lastIndexOf(separator, from - start - 1) : -1;
+    return k >= 0 && start + k >= to ? start + static_cast<int>(k) + 1 : to;
+}
+
+// Word moves, word selections and word erases where lines are grouped; true when the key
+// was one of them.
+bool NoteEditor::wordKeyInGroups(QKeyEvent& event) {
+    struct WordKey {
+        QKeySequence::StandardKey key;
+        bool forward;
+        bool select;
+        bool erase;
+    };
+    static constexpr std::array kKeys{WordKey{QKeySequence::MoveToNextWord, true, false, false},
+                                      WordKey{QKeySequence::MoveToPreviousWord, false, false, false},
+                                      WordKey{QKeySequence::SelectNextWord, true, true, false},
+                                      WordKey{QKeySequence::SelectPreviousWord, false, true, false},
+                                      WordKey{QKeySequence::DeleteEndOfWord, true, true, true},
+                                      WordKey{QKeySequence::DeleteStartOfWord, false, true, true}};
+    const auto* k = std::ranges::find_if(kKeys, [&](const WordKey& w) { return event.matches(w.key); });
+    if (k == kKeys.end() || (k->erase && isReadOnly())) return false;
+    QTextCursor c = textCursor();
+    if (!(k->erase && c.hasSelection()))
+        c.setPosition(wordMoveTarget(c.position(), k->forward),
+                      k->select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    if (k->erase) c.removeSelectedText();
+    setTextCursor(c);
+    ensureCursorVisible();
+    event.accept();
+    return true;
+}
+
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
+    if (grouped_ && !splitLines_ && wordKeyInGroups(*event)) return;
     if (splitLines_ && movesOverBoundaries(*event)) {
         // Both sides of a boundary inside a line are the same place of the text: a
         // move that only crossed the boundary goes on by one more.

@@ -5,8 +5,11 @@
 // replaced by '?' as it is typed or pasted, and the window is told.
 #include <QPlainTextEdit>
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include "document/interfaces.h"
+#include "main/line_groups.h"
 
 namespace lark::gui {
 
@@ -62,12 +65,22 @@ public:
     // The longest line shown whole, from the next setText on.
     void setLongLineLength(qsizetype length) { longLine_ = length; }
 
+    // Lines shown several to a block (line_groups.h) from the next setText on; true while
+    // the text shown last has them.
+    void setLineGrouping(const LineGrouping& grouping) { grouping_ = grouping; }
+    bool groupsLines() const { return grouped_; }
+
+    // Line `line` (from 0, as the editor shows lines) in the bytes of text(): its first
+    // byte and its length without the line break; nothing when there is no such line.
+    std::optional<std::pair<std::size_t, std::size_t>> lineInBytes(int line) const;
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
@@ -83,11 +96,21 @@ private:
     // Backspace and Delete next to a boundary inside a long line erase the character
     // beyond it; true when the key was taken.
     bool eraseAcrossBoundary(bool forward);
+    // The byte of text() where `block` starts and the bytes of the characters before
+    // `offset` in it, walking the blocks (for grouped lines and long lines in pieces).
+    std::size_t bytesBefore(const QTextBlock& block, int offset) const;
+    int wordMoveTarget(int from, bool forward) const;
+    bool wordKeyInGroups(QKeyEvent& event);
+    // Gives the layout the line counts of grouped blocks again after it dropped them.
+    void recountGroupedLines();
     int charset_ = 0;
     bool showsFile_ = false;
     bool linksEnabled_ = false;
     bool splitLines_ = false;
+    bool grouped_ = false;
+    bool recounting_ = false;
     qsizetype longLine_;
+    LineGrouping grouping_;
 };
 
 }  // namespace lark::gui

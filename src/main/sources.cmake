@@ -33,6 +33,8 @@ set(LARKPAD_MAIN_SOURCES
   icons.h
   ini_file.cpp
   ini_file.h
+  line_groups.cpp
+  line_groups.h
   long_lines.cpp
   long_lines.h
   interface_settings.cpp

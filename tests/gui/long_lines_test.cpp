@@ -15,20 +15,17 @@
 #include "main/long_lines.h"
 #include "main/note_editor.h"
 #include "main/text_codec.h"
+#include "support/editor_steps.h"
 
 using namespace lark::gui;
+using guitest::putCaret;
+using guitest::repeat;
+using guitest::step;
 
 namespace {
 
 // Short pieces, so that a test text of a few hundred characters has many boundaries.
 constexpr qsizetype kPiece = 16;
-
-std::string repeat(std::string_view unit, std::size_t bytes) {
-    std::string out;
-    while (out.size() < bytes) out += unit;
-    out.resize(bytes);
-    return out;
-}
 
 // Words and blanks, the same every run.
 std::string words(std::size_t bytes) { return repeat("lorem ipsum dolor sit amet consectetur ", bytes); }
@@ -51,33 +48,6 @@ int boundary(const NoteEditor& e, int k) {
     for (QTextBlock b = e.document()->begin(); b.isValid(); b = b.next())
         if (ContinuesLine(b) && seen++ == k) return b.position();
     return -1;
-}
-
-void putCaret(NoteEditor& e, int position) {
-    QTextCursor c = e.textCursor();
-    c.setPosition(position);
-    e.setTextCursor(c);
-}
-
-// One step of an edit script, sent to an editor as a user would.
-void step(NoteEditor& e, const QString& token) {
-    if (token == "bs") QTest::keyClick(&e, Qt::Key_Backspace);
-    else if (token == "del") QTest::keyClick(&e, Qt::Key_Delete);
-    else if (token == "enter") QTest::keyClick(&e, Qt::Key_Return);
-    else if (token == "left") QTest::keyClick(&e, Qt::Key_Left);
-    else if (token == "right") QTest::keyClick(&e, Qt::Key_Right);
-    else if (token == "shift-left") QTest::keyClick(&e, Qt::Key_Left, Qt::ShiftModifier);
-    else if (token == "shift-right") QTest::keyClick(&e, Qt::Key_Right, Qt::ShiftModifier);
-    else if (token == "word-left") QTest::keyClick(&e, Qt::Key_Left, Qt::ControlModifier);
-    else if (token == "word-right") QTest::keyClick(&e, Qt::Key_Right, Qt::ControlModifier);
-    else if (token == "undo") e.undo();
-    else if (token == "redo") e.redo();
-    else if (token.startsWith("paste:")) {
-        QApplication::clipboard()->setText(token.mid(6).replace("\\n", "\n").replace("\\r", "\r"));
-        PasteAsPlainText(e, *QApplication::clipboard());
-    } else if (token == "paste") PasteAsPlainText(e, *QApplication::clipboard());
-    else if (token == "cut") CutAsPlainText(e, *QApplication::clipboard());
-    else QTest::keyClicks(&e, token);
 }
 
 }  // namespace

@@ -1,0 +1,246 @@
+// Lines shown several to a block: the text, positions, lines, edits, find, triple click and
+// the scroll bar are those of the same editor showing a block a line.
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QtTest>
+#include <string>
+
+#include "main/editor_capacity.h"
+#include "main/line_groups.h"
+#include "main/long_lines.h"
+#include "main/note_editor.h"
+#include "support/editor_steps.h"
+
+using namespace lark::gui;
+using guitest::putCaret;
+using guitest::repeat;
+using guitest::step;
+
+namespace {
+
+// Small groups, so that a test text of a few lines has many of them.
+constexpr LineGrouping kSmall{1, 3, 40};
+
+// Lines of different lengths (some empty), CR LF between them.
+std::string lines(int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) out += "\r\n";
+        out += repeat("word" + std::to_string(i) + " ", static_cast<std::size_t>(i * 7 % 23));
+    }
+    return out;
+}
+
+// A grouping editor and a block-a-line one with the same text.
+struct Pair {
+    NoteEditor grouped;
+    NoteEditor plain;
+    explicit Pair(const std::string& text, LineGrouping grouping = kSmall, qsizetype longLine = kLongLine) {
+        grouped.setLineGrouping(grouping);
+        grouped.setLongLineLength(longLine);
+        plain.setLineGrouping({1 << 30, 1, 1});
+        plain.setLongLineLength(1 << 30);
+        grouped.setText(text);
+        plain.setText(text);
+    }
+};
+
+// U+2028 written as '|' for the tables.
+QString bars(QString s) { return s.replace(QChar(QChar::LineSeparator), u'|'); }
+
+}  // namespace
+
+class LineGroupsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void groupLines_data();
+    void groupLines();
+    void roundTrip_data();
+    void roundTrip();
+    void edits_data();
+    void edits();
+    void tripleClickSelectsTheLine();
+    void scrollBarSpansTheLines();
+};
+
+void LineGroupsTest::groupLines_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("fromLines");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QList<int>>("groups");
+    QTest::newRow("nominal: three lines a block") << "a\nb\nc\nd\ne" << 1 << "a|b|c\nd|e" << QList<int>{3, 2};
+    QTest::newRow("nominal: fewer lines than the threshold stay") << "a\nb\nc" << 4 << "a\nb\nc" << QList<int>{};
+    QTest::newRow("nominal: exactly the threshold") << "a\nb\nc\nd" << 4 << "a|b|c\nd" << QList<int>{3, 1};
+    QTest::newRow("nominal: a block ends before it would pass 40 characters")
+        << (QString(20, u'x') + "\n" + QString(19, u'y') + "\n" + "z") << 1
+        << (QString(20, u'x') + "|" + QString(19, u'y') + "\n" + "z") << QList<int>{2, 1};
+    QTest::newRow("robustness: a line longer than a block stands alone")
+        << ("a\n" + QString(41, u'x') + "\nb\nc") << 1 << ("a\n" + QString(41, u'x') + "\nb|c") << QList<int>{1, 1, 2};
+    QTest::newRow("robustness: empty lines and a closing line break") << "\n\n\n\n" << 1 << "||\n|" << QList<int>{3, 2};
+    QTest::newRow("robustness: no line break") << "abc" << 1 << "abc" << QList<int>{1};
+}
+
+void LineGroupsTest::groupLines() {
+    QFETCH(QString, text);
+    QFETCH(int, fromLines);
+    QFETCH(QString, shown);
+    QFETCH(QList<int>, groups);
+    LineGrouping grouping = kSmall;
+    grouping.fromLines = fromLines;
+    const std::vector<int> got = GroupLines(text, grouping);
+    QCOMPARE(bars(text), shown);
+    QCOMPARE(QList<int>(got.begin(), got.end()), groups);
+}
+
+void LineGroupsTest::roundTrip_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("longLine");
+    const auto row = [](const char* name, const std::string& text, qsizetype longLine = kLongLine) {
+        QTest::newRow(name) << QByteArray::fromStdString(text) << static_cast<int>(longLine);
+    };
+    row("nominal: lines of many lengths", lines(60));
+    row("nominal: mixed CR LF, LF and CR", "one\r\ntwo\nthree\rfour\r\n\r\nfive\n");
+    row("nominal: Cyrillic", repeat("\xcf\xf0\xe8\xe2\xe5\xf2\r\n\xec\xe8\xf0 ", 400));
+    row("nominal: long lines in pieces among groups", lines(30) + "\r\n" + repeat("abc ", 300) + "\r\n" + lines(20), 16);
+    row("robustness: empty lines only", repeat("\r\n", 50));
+    row("robustness: no-break spaces and control bytes", repeat("\xa0\x01\r\n\x7f\t", 120));
+}
+
+void LineGroupsTest::roundTrip() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, longLine);
+    const std::string bytes = text.toStdString();
+    Pair p(bytes, kSmall, longLine);
+    QVERIFY(p.grouped.groupsLines());
+    QVERIFY(p.grouped.document()->blockCount() - p.grouped.hiddenBoundaries() < p.plain.document()->blockCount());
+    QCOMPARE(p.grouped.text(), p.plain.text());
+    QCOMPARE(p.grouped.printedText(), p.plain.toPlainText());
+    QCOMPARE(EditorLength(p.grouped), EditorLength(p.plain));
+    QVERIFY(!p.grouped.modified());
+    QVERIFY(!p.grouped.document()->isUndoAvailable());
+    // Every byte position, and every line, maps as in the plain editor.
+    const std::string shown = p.plain.text();
+    for (std::size_t at = 0; at <= shown.size() + 2; ++at) {
+        p.grouped.select(at, 0);
+        p.plain.select(at, 0);
+        QCOMPARE(p.grouped.selectionStart(), p.plain.selectionStart());
+        // (A boundary inside a long line is an editor position of its own.)
+        if (p.grouped.hiddenBoundaries() == 0)
+            QCOMPARE(p.grouped.textCursor().position(), p.plain.textCursor().position());
+    }
+    int line = 0;
+    for (; p.plain.lineInBytes(line); ++line) QCOMPARE(p.grouped.lineInBytes(line), p.plain.lineInBytes(line));
+    QCOMPARE(line, p.plain.document()->blockCount());
+    QVERIFY(!p.grouped.lineInBytes(line));
+    // The find answers as the plain editor's, from every line's start.
+    for (const char* needle : {"word1", "\xec\xe8\xf0", "\r\nfour", "\x7f\t", "five"}) {
+        for (int k = 0; k < line; k += 7) {
+            const std::size_t from = p.plain.lineInBytes(k)->first;
+            QCOMPARE(p.grouped.findText(needle, from), p.plain.findText(needle, from));
+        }
+    }
+}
+
+void LineGroupsTest::edits_data() {
+    QTest::addColumn<int>("line");  // the caret at the start of this line
+    QTest::addColumn<QString>("script");
+    QTest::newRow("nominal: type inside a group") << 4 << "right xy";
+    QTest::newRow("nominal: backspace joins a grouped line to the one before") << 4 << "bs bs x";
+    QTest::newRow("nominal: delete joins the line after") << 4 << "left del del";
+    QTest::newRow("nominal: enter splits a group") << 4 << "right enter enter z";
+    QTest::newRow("nominal: paste lines into a group") << 7 << R"(paste:one\r\ntwo\nthree\rfour)";
+    QTest::newRow("nominal: cut across groups, paste back")
+        << 5 << "shift-right shift-right shift-right shift-right cut left paste";
+    QTest::newRow("nominal: undo and redo a join") << 4 << "bs undo redo undo";
+    QTest::newRow("nominal: moves over a separator") << 4 << "left x right right y word-left word-left z";
+    QTest::newRow("nominal: word moves, selections and erases across line ends")
+        << 5 << "word-right word-right word-right a word-left word-left b shift-word-right shift-word-right c";
+    QTest::newRow("nominal: word erases across line ends") << 5 << "word-del word-del x word-bs word-bs word-bs y";
+    QTest::newRow("robustness: erase a whole group") << 3 << "del del del del del del del del del del del bs bs undo";
+}
+
+void LineGroupsTest::edits() {
+    QFETCH(int, line);
+    QFETCH(QString, script);
+    const std::string text = repeat("ab\r\ncd e\r\n\r\nfg\r\n", 96);
+    Pair p(text);
+    const std::size_t start = p.plain.lineInBytes(line)->first;
+    p.grouped.select(start, 0);
+    p.plain.select(start, 0);
+    for (const QString& token : script.split(u' ')) {
+        step(p.grouped, token);
+        step(p.plain, token);
+        QCOMPARE(p.grouped.text(), p.plain.text());
+        QCOMPARE(p.grouped.selectionStart(), p.plain.selectionStart());
+        QCOMPARE(p.grouped.selectionLength(), p.plain.selectionLength());
+        QCOMPARE(p.grouped.printedText(), p.plain.toPlainText());
+        QCOMPARE(EditorLength(p.grouped), EditorLength(p.plain));
+        QCOMPARE(p.grouped.modified(), p.plain.modified());
+        for (int k : {0, line - 1, line, line + 1, line + 2})
+            QCOMPARE(p.grouped.lineInBytes(k), p.plain.lineInBytes(k));
+    }
+    while (p.grouped.document()->isUndoAvailable()) p.grouped.undo();
+    QCOMPARE(p.grouped.text(), Pair(text).plain.text());
+}
+
+void LineGroupsTest::tripleClickSelectsTheLine() {
+    // Lines 0-2 share a block; a triple click on each selects that line with its line break,
+    // as in the plain editor.
+    Pair p("first line\r\nsecond line\r\nthird line\r\nfourth line");
+    for (NoteEditor* e : {&p.grouped, &p.plain}) {
+        e->resize(400, 300);
+        e->show();
+        QVERIFY(QTest::qWaitForWindowExposed(e));
+    }
+    QCOMPARE(p.grouped.document()->blockCount(), 2);
+    for (int line = 0; line < 4; ++line) {
+        std::vector<std::pair<std::size_t, std::size_t>> selected;
+        for (NoteEditor* e : {&p.grouped, &p.plain}) {
+            const QRect caret = e->cursorRect(QTextCursor(e->document()));
+            const QPoint at(caret.left() + 20, caret.center().y() + line * e->fontMetrics().lineSpacing());
+            QTest::mouseDClick(e->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseClick(e->viewport(), Qt::LeftButton, {}, at);
+            selected.emplace_back(e->selectionStart(), e->selectionLength());
+        }
+        QCOMPARE(selected[0], selected[1]);
+        QVERIFY(selected[0].second >= 10);
+    }
+}
+
+void LineGroupsTest::scrollBarSpansTheLines() {
+    const std::string text = lines(400);
+    NoteEditor grouped;
+    grouped.setLineGrouping({1, 32, 2048});
+    grouped.resize(300, 200);
+    grouped.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grouped));
+    grouped.setText(text);
+    QVERIFY(grouped.document()->blockCount() <= 400 / 10);
+    // Against an editor made afresh with a block a line, the same font and the same size.
+    const auto same = [&] {
+        NoteEditor plain;
+        plain.setLineGrouping({1 << 30, 1, 1});
+        plain.setFont(grouped.font());
+        plain.resize(grouped.size());
+        plain.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plain));
+        plain.setText(text);
+        QTRY_COMPARE(grouped.verticalScrollBar()->maximum(), plain.verticalScrollBar()->maximum());
+        // The end of the text is where the plain editor has it.
+        for (NoteEditor* e : {&grouped, &plain}) e->verticalScrollBar()->setValue(e->verticalScrollBar()->maximum());
+        QTRY_COMPARE(grouped.cursorForPosition({5, 5}).position(), plain.cursorForPosition({5, 5}).position());
+        grouped.verticalScrollBar()->setValue(0);
+    };
+    same();
+    // The layout starts over with another font and after word wrap on and off.
+    QFont f = grouped.font();
+    f.setPointSize(f.pointSize() + 3);
+    grouped.setFont(f);
+    same();
+    grouped.setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    grouped.setLineWrapMode(QPlainTextEdit::NoWrap);
+    same();
+}
+
+QTEST_MAIN(LineGroupsTest)
+#include "line_groups_test.moc"
