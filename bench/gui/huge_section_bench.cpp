@@ -117,7 +117,7 @@ int hugeChild(const std::vector<std::string>& args) {
     Section* line = add("one line", lineText);
     Section* lines = add("many lines", linesText);
 
-    std::vector<double> base, selLine, selWrap, key, selLines;
+    std::vector<double> base, selLine, selWrap, key, selLines, keyLines;
     const QString lineShown = gui::TextToEditor(lineText);
     for (int i = 0; i < reps; ++i) {
         // The baseline is short: its median over many runs, each rep.
@@ -164,11 +164,26 @@ int hugeChild(const std::vector<std::string>& args) {
             settle();
         }));
         if (!editor.lineInBytes(150000 - 1)) throw std::runtime_error("the 150,000 lines are not shown");
+        // A line break typed in the middle of them (lines are shown several to a block there).
+        c = editor.textCursor();
+        c.setPosition(editor.document()->characterCount() / 2);
+        editor.setTextCursor(c);
+        settle();
+        keyLines.push_back(timeIt([&] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            QApplication::sendEvent(&editor, &press);
+            QApplication::sendEvent(&editor, &release);
+            settle();
+        }));
+        if (editor.text().size() != linesText.size() + 2)
+            throw std::runtime_error("the line break did not reach the editor");
+        editor.document()->setModified(false);
     }
     doc.SelectSection(small);
     doc.FTreeModified = false;
-    std::printf("base=%.6f line=%.6f wrap=%.6f key=%.6f lines=%.6f\n", median(base), median(selLine), median(selWrap),
-                median(key), median(selLines));
+    std::printf("base=%.6f line=%.6f wrap=%.6f key=%.6f lines=%.6f keylines=%.6f\n", median(base), median(selLine),
+                median(selWrap), median(key), median(selLines), median(keyLines));
     return 0;
 }
 LARK_BENCH_COMMAND("huge-sections", hugeChild);
@@ -178,8 +193,9 @@ void hugeCase(Context& ctx) {
     const double base = v.at("base");
     auto ms = [](double s) { return formatNumber(s * 1e3, "%.1f ms"); };
     note("screenful " + ms(base) + "; select 2 MB line " + ms(v.at("line")) + ", wrapped " + ms(v.at("wrap")) +
-         ", keystroke " + ms(v.at("key")) + "; select 10 MB / 150,000 lines " + ms(v.at("lines")) + " (targets " +
-         ms(kSelectSeconds) + " a selection, " + ms(kKeySeconds) + " a keystroke)");
+         ", keystroke " + ms(v.at("key")) + "; select 10 MB / 150,000 lines " + ms(v.at("lines")) +
+         ", a line break typed into them " + ms(v.at("keylines")) + " (targets " + ms(kSelectSeconds) +
+         " a selection, " + ms(kKeySeconds) + " a keystroke)");
     printFigure("huge_select_line", v.at("line") / base, kSelectTarget);
     printFigure("huge_select_line_wrap", v.at("wrap") / base, kSelectTarget);
     printFigure("huge_keystroke_line", v.at("key") / base, kKeyTarget);

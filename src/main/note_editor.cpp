@@ -93,6 +93,9 @@ private:
 
 void NoteEditor::setText(std::string_view text) {
     showsFile_ = false;
+    // The layout's notices while the text goes in count nothing: the groups are counted
+    // once it is in.
+    const QScopedValueRollback quiet(recounting_, true);
     QString shown = TextToEditor(text);
     forgetShownText();
     const std::vector<qsizetype> breaks = DisplayBreaks(shown, longLine_);
@@ -124,7 +127,6 @@ void NoteEditor::setText(std::string_view text) {
     if (grouped_) {
         // The counts are those of the blocks made, unless the document made others.
         const bool aligned = static_cast<std::size_t>(document()->blockCount()) == groups.size() + breaks.size();
-        const QScopedValueRollback busy(recounting_, true);
         CountGroupedLines(*document(), aligned ? groups : std::vector<int>{});
     }
 }

@@ -101,7 +101,8 @@ void LineGroupsTest::roundTrip_data() {
     row("nominal: lines of many lengths", lines(60));
     row("nominal: mixed CR LF, LF and CR", "one\r\ntwo\nthree\rfour\r\n\r\nfive\n");
     row("nominal: Cyrillic", repeat("\xcf\xf0\xe8\xe2\xe5\xf2\r\n\xec\xe8\xf0 ", 400));
-    row("nominal: long lines in pieces among groups", lines(30) + "\r\n" + repeat("abc ", 300) + "\r\n" + lines(20), 16);
+    row("nominal: long lines in pieces among groups", lines(30) + "\r\n" + repeat("abc ", 300) + "\r\n" + lines(20),
+        16);
     row("robustness: empty lines only", repeat("\r\n", 50));
     row("robustness: no-break spaces and control bytes", repeat("\xa0\x01\r\n\x7f\t", 120));
 }
