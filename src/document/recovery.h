@@ -1,10 +1,12 @@
 #pragma once
 // Recovery copies: while a notebook has unsaved changes the window keeps a compressed copy
 // of it, as a save would write it, in the user's state directory; after a crash the next
-// start offers it back. One copy per notebook path (one for an unnamed notebook).
+// start offers it back. One copy per notebook path; unnamed notebooks get one each.
 #include <string>
+#include <vector>
 
 #include "document/snapshot.h"
+#include "document/unique_fd.h"
 
 namespace lark {
 
@@ -13,8 +15,34 @@ class Document;
 // $XDG_STATE_HOME/<program>/recovery (~/.local/state/... when the variable is unset);
 // empty when neither that variable nor HOME is set.
 std::string RecoveryDirectory(const std::string& program);
-// The copy kept for the notebook at `notebookPath` (empty: an unnamed notebook).
+// The first copy kept for the notebook at `notebookPath` (empty: an unnamed notebook).
 std::string RecoveryPathFor(const std::string& directory, const std::string& notebookPath);
+
+// A window's hold on one recovery copy. While a window holds it, no other window writes,
+// offers or deletes that copy; a window that crashed holds nothing. Held as a lock on one
+// byte of the directory's ".owners" file (a byte for every copy name).
+class RecoveryClaim {
+public:
+    RecoveryClaim() = default;
+    // The claim on `copyPath` (the directory is made when missing); an empty claim when
+    // another window holds it or the lock cannot be had.
+    static RecoveryClaim take(const std::string& copyPath);
+    bool held() const { return fd_.get() >= 0; }
+    const std::string& copyPath() const { return path_; }
+
+private:
+    UniqueFd fd_;
+    std::string path_;
+};
+
+// The copies kept for the notebook at `notebookPath` (empty: unnamed notebooks) in
+// `directory`: its first copy's path first, then the copies of further windows
+// ("-2", "-3" before the extension) in order.
+std::vector<std::string> RecoveryCopiesFor(const std::string& directory, const std::string& notebookPath);
+// A claim on a new copy for the notebook at `notebookPath`: one that no window holds and
+// that does not exist yet (a copy that exists belongs to a window still running, or to one
+// that crashed and waits to be offered at a start).
+RecoveryClaim ClaimNewRecoveryCopy(const std::string& directory, const std::string& notebookPath);
 
 // Writes the snapshot, compressed, through the notebook writer and the atomic replace;
 // creates the directory (private to the user) when needed. Throws LarkError.

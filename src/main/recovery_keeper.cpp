@@ -23,11 +23,9 @@ RecoveryKeeper::RecoveryKeeper(Document& doc, std::function<bool()> idle, QObjec
 }
 
 void RecoveryKeeper::copyWritten() {
-    if (!writingCopy_.empty()) {
-        lastCopy_ = writingCopy_;
-        writingCopy_.clear();
+    if (writing_) {
+        writing_ = false;
         ++written_;
-        copyMayExist_ = true;  // also after a removal that came while it was being written
     }
     // Saved or dropped meanwhile: the copy just written is already stale.
     if (discardWhenDone_) {
@@ -46,18 +44,29 @@ void RecoveryKeeper::noteChange() {
     if (!directory_.empty()) timer_.start();
 }
 
+bool RecoveryKeeper::claimCopy() {
+    const std::string& name = doc_.FFileName;
+    if (claim_.held() && claimedFor_ == name) return true;
+    RecoveryClaim next = ClaimNewRecoveryCopy(directory_, name);
+    if (!next.held()) return false;
+    // The copy under the notebook's former name (saved as, or another one opened) has
+    // served its purpose.
+    if (claim_.held()) std::remove(claim_.copyPath().c_str());
+    claim_ = std::move(next);
+    claimedFor_ = name;
+    return true;
+}
+
 void RecoveryKeeper::writeCopy() {
     if (directory_.empty() || !doc_.isModified()) return;
     if (!idle_() || watcher_.isRunning()) {
         timer_.start();  // try again after the load, the save or the last copy
         return;
     }
+    if (!claimCopy()) return;  // a thousand copies of the one notebook: the next change tries again
     std::shared_ptr<NotebookSnapshot> snapshot = TakeSnapshot(doc_);
-    const std::string path = copyPathFor(doc_.FFileName);
-    // A copy under another name (the notebook was saved as, or opened) is no longer needed.
-    if (!lastCopy_.empty() && lastCopy_ != path) std::remove(lastCopy_.c_str());
-    writingCopy_ = path;
-    copyMayExist_ = true;
+    const std::string path = claim_.copyPath();
+    writing_ = true;
     watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [snapshot, path] {
         RunBelowWindowPriority();
         try {
@@ -69,12 +78,23 @@ void RecoveryKeeper::writeCopy() {
     }));
 }
 
+void RecoveryKeeper::keepRestoredCopy(RecoveryClaim claim, const std::string& notebookPath) {
+    if (!claim.held()) return;
+    if (claim_.held() && claim_.copyPath() != claim.copyPath()) std::remove(claim_.copyPath().c_str());
+    claim_ = std::move(claim);
+    claimedFor_ = notebookPath;
+}
+
 void RecoveryKeeper::removeCopies() {
-    if (!copyMayExist_) return;  // nothing written or restored since the last removal
-    copyMayExist_ = false;
-    if (!lastCopy_.empty()) std::remove(lastCopy_.c_str());
-    if (!directory_.empty()) std::remove(copyPathFor(doc_.FFileName).c_str());
-    lastCopy_.clear();
+    // A copy being written goes once it is written.
+    if (watcher_.isRunning()) {
+        discardWhenDone_ = true;
+        return;
+    }
+    if (!claim_.held()) return;  // nothing written or restored since the last removal
+    std::remove(claim_.copyPath().c_str());
+    claim_ = RecoveryClaim();
+    claimedFor_.clear();
 }
 
 void RecoveryKeeper::settle() {
@@ -82,7 +102,6 @@ void RecoveryKeeper::settle() {
     // would leave.
     if (doc_.isModified() || (savePending && savePending())) return;
     timer_.stop();
-    if (watcher_.isRunning()) discardWhenDone_ = true;
     removeCopies();
 }
 

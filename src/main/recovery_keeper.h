@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "document/recovery.h"
+
 namespace lark {
 class Document;
 }
@@ -36,8 +38,11 @@ public:
     void noteChange();
     // After a command: with nothing unsaved left, the copies of this notebook go.
     void settle();
-    // A copy restored at start-up stays until nothing is left unsaved.
-    void keepRestoredCopy() { copyMayExist_ = true; }
+    // A copy restored at start-up for the notebook `notebookPath` (empty: unnamed) is this
+    // window's from now on; it stays until nothing is left unsaved.
+    void keepRestoredCopy(RecoveryClaim claim, const std::string& notebookPath);
+    // The copy this window keeps (empty when none).
+    std::string currentCopy() const { return claim_.held() ? claim_.copyPath() : std::string(); }
     // A normal exit: no copy is kept.
     void discardAll();
     // Waits for a copy being written.
@@ -50,16 +55,18 @@ private:
     void writeCopy();
     void copyWritten();  // the worker is done (twice is harmless)
     void removeCopies();
+    // Holds a claim on a copy for the notebook's name now (the one held, or a new one).
+    bool claimCopy();
 
     Document& doc_;
     std::function<bool()> idle_;
     std::string directory_;
     QTimer timer_;
     QFutureWatcher<void> watcher_;
-    std::string lastCopy_;     // the copy written last, whatever notebook it was for
-    std::string writingCopy_;  // the copy the worker writes now
+    RecoveryClaim claim_;     // the copy this window writes and keeps
+    std::string claimedFor_;  // the notebook name it was claimed for
+    bool writing_ = false;    // the worker writes the claimed copy now
     bool discardWhenDone_ = false;
-    bool copyMayExist_ = false;  // settle() after every command costs nothing otherwise
     int written_ = 0;
 };
 

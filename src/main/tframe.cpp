@@ -8,6 +8,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "document/errors.h"
 #include "document/recovery.h"
@@ -230,9 +232,20 @@ void TFrame::startUpDocument() {
 }
 
 void TFrame::offerRecovery() {
-    for (const std::string& name : {doc_->FFileName, std::string()}) {
-        const std::string copy = recovery_->copyPathFor(name);
-        if (copy.empty() || !FileExists(copy)) continue;
+    // The notebook's own copy first, then the unnamed notebooks' copies; a copy that a
+    // window still running keeps is not offered.
+    std::vector<std::pair<std::string, std::string>> candidates;  // notebook name, copy
+    const std::string& directory = recovery_->directory();
+    if (!directory.empty()) {
+        const std::string& name = doc_->FFileName;
+        if (!name.empty())
+            for (std::string& copy : RecoveryCopiesFor(directory, name)) candidates.emplace_back(name, std::move(copy));
+        for (std::string& copy : RecoveryCopiesFor(directory, {}))
+            candidates.emplace_back(std::string(), std::move(copy));
+    }
+    for (const auto& [name, copy] : candidates) {
+        RecoveryClaim claim = RecoveryClaim::take(copy);
+        if (!claim.held() || !FileExists(copy)) continue;
         const QString shown = name.empty() ? QStringLiteral("безымянного блокнота")
                                            : QStringLiteral("блокнота «%1»").arg(QString::fromStdString(name));
         if (!dialogs_.confirm(this, QString::fromUtf8(kRestoreRecoveryText).arg(shown))) {
@@ -241,7 +254,7 @@ void TFrame::offerRecovery() {
         }
         try {
             RestoreRecoveryCopy(*doc_, copy, name);
-            recovery_->keepRestoredCopy();
+            recovery_->keepRestoredCopy(std::move(claim), name);
             ui_->setStatusText(QString::fromUtf8(kRestoredStatusText));
         } catch (const std::exception& e) {
             QString aside;

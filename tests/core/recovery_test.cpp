@@ -148,6 +148,36 @@ TEST(Recovery, DirectoriesAndNames) {
     EXPECT_EQ(lark::RecoveryPathFor("/r", "/a/notes.lkp"), lark::RecoveryPathFor("/r", "/a/notes.lkp"));
 }
 
+// Each window claims copies of its own: a copy held by one window is never taken, written
+// or offered by another; a crashed window's copy waits, untouched, to be offered.
+TEST(Recovery, EveryWindowKeepsCopiesOfItsOwn) {
+    ScratchDir dir;
+    const std::string r = dir.file("r");
+    for (const std::string notebook : {"", "/home/u/notes.lkp"}) {
+        SCOPED_TRACE(notebook.empty() ? "unnamed" : "named");
+        const std::string first = lark::RecoveryPathFor(r, notebook);
+        const std::string stem = first.substr(0, first.size() - 4);
+        lark::RecoveryClaim one = lark::ClaimNewRecoveryCopy(r, notebook);
+        EXPECT_EQ(one.copyPath(), first);
+        EXPECT_FALSE(lark::RecoveryClaim::take(first).held()) << "held by the first window";
+        lark::RecoveryClaim two = lark::ClaimNewRecoveryCopy(r, notebook);
+        EXPECT_EQ(two.copyPath(), stem + "-2.lkp");
+        writeFile(stem + "-3.lkp", "a crashed window's copy");
+        lark::RecoveryClaim four = lark::ClaimNewRecoveryCopy(r, notebook);
+        EXPECT_EQ(four.copyPath(), stem + "-4.lkp") << "an existing copy is never taken over";
+        writeFile(first, "1");
+        writeFile(stem + "-10.lkp", "10");
+        for (const char* other : {"-02.lkp", "-x.lkp", "-1001.lkp", ".lkp.damaged", "-2.lkp~"})
+            writeFile(stem + other, "");
+        EXPECT_EQ(lark::RecoveryCopiesFor(r, notebook),
+                  (std::vector<std::string>{first, stem + "-3.lkp", stem + "-10.lkp"}));
+        EXPECT_EQ(readFile(stem + "-3.lkp"), "a crashed window's copy");
+        one = lark::RecoveryClaim();
+        EXPECT_TRUE(lark::RecoveryClaim::take(first).held()) << "free once the window is gone";
+    }
+    EXPECT_TRUE(lark::RecoveryCopiesFor(dir.file("missing"), "").empty());
+}
+
 // ---- a file changed by another program ----
 
 TEST(ChangedOnDisk, OnlyAnotherProgramsChangeCounts) {

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <memory>
 
 #include "document/format.h"
 #include "document/recovery.h"
@@ -74,6 +75,7 @@ private slots:
     void noCopyOnceNothingIsUnsaved_data();
     void noCopyOnceNothingIsUnsaved();
     void refusedAndDamagedCopies();
+    void windowsKeepCopiesOfTheirOwn();
 };
 
 void RecoveryWindowTest::killedWindowComesBack() {
@@ -163,6 +165,42 @@ void RecoveryWindowTest::refusedAndDamagedCopies() {
     QCOMPARE(SavedBytes(w).substr(0, 4), onDisk.substr(0, 4));
     QCOMPARE(w.name(0), std::string("A"));
     QFile::remove(copy + QStringLiteral(".damaged"));
+}
+
+void RecoveryWindowTest::windowsKeepCopiesOfTheirOwn() {
+    // Two windows with unnamed notebooks: a copy each, and neither offered to a third window.
+    auto a = std::make_unique<Window>(QStringList{notebook("a.lkp")});
+    auto b = std::make_unique<Window>(QStringList{notebook("b.lkp")});
+    for (Window* w : {a.get(), b.get()}) {
+        w->trigger(Action(w->frame(), "miClear"));
+        w->frame().recoveryKeeper().setIdleInterval(30);
+        w->type(w == a.get() ? QStringLiteral("first window") : QStringLiteral("second window"));
+        QTRY_VERIFY_WITH_TIMEOUT(w->frame().recoveryKeeper().upToDate(), 20000);
+    }
+    const QString copyA = QString::fromStdString(a->frame().recoveryKeeper().currentCopy());
+    const QString copyB = QString::fromStdString(b->frame().recoveryKeeper().currentCopy());
+    QVERIFY(QFile::exists(copyA));
+    QVERIFY(QFile::exists(copyB));
+    QVERIFY(copyA != copyB);
+    {
+        Window c;
+        QVERIFY2(c.dialogs.allUsed() && c.dialogs.unexpected.isEmpty(), qPrintable(c.dialogs.unexpected.join(", ")));
+        QVERIFY(!c.doc().isModified());
+    }
+    // The first window drops its changes: its copy goes, the other one stays.
+    a->dialogs.saveChanges = {Answer::No};
+    a->trigger(Action(a->frame(), "miClear"));
+    QVERIFY(!QFile::exists(copyA));
+    QVERIFY(QFile::exists(copyB));
+    // The second window crashes: its claim goes with it, its copy stays (the fixture's
+    // window drops its copy on the way out; the crash test above kills a real process).
+    const std::string left = ReadAll(copyB);
+    b.reset();
+    WriteAll(copyB, left);
+    Window d({}, [](ScriptedDialogs& dd) { dd.confirms = {true}; });
+    QVERIFY2(d.dialogs.allUsed(), qPrintable(d.dialogs.unexpected.join(", ")));
+    QVERIFY(SavedBytes(d).find("second window") != std::string::npos);
+    QCOMPARE(QString::fromStdString(d.frame().recoveryKeeper().currentCopy()), copyB);
 }
 
 int main(int argc, char** argv) {
