@@ -120,6 +120,15 @@ void SectionTreeView::commitOpenEditor() {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
+void SectionTreeView::commitData(QWidget* editor) {
+    // The name editor commits and then closes itself: the rename its commit runs must not
+    // close it first (it would be closed twice).
+    const bool outer = committing_;
+    committing_ = true;
+    QTreeView::commitData(editor);
+    committing_ = outer;
+}
+
 bool SectionTreeView::focusTree() {
     setFocus(Qt::OtherFocusReason);
     return isEnabled() && visible_;

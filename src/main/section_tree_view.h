@@ -45,6 +45,7 @@ public:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void commitData(QWidget* editor) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
@@ -57,7 +58,7 @@ private:
     int structural_ = 0;      // inside a model change
     bool mirroring_ = false;  // set while the view follows the document's selection
     bool visible_ = true;
-    bool committing_ = false;  // inside commitOpenEditor
+    bool committing_ = false;  // inside commitOpenEditor or a commit of the name editor
 };
 
 }  // namespace lark::gui
