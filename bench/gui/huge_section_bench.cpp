@@ -91,6 +91,21 @@ void settle() {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
+// One key typed in the middle of the editor's text, until the editor has painted.
+double typeInTheMiddle(gui::NoteEditor& editor, Qt::Key key, const QString& text) {
+    QTextCursor c = editor.textCursor();
+    c.setPosition(editor.document()->characterCount() / 2);
+    editor.setTextCursor(c);
+    settle();
+    return timeIt([&] {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(&editor, &press);
+        QApplication::sendEvent(&editor, &release);
+        settle();
+    });
+}
+
 int hugeChild(const std::vector<std::string>& args) {
     int argc = 1;
     char name[] = "larkpad_gui_bench";
@@ -133,17 +148,7 @@ int hugeChild(const std::vector<std::string>& args) {
             settle();
         }));
         // A character typed in the middle of the line, shown.
-        QTextCursor c = editor.textCursor();
-        c.setPosition(static_cast<int>(lineText.size() / 2));
-        editor.setTextCursor(c);
-        settle();
-        key.push_back(timeIt([&] {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-            QApplication::sendEvent(&editor, &press);
-            QApplication::sendEvent(&editor, &release);
-            settle();
-        }));
+        key.push_back(typeInTheMiddle(editor, Qt::Key_X, QStringLiteral("x")));
         if (editor.text().size() != lineText.size() + 1)
             throw std::runtime_error("the keystroke did not reach the editor");
         editor.document()->setModified(false);
@@ -165,17 +170,7 @@ int hugeChild(const std::vector<std::string>& args) {
         }));
         if (!editor.lineInBytes(150000 - 1)) throw std::runtime_error("the 150,000 lines are not shown");
         // A line break typed in the middle of them (lines are shown several to a block there).
-        c = editor.textCursor();
-        c.setPosition(editor.document()->characterCount() / 2);
-        editor.setTextCursor(c);
-        settle();
-        keyLines.push_back(timeIt([&] {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-            QApplication::sendEvent(&editor, &press);
-            QApplication::sendEvent(&editor, &release);
-            settle();
-        }));
+        keyLines.push_back(typeInTheMiddle(editor, Qt::Key_Return, QStringLiteral("\r")));
         if (editor.text().size() != linesText.size() + 2)
             throw std::runtime_error("the line break did not reach the editor");
         editor.document()->setModified(false);

@@ -145,6 +145,9 @@ void LongLinesTest::roundTrip() {
         p.whole.select(at, 0);
         QCOMPARE(p.split.selectionStart(), p.whole.selectionStart());
     }
+    // A line's place (what find-all rows are shown by) is that of the whole line.
+    for (int line = 0; line <= p.whole.document()->blockCount(); ++line)
+        QCOMPARE(p.split.lineInBytes(line), p.whole.lineInBytes(line));
 }
 
 void LongLinesTest::edits_data() {
