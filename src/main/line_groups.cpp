@@ -2,27 +2,30 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "main/long_lines.h"
 
 namespace lark::gui {
 namespace {
 
-// A block's separator count and the revision of the block it was counted for.
+// A block's separator count, until a change of the block's text drops it. (A block's
+// revision is no key for it: after an undo, a later edit can give a block a revision it
+// had before, with another text.)
 class SeparatorCount final : public QTextBlockUserData {
 public:
-    SeparatorCount(int atRevision, int separators) : revision(atRevision), count(separators) {}
-    int revision;
+    explicit SeparatorCount(int separators) : count(separators) {}
     int count;
+    bool known = true;
 };
 
 void remember(QTextBlock block, int count) {
     if (auto* known = dynamic_cast<SeparatorCount*>(block.userData())) {
-        known->revision = block.revision();
         known->count = count;
+        known->known = true;
         return;
     }
-    block.setUserData(new SeparatorCount(block.revision(), count));
+    block.setUserData(new SeparatorCount(count));
 }
 
 }  // namespace
@@ -52,12 +55,19 @@ std::vector<int> GroupLines(QString& shown, const LineGrouping& grouping) {
 }
 
 int SeparatorsIn(const QTextBlock& block) {
-    if (const auto* known = dynamic_cast<const SeparatorCount*>(block.userData());
-        known && known->revision == block.revision())
+    if (const auto* known = dynamic_cast<const SeparatorCount*>(block.userData()); known && known->known)
         return known->count;
     const auto count = static_cast<int>(block.text().count(QChar(QChar::LineSeparator)));
     remember(block, count);
     return count;
+}
+
+void ForgetSeparatorCounts(const QTextDocument& doc, int position, int added) {
+    const QTextBlock last = doc.findBlock(position + std::max(added, 0));
+    for (QTextBlock b = doc.findBlock(position); b.isValid(); b = b.next()) {
+        if (auto* known = dynamic_cast<SeparatorCount*>(b.userData())) known->known = false;
+        if (b == last) break;
+    }
 }
 
 void CountGroupedLines(QTextDocument& doc, const std::vector<int>& lines) {

@@ -37,6 +37,10 @@ NoteEditor::NoteEditor(QWidget* parent) : QPlainTextEdit(parent), longLine_(kLon
     // wrap mode, width or font).
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &NoteEditor::recountGroupedLines);
+    // Told before the layout hears of the change.
+    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+        if (grouped_) ForgetSeparatorCounts(*document(), position, added);
+    });
 }
 
 std::string NoteEditor::text() const {

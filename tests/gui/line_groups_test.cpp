@@ -59,6 +59,8 @@ private slots:
     void roundTrip();
     void edits_data();
     void edits();
+    void randomEditsMatchThePlainEditor_data();
+    void randomEditsMatchThePlainEditor();
     void tripleClickSelectsTheLine();
     void scrollBarSpansTheLines();
 };
@@ -182,6 +184,59 @@ void LineGroupsTest::edits() {
     }
     while (p.grouped.document()->isUndoAvailable()) p.grouped.undo();
     QCOMPARE(p.grouped.text(), Pair(text).plain.text());
+}
+
+void LineGroupsTest::randomEditsMatchThePlainEditor_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("longLine");
+    QTest::addColumn<bool>("wordKeys");
+    QTest::newRow("nominal: grouped lines")
+        << QByteArray::fromStdString(lines(120)) << static_cast<int>(kLongLine) << true;
+    // (Word moves stop where a long line is cut inside a word, unlike the whole line's.)
+    QTest::newRow("nominal: grouped lines beside long lines in pieces")
+        << QByteArray::fromStdString(lines(60) + "\r\n" + repeat("abc defgh ", 200) + "\r\n" + lines(30)) << 16
+        << false;
+}
+
+void LineGroupsTest::randomEditsMatchThePlainEditor() {
+    // Keys, carets and pastes at random, the same in both editors; compared at every step.
+    // (Undo steps are grouped by Qt, which joins erased characters but not erased line
+    // breaks of its own: undo is checked against the text shown first instead.)
+    // LARKPAD_TEST_SEED=N plays another sequence.
+    QFETCH(QByteArray, text);
+    QFETCH(int, longLine);
+    QFETCH(bool, wordKeys);
+    QStringList tokens{"x", "bs", "del", "enter", "left", "right", "shift-right", "cut", "paste", "paste:a\\nb"};
+    if (wordKeys)
+        tokens << "word-left"
+               << "word-right"
+               << "word-bs"
+               << "word-del"
+               << "shift-word-right";
+    Pair p(text.toStdString(), kSmall, longLine);
+    std::uint32_t x = static_cast<std::uint32_t>(qEnvironmentVariableIntValue("LARKPAD_TEST_SEED")) | 12345u;
+    const auto next = [&x](std::uint32_t n) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x % n;
+    };
+    for (int i = 0; i < 600; ++i) {
+        if (next(8) == 0) {
+            const std::size_t at = next(static_cast<std::uint32_t>(p.plain.text().size() + 1));
+            p.grouped.select(at, 0);
+            p.plain.select(at, 0);
+        }
+        const QString token = tokens[static_cast<qsizetype>(next(static_cast<std::uint32_t>(tokens.size())))];
+        step(p.grouped, token);
+        step(p.plain, token);
+        QCOMPARE(p.grouped.text(), p.plain.text());
+        QCOMPARE(p.grouped.selectionStart(), p.plain.selectionStart());
+        QCOMPARE(p.grouped.selectionLength(), p.plain.selectionLength());
+    }
+    QCOMPARE(p.grouped.printedText(), p.plain.toPlainText());
+    while (p.grouped.document()->isUndoAvailable()) p.grouped.undo();
+    QCOMPARE(p.grouped.text(), Pair(text.toStdString()).plain.text());
 }
 
 void LineGroupsTest::tripleClickSelectsTheLine() {
