@@ -10,8 +10,8 @@ namespace lark::gui {
 namespace {
 
 // A block's separator count, until a change of the block's text drops it. (A block's
-// revision is no key for it: after an undo, a later edit can give a block a revision it
-// had before, with another text.)
+// revision is no key for it: a block keeps its revision when the line after it is joined
+// to it, and when a redo gives it back a text.)
 class SeparatorCount final : public QTextBlockUserData {
 public:
     explicit SeparatorCount(int separators) : count(separators) {}
@@ -62,12 +62,8 @@ int SeparatorsIn(const QTextBlock& block) {
     return count;
 }
 
-void ForgetSeparatorCounts(const QTextDocument& doc, int position, int added) {
-    const QTextBlock last = doc.findBlock(position + std::max(added, 0));
-    for (QTextBlock b = doc.findBlock(position); b.isValid(); b = b.next()) {
-        if (auto* known = dynamic_cast<SeparatorCount*>(b.userData())) known->known = false;
-        if (b == last) break;
-    }
+void ForgetSeparatorCount(const QTextBlock& block) {
+    if (auto* known = dynamic_cast<SeparatorCount*>(block.userData())) known->known = false;
 }
 
 void CountGroupedLines(QTextDocument& doc, const std::vector<int>& lines) {

@@ -25,11 +25,10 @@ struct LineGrouping {
 // (and `shown` untouched) when the text has fewer lines than `grouping.fromLines`.
 std::vector<int> GroupLines(QString& shown, const LineGrouping& grouping);
 
-// The line separators in `block`'s text; counted once until ForgetSeparatorCounts.
+// The line separators in `block`'s text; counted once until ForgetSeparatorCount.
 int SeparatorsIn(const QTextBlock& block);
-// Drops the counts of the blocks a change of the document touched (the arguments of
-// QTextDocument::contentsChange).
-void ForgetSeparatorCounts(const QTextDocument& doc, int position, int added);
+// Drops the count of a block whose text changed.
+void ForgetSeparatorCount(const QTextBlock& block);
 
 // Tells the document's layout how many lines each block not laid out yet holds (a line
 // per separator and one), so the scroll bar spans the lines, not the blocks. `lines`, when

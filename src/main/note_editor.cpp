@@ -38,9 +38,7 @@ NoteEditor::NoteEditor(QWidget* parent) : QPlainTextEdit(parent), longLine_(kLon
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &NoteEditor::recountGroupedLines);
     // Told before the layout hears of the change.
-    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
-        if (grouped_) ForgetSeparatorCounts(*document(), position, added);
-    });
+    connect(document(), &QTextDocument::contentsChange, this, &NoteEditor::blocksChanged);
 }
 
 std::string NoteEditor::text() const {
@@ -135,6 +133,18 @@ void NoteEditor::setText(std::string_view text) {
     }
 }
 
+// What was worked out for a block (its links, its separator count) is worked out again
+// once its text changed. A block's revision cannot tell: it stays the same when the line
+// after it is joined to it.
+void NoteEditor::blocksChanged(int position, int /*removed*/, int added) {
+    const QTextBlock last = document()->findBlock(position + std::max(added, 0));
+    for (QTextBlock b = document()->findBlock(position); b.isValid(); b = b.next()) {
+        b.setUserState(-1);
+        if (grouped_) ForgetSeparatorCount(b);
+        if (b == last) break;
+    }
+}
+
 void NoteEditor::recountGroupedLines() {
     if (!grouped_ || recounting_) return;
     const QScopedValueRollback busy(recounting_, true);
@@ -193,7 +203,7 @@ void NoteEditor::paintEvent(QPaintEvent* event) {
 // Links are underlined as their lines come into view, not whenever a text is shown or
 // changed: a section of a hundred thousand lines is not scanned whole at every selection.
 // A line is looked at again once its text has changed (its revision, kept in the line's
-// user state when it was looked at).
+// user state when it was looked at, which blocksChanged drops).
 void NoteEditor::formatVisibleLinks() {
     const qreal bottom = viewport()->rect().bottom();
     const QPointF offset = contentOffset();

@@ -101,6 +101,7 @@ private:
     std::size_t bytesBefore(const QTextBlock& block, int offset) const;
     int wordMoveTarget(int from, bool forward) const;
     bool wordKeyInGroups(QKeyEvent& event);
+    void blocksChanged(int position, int removed, int added);
     // Gives the layout the line counts of grouped blocks again after it dropped them.
     void recountGroupedLines();
     int charset_ = 0;

@@ -448,6 +448,17 @@ void SearchWindowTest::linksFollowEditsAndScrolling() {
     QCOMPARE(underlined(first), Runs{});
     e.setLinksEnabled(true);
     QCOMPARE(underlined(first), (Runs{{0, 9}}));
+    // The next line, with a link of its own, joined to this one: the line is looked at
+    // again although Qt leaves its revision as it was.
+    QTest::keyClick(&e, Qt::Key_Down);
+    QTest::keyClick(&e, Qt::Key_Home);
+    QTest::keyClicks(&e, QStringLiteral(" www.y.org "));
+    QCOMPARE(underlined(first.next()), (Runs{{1, 9}}));
+    QTest::keyClick(&e, Qt::Key_Home);
+    QTest::keyClick(&e, Qt::Key_Backspace);
+    const int joined = static_cast<int>(first.text().indexOf(QStringLiteral("www.y.org")));
+    QVERIFY(joined > 9);
+    QCOMPARE(underlined(first), (Runs{{0, 9}, {joined, 9}}));
 }
 
 void SearchWindowTest::selectionsShownWithoutFocus() {
