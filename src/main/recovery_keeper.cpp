@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "document/document.h"
+#include "document/file_access.h"
 #include "document/recovery.h"
 #include "document/snapshot.h"
 #include "main/background_pool.h"
@@ -26,6 +27,10 @@ void RecoveryKeeper::copyWritten() {
     if (writing_) {
         writing_ = false;
         ++written_;
+        if (replaced_.held() && FileExists(claim_.copyPath())) {
+            std::remove(replaced_.copyPath().c_str());
+            replaced_ = RecoveryClaim();
+        }
     }
     // Saved or dropped meanwhile: the copy just written is already stale.
     if (discardWhenDone_) {
@@ -49,9 +54,12 @@ bool RecoveryKeeper::claimCopy() {
     if (claim_.held() && claimedFor_ == name) return true;
     RecoveryClaim next = ClaimNewRecoveryCopy(directory_, name);
     if (!next.held()) return false;
-    // The copy under the notebook's former name (saved as, or another one opened) has
-    // served its purpose.
-    if (claim_.held()) std::remove(claim_.copyPath().c_str());
+    // The copy under the notebook's former name goes once the new one is written: until
+    // then it is what a crash would leave.
+    if (claim_.held()) {
+        if (replaced_.held()) std::remove(replaced_.copyPath().c_str());
+        replaced_ = std::move(claim_);
+    }
     claim_ = std::move(next);
     claimedFor_ = name;
     return true;
@@ -90,6 +98,10 @@ void RecoveryKeeper::removeCopies() {
     if (watcher_.isRunning()) {
         discardWhenDone_ = true;
         return;
+    }
+    if (replaced_.held()) {
+        std::remove(replaced_.copyPath().c_str());
+        replaced_ = RecoveryClaim();
     }
     if (!claim_.held()) return;  // nothing written or restored since the last removal
     std::remove(claim_.copyPath().c_str());

@@ -64,6 +64,7 @@ private:
     QTimer timer_;
     QFutureWatcher<void> watcher_;
     RecoveryClaim claim_;     // the copy this window writes and keeps
+    RecoveryClaim replaced_;  // the copy under the notebook's former name, until the next one is written
     std::string claimedFor_;  // the notebook name it was claimed for
     bool writing_ = false;    // the worker writes the claimed copy now
     bool discardWhenDone_ = false;

@@ -76,6 +76,7 @@ private slots:
     void noCopyOnceNothingIsUnsaved();
     void refusedAndDamagedCopies();
     void windowsKeepCopiesOfTheirOwn();
+    void aCopyFollowsTheNotebooksName();
 };
 
 void RecoveryWindowTest::killedWindowComesBack() {
@@ -201,6 +202,23 @@ void RecoveryWindowTest::windowsKeepCopiesOfTheirOwn() {
     QVERIFY2(d.dialogs.allUsed(), qPrintable(d.dialogs.unexpected.join(", ")));
     QVERIFY(SavedBytes(d).find("second window") != std::string::npos);
     QCOMPARE(QString::fromStdString(d.frame().recoveryKeeper().currentCopy()), copyB);
+}
+
+void RecoveryWindowTest::aCopyFollowsTheNotebooksName() {
+    Window w({notebook("before.lkp")});
+    EditAndWaitForTheCopy(w);
+    const QString before = QString::fromStdString(w.frame().recoveryKeeper().currentCopy());
+    QVERIFY(QFile::exists(before));
+    // The name changes while the changes are still unsaved: the next copy is under the new
+    // name, and the one under the old name goes once it is written.
+    w.doc().FFileName = dir_.filePath(QStringLiteral("after.lkp")).toStdString();
+    const int written = w.frame().recoveryKeeper().copiesWritten();
+    w.type(QStringLiteral("more "));
+    QTRY_VERIFY_WITH_TIMEOUT(w.frame().recoveryKeeper().copiesWritten() > written, 20000);
+    const QString after = QString::fromStdString(w.frame().recoveryKeeper().currentCopy());
+    QCOMPARE(after, CopyOf(w, dir_.filePath(QStringLiteral("after.lkp"))));
+    QVERIFY(QFile::exists(after));
+    QVERIFY(!QFile::exists(before));
 }
 
 int main(int argc, char** argv) {
