@@ -95,13 +95,17 @@ RecoveryClaim RecoveryClaim::take(const std::string& copyPath) {
         return claim;
     }
     UniqueFd fd(::open((directory + "/.owners").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (fd.get() < 0) return claim;
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = ownerByte(std::string_view(copyPath).substr(slash + 1));
-    fl.l_len = 1;
-    if (::fcntl(fd.get(), F_OFD_SETLK, &fl) != 0) return claim;
+    if (fd.get() >= 0) {
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = ownerByte(std::string_view(copyPath).substr(slash + 1));
+        fl.l_len = 1;
+        if (::fcntl(fd.get(), F_OFD_SETLK, &fl) != 0) {
+            if (errno == EAGAIN || errno == EACCES) return claim;  // another window's
+            fd.reset();                                            // no locks here (ENOLCK, EINVAL): held without them
+        }
+    }
     claim.fd_ = std::move(fd);
     claim.path_ = copyPath;
     return claim;

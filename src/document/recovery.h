@@ -3,6 +3,7 @@
 // of it, as a save would write it, in the user's state directory; after a crash the next
 // start offers it back. One copy per notebook path; unnamed notebooks get one each.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/snapshot.h"
@@ -24,14 +25,27 @@ std::string RecoveryPathFor(const std::string& directory, const std::string& not
 class RecoveryClaim {
 public:
     RecoveryClaim() = default;
+    RecoveryClaim(RecoveryClaim&& other) noexcept
+        : fd_(std::move(other.fd_)), path_(std::exchange(other.path_, std::string())) {}
+    RecoveryClaim& operator=(RecoveryClaim&& other) noexcept {
+        fd_ = std::move(other.fd_);
+        path_ = std::exchange(other.path_, std::string());
+        return *this;
+    }
+    RecoveryClaim(const RecoveryClaim&) = delete;
+    RecoveryClaim& operator=(const RecoveryClaim&) = delete;
+    ~RecoveryClaim() = default;
+
     // The claim on `copyPath` (the directory is made when missing); an empty claim when
-    // another window holds it or the lock cannot be had.
+    // another window holds it. Where the file system has no such locks, the claim is held
+    // without keeping other windows off (copies are still written, as they were before
+    // there were claims).
     static RecoveryClaim take(const std::string& copyPath);
-    bool held() const { return fd_.get() >= 0; }
+    bool held() const { return !path_.empty(); }
     const std::string& copyPath() const { return path_; }
 
 private:
-    UniqueFd fd_;
+    UniqueFd fd_;  // holds the lock; none where locks cannot be had
     std::string path_;
 };
 

@@ -1,5 +1,6 @@
 // Snapshots, recovery copies, and the check for a file changed by another program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -176,6 +177,13 @@ TEST(Recovery, EveryWindowKeepsCopiesOfItsOwn) {
         EXPECT_TRUE(lark::RecoveryClaim::take(first).held()) << "free once the window is gone";
     }
     EXPECT_TRUE(lark::RecoveryCopiesFor(dir.file("missing"), "").empty());
+    // Where no lock can be had, copies are still written, with nobody kept off.
+    const std::string noLocks = dir.file("n");
+    ASSERT_EQ(::mkdir(noLocks.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((noLocks + "/.owners").c_str(), 0700), 0);
+    const lark::RecoveryClaim a = lark::RecoveryClaim::take(noLocks + "/unnamed.lkp");
+    EXPECT_TRUE(a.held());
+    EXPECT_TRUE(lark::RecoveryClaim::take(noLocks + "/unnamed.lkp").held());
 }
 
 // ---- a file changed by another program ----
