@@ -15,18 +15,10 @@ namespace {
 class SeparatorCount final : public QTextBlockUserData {
 public:
     explicit SeparatorCount(int separators) : count(separators) {}
-    int count;
-    bool known = true;
+    const int count;
 };
 
-void remember(QTextBlock block, int count) {
-    if (auto* known = dynamic_cast<SeparatorCount*>(block.userData())) {
-        known->count = count;
-        known->known = true;
-        return;
-    }
-    block.setUserData(new SeparatorCount(count));
-}
+void remember(QTextBlock block, int count) { block.setUserData(new SeparatorCount(count)); }
 
 }  // namespace
 
@@ -55,15 +47,14 @@ std::vector<int> GroupLines(QString& shown, const LineGrouping& grouping) {
 }
 
 int SeparatorsIn(const QTextBlock& block) {
-    if (const auto* known = dynamic_cast<const SeparatorCount*>(block.userData()); known && known->known)
-        return known->count;
+    if (const auto* known = dynamic_cast<const SeparatorCount*>(block.userData())) return known->count;
     const auto count = static_cast<int>(block.text().count(QChar(QChar::LineSeparator)));
     remember(block, count);
     return count;
 }
 
-void ForgetSeparatorCount(const QTextBlock& block) {
-    if (auto* known = dynamic_cast<SeparatorCount*>(block.userData())) known->known = false;
+void ForgetSeparatorCount(QTextBlock block) {
+    if (block.userData()) block.setUserData(nullptr);
 }
 
 void CountGroupedLines(QTextDocument& doc, const std::vector<int>& lines) {

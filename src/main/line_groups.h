@@ -28,7 +28,7 @@ std::vector<int> GroupLines(QString& shown, const LineGrouping& grouping);
 // The line separators in `block`'s text; counted once until ForgetSeparatorCount.
 int SeparatorsIn(const QTextBlock& block);
 // Drops the count of a block whose text changed.
-void ForgetSeparatorCount(const QTextBlock& block);
+void ForgetSeparatorCount(QTextBlock block);
 
 // Tells the document's layout how many lines each block not laid out yet holds (a line
 // per separator and one), so the scroll bar spans the lines, not the blocks. `lines`, when
