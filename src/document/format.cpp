@@ -41,6 +41,24 @@ void ContentSource::skip(std::size_t n) {
     }
 }
 
+TextBuffer ContentSource::readBlock(std::size_t n) {
+    if (n == 0) return {};
+    if (n > kShortText) {
+        TextBuffer block = TextBuffer::allocate(n);
+        read(block.data(), n);
+        return block;
+    }
+    if (kShortTextsBlock - shortTextsUsed_ < n + 1) {
+        shortTexts_ = std::make_shared_for_overwrite<char[]>(kShortTextsBlock);
+        shortTextsUsed_ = 0;
+    }
+    char* text = shortTexts_.get() + shortTextsUsed_;
+    read(text, n);
+    text[n] = '\0';
+    shortTextsUsed_ += n + 1;
+    return TextBuffer::within(shortTexts_, text, n);
+}
+
 void FileSource::skip(std::size_t n) {
     const std::size_t buffered = std::min(n, bufLen_ - bufPos_);
     bufPos_ += buffered;
@@ -204,7 +222,9 @@ Outline ParseOutline(std::string_view text) {
     while (reader.next(level, name)) {
         auto record = std::make_unique<TNodeContent>();
         record->Level = level;
-        record->Name.assign(name);
+        record->Name = std::make_unique_for_overwrite<char[]>(name.size() + 1);
+        std::copy(name.begin(), name.end(), record->Name.get());
+        record->Name[name.size()] = '\0';
         out.records.push_back(std::move(record));
         out.maxLevel = std::max(out.maxLevel, level);
     }

@@ -38,14 +38,18 @@ public:
     virtual std::int64_t size() const = 0;
     // Copies the next `n` bytes into dst; throws LarkError when they cannot be read.
     virtual void read(char* dst, std::size_t n) = 0;
-    // The next `n` bytes in a buffer of their own (a block's text).
-    virtual TextBuffer readBlock(std::size_t n) {
-        TextBuffer block = TextBuffer::allocate(n);
-        read(block.data(), n);
-        return block;
-    }
+    // The next `n` bytes as a text buffer (a block's text). An empty block gives a null
+    // buffer; short blocks share larger heap blocks, so that a notebook of millions of short
+    // sections does not pay a heap block and a reference count for each.
+    virtual TextBuffer readBlock(std::size_t n);
     // Passes over the next `n` bytes; throws like read() when they are not there.
     virtual void skip(std::size_t n);
+
+private:
+    static constexpr std::size_t kShortText = 256;
+    static constexpr std::size_t kShortTextsBlock = std::size_t{64} * 1024;
+    std::shared_ptr<char[]> shortTexts_;  // the block short texts are read into
+    std::size_t shortTextsUsed_ = kShortTextsBlock;
 };
 
 class MemorySource final : public ContentSource {

@@ -89,7 +89,10 @@ Section* SectionTree::insertChild(Section* parent, int row, std::string name, st
     assert(row >= 0 && row <= p->childCount());
     auto node = std::make_unique<Section>();
     node->name_ = std::move(name);
-    node->content_ = std::move(content);
+    if (content) {
+        node->content_ = std::move(*content);
+        node->hasContent_ = true;
+    }
     node->parent_ = p;
     Section* raw = node.get();
     ++revision_;

@@ -1,6 +1,6 @@
 #pragma once
-// The notebook in memory: an ordered forest of sections. Each section owns its
-// TNodeContent record (level, name copy while reading, text buffer) and its children.
+// The notebook in memory: an ordered forest of sections. Each section holds its
+// TNodeContent record (level, name copy while reading, text buffer) and owns its children.
 // Observers (the window's item model) hear about every structural change.
 #include <cstdint>
 #include <functional>
@@ -16,9 +16,9 @@ namespace lark {
 
 struct TNodeContent {
     LARK_POOLED_CLASS(TNodeContent)
-    int32_t Level = 0;  // 1 + depth as read from a file's outline; 0 for a new section
-    std::string Name;   // name copy, used only while a file is being read
-    TextBuffer Text;    // null buffer = empty text
+    int32_t Level = 0;             // 1 + depth as read from a file's outline; 0 for a new section
+    std::unique_ptr<char[]> Name;  // NUL-terminated name copy, only while a file is being read
+    TextBuffer Text;               // null buffer = empty text
 };
 
 class SectionTree;
@@ -27,8 +27,9 @@ class Section {
 public:
     LARK_POOLED_CLASS(Section)
     const std::string& name() const { return name_; }
-    TNodeContent* content() { return content_.get(); }
-    const TNodeContent* content() const { return content_.get(); }
+    // The section's record, or nullptr for a section made without one.
+    TNodeContent* content() { return hasContent_ ? &content_ : nullptr; }
+    const TNodeContent* content() const { return hasContent_ ? &content_ : nullptr; }
     // Parent section, or nullptr for a top-level section.
     Section* parent() const;
     int row() const { return row_; }  // position among its siblings
@@ -40,19 +41,22 @@ public:
     int depth() const;
     // True when `other` is this section or lies in its subtree.
     bool contains(const Section* other) const;
-    std::string_view text() const { return content_ ? content_->Text.view() : std::string_view(); }
+    std::string_view text() const { return content_.Text.view(); }
 
     bool expanded = false;  // view state the window mirrors
 
 private:
     friend class SectionTree;
     std::string name_;
-    std::unique_ptr<TNodeContent> content_;
+    // Held in place rather than behind a pointer of its own: a notebook may have millions
+    // of sections, and each heap block more is paid that many times.
+    TNodeContent content_;
     Section* parent_ = nullptr;  // the tree's hidden root for top-level sections
     std::vector<std::unique_ptr<Section>> children_;
     int row_ = 0;
     mutable int index_ = -1;  // cached absolute index
     mutable int depth_ = 0;   // cached with it
+    bool hasContent_ = false;
 };
 
 // Told about structural changes, in the order a Qt item model needs them.

@@ -232,7 +232,7 @@ TEST(DocumentState, CreateNodeAddsNewNodeWithEmptyContent) {
     EXPECT_EQ(sibling->parent(), nullptr);
     for (auto* s : {top, child, sibling}) {
         EXPECT_EQ(s->content()->Level, 0);
-        EXPECT_TRUE(s->content()->Name.empty());
+        EXPECT_FALSE(s->content()->Name);
         EXPECT_TRUE(s->content()->Text.isNull());
     }
     EXPECT_TRUE(d.doc.FTreeModified);

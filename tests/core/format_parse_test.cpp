@@ -461,6 +461,34 @@ TEST(FormatParse, ParseDocumentMarksNothingChangedAndClearsTheOldSelection) {
     EXPECT_EQ(coretest::describe(d.doc.tree()), "A=a") << "the typed text went nowhere";
 }
 
+// Block texts of sizes around the short-text limit, enough of them to fill several of the
+// blocks short texts share: each reads back whole, NUL-terminated, after its source is gone.
+TEST(ContentSourceBlocks, EveryTextReadsBackWholeAndOutlivesItsSource) {
+    std::vector<std::string> texts;
+    for (int round = 0; round < 400; ++round) {
+        for (const std::size_t n : {0, 1, 2, 255, 256, 257, 700}) {
+            std::string t(n, static_cast<char>('a' + (round + static_cast<int>(n)) % 26));
+            if (n > 0) t.back() = '#';  // a text running into its neighbour shows here
+            texts.push_back(std::move(t));
+        }
+    }
+    std::string bytes;
+    for (const std::string& t : texts) bytes += t;
+    std::vector<lark::TextBuffer> got;
+    {
+        lark::MemorySource source(bytes);
+        for (const std::string& t : texts) got.push_back(source.readBlock(t.size()));
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(got[i].view(), texts[i]);
+        EXPECT_EQ(got[i].isNull(), texts[i].empty());
+        if (!got[i].isNull()) {
+            EXPECT_EQ(got[i].data()[got[i].size()], '\0');
+        }
+    }
+}
+
 struct OutlineRow {
     std::string label;
     std::string text;
@@ -477,7 +505,8 @@ TEST_P(ParseOutlineRows, GivesRecordsAndGreatestLevel) {
     const lark::Outline out = lark::ParseOutline(row.text);
     std::vector<std::pair<int, std::string>> got;
     for (const auto& r : out.records) {
-        got.emplace_back(r->Level, r->Name);
+        ASSERT_TRUE(r->Name);
+        got.emplace_back(r->Level, r->Name.get());
         EXPECT_TRUE(r->Text.isNull());
     }
     EXPECT_EQ(got, row.records);
