@@ -9,7 +9,9 @@ namespace lark {
 
 namespace {
 
-constexpr std::size_t kGrain = 16;     // block sizes are multiples of this
+// Block sizes are multiples of this. A block is aligned as its size allows (to 16 bytes
+// when the size is a multiple of 16): an object's size is a multiple of its alignment.
+constexpr std::size_t kGrain = 8;
 constexpr std::size_t kLargest = 256;  // larger requests go to the general heap
 constexpr std::size_t kSlabBytes = std::size_t{256} * 1024;
 

@@ -1,6 +1,8 @@
 #include "document/section_tree.h"
 
+#include <algorithm>
 #include <cassert>
+#include <stdexcept>
 
 namespace lark {
 
@@ -8,12 +10,12 @@ Section* Section::parent() const { return parent_ && parent_->parent_ ? parent_ 
 
 Section* Section::previousSibling() const {
     if (!parent_ || row_ == 0) return nullptr;
-    return parent_->children_[static_cast<std::size_t>(row_ - 1)].get();
+    return parent_->children_[static_cast<std::size_t>(row_ - 1)];
 }
 
 Section* Section::nextSibling() const {
     if (!parent_ || row_ + 1 >= parent_->childCount()) return nullptr;
-    return parent_->children_[static_cast<std::size_t>(row_) + 1].get();
+    return parent_->children_[static_cast<std::size_t>(row_) + 1];
 }
 
 int Section::depth() const {
@@ -28,18 +30,50 @@ bool Section::contains(const Section* other) const {
     return false;
 }
 
-namespace {
-// Frees a subtree without recursion, so that a very deep notebook cannot exhaust the stack.
-void destroyChildren(std::vector<std::unique_ptr<Section>>& children, auto&& childrenOf) {
-    std::vector<std::unique_ptr<Section>> pending = std::move(children);
-    children.clear();
-    while (!pending.empty()) {
-        std::unique_ptr<Section> node = std::move(pending.back());
-        pending.pop_back();
-        auto& grand = childrenOf(*node);
-        for (auto& c : grand) pending.push_back(std::move(c));
-        grand.clear();
+ChildList::~ChildList() = default;
+
+void ChildList::insert(std::size_t at, std::unique_ptr<Section> section) {
+    if (size_ == capacity_) {
+        if (capacity_ == UINT32_MAX) throw std::length_error("too many sections under one parent");
+        const std::uint32_t grown = capacity_ == 0 ? 1 : capacity_ > UINT32_MAX / 2 ? UINT32_MAX : 2 * capacity_;
+        auto items = std::make_unique<std::unique_ptr<Section>[]>(grown);
+        std::move(items_.get(), items_.get() + size_, items.get());
+        items_ = std::move(items);
+        capacity_ = grown;
     }
+    std::move_backward(items_.get() + at, items_.get() + size_, items_.get() + size_ + 1);
+    items_[at] = std::move(section);
+    ++size_;
+}
+
+std::unique_ptr<Section> ChildList::take(std::size_t at) {
+    std::unique_ptr<Section> section = std::move(items_[at]);
+    std::move(items_.get() + at + 1, items_.get() + size_, items_.get() + at);
+    --size_;
+    return section;
+}
+
+void ChildList::clear() {
+    items_.reset();
+    size_ = 0;
+    capacity_ = 0;
+}
+
+namespace {
+// Frees a subtree without recursion, so that a very deep notebook cannot exhaust the
+// stack: every section's children are taken out before the section is freed.
+void destroyChildren(ChildList& children, auto&& childrenOf) {
+    std::vector<std::unique_ptr<Section>> pending;
+    while (!children.empty()) {
+        pending.push_back(children.take(children.size() - 1));
+        while (!pending.empty()) {
+            std::unique_ptr<Section> node = std::move(pending.back());
+            pending.pop_back();
+            ChildList& grand = childrenOf(*node);
+            while (!grand.empty()) pending.push_back(grand.take(grand.size() - 1));
+        }
+    }
+    children.clear();
 }
 }  // namespace
 
@@ -88,7 +122,7 @@ Section* SectionTree::insertChild(Section* parent, int row, std::string name, st
     Section* p = parentArg(parent);
     assert(row >= 0 && row <= p->childCount());
     auto node = std::make_unique<Section>();
-    node->name_ = std::move(name);
+    node->name_.assign(name);
     if (content) {
         node->content_ = std::move(*content);
         node->hasContent_ = true;
@@ -97,7 +131,7 @@ Section* SectionTree::insertChild(Section* parent, int row, std::string name, st
     Section* raw = node.get();
     ++revision_;
     if (observer_ && !bulk_) observer_->beginInsert(parent, row);
-    p->children_.insert(p->children_.begin() + row, std::move(node));
+    p->children_.insert(static_cast<std::size_t>(row), std::move(node));
     renumberRows(p, row);
     ++count_;
     // Appending at the very end of the pre-order keeps the cached order valid; this is
@@ -127,7 +161,7 @@ void SectionTree::remove(Section* section) {
     const int row = section->row_;
     ++revision_;
     if (observer_ && !bulk_) observer_->beginRemove(publicParent(p), row);
-    p->children_.erase(p->children_.begin() + row);
+    p->children_.take(static_cast<std::size_t>(row));
     renumberRows(p, row);
     --count_;
     invalidateOrder();
@@ -141,12 +175,11 @@ void SectionTree::move(Section* section, Section* newParent, int row) {
     const int fromRow = section->row_;
     ++revision_;
     if (observer_ && !bulk_) observer_->beginMove(publicParent(from), fromRow, newParent, row);
-    std::unique_ptr<Section> node = std::move(from->children_[static_cast<std::size_t>(fromRow)]);
-    from->children_.erase(from->children_.begin() + fromRow);
+    std::unique_ptr<Section> node = from->children_.take(static_cast<std::size_t>(fromRow));
     int dest = row;
     if (from == to && row > fromRow) --dest;  // the row was counted with the section still in place
     node->parent_ = to;
-    to->children_.insert(to->children_.begin() + dest, std::move(node));
+    to->children_.insert(static_cast<std::size_t>(dest), std::move(node));
     renumberRows(from, 0);
     if (to != from) renumberRows(to, 0);
     invalidateOrder();
@@ -154,7 +187,7 @@ void SectionTree::move(Section* section, Section* newParent, int row) {
 }
 
 void SectionTree::rename(Section* section, std::string name) {
-    section->name_ = std::move(name);
+    section->name_.assign(name);
     ++revision_;
     if (observer_ && !bulk_) observer_->nameChanged(section);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/node_pool.h"
+#include "document/section_name.h"
 #include "document/text_buffer.h"
 
 namespace lark {
@@ -22,11 +23,35 @@ struct TNodeContent {
 };
 
 class SectionTree;
+class Section;
+
+// The children of a section, in order: owning pointers in one heap array with 32-bit
+// counts (16 bytes in each section, where a vector takes 24).
+class ChildList {
+public:
+    ChildList() = default;
+    ChildList(const ChildList&) = delete;
+    ChildList& operator=(const ChildList&) = delete;
+    ~ChildList();
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    Section* operator[](std::size_t i) const { return items_[i].get(); }
+    void insert(std::size_t at, std::unique_ptr<Section> section);
+    std::unique_ptr<Section> take(std::size_t at);
+    // Frees every child and the array.
+    void clear();
+
+private:
+    std::unique_ptr<std::unique_ptr<Section>[]> items_;
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_ = 0;
+};
 
 class Section {
 public:
     LARK_POOLED_CLASS(Section)
-    const std::string& name() const { return name_; }
+    std::string_view name() const { return name_.view(); }
     // The section's record, or nullptr for a section made without one.
     TNodeContent* content() { return hasContent_ ? &content_ : nullptr; }
     const TNodeContent* content() const { return hasContent_ ? &content_ : nullptr; }
@@ -34,7 +59,7 @@ public:
     Section* parent() const;
     int row() const { return row_; }  // position among its siblings
     int childCount() const { return static_cast<int>(children_.size()); }
-    Section* child(int i) const { return children_[static_cast<std::size_t>(i)].get(); }
+    Section* child(int i) const { return children_[static_cast<std::size_t>(i)]; }
     bool hasChildren() const { return !children_.empty(); }
     Section* previousSibling() const;
     Section* nextSibling() const;
@@ -43,20 +68,21 @@ public:
     bool contains(const Section* other) const;
     std::string_view text() const { return content_.Text.view(); }
 
-    bool expanded = false;  // view state the window mirrors
-
 private:
     friend class SectionTree;
-    std::string name_;
+    SectionName name_;
     // Held in place rather than behind a pointer of its own: a notebook may have millions
     // of sections, and each heap block more is paid that many times.
     TNodeContent content_;
     Section* parent_ = nullptr;  // the tree's hidden root for top-level sections
-    std::vector<std::unique_ptr<Section>> children_;
+    ChildList children_;
     int row_ = 0;
     mutable int index_ = -1;  // cached absolute index
     mutable int depth_ = 0;   // cached with it
     bool hasContent_ = false;
+
+public:
+    bool expanded = false;  // view state the window mirrors (last, beside the other flag)
 };
 
 // Told about structural changes, in the order a Qt item model needs them.

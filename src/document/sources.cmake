@@ -29,6 +29,8 @@ set(LARKPAD_DOCUMENT_SOURCES
   node_pool.h
   recovery.cpp
   recovery.h
+  section_name.cpp
+  section_name.h
   scan_either.h
   section_tree.cpp
   section_tree.h

@@ -167,7 +167,8 @@ std::vector<SectionHistory::Node> SectionHistory::takeSubtree(const Section* top
         const auto [s, depth] = pending.back();
         pending.pop_back();
         const TNodeContent* c = s->content();
-        nodes.push_back({depth, s->name(), c ? c->Level : 0, c ? c->Text.share() : TextBuffer(), s->expanded});
+        nodes.push_back(
+            {depth, std::string(s->name()), c ? c->Level : 0, c ? c->Text.share() : TextBuffer(), s->expanded});
         for (int i = s->childCount(); i-- > 0;) pending.emplace_back(s->child(i), depth + 1);
     }
     return nodes;

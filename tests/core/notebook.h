@@ -26,7 +26,7 @@ struct Notebook {
         std::string out;
         doc.tree().forEach([&](Section& s, int depth) {
             if (!out.empty()) out += ' ';
-            out += s.name() + "/" + std::to_string(depth);
+            out += std::string(s.name()) + "/" + std::to_string(depth);
             return true;
         });
         return out;

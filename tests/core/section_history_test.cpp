@@ -37,11 +37,11 @@ struct History : ::testing::Test, larktest::Notebook {
         const Section* sel = doc.selected();
         doc.tree().forEach([&](Section& s, int depth) {
             const std::string text = &s == sel && editor.modified() ? editor.text() : std::string(s.text());
-            out += std::string(static_cast<std::size_t>(depth), '.') + s.name() + "=" + text + "\n";
+            out += std::string(static_cast<std::size_t>(depth), '.') + std::string(s.name()) + "=" + text + "\n";
             return true;
         });
         if (!withSelection) return out;
-        out += "selected " + (sel ? sel->name() + "@" + std::to_string(doc.tree().indexOf(sel)) : "none");
+        out += "selected " + (sel ? std::string(sel->name()) + "@" + std::to_string(doc.tree().indexOf(sel)) : "none");
         out += ", shows " + editor.text();
         return out;
     }

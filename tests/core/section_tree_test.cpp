@@ -1,6 +1,10 @@
 // The section tree's absolute order: the cached pre-order index must agree with a fresh
-// walk after any mix of appends (the loader's pattern), inserts and removals.
+// walk after any mix of appends (the loader's pattern), inserts and removals. The children
+// lists and the compact names against plain standard containers.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
 
 #include "fixture.h"
 
@@ -77,6 +81,90 @@ TEST(SectionTree, OrderAgreesAfterInsertsMovesAndRemovals) {
     EXPECT_EQ(tree.count(), 0);
     addSection(tree, nullptr, "again");
     expectOrderAgrees(tree);
+}
+
+// Random inserts, moves and removals, mirrored in a map of vectors: every parent's children,
+// their rows and their parent agree after each step.
+TEST(SectionTree, ChildrenAgreeWithAPlainModelThroughRandomEdits) {
+    lark::SectionTree tree;
+    std::map<lark::Section*, std::vector<lark::Section*>> ref{{nullptr, {}}};
+    std::vector<lark::Section*> all;
+    std::uint32_t seed = 7;
+    auto next = [&](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::size_t>(seed >> 8) % n;
+    };
+    auto parentOrNull = [&]() -> lark::Section* {
+        return all.empty() || next(4) == 0 ? nullptr : all[next(all.size())];
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const std::size_t op = all.size() < 5 ? 0 : next(3);
+        if (op == 0) {
+            lark::Section* p = parentOrNull();
+            auto& kids = ref[p];
+            const std::size_t row = next(kids.size() + 1);
+            lark::Section* s = tree.insertChild(p, static_cast<int>(row), "s" + std::to_string(step),
+                                                std::make_unique<lark::TNodeContent>());
+            kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(row), s);
+            ref[s];
+            all.push_back(s);
+        } else if (op == 1) {
+            lark::Section* s = all[next(all.size())];
+            if (!ref[s].empty()) continue;
+            auto& kids = ref[s->parent()];
+            kids.erase(std::find(kids.begin(), kids.end(), s));
+            ref.erase(s);
+            all.erase(std::find(all.begin(), all.end(), s));
+            tree.remove(s);
+        } else {
+            lark::Section* s = all[next(all.size())];
+            lark::Section* to = parentOrNull();
+            if (to && s->contains(to)) continue;
+            auto& from = ref[s->parent()];
+            const int fromRow = static_cast<int>(std::find(from.begin(), from.end(), s) - from.begin());
+            const int row = static_cast<int>(next(ref[to].size() + 1));  // counted with s in place
+            int dest = row;
+            if (s->parent() == to && row > fromRow) --dest;
+            tree.move(s, to, row);
+            from.erase(from.begin() + fromRow);
+            ref[to].insert(ref[to].begin() + dest, s);
+        }
+        for (const auto& [parent, kids] : ref) {
+            ASSERT_EQ(tree.childCount(parent), static_cast<int>(kids.size())) << "step " << step;
+            for (std::size_t i = 0; i < kids.size(); ++i) {
+                lark::Section* c = tree.childAt(parent, static_cast<int>(i));
+                ASSERT_EQ(c, kids[i]) << "step " << step << " row " << i;
+                ASSERT_EQ(c->row(), static_cast<int>(i));
+                ASSERT_EQ(c->parent(), parent);
+            }
+        }
+    }
+    expectOrderAgrees(tree);
+}
+
+// Names either side of the 15 bytes held in place, renamed across that limit both ways and
+// to a part of themselves.
+TEST(SectionTree, NamesOfEveryLengthSurviveRenames) {
+    const std::string lengths[] = {"", "a", std::string(15, 'b'), std::string(16, 'c'), std::string(300, 'd') + "\xFF"};
+    lark::SectionTree tree;
+    for (const std::string& first : lengths) {
+        for (const std::string& second : lengths) {
+            lark::Section* s = addSection(tree, nullptr, first);
+            EXPECT_EQ(s->name(), first);
+            tree.rename(s, second);
+            EXPECT_EQ(s->name(), second);
+            tree.rename(s, std::string(s->name().substr(1 % (second.size() + 1))));
+            EXPECT_EQ(s->name(), second.substr(std::min<std::size_t>(1, second.size())));
+        }
+    }
+    lark::SectionName a("x" + std::string(40, 'y'));
+    lark::SectionName b(std::move(a));
+    EXPECT_EQ(b.view(), "x" + std::string(40, 'y'));
+    EXPECT_EQ(a.view(), "");        // NOLINT(bugprone-use-after-move): a moved-from name is empty
+    b.assign(b.view().substr(30));  // a view of its own heap text
+    EXPECT_EQ(b.view(), std::string(11, 'y'));
+    b = lark::SectionName("short");
+    EXPECT_EQ(b.view(), "short");
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ struct Window {
     gui::TFrame& frame() { return *frame_; }
     Document& doc() { return frame_->document(); }
     Section* at(int index) { return doc().tree().at(index); }
-    std::string name(int index) { return at(index) ? at(index)->name() : std::string("<none>"); }
+    std::string name(int index) { return at(index) ? std::string(at(index)->name()) : std::string("<none>"); }
 
     // What a user does.
     void click(Section* section);    // selects in the tree view
