@@ -34,7 +34,7 @@ struct Desk {
             out = std::string("fatal:") + e.what() + "\n";
         }
         doc.tree().forEach([&](lark::Section& s, int depth) {
-            out += std::to_string(depth) + "|" + s.name() + "|" + std::string(s.text()) + "\n";
+            out += std::to_string(depth) + "|" + std::string(s.name()) + "|" + std::string(s.text()) + "\n";
             return true;
         });
         for (const auto& e : ui.errors) out += "error:" + e + "\n";

@@ -6,6 +6,12 @@
 //                            / (unpacked content + 2 x file size + 64 MiB)
 //                        where the unpacked content is the inflated length of an envelope
 //                        (nothing for a plain file). Target: at most 1.
+//   section_peak_memory  the same for a file of the most sections the format allows:
+//                        16.7 million sections with empty names and texts, 5 bytes of file
+//                        each. Every section is a record in memory, which no bound in file
+//                        bytes alone can pay for, so the bound adds 128 bytes a section:
+//                            peak RSS / (2 x file size + 64 MiB + 128 B x sections)
+//                        Target: at most 1.
 //
 // `larkpad_bench hostile-files DIR [--small]` writes the files; --small gives the few-KB
 // versions kept as fuzz seeds (fuzz/corpus/hostile-*).
@@ -18,6 +24,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -30,6 +37,7 @@ namespace lark::bench {
 namespace {
 
 constexpr double kMiB = 1024.0 * 1024.0;
+constexpr double kSectionRoom = 128;  // bytes a section may take beyond the file's bound
 
 // ---- writing the files ----
 
@@ -140,9 +148,18 @@ std::string block(const std::string& data) {
     return std::string(len, 4) + data;
 }
 
+// `first`, then what `second` gives.
+Producer chain(const Producer& first, const Producer& second) {
+    return [=](char* out, std::size_t max) -> std::size_t {
+        if (const std::size_t n = first(out, max)) return n;
+        return second(out, max);
+    };
+}
+
 struct HostileFile {
     const char* name;
     std::function<void(const std::string& path, bool small)> write;
+    bool perSection = false;  // measured against the bound with a room for each section
 };
 
 const std::vector<HostileFile>& hostileFiles() {
@@ -219,6 +236,18 @@ const std::vector<HostileFile>& hostileFiles() {
                  return n;
              });
          }},
+        // The most sections a file can hold: an outline of 16.7 million empty lines, each
+        // with its empty text block.
+        {"many-sections.lkp",
+         [](const std::string& path, bool small) {
+             const std::uint32_t lines = small ? 15000 : kMaxBlockLength;
+             std::string len(4, '\0');
+             le32(len.data(), lines);
+             writePlain(path,
+                        chain(repeat(std::string("LKP\x01", 4) + block("") + len, "\n", 12 + std::uint64_t{lines}),
+                              repeat("", std::string(1, '\0'), 4 * std::uint64_t{lines})));
+         },
+         true},
     };
     return all;
 }
@@ -326,7 +355,7 @@ std::string lkpPath() {
 void hostilePeakMemory(Context& ctx) {
     const std::string dir = ctx.dataDir + "/hostile";
     const std::string stamp = dir + "/stamp";
-    const std::string version = "hostile-v1";
+    const std::string version = "hostile-v2";
     struct stat st {};
     bool fresh = stat(stamp.c_str(), &st) == 0;
     if (fresh) {
@@ -343,14 +372,16 @@ void hostilePeakMemory(Context& ctx) {
     const std::string lkp = lkpPath();
     const bool haveLkp = access(lkp.c_str(), X_OK) == 0;
     if (!haveLkp) note("no " + lkp + ": lkp dump is not measured");
-    double worst = 0;
+    double worst = 0, worstPerSection = 0;
     for (const auto& f : hostileFiles()) {
         const std::string path = dir + "/" + f.name;
         if (stat(path.c_str(), &st) != 0) throw std::runtime_error("missing " + path);
         const double size = static_cast<double>(st.st_size);
         const double unpacked = unpackedLength(path);
-        const double bound = unpacked + 2 * size + 64 * kMiB;
         const Peak core = runMeasured({selfPath(), "child-hostile-load", path}, true);
+        double sections = 0;
+        std::sscanf(core.out.c_str(), "sections=%lf", &sections);
+        const double bound = unpacked + 2 * size + 64 * kMiB + (f.perSection ? kSectionRoom * sections : 0);
         double ratio = core.bytes / bound;
         std::string line = std::string(f.name) + ": file " + formatNumber(size / kMiB, "%.1f MiB") + ", unpacked " +
                            formatNumber(unpacked / kMiB, "%.0f MiB") + ", bound " +
@@ -362,10 +393,15 @@ void hostilePeakMemory(Context& ctx) {
             line += ", lkp dump " + formatNumber(dump.bytes / kMiB, "%.0f MiB");
         }
         line += " (" + core.out.substr(0, core.out.find('\n')) + ")";
+        if (f.perSection && sections > 0)
+            line +=
+                "; load " + formatNumber((core.bytes - 2 * size) / sections, "%.0f") + " B a section beyond 2 x file";
         note(line);
-        worst = std::max(worst, ratio);
+        if (f.perSection) worstPerSection = std::max(worstPerSection, ratio);
+        else worst = std::max(worst, ratio);
     }
     printFigure("hostile_peak_memory", worst, 1.0);
+    printFigure("section_peak_memory", worstPerSection, 1.0);
 }
 
 LARK_BENCH_COMMAND("hostile-files", writeHostileFiles);
