@@ -155,7 +155,7 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
             if (!e.text.empty()) record->Text = TextBuffer::copyOf(e.text);
             std::string().swap(e.text);  // one copy of each text at a time
             Section* parent = e.depth > 0 ? parents[static_cast<std::size_t>(e.depth - 1)] : nullptr;
-            Section* s = doc.tree().appendChild(parent, std::move(e.name), std::move(record));
+            Section* s = doc.tree().appendChild(parent, e.name, std::move(record));
             parents.resize(static_cast<std::size_t>(e.depth) + 1);
             parents[static_cast<std::size_t>(e.depth)] = s;
         }

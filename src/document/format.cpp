@@ -331,7 +331,7 @@ void ParseDocument(Document& doc, ContentSource& source, bool readOnly, const st
                     auto record = std::make_unique<TNodeContent>();
                     record->Level = level;
                     record->Text = std::move(block);
-                    Section* item = tree.appendChild(parents.at(level - 1), std::string(name), std::move(record));
+                    Section* item = tree.appendChild(parents.at(level - 1), name, std::move(record));
                     doc.tvNodesAddition();
                     parents.set(level, item);
                 } else {

@@ -113,12 +113,13 @@ void SectionTree::renumberRows(Section* parent, int from) {
     for (int i = from; i < parent->childCount(); ++i) parent->children_[static_cast<std::size_t>(i)]->row_ = i;
 }
 
-Section* SectionTree::appendChild(Section* parent, std::string name, std::unique_ptr<TNodeContent> content) {
+Section* SectionTree::appendChild(Section* parent, std::string_view name, std::unique_ptr<TNodeContent> content) {
     Section* p = parentArg(parent);
-    return insertChild(parent, p->childCount(), std::move(name), std::move(content));
+    return insertChild(parent, p->childCount(), name, std::move(content));
 }
 
-Section* SectionTree::insertChild(Section* parent, int row, std::string name, std::unique_ptr<TNodeContent> content) {
+Section* SectionTree::insertChild(Section* parent, int row, std::string_view name,
+                                  std::unique_ptr<TNodeContent> content) {
     Section* p = parentArg(parent);
     assert(row >= 0 && row <= p->childCount());
     auto node = std::make_unique<Section>();
@@ -186,7 +187,7 @@ void SectionTree::move(Section* section, Section* newParent, int row) {
     if (observer_ && !bulk_) observer_->endMove();
 }
 
-void SectionTree::rename(Section* section, std::string name) {
+void SectionTree::rename(Section* section, std::string_view name) {
     section->name_.assign(name);
     ++revision_;
     if (observer_ && !bulk_) observer_->nameChanged(section);

@@ -123,14 +123,14 @@ public:
     Section* childAt(const Section* parent, int row) const { return parent ? parent->child(row) : root_.child(row); }
 
     // Adds a section as the last child of `parent` (nullptr: last top-level section).
-    Section* appendChild(Section* parent, std::string name, std::unique_ptr<TNodeContent> content);
+    Section* appendChild(Section* parent, std::string_view name, std::unique_ptr<TNodeContent> content);
     // Inserts a section among the children of `parent` at `row`.
-    Section* insertChild(Section* parent, int row, std::string name, std::unique_ptr<TNodeContent> content);
+    Section* insertChild(Section* parent, int row, std::string_view name, std::unique_ptr<TNodeContent> content);
     // Removes a section that has no children.
     void remove(Section* section);
     // Moves a section with its subtree under `newParent` at `row` (counted before removal).
     void move(Section* section, Section* newParent, int row);
-    void rename(Section* section, std::string name);
+    void rename(Section* section, std::string_view name);
     void clear();
 
     // Bulk rebuild: observers see one reset instead of each insertion.

@@ -204,12 +204,12 @@ bool SectionHistory::insertSubtree(Document& doc, const SectionPath& path, std::
         content->Text = std::move(node.text);
         Section* made = nullptr;
         if (chain.empty()) {
-            made = tree.insertChild(parent, row, std::move(node.name), std::move(content));
+            made = tree.insertChild(parent, row, node.name, std::move(content));
         } else {
             const auto depth = static_cast<std::size_t>(node.depth);
             if (depth == 0 || depth > chain.size()) return false;
             chain.resize(depth);
-            made = tree.appendChild(chain.back(), std::move(node.name), std::move(content));
+            made = tree.appendChild(chain.back(), node.name, std::move(content));
         }
         made->expanded = node.expanded;
         if (node.expanded) expand.push_back(made);

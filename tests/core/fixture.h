@@ -145,11 +145,11 @@ inline std::string describe(const lark::SectionTree& tree) {
     return out;
 }
 
-inline lark::Section* addSection(lark::SectionTree& tree, lark::Section* parent, std::string name,
+inline lark::Section* addSection(lark::SectionTree& tree, lark::Section* parent, std::string_view name,
                                  std::string_view text = {}) {
     auto content = std::make_unique<lark::TNodeContent>();
     if (!text.empty()) content->Text = lark::TextBuffer::copyOf(text);
-    return tree.appendChild(parent, std::move(name), std::move(content));
+    return tree.appendChild(parent, name, std::move(content));
 }
 
 // A document on the in-memory view, editor and UI.
@@ -159,8 +159,8 @@ struct Desk {
     lark::MemoryUi ui;
     lark::Document doc{view, editor, ui};
 
-    lark::Section* add(lark::Section* parent, std::string name, std::string_view text = {}) {
-        return addSection(doc.tree(), parent, std::move(name), text);
+    lark::Section* add(lark::Section* parent, std::string_view name, std::string_view text = {}) {
+        return addSection(doc.tree(), parent, name, text);
     }
     // The sample notebook built in memory (Todo not selected).
     void buildSample() {
