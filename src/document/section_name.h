@@ -11,24 +11,8 @@ namespace lark {
 class SectionName {
 public:
     SectionName() noexcept { setShort(0); }
-    explicit SectionName(std::string_view name) {
-        setShort(0);
-        assign(name);
-    }
     SectionName(const SectionName&) = delete;
     SectionName& operator=(const SectionName&) = delete;
-    SectionName(SectionName&& other) noexcept {
-        std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-        other.setShort(0);
-    }
-    SectionName& operator=(SectionName&& other) noexcept {
-        if (this != &other) {
-            release();
-            std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-            other.setShort(0);
-        }
-        return *this;
-    }
     ~SectionName() { release(); }
 
     std::string_view view() const noexcept {

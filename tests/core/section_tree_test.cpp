@@ -145,26 +145,19 @@ TEST(SectionTree, ChildrenAgreeWithAPlainModelThroughRandomEdits) {
 // Names either side of the 15 bytes held in place, renamed across that limit both ways and
 // to a part of themselves.
 TEST(SectionTree, NamesOfEveryLengthSurviveRenames) {
-    const std::string lengths[] = {"", "a", std::string(15, 'b'), std::string(16, 'c'), std::string(300, 'd') + "\xFF"};
+    const std::string names[] = {"", "a", std::string(15, 'b'), std::string(16, 'c'), std::string(300, 'd') + "\xFF"};
     lark::SectionTree tree;
-    for (const std::string& first : lengths) {
-        for (const std::string& second : lengths) {
+    for (const std::string& first : names) {
+        for (const std::string& second : names) {
             lark::Section* s = addSection(tree, nullptr, first);
             EXPECT_EQ(s->name(), first);
             tree.rename(s, second);
             EXPECT_EQ(s->name(), second);
-            tree.rename(s, std::string(s->name().substr(1 % (second.size() + 1))));
-            EXPECT_EQ(s->name(), second.substr(std::min<std::size_t>(1, second.size())));
+            const std::size_t cut = second.empty() ? 0 : 1;
+            tree.rename(s, s->name().substr(cut));  // a view of the name being replaced
+            EXPECT_EQ(s->name(), std::string_view(second).substr(cut));
         }
     }
-    lark::SectionName a("x" + std::string(40, 'y'));
-    lark::SectionName b(std::move(a));
-    EXPECT_EQ(b.view(), "x" + std::string(40, 'y'));
-    EXPECT_EQ(a.view(), "");        // NOLINT(bugprone-use-after-move): a moved-from name is empty
-    b.assign(b.view().substr(30));  // a view of its own heap text
-    EXPECT_EQ(b.view(), std::string(11, 'y'));
-    b = lark::SectionName("short");
-    EXPECT_EQ(b.view(), "short");
 }
 
 }  // namespace
