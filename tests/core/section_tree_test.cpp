@@ -94,48 +94,37 @@ TEST(SectionTree, ChildrenAgreeWithAPlainModelThroughRandomEdits) {
         seed = seed * 1103515245u + 12345u;
         return static_cast<std::size_t>(seed >> 8) % n;
     };
-    auto parentOrNull = [&]() -> lark::Section* {
-        return all.empty() || next(4) == 0 ? nullptr : all[next(all.size())];
-    };
     for (int step = 0; step < 3000; ++step) {
+        lark::Section* to = all.empty() || next(4) == 0 ? nullptr : all[next(all.size())];
+        lark::Section* s = all.empty() ? nullptr : all[next(all.size())];
+        const std::size_t row = next(ref[to].size() + 1);  // a move counts it with s in place
         const std::size_t op = all.size() < 5 ? 0 : next(3);
         if (op == 0) {
-            lark::Section* p = parentOrNull();
-            auto& kids = ref[p];
-            const std::size_t row = next(kids.size() + 1);
-            lark::Section* s = tree.insertChild(p, static_cast<int>(row), "s" + std::to_string(step),
-                                                std::make_unique<lark::TNodeContent>());
-            kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(row), s);
+            s = tree.insertChild(to, static_cast<int>(row), "s", std::make_unique<lark::TNodeContent>());
+            ref[to].insert(ref[to].begin() + static_cast<std::ptrdiff_t>(row), s);
             ref[s];
             all.push_back(s);
-        } else if (op == 1) {
-            lark::Section* s = all[next(all.size())];
-            if (!ref[s].empty()) continue;
-            auto& kids = ref[s->parent()];
-            kids.erase(std::find(kids.begin(), kids.end(), s));
+            continue;
+        }
+        if (op == 1 ? !ref[s].empty() : to && s->contains(to)) continue;
+        auto& from = ref[s->parent()];
+        const auto at = std::find(from.begin(), from.end(), s);
+        const bool later = s->parent() == to && static_cast<std::ptrdiff_t>(row) > at - from.begin();
+        from.erase(at);
+        if (op == 1) {
             ref.erase(s);
             all.erase(std::find(all.begin(), all.end(), s));
             tree.remove(s);
         } else {
-            lark::Section* s = all[next(all.size())];
-            lark::Section* to = parentOrNull();
-            if (to && s->contains(to)) continue;
-            auto& from = ref[s->parent()];
-            const int fromRow = static_cast<int>(std::find(from.begin(), from.end(), s) - from.begin());
-            const int row = static_cast<int>(next(ref[to].size() + 1));  // counted with s in place
-            int dest = row;
-            if (s->parent() == to && row > fromRow) --dest;
-            tree.move(s, to, row);
-            from.erase(from.begin() + fromRow);
-            ref[to].insert(ref[to].begin() + dest, s);
+            tree.move(s, to, static_cast<int>(row));
+            ref[to].insert(ref[to].begin() + static_cast<std::ptrdiff_t>(row) - (later ? 1 : 0), s);
         }
         for (const auto& [parent, kids] : ref) {
             ASSERT_EQ(tree.childCount(parent), static_cast<int>(kids.size())) << "step " << step;
             for (std::size_t i = 0; i < kids.size(); ++i) {
-                lark::Section* c = tree.childAt(parent, static_cast<int>(i));
-                ASSERT_EQ(c, kids[i]) << "step " << step << " row " << i;
-                ASSERT_EQ(c->row(), static_cast<int>(i));
-                ASSERT_EQ(c->parent(), parent);
+                ASSERT_EQ(tree.childAt(parent, static_cast<int>(i)), kids[i]) << "step " << step << " row " << i;
+                ASSERT_EQ(kids[i]->row(), static_cast<int>(i));
+                ASSERT_EQ(kids[i]->parent(), parent);
             }
         }
     }
