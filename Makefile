@@ -45,6 +45,7 @@ format-check:
 
 # clang-tidy (.clang-tidy) over the build's compile database, then the format check.
 lint: build
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@bash scripts/lint.sh $(BUILD)
 	@bash scripts/format.sh --check
 
@@ -73,6 +74,7 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@bash scripts/bench.sh $(BUILD)
 
 clean:

@@ -45,7 +45,7 @@ namespace lark::guitest {
 // The window's action (menu item, tool button, pop-up item) of that object name.
 inline QAction* Action(QObject& frame, const char* name) {
     auto* action = frame.findChild<QAction*>(QLatin1String(name));
-    Q_ASSERT_X(action, "Action", name);
+    if (!action) qFatal("The window has no action named %s", name);
     return action;
 }
 
@@ -53,7 +53,7 @@ inline QAction* Action(QObject& frame, const char* name) {
 template <class T>
 T* Child(QObject& frame, const char* name) {
     auto* child = frame.findChild<T*>(QLatin1String(name));
-    Q_ASSERT_X(child, "Child", name);
+    if (!child) qFatal("The window has no child named %s", name);
     return child;
 }
 
