@@ -287,25 +287,6 @@ TEST(FileReplace, AnUnchangedSaveKeepsTheOlderBackup) {
     }
 }
 
-// Once the new file has its name the save is done: a directory that cannot be flushed
-// then is a warning, not a failure.
-TEST(FileReplace, ADirectoryFlushFailureAfterTheRenameIsAWarning) {
-    ScratchDir dir;
-    const std::string path = dir.file("n.lkp"), bak = dir.file("n.bak");
-    writeFile(path, "old");
-    RecordingOps ops;
-    ops.failing = "fsync dir";
-    ops.failErrno = EIO;
-    std::string warning;
-    {
-        lark::ScopedFileOps scoped(ops);
-        EXPECT_NO_THROW(warning = lark::ReplaceFileContents(path, "new", {bak, nullptr}));
-    }
-    EXPECT_EQ(warning, streamWriteError(dir.path(), "Input/output error"));
-    EXPECT_EQ(readFile(path), "new");
-    EXPECT_EQ(readFile(bak), "old");
-}
-
 // ---- refusals: nothing written or moved ----
 
 struct RefusalRow {

@@ -547,6 +547,8 @@ TEST(LoadSave, ADirectoryFlushFailureAfterTheRenameStillCountsAsSaved) {
     EXPECT_EQ(d.ui.status(), "Сохранено " + path);
     EXPECT_FALSE(d.doc.isModified());
     EXPECT_FALSE(d.doc.ChangedOnDisk(path)) << "the next save would ask about a change that is its own";
+    EXPECT_NE(readFile(path).find("typed"), std::string::npos);
+    EXPECT_EQ(readFile(dir.file("n.bak")), coretest::sampleBytes());
 }
 
 // Notebooks written and read back: same tree, and a second save gives the same bytes.
