@@ -143,7 +143,8 @@ private slots:
     void secondSaveIsQueued();
     void exitWaitsForTheSave_data();
     void exitWaitsForTheSave();
-    void closingDuringAQueuedSaveKeepsTheWindowResponsive();
+    void queuedSaveUnderACommandKeepsTheWindowResponsive_data();
+    void queuedSaveUnderACommandKeepsTheWindowResponsive();
 };
 
 void BackgroundSaveTest::editsDuringTheSave_data() {
@@ -235,11 +236,19 @@ void BackgroundSaveTest::exitWaitsForTheSave() {
     QVERIFY(bytes.find(typedLater ? "saved later first" : "saved first") != std::string::npos);
 }
 
-// Exit while a save is written and another is queued behind it: the close waits for both
-// without ever blocking the window's thread. Its timers keep firing while the queued save
-// is held at the gate; it is the timer that lets it go.
-void BackgroundSaveTest::closingDuringAQueuedSaveKeepsTheWindowResponsive() {
-    const QString file = notebook("close.lkp");
+// Exit, New or Open while a save is written and another is queued behind it: the command
+// waits for both without ever blocking the window's thread. Its timers keep firing while the
+// queued save is held at the gate; it is the timer that lets it go.
+void BackgroundSaveTest::queuedSaveUnderACommandKeepsTheWindowResponsive_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("robustness: Exit") << "miExit";
+    QTest::newRow("robustness: New") << "miClear";
+    QTest::newRow("robustness: Open") << "miOpen";
+}
+
+void BackgroundSaveTest::queuedSaveUnderACommandKeepsTheWindowResponsive() {
+    QFETCH(QString, command);
+    const QString file = notebook("close.lkp"), other = notebook("other.lkp");
     Window w({file});
     w.type(QStringLiteral("one "));
     StagedOps gate(dir_.path());
@@ -262,14 +271,17 @@ void BackgroundSaveTest::closingDuringAQueuedSaveKeepsTheWindowResponsive() {
     });
     sinceTick.start();
     ticker.start();
-    w.trigger(Action(w.frame(), "miExit"));
+    if (command == "miOpen") w.dialogs.opens.push_back({other});
+    w.trigger(Action(w.frame(), command.toLatin1().constData()));
     ticker.stop();
     longestGap = std::max(longestGap, sinceTick.elapsed());
-    qInfo("longest pause of the window's timer during the close: %lld ms", longestGap);
+    qInfo("longest pause of the window timer during the command: %lld ms", longestGap);
     QVERIFY2(!gate.heldTooLong(), "the window's thread stopped while the queued save was written");
     QCOMPARE(ticksWhileQueuedHeld, 3);
     QCOMPARE(gate.arrived(), 2);
-    QVERIFY(!w.frame().isVisible());
+    QCOMPARE(w.frame().isVisible(), command != "miExit");
+    if (command == "miClear") QCOMPARE(w.doc().tree().count(), 0);
+    if (command == "miOpen") QCOMPARE(QString::fromStdString(w.doc().FFileName), other);
     QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
     QVERIFY2(w.dialogs.errors.isEmpty(), qPrintable(w.dialogs.errors.join(", ")));
     QVERIFY(ReadAll(file).find("one two first") != std::string::npos);
