@@ -326,16 +326,7 @@ bool Document::LoadDocument(const std::string& path, bool readOnly) {
 bool Document::SaveDocument(const std::string& path, const std::string& backupPath) {
     std::unique_ptr<SaveJob> job = BeginSave(path, backupPath);
     if (!job) return false;
-    // The long part runs on the window's worker thread, which reads nothing but the job.
-    if (RunLongWork) {
-        try {
-            RunLongWork([&] { WriteSave(*job); });
-        } catch (...) {
-            if (!job->failure) job->failure = std::current_exception();
-        }
-    } else {
-        WriteSave(*job);
-    }
+    WriteSave(*job);
     return FinishSave(*job);
 }
 
@@ -369,7 +360,7 @@ void Document::WriteSave(SaveJob& job) noexcept {
         // packing the written content, without the content's own copy.
         const NotebookSnapshot& snapshot = *job.snapshot;
         TextBuffer content = job.zip ? ZipDocument(snapshot) : WriteDocument(snapshot);
-        ReplaceFileContents(job.path, content.view(), ReplaceOptions{job.backupPath, &job.held});
+        job.warning = ReplaceFileContents(job.path, content.view(), ReplaceOptions{job.backupPath, &job.held});
         ReleasePagesInPieces(content.data(), content.size());
     } catch (...) {
         job.failure = std::current_exception();
@@ -409,6 +400,8 @@ bool Document::FinishSave(SaveJob& job) {
         diskKnown_ = disk_.exists;
     }
     ui_.setStatus("Сохранено " + job.path);
+    // The notebook is under its name; only its durability after a power cut is in doubt.
+    if (!job.warning.empty()) ui_.showMessage(job.warning);
     return true;
 }
 

@@ -37,6 +37,7 @@ struct SaveJob {
     // lock through it and passes it the new file.
     DocumentFile held;
     std::exception_ptr failure;  // what WriteSave threw
+    std::string warning;         // what went wrong after the file was in place
 };
 
 inline constexpr const char* kNewNodeName = "New Node";
@@ -62,11 +63,6 @@ public:
     bool FTreeModified = false;
     bool FUpdating = false;
     bool UseZip = false;  // mirrors the check mark of the compression option
-
-    // Runs the long part of a save (assembling, compressing and writing the file); the
-    // window hands it to a worker thread and keeps painting meanwhile. It must run the
-    // work exactly once and pass on what it throws. Empty: the work runs inline.
-    std::function<void(const std::function<void()>& work)> RunLongWork;
 
     // The notebook counts as changed when the tree or the editor's text changed.
     bool isModified() const { return FTreeModified || editor_.modified(); }
@@ -108,7 +104,8 @@ public:
     // Pipelines; each reports its own errors in the error box and returns success.
     bool LoadDocument(const std::string& path, bool readOnly);
     // `backupPath`, when not empty, receives the file's previous version (see
-    // ReplaceFileContents); the file is never moved away from its name meanwhile.
+    // ReplaceFileContents); the file is never moved away from its name meanwhile. Written
+    // on the calling thread; the window writes its saves on a worker with the steps below.
     bool SaveDocument(const std::string& path, const std::string& backupPath = {});
 
     // The steps of SaveDocument. BeginSave stores the editor's text, takes the snapshot and

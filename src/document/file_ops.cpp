@@ -15,6 +15,9 @@ FileOps* gCurrent = &gRealOps;
 
 ssize_t FileOps::write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
 int FileOps::fsync(int fd) { return ::fsync(fd); }
+int FileOps::syncRange(int fd, off_t offset, off_t size) {
+    return ::sync_file_range(fd, offset, size, SYNC_FILE_RANGE_WRITE);
+}
 int FileOps::rename(const char* from, const char* to) { return ::rename(from, to); }
 int FileOps::link(const char* from, const char* to) { return ::link(from, to); }
 int FileOps::unlink(const char* path) { return ::unlink(path); }

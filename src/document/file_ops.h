@@ -11,9 +11,12 @@ public:
     virtual ~FileOps() = default;
     virtual ssize_t write(int fd, const void* data, size_t size);
     virtual int fsync(int fd);
+    // Starts writing out `size` bytes at file offset `offset` (sync_file_range); no wait.
+    virtual int syncRange(int fd, off_t offset, off_t size);
     virtual int rename(const char* from, const char* to);
     virtual int link(const char* from, const char* to);
-    // Gives the unnamed file behind `fd` the name `to` (O_TMPFILE, then linkat).
+    // Gives the file behind `fd` (an unnamed O_TMPFILE or a named one) the name `to` through
+    // the descriptor; fails with ENOENT (or EPERM) where /proc is missing.
     virtual int linkOpenFile(int fd, const char* to);
     virtual int unlink(const char* path);
     // open(2) of an unnamed file (O_TMPFILE) in `directory`; -1 with errno where the

@@ -149,22 +149,32 @@ void nameTemporary(Temporary& tmp, const std::string& dir, const std::string& pr
     }
 }
 
-void writeAll(int fd, std::string_view data, const std::string& reportPath) {
+// Writes `data` at `offset` of the file behind `fd` (its current position), each stretch
+// handed to the disk as soon as it is written, so that the device works while the rest is
+// still being copied and the final flush has little left. No flush of its own.
+void writeStretches(int fd, std::string_view data, off_t offset, const std::string& reportPath) {
     FileOps& ops = CurrentFileOps();
-    // Written in stretches, each handed to the disk as soon as it is written, so that the
-    // device works while the rest is still being copied and the fsync has little left.
     constexpr std::size_t kStretch = std::size_t{8} << 20;
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t put = ops.write(fd, data.data() + done, std::min(data.size() - done, kStretch));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) throw streamWriteError(reportPath, put < 0 ? errno : ENOSPC);
-        (void)::sync_file_range(fd, static_cast<off_t>(done), put, SYNC_FILE_RANGE_WRITE);
+        (void)ops.syncRange(fd, offset + static_cast<off_t>(done), put);
         done += static_cast<std::size_t>(put);
     }
-    if (ops.fsync(fd) != 0) throw streamWriteError(reportPath, errno);
 }
 
+void flush(int fd, const std::string& reportPath) {
+    if (CurrentFileOps().fsync(fd) != 0) throw streamWriteError(reportPath, errno);
+}
+
+void writeAll(int fd, std::string_view data, const std::string& reportPath) {
+    writeStretches(fd, data, 0, reportPath);
+    flush(fd, reportPath);
+}
+
+// Copies the file behind `from` into `to` and flushes the copy once it is complete.
 void copyContents(int from, int to, const std::string& reportPath) {
     std::vector<char> buffer(std::size_t{1} << 20);
     for (off_t offset = 0;;) {
@@ -172,8 +182,25 @@ void copyContents(int from, int to, const std::string& reportPath) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) throw cannotCreate(reportPath, errno);
         if (got == 0) break;
-        writeAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(got)), reportPath);
+        writeStretches(to, std::string_view(buffer.data(), static_cast<std::size_t>(got)), offset, reportPath);
         offset += got;
+    }
+    flush(to, reportPath);
+}
+
+// True when the file behind `fd` holds exactly `data`; a read that fails counts as a
+// difference.
+bool holdsExactly(int fd, std::string_view data) {
+    std::vector<char> buffer(std::size_t{1} << 20);
+    std::size_t offset = 0;
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return offset == data.size();
+        const auto n = static_cast<std::size_t>(got);
+        if (offset + n > data.size() || data.compare(offset, n, std::string_view(buffer.data(), n)) != 0) return false;
+        offset += n;
     }
 }
 
@@ -185,16 +212,39 @@ void keepMode(int fd, const struct stat& old, const std::string& reportPath) {
     }
 }
 
-void syncDirectory(const std::string& dir, const std::string& reportPath) {
+// Flushes the directory's entries; returns why it could not, empty on success.
+std::string syncDirectory(const std::string& dir) {
     UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0) throw streamWriteError(reportPath, errno);
+    if (fd.get() < 0) return streamWriteError(dir, errno).what();
     // Some file systems cannot flush a directory at all; that is no failure of the save.
     if (CurrentFileOps().fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
-        throw streamWriteError(reportPath, errno);
+        return streamWriteError(dir, errno).what();
+    return {};
 }
 
-// Keeps the file open as `old` under `backup`: a hard link where the file system allows
-// one, else a flushed copy; either first under a temporary name, then renamed onto it.
+bool linksImpossible(int err) {
+    return err == EXDEV || err == EPERM || err == EOPNOTSUPP || err == EMLINK || err == ENOSYS;
+}
+
+// Links the file open as `fd` (with identity `old`) under `name`: through the descriptor
+// where /proc allows it, else by the path it was found under, kept only when the link
+// leads to that same file. Returns 0, or the error; ENOENT when the path leads elsewhere
+// now (the caller copies from the descriptor instead).
+int linkCheckedFile(int fd, const struct stat& old, const std::string& path, const std::string& name) {
+    FileOps& ops = CurrentFileOps();
+    if (ops.linkOpenFile(fd, name.c_str()) == 0) return 0;
+    if (errno == EEXIST || (errno != ENOENT && !linksImpossible(errno))) return errno;
+    // No /proc: the path is all there is; what it names now may not be the checked file.
+    if (ops.link(path.c_str(), name.c_str()) != 0) return errno;
+    struct stat linked {};
+    if (::lstat(name.c_str(), &linked) == 0 && sameFile(linked, old)) return 0;
+    (void)ops.unlink(name.c_str());
+    return ENOENT;
+}
+
+// Keeps the file open as `old` under `backup`: a hard link to that very file where the file
+// system allows one, else a flushed copy read from it; either first under a temporary name,
+// then renamed onto the backup name.
 void keepBackup(const std::string& target, int oldFd, const struct stat& old, const std::string& backup) {
     FileOps& ops = CurrentFileOps();
     const std::string dir = directoryOf(backup);
@@ -202,11 +252,10 @@ void keepBackup(const std::string& target, int oldFd, const struct stat& old, co
     std::string name;
     for (int attempt = 0;; ++attempt) {
         name = dir + "/" + prefix + randomSuffix();
-        if (ops.link(target.c_str(), name.c_str()) == 0) break;
-        const int err = errno;
+        const int err = linkCheckedFile(oldFd, old, target, name);
+        if (err == 0) break;
         if (err == EEXIST && attempt < 100) continue;
-        if (err != EXDEV && err != EPERM && err != EOPNOTSUPP && err != EMLINK && err != ENOSYS)
-            throw cannotCreate(backup, err);
+        if (err != ENOENT && !linksImpossible(err)) throw cannotCreate(backup, err);
         Temporary copy = createTemporary(dir, prefix, backup);
         struct Cleanup {
             Temporary& t;
@@ -247,7 +296,7 @@ std::string TemporaryPrefix(std::string_view name) {
     return "." + NameHash(name) + "~";
 }
 
-void ReplaceFileContents(const std::string& path, std::string_view data, const ReplaceOptions& options) {
+std::string ReplaceFileContents(const std::string& path, std::string_view data, const ReplaceOptions& options) {
     FileOps& ops = CurrentFileOps();
     const std::string target = resolveLinks(path);
     const std::string dir = directoryOf(target);
@@ -282,6 +331,12 @@ void ReplaceFileContents(const std::string& path, std::string_view data, const R
             (::stat(backup.c_str(), &b) == 0 && sameFile(b, old)) || resolveLinks(backup) == target;
         if (sameAsDocument) backup.clear();
     }
+    if (!backup.empty() && haveHeld && sameFile(held, old) && static_cast<std::size_t>(old.st_size) == data.size()) {
+        // Saved again with nothing changed: the backup keeps the version before, instead of
+        // becoming a second copy of this one.
+        struct stat b {};
+        if (::lstat(backup.c_str(), &b) == 0 && holdsExactly(existing.get(), data)) backup.clear();
+    }
 
     sweepStaleTemporaries(dir, prefix, haveHeld ? &held : nullptr);
     if (!backup.empty())
@@ -303,8 +358,10 @@ void ReplaceFileContents(const std::string& path, std::string_view data, const R
     tmp.name.clear();  // it is the document now
     if (options.held) options.held->adopt(tmp.fd.release(), false);
 
-    syncDirectory(dir, path);
-    if (!backup.empty() && directoryOf(backup) != dir) syncDirectory(directoryOf(backup), backup);
+    // The new file has its name: the save is done, whatever the flushes of the directories say.
+    std::string warning = syncDirectory(dir);
+    if (warning.empty() && !backup.empty() && directoryOf(backup) != dir) warning = syncDirectory(directoryOf(backup));
+    return warning;
 }
 
 }  // namespace lark

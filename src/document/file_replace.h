@@ -32,8 +32,12 @@ struct ReplaceOptions {
 // is not a regular file (kNotRegularText), a file the user may not write (the system's
 // "Permission denied", also for a file without any write permission bit). A write that
 // fails reports "Stream write error "%s". " with the system's reason. The replaced file
-// keeps its permissions and, where allowed, its owner.
-void ReplaceFileContents(const std::string& path, std::string_view data, const ReplaceOptions& options = {});
+// keeps its permissions and, where allowed, its owner. The backup is made from the file that
+// was checked, never from whatever the name leads to a moment later; a save whose bytes
+// equal the held file's leaves an existing backup as it is (it keeps the older version).
+// Once the new file has its name the save is done: a failure to flush the directory then
+// is returned as a warning ("Stream write error" naming the directory), empty when none.
+std::string ReplaceFileContents(const std::string& path, std::string_view data, const ReplaceOptions& options = {});
 
 // 16 hexadecimal digits standing for `name` in file names of our own.
 std::string NameHash(std::string_view name);

@@ -1,6 +1,7 @@
 #include "files/document_commands.h"
 
 #include <QFileInfo>
+#include <memory>
 
 #include "document/errors.h"
 #include "files/paths.h"
@@ -16,19 +17,23 @@ DocumentCommands::DocumentCommands(Document& doc, FileDialogs& dialogs, QWidget*
     : doc_(doc), dialogs_(dialogs), owner_(owner) {}
 
 bool DocumentCommands::save(const QString& path, const QString& backup, SaveMode mode, std::function<void()> saved) {
-    if (mode == SaveMode::Background && startSave) {
-        std::unique_ptr<SaveJob> job = doc_.BeginSave(toPath(path), toPath(backup));
-        if (!job) return false;
-        startSave(std::move(job), [saved = std::move(saved)](bool ok) {
-            if (ok && saved) saved();
-        });
-        return true;
+    if (!startSave) {
+        const bool ok = doc_.SaveDocument(toPath(path), toPath(backup));
+        if (ok && saved) saved();
+        return ok;
     }
     waitForRunningSave();
-    auto write = [&] { return doc_.SaveDocument(toPath(path), toPath(backup)); };
-    const bool ok = runSave ? runSave(write) : write();
-    if (ok && saved) saved();
-    return ok;
+    std::unique_ptr<SaveJob> job = doc_.BeginSave(toPath(path), toPath(backup));
+    if (!job) return false;
+    // The outcome outlives this call when the command does not wait for it.
+    auto outcome = std::make_shared<bool>(false);
+    startSave(std::move(job), [saved = std::move(saved), outcome](bool ok) {
+        *outcome = ok;
+        if (ok && saved) saved();
+    });
+    if (mode == SaveMode::Background) return true;
+    waitForRunningSave();
+    return *outcome;
 }
 
 void DocumentCommands::AskSaveChanges() {

@@ -27,13 +27,12 @@ public:
     std::function<void()> showWindow;
     // True while the editor shows a file that is not a notebook (plain-text view).
     std::function<bool()> showsPlainFile;
-    // Run a long save or load; the window shows progress meanwhile. Default: just run it.
-    std::function<bool(const std::function<bool()>&)> runSave;
     std::function<bool(const std::string& path, bool readOnly)> load;
     // Commits an edit still open in the window (a section name being typed), as Enter would.
     std::function<void()> commitEdits;
-    // Background saves (set by the window): starts writing a job and calls `done` with the
-    // outcome once the file is on disk; waits for a save being written.
+    // The window's saves (set by the window): starts writing a job on a worker and calls
+    // `done` with the outcome once the file is on disk; waits for the saves being written.
+    // Every save goes this way, a waiting one too. Unset: saves are written here and now.
     std::function<void(std::unique_ptr<SaveJob>, std::function<void(bool saved)> done)> startSave;
     std::function<void()> waitForSave;
 

@@ -33,31 +33,34 @@ void BackgroundSaves::start(std::unique_ptr<SaveJob> job, std::function<void(boo
 }
 
 void BackgroundSaves::finish() {
-    // Reported already (a wait came first), or a late signal while the next save runs.
+    // A late signal of a save already reported (a destructor's wait came first).
     if (!job_ || !watcher_.isFinished()) return;
+    // Whatever the reports do, a wait hears that this save has ended.
+    struct Reported {
+        BackgroundSaves* self;
+        ~Reported() { emit self->reported(); }
+    } reported{this};
     std::unique_ptr<SaveJob> job = std::move(job_);
     auto done = std::move(done_);
     const bool saved = doc_.FinishSave(*job);
     job.reset();
     if (done) done(saved);
+    // The window may start the queued save from here: a wait goes on to wait for it.
     if (ended) ended(saved);
 }
 
 void BackgroundSaves::wait() {
-    // A save that was queued starts when the running one ends: it is waited for too.
-    bool busy = false;
+    if (!job_) return;
+    // The window's thread never blocks on the worker: it runs its event loop (timers,
+    // painting; input waits) until no save is being written, the queued one included,
+    // which starts from the report of the one before.
+    ui_.beginBusy(QStringLiteral("Сохранение..."));
     while (job_) {
-        if (!watcher_.isFinished()) {
-            if (!busy) ui_.beginBusy(QStringLiteral("Сохранение..."));
-            busy = true;
-            QEventLoop loop;
-            connect(&watcher_, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
-            if (!watcher_.isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-        }
-        watcher_.waitForFinished();
-        finish();
+        QEventLoop loop;
+        connect(this, &BackgroundSaves::reported, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    if (busy) ui_.endBusy();
+    ui_.endBusy();
 }
 
 }  // namespace lark::gui

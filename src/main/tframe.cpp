@@ -121,9 +121,7 @@ void TFrame::connectViews() {
     commands_->showWindow = [this] { ToggleMainWindow(true); };
     commands_->showsPlainFile = [this] { return reNodeContent->showsFile(); };
     commands_->load = [this](const std::string& path, bool readOnly) { return loadWithProgress(path, readOnly); };
-    commands_->runSave = [this](const std::function<bool()>& save) { return saveWithProgress(save); };
     commands_->commitEdits = [this] { tvNodes->commitOpenEditor(); };
-    doc_->RunLongWork = [this](const std::function<void()>& work) { runOnWorker(work); };
     commands_->startSave = [this](std::unique_ptr<SaveJob> job, std::function<void(bool)> done) {
         saves_->start(std::move(job), std::move(done));
     };

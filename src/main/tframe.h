@@ -249,12 +249,8 @@ private:
     // A line about the desktop in the status bar; it stays after the start-up document.
     void desktopNotice(const QString& text);
     void noteTrayMissing();
-    // Long loads and saves keep the window painted and show progress after a moment.
+    // Long loads keep the window painted and show progress after a moment.
     bool loadWithProgress(const std::string& path, bool readOnly);
-    bool saveWithProgress(const std::function<bool()>& save);
-    // Runs `work` on a worker thread while the window keeps painting (no user input);
-    // rethrows what the work threw.
-    void runOnWorker(const std::function<void()>& work);
 
     Dialogs& dialogs_;
     QStringList arguments_;

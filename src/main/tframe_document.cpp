@@ -1,12 +1,6 @@
-// Document commands of the "&Файл" menu (the logic is files::DocumentCommands), and the
-// busy state of long saves: the progress indicator and the worker thread that writes.
+// Document commands of the "&Файл" menu (the logic is files::DocumentCommands); every save
+// is written by BackgroundSaves.
 #include <QAction>
-#include <QEventLoop>
-#include <QFutureWatcher>
-#include <QMenu>
-#include <QtConcurrent/QtConcurrentRun>
-#include <exception>
-#include <vector>
 
 #include "files/document_commands.h"
 #include "main/background_saves.h"
@@ -49,42 +43,5 @@ void TFrame::saveEnded(bool saved) {
     recovery_->settle();
 }
 void TFrame::miExitClick() { QuitProgram(); }
-
-bool TFrame::saveWithProgress(const std::function<bool()>& save) {
-    doc_->UseZip = miUseZip->isChecked();
-    ui_->beginBusy(QStringLiteral("Сохранение..."));
-    const bool ok = save();
-    ui_->endBusy();
-    return ok;
-}
-
-void TFrame::runOnWorker(const std::function<void()>& work) {
-    // The worker only reads the tree. Meanwhile every command is held off (idle() is false
-    // and the actions are disabled) and user input waits; the window keeps painting.
-    std::exception_ptr failure;
-    QFutureWatcher<void> watcher;
-    QEventLoop loop;
-    connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
-    ui_->beginBusy(QStringLiteral("Сохранение..."));
-    std::vector<QAction*> disabled;
-    for (QAction* action : findChildren<QAction*>()) {
-        if (action->isEnabled() && !action->menu()) {
-            action->setEnabled(false);
-            disabled.push_back(action);
-        }
-    }
-    watcher.setFuture(QtConcurrent::run([&work, &failure] {
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }));
-    if (!watcher.isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    watcher.waitForFinished();
-    for (QAction* action : disabled) action->setEnabled(true);
-    ui_->endBusy();
-    if (failure) std::rethrow_exception(failure);
-}
 
 }  // namespace lark::gui

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -43,6 +44,10 @@ struct RecordingOps : lark::FileOps {
     int failAfterWrites = 0;  // for "write": the writes that succeed first
     bool noUnnamed = false;
     bool noLinks = false;
+    bool noProc = false;                                         // named files cannot be linked through a descriptor
+    std::function<void()> beforeBackup;                          // runs at the new file's flush, before the backup
+    std::map<int, std::vector<std::pair<off_t, off_t>>> ranges;  // handed to the disk, by descriptor
+    std::map<int, int> fileFlushes;
 
     bool fail(const std::string& call) {
         calls.push_back(call);
@@ -59,7 +64,13 @@ struct RecordingOps : lark::FileOps {
         struct stat st {};
         ::fstat(fd, &st);
         if (fail(S_ISDIR(st.st_mode) ? "fsync dir" : "fsync file")) return -1;
+        if (!S_ISDIR(st.st_mode)) ++fileFlushes[fd];
+        if (beforeBackup && !S_ISDIR(st.st_mode)) std::exchange(beforeBackup, nullptr)();
         return lark::FileOps::fsync(fd);
+    }
+    int syncRange(int fd, off_t offset, off_t size) override {
+        ranges[fd].emplace_back(offset, size);
+        return lark::FileOps::syncRange(fd, offset, size);
     }
     int rename(const char* from, const char* to) override {
         const std::string to_ = to;
@@ -76,6 +87,16 @@ struct RecordingOps : lark::FileOps {
         return lark::FileOps::link(from, to);
     }
     int linkOpenFile(int fd, const char* to) override {
+        struct stat st {};
+        ::fstat(fd, &st);
+        if (st.st_nlink > 0) {  // a named file: the backup's link
+            if (noLinks || noProc) {
+                errno = noLinks ? EPERM : ENOENT;
+                return -1;
+            }
+            if (fail("link")) return -1;
+            return lark::FileOps::linkOpenFile(fd, to);
+        }
         if (fail("name temporary")) return -1;
         return lark::FileOps::linkOpenFile(fd, to);
     }
@@ -128,6 +149,8 @@ struct BackupRow {
     std::string document = "n.lkp";
     std::string backup = "n.bak";
     std::string expectBackup = "old";  // empty: no backup file
+    // Another file is renamed over the document just before the backup is made.
+    bool nameLeadsElsewhere = false;
 };
 CORETEST_PRINTS_LABEL(BackupRow)
 
@@ -137,9 +160,16 @@ TEST_P(Backups, ThePreviousVersionIsKeptAndTheDocumentReplaced) {
     const BackupRow& row = GetParam();
     ScratchDir dir;
     const std::string path = dir.file(row.document), bak = dir.file(row.backup);
-    writeFile(path, "old");
+    // Over two MiB, so that a copy goes in several stretches.
+    std::string old = row.expectBackup + std::string((2 << 20) + 3, 'o');
+    for (std::size_t i = 0; i < old.size(); i += 4093) old[i] = static_cast<char>('a' + i % 26);
+    writeFile(path, old);
     RecordingOps ops;
     if (row.setUp) row.setUp(ops);
+    if (row.nameLeadsElsewhere) {
+        writeFile(dir.file("intruder"), "intruder's");
+        ops.beforeBackup = [&] { ASSERT_EQ(::rename(dir.file("intruder").c_str(), path.c_str()), 0); };
+    }
     {
         lark::ScopedFileOps scoped(ops);
         lark::ReplaceFileContents(path, "new", {bak, nullptr});
@@ -148,26 +178,42 @@ TEST_P(Backups, ThePreviousVersionIsKeptAndTheDocumentReplaced) {
     if (row.expectBackup.empty()) {
         EXPECT_EQ(dir.entries(), std::vector<std::string>{row.document});
     } else {
-        EXPECT_EQ(readFile(bak), row.expectBackup);
+        EXPECT_TRUE(readFile(bak) == old) << "the backup is not the version that was replaced";
         EXPECT_EQ(dir.entries().size(), 2u) << "no temporary left";
+    }
+    // Every file written is handed to the disk in order at its own offsets, and flushed once.
+    for (const auto& [fd, ranges] : ops.ranges) {
+        off_t end = 0;
+        for (const auto& [offset, size] : ranges) {
+            EXPECT_EQ(offset, end);
+            end = offset + size;
+        }
+        EXPECT_EQ(ops.fileFlushes[fd], 1);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     FileReplace, Backups,
-    ::testing::Values(BackupRow{"nominal: hard link", nullptr},
-                      BackupRow{"nominal: copy where links are impossible", [](RecordingOps& o) { o.noLinks = true; }},
-                      BackupRow{"nominal: named temporaries where unnamed ones are missing",
-                                [](RecordingOps& o) { o.noUnnamed = true; }},
-                      BackupRow{"nominal: copy and named temporaries",
-                                [](RecordingOps& o) {
-                                    o.noLinks = true;
-                                    o.noUnnamed = true;
-                                }},
-                      BackupRow{"robustness: a document named like its backup is not its own backup", nullptr, "n.bak",
-                                "n.bak", ""},
-                      BackupRow{"nominal: a name of 255 bytes", nullptr, std::string(251, 'x') + ".lkp",
-                                std::string(251, 'x') + ".bak"}),
+    ::testing::Values(
+        BackupRow{"nominal: hard link", nullptr},
+        BackupRow{"nominal: copy where links are impossible", [](RecordingOps& o) { o.noLinks = true; }},
+        BackupRow{"nominal: linked by path where /proc is missing", [](RecordingOps& o) { o.noProc = true; }},
+        BackupRow{"robustness: the name leads elsewhere by then, linked through the descriptor", nullptr, "n.lkp",
+                  "n.bak", "old", true},
+        BackupRow{"robustness: the name leads elsewhere by then, /proc is missing",
+                  [](RecordingOps& o) { o.noProc = true; }, "n.lkp", "n.bak", "old", true},
+        BackupRow{"robustness: the name leads elsewhere by then, links are impossible",
+                  [](RecordingOps& o) { o.noLinks = true; }, "n.lkp", "n.bak", "old", true},
+        BackupRow{"nominal: named temporaries where unnamed ones are missing",
+                  [](RecordingOps& o) { o.noUnnamed = true; }},
+        BackupRow{"nominal: copy and named temporaries",
+                  [](RecordingOps& o) {
+                      o.noLinks = true;
+                      o.noUnnamed = true;
+                  }},
+        BackupRow{"robustness: a document named like its backup is not its own backup", nullptr, "n.bak", "n.bak", ""},
+        BackupRow{"nominal: a name of 255 bytes", nullptr, std::string(251, 'x') + ".lkp",
+                  std::string(251, 'x') + ".bak"}),
     coretest::ByLabel());
 
 TEST(FileReplace, ABackupNameThatLeadsToTheDocumentIsNoBackup) {
@@ -202,6 +248,43 @@ TEST(FileReplace, TheHeldFileIsHandedOverToTheNewFile) {
     EXPECT_TRUE(coretest::heldBySomeone(path));
     // Another writer is refused by the lock the handed-over file carries.
     EXPECT_EQ(replaceError(path, "other"), cannotCreate(path, lark::kInUseText));
+}
+
+// Saved again with nothing changed: the backup keeps the version before. Only bytes equal
+// to the held file's count; a file another program put there is backed up as always.
+TEST(FileReplace, AnUnchangedSaveKeepsTheOlderBackup) {
+    struct Row {
+        std::string label, data;
+        bool held = true;
+        bool replacedMeanwhile = false;  // by another program, with the same bytes
+        bool backupExists = true;
+        std::string expectBackup;
+    };
+    const std::vector<Row> rows = {
+        {"the same bytes", "same bytes", true, false, true, "older"},
+        {"the same size, other bytes", "same bytez", true, false, true, "same bytes"},
+        {"the same bytes and more", "same bytes!", true, false, true, "same bytes"},
+        {"fewer bytes", "same byte", true, false, true, "same bytes"},
+        {"no held file to compare with", "same bytes", false, false, true, "same bytes"},
+        {"replaced meanwhile by a copy", "same bytes", true, true, true, "same bytes"},
+        {"no backup yet", "same bytes", true, false, false, "same bytes"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ScratchDir dir;
+        const std::string path = dir.file("n.lkp"), bak = dir.file("n.bak");
+        writeFile(path, "same bytes");
+        if (row.backupExists) writeFile(bak, "older");
+        lark::DocumentFile held;
+        if (row.held) lark::OpenDocumentFile(held, path, false);
+        if (row.replacedMeanwhile) {
+            writeFile(dir.file("copy"), "same bytes");
+            ASSERT_EQ(::rename(dir.file("copy").c_str(), path.c_str()), 0);
+        }
+        EXPECT_EQ(lark::ReplaceFileContents(path, row.data, {bak, row.held ? &held : nullptr}), "");
+        EXPECT_EQ(readFile(path), row.data);
+        EXPECT_EQ(readFile(bak), row.expectBackup);
+    }
 }
 
 // ---- refusals: nothing written or moved ----

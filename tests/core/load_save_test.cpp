@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <climits>
@@ -11,6 +12,7 @@
 #include <functional>
 
 #include "document/envelope.h"
+#include "document/file_ops.h"
 #include "document/format.h"
 #include "fixture.h"
 #include "round_trip_rows.h"
@@ -515,6 +517,38 @@ TEST(LoadSave, ASaveWithoutChangesStillWritesAndClearsTheFlags) {
     EXPECT_EQ(d.ui.status(), "Сохранено " + copy);
     EXPECT_TRUE(coretest::heldBySomeone(copy));
     EXPECT_FALSE(coretest::heldBySomeone(path)) << "the saved file is the one held now";
+}
+
+// The directory cannot be flushed once the new file has its name: the notebook is saved
+// (unchanged, its file known as the one on disk) and the user is warned.
+TEST(LoadSave, ADirectoryFlushFailureAfterTheRenameStillCountsAsSaved) {
+    struct DirectoryFlushFails : lark::FileOps {
+        int fsync(int fd) override {
+            struct stat st {};
+            if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+                errno = EIO;
+                return -1;
+            }
+            return lark::FileOps::fsync(fd);
+        }
+    } ops;
+    ScratchDir dir;
+    const std::string path = dir.file("n.lkp");
+    writeFile(path, coretest::sampleBytes());
+    Desk d;
+    ASSERT_TRUE(d.doc.LoadDocument(path, false));
+    d.editor.type("typed");
+    {
+        lark::ScopedFileOps scoped(ops);
+        EXPECT_TRUE(d.doc.SaveDocument(path, dir.file("n.bak")));
+    }
+    EXPECT_TRUE(d.ui.errors.empty()) << d.lastError();
+    EXPECT_EQ(d.ui.messages, std::vector<std::string>{"Stream write error \"" + dir.path() + "\". Input/output error"});
+    EXPECT_EQ(d.ui.status(), "Сохранено " + path);
+    EXPECT_FALSE(d.doc.isModified());
+    EXPECT_FALSE(d.doc.ChangedOnDisk(path)) << "the next save would ask about a change that is its own";
+    EXPECT_NE(readFile(path).find("typed"), std::string::npos);
+    EXPECT_EQ(readFile(dir.file("n.bak")), coretest::sampleBytes());
 }
 
 // Notebooks written and read back: same tree, and a second save gives the same bytes.

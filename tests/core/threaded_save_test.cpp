@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
 #include <thread>
 
 #include "document/envelope.h"
@@ -28,31 +29,25 @@ TEST(ThreadedSave, TheWorkerWritesWhileTheWindowReadsNames) {
         }
         d.doc.UseZip = zip;
         std::size_t namesRead = 0;
-        d.doc.RunLongWork = [&](const std::function<void()>& work) {
-            std::atomic<bool> done{false};
-            std::exception_ptr failure;
-            std::thread worker([&] {
-                try {
-                    work();
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-                done = true;
-            });
-            // What the window does meanwhile: its model reads the order, names, rows and
-            // texts; painting asks for the selection and the changed state.
-            const lark::SectionTree& tree = d.doc.tree();
-            do {
-                namesRead += static_cast<std::size_t>(d.doc.isModified()) + (d.doc.selected() ? 1u : 0u);
-                for (int i = 0; i < tree.count(); i += 97) {
-                    const lark::Section* s = tree.at(i);
-                    namesRead += s->name().size() + static_cast<std::size_t>(tree.indexOf(s) == i) + s->text().size();
-                }
-            } while (!done);
-            worker.join();
-            if (failure) std::rethrow_exception(failure);
-        };
-        ASSERT_TRUE(d.doc.SaveDocument(path)) << d.lastError();
+        std::unique_ptr<lark::SaveJob> job = d.doc.BeginSave(path, {});
+        ASSERT_TRUE(job) << d.lastError();
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            lark::Document::WriteSave(*job);
+            done = true;
+        });
+        // What the window does meanwhile: its model reads the order, names, rows and
+        // texts; painting asks for the selection and the changed state.
+        const lark::SectionTree& tree = d.doc.tree();
+        do {
+            namesRead += static_cast<std::size_t>(d.doc.isModified()) + (d.doc.selected() ? 1u : 0u);
+            for (int i = 0; i < tree.count(); i += 97) {
+                const lark::Section* s = tree.at(i);
+                namesRead += s->name().size() + static_cast<std::size_t>(tree.indexOf(s) == i) + s->text().size();
+            }
+        } while (!done);
+        worker.join();
+        ASSERT_TRUE(d.doc.FinishSave(*job)) << d.lastError();
         EXPECT_GT(namesRead, 0u);
         lark::CloseDocumentFile(d.doc.FFileHandle);  // the saved file is held for writing
         Desk back;
@@ -111,6 +106,28 @@ TEST(ThreadedSave, ASnapshotIsWrittenAsTakenWhileTheNotebookChanges) {
         EXPECT_TRUE(d.doc.FinishSave(*job)) << d.lastError();
         EXPECT_TRUE(d.doc.isModified()) << "the changes made during the save are not on disk";
         EXPECT_EQ(coretest::readFile(path), expected);
+    }
+}
+
+// Each save fills the emptied snapshot of the one before. Names of random lengths over many
+// blocks, more or fewer than last time, in rounds: the reused snapshot writes the bytes a
+// fresh one writes.
+TEST(ThreadedSave, AReusedSnapshotWritesWhatAFreshOneWrites) {
+    std::mt19937 rng(20261209);
+    Desk d;
+    std::unique_ptr<lark::NotebookSnapshot> reused;
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        d.doc.tree().clear();
+        const int count = 500 + static_cast<int>(rng() % 3000);
+        for (int i = 0; i < count; ++i) {
+            const std::size_t length = rng() % 8 == 0 ? 1 + rng() % 20000 : 1 + rng() % 120;
+            d.add(nullptr, std::string(length, static_cast<char>('a' + (i + round) % 26)) + std::to_string(i), "t");
+        }
+        if (reused) reused->clearForReuse();
+        reused = lark::TakeSnapshot(d.doc, std::move(reused));
+        const auto fresh = lark::TakeSnapshot(d.doc);
+        ASSERT_EQ(lark::WriteDocument(*reused).view(), lark::WriteDocument(*fresh).view());
     }
 }
 

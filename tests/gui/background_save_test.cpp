@@ -4,9 +4,13 @@
 // each test sees the save in progress for as long as it needs.
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -67,6 +71,60 @@ private:
     int arrived_ = 0;
 };
 
+// Holds the flush of each new file in the notebook's folder (recovery copies go elsewhere)
+// until it is let go, one save at a time; a save held longer than kHold goes on by itself
+// and counts as held too long.
+class StagedOps : public FileOps {
+public:
+    static constexpr auto kHold = std::chrono::seconds(5);
+    explicit StagedOps(const QString& folder) : folder_(folder.toStdString() + "/") {}
+    int fsync(int fd) override {
+        if (inFolder(fd)) {
+            std::unique_lock lock(mutex_);
+            const int arrival = ++arrived_;
+            changed_.notify_all();
+            if (!changed_.wait_for(lock, kHold, [&] { return released_ >= arrival; })) heldTooLong_ = true;
+        }
+        return FileOps::fsync(fd);
+    }
+    void releaseNext() {
+        std::lock_guard lock(mutex_);
+        ++released_;
+        changed_.notify_all();
+    }
+    bool waitForArrivals(int n) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return arrived_ >= n; });
+    }
+    int arrived() {
+        std::lock_guard lock(mutex_);
+        return arrived_;
+    }
+    int released() {
+        std::lock_guard lock(mutex_);
+        return released_;
+    }
+    bool heldTooLong() {
+        std::lock_guard lock(mutex_);
+        return heldTooLong_;
+    }
+
+private:
+    bool inFolder(int fd) const {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+        char where[4096] = {};
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t n = ::readlink(self.c_str(), where, sizeof where - 1);
+        return n > 0 && std::string_view(where, static_cast<std::size_t>(n)).starts_with(folder_);
+    }
+    const std::string folder_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int arrived_ = 0, released_ = 0;
+    bool heldTooLong_ = false;
+};
+
 }  // namespace
 
 class BackgroundSaveTest : public QObject {
@@ -85,6 +143,8 @@ private slots:
     void secondSaveIsQueued();
     void exitWaitsForTheSave_data();
     void exitWaitsForTheSave();
+    void queuedSaveUnderACommandKeepsTheWindowResponsive_data();
+    void queuedSaveUnderACommandKeepsTheWindowResponsive();
 };
 
 void BackgroundSaveTest::editsDuringTheSave_data() {
@@ -138,6 +198,7 @@ void BackgroundSaveTest::secondSaveIsQueued() {
     gate.release();
     w.waitForSaves();
     QCOMPARE(gate.replaced(), 2);
+    QVERIFY2(!w.frame().backgroundSaves().running(), "the wait ended before the queued save");
     QVERIFY2(w.dialogs.errors.isEmpty(), qPrintable(w.dialogs.errors.join(", ")));
     QVERIFY(ReadAll(file).find("one two three first") != std::string::npos);
     QVERIFY(!w.doc().isModified());
@@ -173,6 +234,57 @@ void BackgroundSaveTest::exitWaitsForTheSave() {
     QVERIFY(w.dialogs.errors.isEmpty());
     const std::string bytes = ReadAll(file);
     QVERIFY(bytes.find(typedLater ? "saved later first" : "saved first") != std::string::npos);
+}
+
+// Exit, New or Open while a save is written and another is queued behind it: the command
+// waits for both without ever blocking the window's thread. Its timers keep firing while the
+// queued save is held at the gate; it is the timer that lets it go.
+void BackgroundSaveTest::queuedSaveUnderACommandKeepsTheWindowResponsive_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("robustness: Exit") << "miExit";
+    QTest::newRow("robustness: New") << "miClear";
+    QTest::newRow("robustness: Open") << "miOpen";
+}
+
+void BackgroundSaveTest::queuedSaveUnderACommandKeepsTheWindowResponsive() {
+    QFETCH(QString, command);
+    const QString file = notebook("close.lkp"), other = notebook("other.lkp");
+    Window w({file});
+    w.type(QStringLiteral("one "));
+    StagedOps gate(dir_.path());
+    ScopedFileOps scoped(gate);
+    w.triggerAndGoOn(Action(w.frame(), "miSave"));
+    QVERIFY(gate.waitForArrivals(1));
+    w.type(QStringLiteral("two "));
+    w.triggerAndGoOn(Action(w.frame(), "miSave"));
+    QVERIFY(w.frame().backgroundSaves().running());
+
+    int ticksWhileQueuedHeld = 0;
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.restart());
+        if (gate.released() == 0) gate.releaseNext();  // the first save ends during the close
+        else if (gate.arrived() == 2 && gate.released() == 1 && ++ticksWhileQueuedHeld == 3) gate.releaseNext();
+    });
+    sinceTick.start();
+    ticker.start();
+    if (command == "miOpen") w.dialogs.opens.push_back({other});
+    w.trigger(Action(w.frame(), command.toLatin1().constData()));
+    ticker.stop();
+    longestGap = std::max(longestGap, sinceTick.elapsed());
+    qInfo("longest pause of the window timer during the command: %lld ms", longestGap);
+    QVERIFY2(!gate.heldTooLong(), "the window's thread stopped while the queued save was written");
+    QCOMPARE(ticksWhileQueuedHeld, 3);
+    QCOMPARE(gate.arrived(), 2);
+    QCOMPARE(w.frame().isVisible(), command != "miExit");
+    if (command == "miClear") QCOMPARE(w.doc().tree().count(), 0);
+    if (command == "miOpen") QCOMPARE(QString::fromStdString(w.doc().FFileName), other);
+    QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
+    QVERIFY2(w.dialogs.errors.isEmpty(), qPrintable(w.dialogs.errors.join(", ")));
+    QVERIFY(ReadAll(file).find("one two first") != std::string::npos);
 }
 
 QTEST_MAIN(BackgroundSaveTest)

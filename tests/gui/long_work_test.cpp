@@ -1,5 +1,6 @@
-// Long saves: the content is assembled on a worker thread while the window keeps
-// processing events, shows progress after a moment and runs no command meanwhile.
+// Long saves that a command waits for (New after "save the changes?"): the file is written on
+// a worker thread while the window keeps processing events, shows progress after a moment
+// and runs no command meanwhile; a failure reaches the command.
 #include <QProgressBar>
 #include <QSemaphore>
 #include <QTemporaryDir>
@@ -7,7 +8,13 @@
 #include <QThread>
 #include <QTimer>
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <functional>
+
 #include "document/errors.h"
+#include "document/file_ops.h"
 #include "main/window_ui.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
@@ -15,9 +22,41 @@
 
 using namespace lark;
 using namespace lark::guitest;
+using Answer = gui::Dialogs::Answer;
+
+namespace {
+
+// Runs `atFlush` on the thread that flushes the new file, then fails the flush with
+// `failErrno` or lets it go on.
+class FlushSeam : public FileOps {
+public:
+    std::function<void()> atFlush;
+    int failErrno = 0;
+    std::atomic<QThread*> flushThread{nullptr};
+    int fsync(int fd) override {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !flushThread.exchange(QThread::currentThread())) {
+            if (atFlush) atFlush();
+            if (failErrno) {
+                errno = failErrno;
+                return -1;
+            }
+        }
+        return FileOps::fsync(fd);
+    }
+};
+
+}  // namespace
 
 class LongWorkTest : public QObject {
     Q_OBJECT
+    QTemporaryDir dir_;
+    QString notebook() {
+        const QString p = dir_.filePath(QStringLiteral("wait.lkp"));
+        WriteNotebook(p, {{0, "A", "first"}, {0, "B", "second"}}, 0);
+        return p;
+    }
+
 private slots:
     void initTestCase() { IsolateUserDirectories(); }
     void workRunsOffTheGuiThreadWithProgress();
@@ -26,12 +65,14 @@ private slots:
 };
 
 void LongWorkTest::workRunsOffTheGuiThreadWithProgress() {
-    // The work holds on until the window has shown its progress: the test waits on that
+    // The worker holds on until the window has shown its progress: the test waits on that
     // event, not on the clock, so a slow machine only makes it take longer.
-    Window w;
+    const QString file = notebook();
+    Window w({file});
+    w.type(QStringLiteral("typed "));
+    w.dialogs.saveChanges.push_back(Answer::Yes);
     auto* progress = w.frame().findChild<QProgressBar*>(QStringLiteral("pbBusy"));
     QVERIFY(progress);
-    QThread* workerThread = nullptr;
     bool commandRan = false, commandRefused = false, progressSeen = false, timerFired = false;
     QSemaphore progressShown;
     QTimer watch;
@@ -48,29 +89,43 @@ void LongWorkTest::workRunsOffTheGuiThreadWithProgress() {
         }
     });
     watch.start();
-    bool released = false;
-    w.doc().RunLongWork([&] {
-        workerThread = QThread::currentThread();
-        released = progressShown.tryAcquire(1, 60000);
-    });
+    std::atomic<bool> released = false;
+    FlushSeam seam;
+    seam.atFlush = [&] { released = progressShown.tryAcquire(1, 60000); };
+    {
+        ScopedFileOps scoped(seam);
+        w.trigger(Action(w.frame(), "miClear"));
+    }
     watch.stop();
-    QVERIFY(workerThread && workerThread != QThread::currentThread());
-    QVERIFY(timerFired);  // events went on during the work
+    QVERIFY(seam.flushThread && seam.flushThread != QThread::currentThread());
+    QVERIFY(timerFired);  // events went on during the save
     QVERIFY(commandRefused && !commandRan);
     QVERIFY(progressSeen && released);
     QVERIFY(!progress->isVisible());
+    QVERIFY2(w.dialogs.errors.isEmpty(), qPrintable(w.dialogs.errors.join(", ")));
+    QVERIFY(ReadAll(file).find("typed first") != std::string::npos);
+    QCOMPARE(w.doc().tree().count(), 0);   // New went on once the file was written
     QVERIFY(w.frame().runCommand([] {}));  // commands run again afterwards
 }
 
 void LongWorkTest::failuresReachTheSave() {
-    Window w;
-    bool caught = false;
-    try {
-        w.doc().RunLongWork([] { throw LarkError("broken"); });
-    } catch (const LarkError& e) {
-        caught = std::string(e.what()) == "broken";
+    // The user said Yes and the save failed: the error is shown, New does not throw the
+    // changes away, and the file keeps its old contents.
+    const QString file = notebook();
+    Window w({file});
+    w.type(QStringLiteral("typed "));
+    w.dialogs.saveChanges.push_back(Answer::Yes);
+    FlushSeam seam;
+    seam.failErrno = EIO;
+    {
+        ScopedFileOps scoped(seam);
+        w.trigger(Action(w.frame(), "miClear"));
     }
-    QVERIFY(caught);
+    QCOMPARE(w.dialogs.errors.size(), 1);
+    QVERIFY2(w.dialogs.errors[0].contains(QStringLiteral("Input/output error")), qPrintable(w.dialogs.errors[0]));
+    QCOMPARE(w.doc().tree().count(), 2);
+    QVERIFY(w.doc().isModified());
+    QVERIFY(ReadAll(file).find("typed") == std::string::npos);
 }
 
 void LongWorkTest::compressedSaveRoundTrips() {

@@ -15,6 +15,7 @@
 #include "document/file_access.h"
 #include "files/paths.h"
 #include "main/section_tree_view.h"
+#include "main/window_ui.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
@@ -44,6 +45,8 @@ private slots:
     void failedSaveAsOverAnExistingFile();
     void fileChangedElsewhere_data();
     void fileChangedElsewhere();
+    void secondSaveAndTheBackup_data();
+    void secondSaveAndTheBackup();
 };
 
 // A name typed into the tree without Enter is taken by the next command, and by the
@@ -194,6 +197,33 @@ void SaveSafetyTest::fileChangedElsewhere() {
         w.trigger(Action(w.frame(), "miSave"));
         QVERIFY(w.dialogs.asked.count(QStringLiteral("changedOnDisk")) == (answer >= 0 ? 1 : 0));
     }
+}
+
+// Ctrl+S pressed twice out of habit: the second save writes the same bytes and the backup
+// keeps the version before the first; a change between the two moves the backup on.
+void SaveSafetyTest::secondSaveAndTheBackup_data() {
+    QTest::addColumn<QString>("between");
+    QTest::newRow("nominal: nothing changed, the older backup stays") << "";
+    QTest::newRow("nominal: typed between, the first save is the backup") << "two ";
+}
+
+void SaveSafetyTest::secondSaveAndTheBackup() {
+    QFETCH(QString, between);
+    QTemporaryDir local;
+    const QString file = local.filePath(QStringLiteral("twice.lkp"));
+    WriteNotebook(file, {{0, "A", "first"}}, 0);
+    const std::string original = ReadAll(file);
+    Window w({file});
+    w.type(QStringLiteral("one "));
+    w.trigger(Action(w.frame(), "miSave"));
+    const std::string firstSave = ReadAll(file);
+    if (!between.isEmpty()) w.type(between);
+    w.trigger(Action(w.frame(), "miSave"));
+    QVERIFY2(w.dialogs.errors.isEmpty(), qPrintable(w.dialogs.errors.join(", ")));
+    QCOMPARE(w.frame().ui().statusText(), QStringLiteral("Сохранено ") + file);
+    QVERIFY(ReadAll(file).find(("one " + between + "first").toStdString()) != std::string::npos);
+    QVERIFY(ReadAll(files::BackupPath(file)) == (between.isEmpty() ? original : firstSave));
+    QCOMPARE(entries(local.path()), (QStringList{QStringLiteral("twice.bak"), QStringLiteral("twice.lkp")}));
 }
 
 QTEST_MAIN(SaveSafetyTest)
