@@ -93,7 +93,7 @@ void RecoveryWindowTest::killedWindowComesBack() {
     ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
     QVERIFY(child.waitForFinished());
 
-    Window w({file}, [](ScriptedDialogs& d) { d.confirms = {true}; });
+    Window w({file}, [](ScriptedDialogs& d) { d.recoveries = {Answer::Yes}; });
     QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
     QCOMPARE(SavedBytes(w), ReadAll(expected));
     QVERIFY(SavedBytes(w).find(Cp1251("not saved Ещё first")) != std::string::npos);
@@ -151,14 +151,14 @@ void RecoveryWindowTest::refusedAndDamagedCopies() {
     // Refused: the copy goes and the notebook is the one on disk.
     WriteAll(copy, "ZIPPED!not really");
     {
-        Window w({file}, [](ScriptedDialogs& d) { d.confirms = {false}; });
+        Window w({file}, [](ScriptedDialogs& d) { d.recoveries = {Answer::No}; });
         QVERIFY(!QFile::exists(copy));
         QVERIFY(w.dialogs.errors.isEmpty());
         QVERIFY(!w.doc().isModified());
     }
     // Accepted but damaged: reported, set aside, never deleted.
     WriteAll(copy, "ZIPPED!not really");
-    Window w({file}, [](ScriptedDialogs& d) { d.confirms = {true}; });
+    Window w({file}, [](ScriptedDialogs& d) { d.recoveries = {Answer::Yes}; });
     QCOMPARE(w.dialogs.errors.size(), 1);
     QVERIFY(w.dialogs.errors.first().contains(copy + QStringLiteral(".damaged")));
     QVERIFY(!QFile::exists(copy));
@@ -198,7 +198,7 @@ void RecoveryWindowTest::windowsKeepCopiesOfTheirOwn() {
     const std::string left = ReadAll(copyB);
     b.reset();
     WriteAll(copyB, left);
-    Window d({}, [](ScriptedDialogs& dd) { dd.confirms = {true}; });
+    Window d({}, [](ScriptedDialogs& dd) { dd.recoveries = {Answer::Yes}; });
     QVERIFY2(d.dialogs.allUsed(), qPrintable(d.dialogs.unexpected.join(", ")));
     QVERIFY(SavedBytes(d).find("second window") != std::string::npos);
     QCOMPARE(QString::fromStdString(d.frame().recoveryKeeper().currentCopy()), copyB);
