@@ -22,6 +22,7 @@ RecoveryKeeper::RecoveryKeeper(Document& doc, std::function<bool()> idle, QObjec
 }
 
 void RecoveryKeeper::countWrite(bool ok) {
+    ++tried_;
     lastWritten_ = ok;
     if (!ok) return;
     ++written_;

@@ -54,6 +54,7 @@ public:
     // Copies written so far, and whether the last one holds every change made so far. A
     // copy that could not be written counts for nothing: the next change tries again.
     int copiesWritten() const { return written_; }
+    int copiesTried() const { return tried_; }
     bool upToDate() const { return written_ > 0 && lastWritten_ && !timer_.isActive() && !watcher_.isRunning(); }
 
 private:
@@ -75,6 +76,7 @@ private:
     bool writing_ = false;    // the worker writes the claimed copy now
     bool discardWhenDone_ = false;
     int written_ = 0;
+    int tried_ = 0;
     bool lastWritten_ = false;  // the last attempt wrote its copy
 };
 
