@@ -114,6 +114,8 @@ TEST(Recovery, ADamagedCopyLeavesTheNotebookAndIsSetAside) {
         std::string bytes;
     } rows[] = {{"robustness: cut short", good.substr(0, 40)},
                 {"robustness: not a notebook", "plain text, long enough"},
+                // Read to the end with a complaint, not a failure: still damaged.
+                {"robustness: a text block past the outline", good + std::string("\x03\0\0\0abc", 7)},
                 {"robustness: damaged envelope", "ZIPPED!garbage"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);

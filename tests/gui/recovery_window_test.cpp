@@ -11,10 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 
+#include "document/file_ops.h"
 #include "document/format.h"
 #include "document/recovery.h"
 #include "document/snapshot.h"
@@ -81,6 +84,33 @@ int RunEndedChild(const QString& notebook, const QString& how) {
     std::_Exit(QApplication::exec());
 }
 
+// Holds every flush of a save until released.
+class HeldFlush : public FileOps {
+public:
+    int fsync(int fd) override {
+        std::unique_lock lock(mutex_);
+        arrived_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return open_; });
+        lock.unlock();
+        return FileOps::fsync(fd);
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    bool waitForArrival() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return arrived_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false, arrived_ = false;
+};
+
 // Makes every file this process writes fail past `bytes` (none: no limit).
 void LimitFileSize(rlim_t bytes) {
     rlimit limit{};
@@ -116,6 +146,7 @@ private slots:
     void anEndBySignalKeepsTheWork();
     void answersToTheOffer_data();
     void answersToTheOffer();
+    void aCopyStaysWhileTheSaveIsWritten();
 };
 
 void RecoveryWindowTest::killedWindowComesBack() {
@@ -397,6 +428,27 @@ void RecoveryWindowTest::answersToTheOffer() {
     w.reset();
     Window again(arguments, [](ScriptedDialogs& d) { d.recoveries = {Answer::No}; });
     QVERIFY2(again.dialogs.allUsed(), qPrintable(again.dialogs.unexpected.join(", ")));
+    QVERIFY(!QFile::exists(copy));
+}
+
+// A save may still fail while it is written: until its file is in place the copy is what a
+// crash would leave, whatever commands run meanwhile.
+void RecoveryWindowTest::aCopyStaysWhileTheSaveIsWritten() {
+    const QString file = notebook("saving.lkp");
+    Window w({file});
+    EditAndWaitForTheCopy(w);
+    const QString copy = QString::fromStdString(w.frame().recoveryKeeper().currentCopy());
+    HeldFlush gate;
+    {
+        ScopedFileOps scoped(gate);
+        w.triggerAndGoOn(Action(w.frame(), "miSave"));
+        QVERIFY(gate.waitForArrival());
+        w.triggerAndGoOn(Action(w.frame(), "miWordWrap"));  // a command while the save is held
+        QVERIFY(QFile::exists(copy));
+        gate.release();
+        w.waitForSaves();
+    }
+    QVERIFY(!w.doc().isModified());
     QVERIFY(!QFile::exists(copy));
 }
 
