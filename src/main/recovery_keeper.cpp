@@ -26,6 +26,7 @@ void RecoveryKeeper::countWrite(bool ok) {
     lastWritten_ = ok;
     if (!ok) return;
     ++written_;
+    copiedChanges_ = writingChanges_;
     if (replaced_.held()) {
         RemoveRecoveryCopy(replaced_.copyPath());
         replaced_ = RecoveryClaim();
@@ -51,6 +52,7 @@ std::string RecoveryKeeper::copyPathFor(const std::string& notebookPath) const {
 }
 
 void RecoveryKeeper::noteChange() {
+    ++changes_;
     if (!directory_.empty()) timer_.start();
 }
 
@@ -81,6 +83,7 @@ void RecoveryKeeper::writeCopy() {
     const std::string path = claim_.copyPath();
     const std::string notebook = claimedFor_;
     writing_ = true;
+    writingChanges_ = changes_;
     watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [snapshot, path, notebook] {
         RunBelowWindowPriority();
         try {
@@ -95,12 +98,13 @@ void RecoveryKeeper::writeCopy() {
 }
 
 bool RecoveryKeeper::writeNow() {
-    const bool changedSince = timer_.isActive();
     timer_.stop();
     finishWriting();
     if (directory_.empty() || !doc_.isModified()) return true;
-    if (!changedSince && lastWritten_ && written_ > 0 && claim_.held() && claimedFor_ == doc_.FFileName) return true;
+    // The last copy holds every change, under the notebook's name now.
+    if (written_ > 0 && copiedChanges_ == changes_ && claim_.held() && claimedFor_ == doc_.FFileName) return true;
     if (!idle_() || !claimCopy()) return false;
+    writingChanges_ = changes_;
     bool ok = false;
     try {
         WriteRecoveryCopy(*TakeSnapshot(doc_), claim_.copyPath(), claimedFor_);

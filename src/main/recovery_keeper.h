@@ -78,6 +78,8 @@ private:
     int written_ = 0;
     int tried_ = 0;
     bool lastWritten_ = false;  // the last attempt wrote its copy
+    // Changes noted so far, those the copy being written holds, those the last copy holds.
+    unsigned changes_ = 0, writingChanges_ = 0, copiedChanges_ = 0;
 };
 
 }  // namespace lark::gui
