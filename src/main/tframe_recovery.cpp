@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/file_access.h"
 #include "document/recovery.h"
 #include "main/app_texts.h"
 #include "main/background_saves.h"
@@ -30,8 +31,9 @@ bool TFrame::offerRecovery() {
         for (std::string& copy : RecoveryCopiesFor(directory, name)) candidates.emplace_back(name, std::move(copy));
     for (std::string& copy : RecoveryCopiesFor(directory, {})) candidates.emplace_back(std::string(), std::move(copy));
     for (const auto& [notebook, copy] : candidates) {
+        // Looked at again under the claim: the window that held it may have removed it.
         RecoveryClaim claim = RecoveryClaim::take(copy);
-        if (!claim.held()) continue;
+        if (!claim.held() || !FileExists(copy)) continue;
         // The full path the copy belongs to, whatever the notebook was called on the command line.
         const QString shown = notebook.empty()
                                   ? QStringLiteral("безымянного блокнота")
@@ -51,7 +53,7 @@ void TFrame::offerOrphanedCopies() {
     if (directory.empty() || doc_->isModified()) return;
     for (const OrphanedCopy& orphan : OrphanedRecoveryCopies(directory)) {
         RecoveryClaim claim = RecoveryClaim::take(orphan.copyPath);
-        if (!claim.held()) continue;
+        if (!claim.held() || !FileExists(orphan.copyPath)) continue;
         switch (dialogs_.askRecovery(this, QString::fromUtf8(kRestoreOrphanText).arg(FromPath(orphan.notebookPath)))) {
         case Dialogs::Answer::Yes:
             // As an unnamed notebook; the copy moves to an unnamed one with the next copy.
