@@ -1,7 +1,14 @@
 #pragma once
 // Recovery copies: while a notebook has unsaved changes the window keeps a compressed copy
 // of it, as a save would write it, in the user's state directory; after a crash the next
-// start offers it back. One copy per notebook path; unnamed notebooks get one each.
+// start offers it back. One copy per notebook (by its canonical absolute path); unnamed
+// notebooks get one each. Beside the copies of a named notebook, "<hash>.name" holds that
+// path, so that copies whose notebook has gone can still be offered.
+//
+// Everything in the recovery folder is reached through the folder's descriptor and never
+// through a symbolic link: an entry under a copy's name that is not a regular file (a link,
+// a FIFO, a folder) is never read, written through or offered; it is set aside as
+// "<name>.refused".
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +23,11 @@ class Document;
 // $XDG_STATE_HOME/<program>/recovery (~/.local/state/... when the variable is unset);
 // empty when neither that variable nor HOME is set.
 std::string RecoveryDirectory(const std::string& program);
+// `path` made absolute against the working folder, its links and "."/".." resolved; a
+// missing file keeps its own name under its resolved folder. Copies are keyed by it, so a
+// notebook named relatively in one folder is never taken for one of another folder.
+std::string CanonicalNotebookPath(const std::string& path);
+
 // The first copy kept for the notebook at `notebookPath` (empty: an unnamed notebook).
 std::string RecoveryPathFor(const std::string& directory, const std::string& notebookPath);
 
@@ -51,20 +63,35 @@ private:
 
 // The copies kept for the notebook at `notebookPath` (empty: unnamed notebooks) in
 // `directory`: its first copy's path first, then the copies of further windows
-// ("-2", "-3" before the extension) in order.
+// ("-2", "-3" before the extension) in order. Only regular files are listed: anything else
+// under a copy's name is set aside.
 std::vector<std::string> RecoveryCopiesFor(const std::string& directory, const std::string& notebookPath);
 // A claim on a new copy for the notebook at `notebookPath`: one that no window holds and
 // that does not exist yet (a copy that exists belongs to a window still running, or to one
 // that crashed and waits to be offered at a start).
 RecoveryClaim ClaimNewRecoveryCopy(const std::string& directory, const std::string& notebookPath);
 
-// Writes the snapshot, compressed, through the notebook writer and the atomic replace;
-// creates the directory (private to the user) when needed. Throws LarkError.
-void WriteRecoveryCopy(const NotebookSnapshot& snapshot, const std::string& copyPath);
+// Writes the snapshot, compressed, under a temporary name in the folder, then renames it
+// over the copy; creates the folder (private to the user) when needed. `notebookPath`
+// (non-empty for a named notebook) is recorded beside the copy. Throws LarkError.
+void WriteRecoveryCopy(const NotebookSnapshot& snapshot, const std::string& copyPath,
+                       const std::string& notebookPath = {});
+
+// Removes a copy (never what a link there names); its notebook's recorded path goes with
+// the last copy of that notebook. False when nothing was removed.
+bool RemoveRecoveryCopy(const std::string& copyPath);
+
+// A copy whose notebook is no longer where it was.
+struct OrphanedCopy {
+    std::string notebookPath;  // where the notebook was
+    std::string copyPath;
+};
+// The copies in `directory` whose recorded notebook path names nothing now.
+std::vector<OrphanedCopy> OrphanedRecoveryCopies(const std::string& directory);
 
 // Replaces the document's notebook by the copy at `copyPath`, shown under `notebookName`
 // and marked changed; the file held open stays the one it was. A copy that cannot be read
-// or parsed leaves the document as it was and throws LarkError.
+// or parsed, or is not a regular file, leaves the document as it was and throws LarkError.
 void RestoreRecoveryCopy(Document& doc, const std::string& copyPath, const std::string& notebookName);
 
 // Moves a damaged copy aside (".damaged" added, never over an earlier one); the new name.

@@ -11,7 +11,9 @@ inline constexpr const char* kSaveChangesText = "Сохранить измене
 inline constexpr const char* kOverwriteText = "Файл с таким именем уже существует. Перезаписать?";
 inline constexpr const char* kRestoreRecoveryText =
     "Найдена копия несохранённых изменений %1, оставшаяся после аварийного завершения программы.\n\n"
-    "Восстановить её? Если нет, копия будет удалена.";
+    "Восстановить её? Если нет, копия будет удалена; «Позже» оставит её до следующего запуска.";
+inline constexpr const char* kRestoreOrphanText =
+    "Восстановить несохранённые изменения блокнота «%1», которого больше нет?";
 inline constexpr const char* kRestoredStatusText = "Восстановлены несохранённые изменения";
 inline constexpr const char* kDamagedRecoveryText =
     "Копию несохранённых изменений не удалось прочитать: %1. Она сохранена в файле \"%2\".";

@@ -84,6 +84,19 @@ bool Dialogs::confirm(QWidget* parent, const QString& text) {
                   QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No) == QMessageBox::Yes;
 }
 
+Dialogs::Answer Dialogs::askRecovery(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kConfirmCaption), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Позже"));
+    box.setDefaultButton(QMessageBox::Yes);
+    // Only an explicit "Нет" deletes the copy.
+    box.setEscapeButton(QMessageBox::Cancel);
+    fitCaption(box);
+    return toAnswer(box.exec());
+}
+
 Dialogs::Answer Dialogs::askSaveChanges(QWidget* parent) {
     return toAnswer(
         runBox(parent, QMessageBox::Question, QString::fromUtf8(kConfirmCaption), QString::fromUtf8(kSaveChangesText),

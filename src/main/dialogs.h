@@ -22,6 +22,9 @@ public:
     virtual void report(QWidget* parent, const QString& text);
     // Confirmation with Yes and No; true for Yes.
     virtual bool confirm(QWidget* parent, const QString& text);
+    // The offer of a recovery copy: Yes restores, No deletes it, Cancel ("Позже", Escape,
+    // closing the box) keeps it for the next start.
+    virtual Answer askRecovery(QWidget* parent, const QString& text);
     // The questions and file dialogs of the document commands (files::FileDialogs).
     Answer askSaveChanges(QWidget* parent) override;
     Answer askOverwrite(QWidget* parent) override;

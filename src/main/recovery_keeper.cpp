@@ -1,10 +1,8 @@
 #include "main/recovery_keeper.h"
 
 #include <QtConcurrent/QtConcurrentRun>
-#include <cstdio>
 
 #include "document/document.h"
-#include "document/file_access.h"
 #include "document/recovery.h"
 #include "document/snapshot.h"
 #include "main/background_pool.h"
@@ -20,17 +18,25 @@ RecoveryKeeper::RecoveryKeeper(Document& doc, std::function<bool()> idle, QObjec
     timer_.setSingleShot(true);
     timer_.setInterval(kDefaultIdleMs);
     connect(&timer_, &QTimer::timeout, this, [this] { writeCopy(); });
-    connect(&watcher_, &QFutureWatcher<void>::finished, this, [this] { copyWritten(); });
+    connect(&watcher_, &QFutureWatcher<bool>::finished, this, [this] { copyWritten(); });
+}
+
+void RecoveryKeeper::countWrite(bool ok) {
+    ++tried_;
+    lastWritten_ = ok;
+    if (!ok) return;
+    ++written_;
+    copiedChanges_ = writingChanges_;
+    if (replaced_.held()) {
+        RemoveRecoveryCopy(replaced_.copyPath());
+        replaced_ = RecoveryClaim();
+    }
 }
 
 void RecoveryKeeper::copyWritten() {
     if (writing_) {
         writing_ = false;
-        ++written_;
-        if (replaced_.held() && FileExists(claim_.copyPath())) {
-            std::remove(replaced_.copyPath().c_str());
-            replaced_ = RecoveryClaim();
-        }
+        countWrite(watcher_.future().isValid() && watcher_.result());
     }
     // Saved or dropped meanwhile: the copy just written is already stale.
     if (discardWhenDone_) {
@@ -46,6 +52,7 @@ std::string RecoveryKeeper::copyPathFor(const std::string& notebookPath) const {
 }
 
 void RecoveryKeeper::noteChange() {
+    ++changes_;
     if (!directory_.empty()) timer_.start();
 }
 
@@ -57,7 +64,7 @@ bool RecoveryKeeper::claimCopy() {
     // The copy under the notebook's former name goes once the new one is written: until
     // then it is what a crash would leave.
     if (claim_.held()) {
-        if (replaced_.held()) std::remove(replaced_.copyPath().c_str());
+        if (replaced_.held()) RemoveRecoveryCopy(replaced_.copyPath());
         replaced_ = std::move(claim_);
     }
     claim_ = std::move(next);
@@ -74,21 +81,42 @@ void RecoveryKeeper::writeCopy() {
     if (!claimCopy()) return;  // a thousand copies of the one notebook: the next change tries again
     std::shared_ptr<NotebookSnapshot> snapshot = TakeSnapshot(doc_);
     const std::string path = claim_.copyPath();
+    const std::string notebook = claimedFor_;
     writing_ = true;
-    watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [snapshot, path] {
+    writingChanges_ = changes_;
+    watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [snapshot, path, notebook] {
         RunBelowWindowPriority();
         try {
-            WriteRecoveryCopy(*snapshot, path);
+            WriteRecoveryCopy(*snapshot, path, notebook);
+            return true;
         } catch (...) {
             // A copy that cannot be written leaves the notebook as safe as it was without
-            // one; the next pause tries again.
+            // one; the next change tries again.
+            return false;
         }
     }));
 }
 
+bool RecoveryKeeper::writeNow() {
+    timer_.stop();
+    finishWriting();
+    if (directory_.empty() || !doc_.isModified()) return true;
+    // The last copy holds every change, under the notebook's name now.
+    if (written_ > 0 && copiedChanges_ == changes_ && claim_.held() && claimedFor_ == doc_.FFileName) return true;
+    if (!idle_() || !claimCopy()) return false;
+    writingChanges_ = changes_;
+    bool ok = false;
+    try {
+        WriteRecoveryCopy(*TakeSnapshot(doc_), claim_.copyPath(), claimedFor_);
+        ok = true;
+    } catch (...) {}
+    countWrite(ok);
+    return ok;
+}
+
 void RecoveryKeeper::keepRestoredCopy(RecoveryClaim claim, const std::string& notebookPath) {
     if (!claim.held()) return;
-    if (claim_.held() && claim_.copyPath() != claim.copyPath()) std::remove(claim_.copyPath().c_str());
+    if (claim_.held() && claim_.copyPath() != claim.copyPath()) RemoveRecoveryCopy(claim_.copyPath());
     claim_ = std::move(claim);
     claimedFor_ = notebookPath;
 }
@@ -100,11 +128,11 @@ void RecoveryKeeper::removeCopies() {
         return;
     }
     if (replaced_.held()) {
-        std::remove(replaced_.copyPath().c_str());
+        RemoveRecoveryCopy(replaced_.copyPath());
         replaced_ = RecoveryClaim();
     }
     if (!claim_.held()) return;  // nothing written or restored since the last removal
-    std::remove(claim_.copyPath().c_str());
+    RemoveRecoveryCopy(claim_.copyPath());
     claim_ = RecoveryClaim();
     claimedFor_.clear();
 }

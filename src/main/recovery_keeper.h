@@ -47,13 +47,20 @@ public:
     void discardAll();
     // Waits for a copy being written.
     void finishWriting();
-    // Copies written so far, and whether the last one holds every change made so far.
+    // The program is being ended (a signal, the end of the session): writes the copy of
+    // unsaved changes now, on this thread, unless the last copy already holds them. False
+    // when unsaved changes are left without a copy.
+    bool writeNow();
+    // Copies written so far, and whether the last one holds every change made so far. A
+    // copy that could not be written counts for nothing: the next change tries again.
     int copiesWritten() const { return written_; }
-    bool upToDate() const { return written_ > 0 && !timer_.isActive() && !watcher_.isRunning(); }
+    int copiesTried() const { return tried_; }
+    bool upToDate() const { return written_ > 0 && lastWritten_ && !timer_.isActive() && !watcher_.isRunning(); }
 
 private:
     void writeCopy();
     void copyWritten();  // the worker is done (twice is harmless)
+    void countWrite(bool ok);
     void removeCopies();
     // Holds a claim on a copy for the notebook's name now (the one held, or a new one).
     bool claimCopy();
@@ -62,13 +69,17 @@ private:
     std::function<bool()> idle_;
     std::string directory_;
     QTimer timer_;
-    QFutureWatcher<void> watcher_;
+    QFutureWatcher<bool> watcher_;
     RecoveryClaim claim_;     // the copy this window writes and keeps
     RecoveryClaim replaced_;  // the copy under the notebook's former name, until the next one is written
     std::string claimedFor_;  // the notebook name it was claimed for
     bool writing_ = false;    // the worker writes the claimed copy now
     bool discardWhenDone_ = false;
     int written_ = 0;
+    int tried_ = 0;
+    bool lastWritten_ = false;  // the last attempt wrote its copy
+    // Changes noted so far, those the copy being written holds, those the last copy holds.
+    unsigned changes_ = 0, writingChanges_ = 0, copiedChanges_ = 0;
 };
 
 }  // namespace lark::gui

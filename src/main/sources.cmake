@@ -68,6 +68,7 @@ set(LARKPAD_MAIN_SOURCES
   tframe_exchange.cpp
   tframe_help.cpp
   tframe_open_all.cpp
+  tframe_recovery.cpp
   tframe_search.cpp
   tframe_sections.cpp
   tframe_settings.cpp

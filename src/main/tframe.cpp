@@ -7,12 +7,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "document/errors.h"
-#include "document/recovery.h"
 #include "files/document_commands.h"
 #include "files/file_type.h"
 #include "files/paths.h"
@@ -225,46 +223,8 @@ void TFrame::startUpDocument() {
             doc_->RememberNoFile();
         }
     }
-    offerRecovery();
+    if (!offerRecovery()) offerOrphanedCopies();
     files::RegisterFileType();
-}
-
-void TFrame::offerRecovery() {
-    // The notebook's own copy first, then the unnamed notebooks' copies; a copy that a
-    // window still running keeps is not offered.
-    std::vector<std::pair<std::string, std::string>> candidates;  // notebook name, copy
-    const std::string& directory = recovery_->directory();
-    if (!directory.empty()) {
-        const std::string& name = doc_->FFileName;
-        if (!name.empty())
-            for (std::string& copy : RecoveryCopiesFor(directory, name)) candidates.emplace_back(name, std::move(copy));
-        for (std::string& copy : RecoveryCopiesFor(directory, {}))
-            candidates.emplace_back(std::string(), std::move(copy));
-    }
-    for (const auto& [name, copy] : candidates) {
-        RecoveryClaim claim = RecoveryClaim::take(copy);
-        if (!claim.held() || !FileExists(copy)) continue;
-        const QString shown = name.empty() ? QStringLiteral("безымянного блокнота")
-                                           : QStringLiteral("блокнота «%1»").arg(QString::fromStdString(name));
-        if (!dialogs_.confirm(this, QString::fromUtf8(kRestoreRecoveryText).arg(shown))) {
-            std::remove(copy.c_str());
-            return;
-        }
-        try {
-            RestoreRecoveryCopy(*doc_, copy, name);
-            recovery_->keepRestoredCopy(std::move(claim), name);
-            ui_->setStatusText(QString::fromUtf8(kRestoredStatusText));
-        } catch (const std::exception& e) {
-            QString aside;
-            try {
-                aside = QString::fromStdString(SetAsideDamagedCopy(copy));
-            } catch (const std::exception&) {
-                aside = QString::fromStdString(copy);
-            }
-            ShowErrorBox(QString::fromUtf8(kDamagedRecoveryText).arg(QString::fromUtf8(e.what()), aside));
-        }
-        return;
-    }
 }
 
 bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/recovery.h"
 #include "editing/section_commands.h"
 #include "editing/section_history.h"
 #include "main/desktop_shell.h"
@@ -241,9 +242,19 @@ private:
     void setTreeWidth(int width);
     void startUpDocument();
     // After a crash: offers the recovery copy of the notebook just opened (or of an
-    // unnamed one), once.
-    void offerRecovery();
-    void createDesktop();  // tframe_tray.cpp
+    // unnamed one), once; true when one was answered (tframe_recovery.cpp).
+    bool offerRecovery();
+    // Offers the copies whose notebook has gone, to restore as an unnamed notebook.
+    void offerOrphanedCopies();
+    // Puts a recovery copy on the window (`shownAs` its notebook's name) or reports it
+    // damaged and sets it aside.
+    void restoreCopy(RecoveryClaim claim, const std::string& copy, const std::string& shownAs,
+                     const std::string& keptFor);
+    // The program is ended without a close (a signal, the end of the session): a copy of
+    // unsaved changes and the settings are written now.
+    void keepUnsavedWork();
+    bool signalled_ = false;  // a termination signal is being handled
+    void createDesktop();     // tframe_tray.cpp
     void RegisterHotKey();
     void trayHostChanged();
     // A line about the desktop in the status bar; it stays after the start-up document.

@@ -44,8 +44,13 @@ void TFrame::createDesktop() {
     };
     tray_->onHostChanged = [this] { trayHostChanged(); };
     windows_->onHotKey = [this] { runCommand([this] { WMHotKey(); }); };
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { EndSessionQuery(); });
+        // Quit without a close of the window (the session ends): the unsaved work stays.
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            if (!FTerminating && !signalled_) keepUnsavedWork();
+        });
+    }
 }
 
 bool TFrame::trayModeOn() const { return miUseTray->isChecked() && tray_->available(); }
@@ -130,8 +135,11 @@ void TFrame::QuitProgram() {
 }
 
 void TFrame::EndSessionQuery() {
-    // The session is ending: closes from now on are final. Nothing is asked or saved here.
+    // The session is ending: closes from now on are final. Nothing is asked; a copy of the
+    // unsaved changes and the settings are written now, as the session may end the program
+    // without a close.
     FCloseRequested = true;
+    keepUnsavedWork();
 }
 
 void TFrame::WMHotKey() {
@@ -186,6 +194,14 @@ void TFrame::RestoreHiddenWindows() {
 }
 
 void TFrame::TerminateBySignal(int signal) {
+    if (signalled_) return;
+    // A tree being loaded or changed by a worker cannot be copied: the end waits for it.
+    if (!idle()) {
+        QTimer::singleShot(50, this, [this, signal] { TerminateBySignal(signal); });
+        return;
+    }
+    signalled_ = true;
+    keepUnsavedWork();
     RestoreHiddenWindows();
     if (hotKeyGrabbed_) windows_->ungrabHotKey();
     hotKeyGrabbed_ = false;

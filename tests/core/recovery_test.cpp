@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <functional>
+#include <memory>
 
 #include "document/format.h"
 #include "document/recovery.h"
@@ -112,6 +114,8 @@ TEST(Recovery, ADamagedCopyLeavesTheNotebookAndIsSetAside) {
         std::string bytes;
     } rows[] = {{"robustness: cut short", good.substr(0, 40)},
                 {"robustness: not a notebook", "plain text, long enough"},
+                // Read to the end with a complaint, not a failure: still damaged.
+                {"robustness: a text block past the outline", good + std::string("\x03\0\0\0abc", 7)},
                 {"robustness: damaged envelope", "ZIPPED!garbage"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
@@ -184,6 +188,157 @@ TEST(Recovery, EveryWindowKeepsCopiesOfItsOwn) {
     const lark::RecoveryClaim a = lark::RecoveryClaim::take(noLocks + "/unnamed.lkp");
     EXPECT_TRUE(a.held());
     EXPECT_TRUE(lark::RecoveryClaim::take(noLocks + "/unnamed.lkp").held());
+}
+
+// A notebook is known by where it is, not by how it was named: relative names in two
+// folders never share a copy, and every spelling of one file does.
+TEST(Recovery, CopiesAreKeyedByTheCanonicalPath) {
+    ScratchDir dir;
+    const std::string a = lark::CanonicalNotebookPath(dir.file("a")), b = lark::CanonicalNotebookPath(dir.file("b"));
+    ASSERT_EQ(::mkdir(a.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(b.c_str(), 0700), 0);
+    writeFile(a + "/notes.lkp", "A");
+    writeFile(b + "/notes.lkp", "B");
+    ASSERT_EQ(::symlink((a + "/notes.lkp").c_str(), (b + "/link.lkp").c_str()), 0);
+    const std::unique_ptr<char, void (*)(void*)> keep(::getcwd(nullptr, 0), std::free);
+    ASSERT_EQ(::chdir(a.c_str()), 0);
+    const struct {
+        const char* label;
+        std::string typed, canonical;
+    } rows[] = {
+        {"nominal: relative, in the working folder", "notes.lkp", a + "/notes.lkp"},
+        {"nominal: absolute", a + "/notes.lkp", a + "/notes.lkp"},
+        {"robustness: dots and doubled slashes", "./../b//../a/./notes.lkp", a + "/notes.lkp"},
+        {"robustness: a link to the notebook", "../b/link.lkp", a + "/notes.lkp"},
+        {"robustness: no file yet, in a real folder", "../b/../b/new.lkp", b + "/new.lkp"},
+        {"robustness: no folder either", "/nowhere/x/../y.lkp", "/nowhere/y.lkp"},
+        {"boundary: unnamed", "", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(lark::CanonicalNotebookPath(row.typed), row.canonical);
+        EXPECT_EQ(lark::RecoveryPathFor("/r", row.typed), lark::RecoveryPathFor("/r", row.canonical));
+    }
+    const std::string inA = lark::RecoveryPathFor("/r", "notes.lkp");
+    ASSERT_EQ(::chdir(b.c_str()), 0);
+    EXPECT_NE(lark::RecoveryPathFor("/r", "notes.lkp"), inA) << "same relative name, another folder";
+    ASSERT_EQ(::chdir(keep.get()), 0);
+}
+
+// Whatever stands under a copy's name and is not a regular file is never read, written
+// through, offered or removed through: it is set aside, and what a link names stays as it was.
+TEST(Recovery, EntriesThatAreNotRegularFilesAreSetAside) {
+    ScratchDir dir;
+    const std::string r = dir.file("r"), notebook = dir.file("notes.lkp"), outside = dir.file("outside.lkp");
+    ASSERT_EQ(::mkdir(r.c_str(), 0700), 0);
+    const std::string sample = coretest::sampleBytes();
+    writeFile(notebook, sample);
+    const struct {
+        const char* label;
+        std::function<int(const std::string&)> plant;
+    } rows[] = {
+        {"robustness: dangling link", [&](const std::string& at) { return ::symlink(outside.c_str(), at.c_str()); }},
+        {"robustness: link to a notebook",
+         [&](const std::string& at) { return ::symlink(notebook.c_str(), at.c_str()); }},
+        {"robustness: FIFO", [](const std::string& at) { return ::mkfifo(at.c_str(), 0600); }},
+        {"robustness: directory", [](const std::string& at) { return ::mkdir(at.c_str(), 0700); }},
+    };
+    Desk d;
+    d.buildSample();
+    const auto snap = lark::TakeSnapshot(d.doc);
+    auto entryIsRegular = [](const std::string& p) {
+        struct stat st {};
+        return ::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    auto exists = [](const std::string& p) {
+        struct stat st {};
+        return ::lstat(p.c_str(), &st) == 0;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const std::string copy = lark::RecoveryPathFor(r, "/home/u/n.lkp");
+        const std::string second = copy.substr(0, copy.size() - 4) + "-2.lkp";
+        ASSERT_EQ(row.plant(copy), 0);
+        ASSERT_EQ(row.plant(second), 0);
+        // Never listed: set aside instead.
+        EXPECT_TRUE(lark::RecoveryCopiesFor(r, "/home/u/n.lkp").empty());
+        EXPECT_FALSE(exists(copy));
+        EXPECT_TRUE(exists(copy + ".refused"));
+        // Never read: the notebook on screen stays, and a FIFO does not block.
+        ASSERT_EQ(row.plant(copy), 0);
+        Desk back;
+        back.add(nullptr, "Shown before");
+        EXPECT_THROW(lark::RestoreRecoveryCopy(back.doc, copy, "/home/u/n.lkp"), lark::LarkError);
+        EXPECT_EQ(std::string(back.doc.tree().at(0)->name()), "Shown before");
+        // Never written through: the copy takes the name as a file of its own.
+        lark::WriteRecoveryCopy(*snap, copy, "/home/u/n.lkp");
+        EXPECT_TRUE(entryIsRegular(copy));
+        EXPECT_EQ(readFile(copy).substr(0, 7), "ZIPPED!");
+        EXPECT_TRUE(exists(copy + ".refused2"));
+        EXPECT_FALSE(exists(outside)) << "created through a link";
+        EXPECT_EQ(readFile(notebook), sample);
+        // Removing one removes at most the entry, never what it names.
+        ASSERT_EQ(row.plant(second), 0);
+        lark::RemoveRecoveryCopy(second);
+        EXPECT_EQ(readFile(notebook), sample);
+        EXPECT_TRUE(lark::RemoveRecoveryCopy(copy));
+        const std::string stem = copy.substr(0, copy.size() - 4);
+        for (const std::string& left : {copy + ".refused", copy + ".refused2", stem + "-2.lkp.refused"})
+            EXPECT_TRUE(::unlink(left.c_str()) == 0 || ::rmdir(left.c_str()) == 0) << left;
+        ::rmdir((stem + "-2.lkp.refused2").c_str());  // a folder is set aside again by the removal
+        EXPECT_EQ(::rmdir(r.c_str()), 0) << "nothing else left in the folder";
+        ASSERT_EQ(::mkdir(r.c_str(), 0700), 0);
+    }
+    // The recovery folder itself as a link: nothing goes through it.
+    ASSERT_EQ(::symlink(dir.file("elsewhere").c_str(), dir.file("linked").c_str()), 0);
+    ASSERT_EQ(::mkdir(dir.file("elsewhere").c_str(), 0700), 0);
+    EXPECT_THROW(lark::WriteRecoveryCopy(*snap, dir.file("linked/unnamed.lkp")), lark::LarkError);
+    EXPECT_EQ(::rmdir(dir.file("elsewhere").c_str()), 0) << "written into";
+}
+
+// Copies whose notebook is no longer where it was are found by the path kept beside them.
+TEST(Recovery, CopiesOfNotebooksThatHaveGoneAreFound) {
+    ScratchDir dir;
+    const std::string r = dir.file("r");
+    const std::string kept = lark::CanonicalNotebookPath(dir.file("kept.lkp"));
+    const std::string gone = lark::CanonicalNotebookPath(dir.file("gone.lkp"));
+    writeFile(kept, "k");
+    writeFile(gone, "g");
+    Desk d;
+    d.buildSample();
+    const auto snap = lark::TakeSnapshot(d.doc);
+    for (const std::string& notebook : {kept, gone}) {
+        lark::WriteRecoveryCopy(*snap, lark::RecoveryPathFor(r, notebook), notebook);
+        lark::RecoveryClaim second = lark::ClaimNewRecoveryCopy(r, notebook);
+        lark::WriteRecoveryCopy(*snap, second.copyPath(), notebook);
+    }
+    lark::WriteRecoveryCopy(*snap, lark::RecoveryPathFor(r, ""));
+    EXPECT_TRUE(lark::OrphanedRecoveryCopies(r).empty()) << "both notebooks are there";
+    ASSERT_EQ(::unlink(gone.c_str()), 0);
+    const std::vector<std::string> copies = lark::RecoveryCopiesFor(r, gone);
+    ASSERT_EQ(copies.size(), 2u);
+    auto orphans = lark::OrphanedRecoveryCopies(r);
+    ASSERT_EQ(orphans.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(orphans[i].notebookPath, gone);
+        EXPECT_EQ(orphans[i].copyPath, copies[i]);
+    }
+    // A recorded path that does not match its name, or is not a regular file, names nothing.
+    const std::string forged = lark::RecoveryPathFor(r, dir.file("forged.lkp"));
+    writeFile(forged, "x");
+    writeFile(forged.substr(0, forged.size() - 4) + ".name", gone);
+    const std::string linked = lark::RecoveryPathFor(r, dir.file("linked.lkp"));
+    writeFile(linked, "x");
+    ASSERT_EQ(::symlink(dir.file("linked.lkp").c_str(), (linked.substr(0, linked.size() - 4) + ".name").c_str()), 0);
+    EXPECT_EQ(lark::OrphanedRecoveryCopies(r).size(), 2u);
+    // The recorded path goes with the last copy, and then nothing is found.
+    EXPECT_TRUE(lark::RemoveRecoveryCopy(copies[0]));
+    EXPECT_EQ(lark::OrphanedRecoveryCopies(r).size(), 1u);
+    EXPECT_TRUE(lark::RemoveRecoveryCopy(copies[1]));
+    EXPECT_TRUE(lark::OrphanedRecoveryCopies(r).empty());
+    const std::string nameFile = copies[0].substr(0, copies[0].size() - 4) + ".name";
+    EXPECT_NE(::access(nameFile.c_str(), F_OK), 0);
+    EXPECT_EQ(lark::RecoveryCopiesFor(r, kept).size(), 2u) << "another notebook's copies stay";
 }
 
 // ---- a file changed by another program ----

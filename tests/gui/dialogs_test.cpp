@@ -53,6 +53,8 @@ private slots:
     void fileDialogsStartInTheGivenFolder();
     void captionsFit_data();
     void captionsFit();
+    void recoveryOfferDeletesOnlyOnNo_data();
+    void recoveryOfferDeletesOnlyOnNo();
 };
 
 void DialogsTest::initTestCase() { QVERIFY(gui::InstallQtTranslations(*qApp)); }
@@ -156,6 +158,45 @@ void DialogsTest::captionsFit() {
     const int captionText = QFontMetrics(QApplication::font()).horizontalAdvance(title);
     QVERIFY2(width >= captionText + 100, qPrintable(QStringLiteral("%1 < %2 + 100").arg(width).arg(captionText)));
     if (kind == 3) QVERIFY2(editWidth >= 40 * charWidth, qPrintable(QString::number(editWidth)));
+}
+
+void DialogsTest::recoveryOfferDeletesOnlyOnNo_data() {
+    QTest::addColumn<QString>("act");  // a key, "close", or a button's text
+    QTest::addColumn<int>("answer");
+    using Answer = gui::Dialogs::Answer;
+    QTest::newRow("nominal: Да") << "Да" << int(Answer::Yes);
+    QTest::newRow("nominal: Нет") << "Нет" << int(Answer::No);
+    QTest::newRow("nominal: Позже") << "Позже" << int(Answer::Cancel);
+    QTest::newRow("nominal: Enter takes the default, Да") << "Enter" << int(Answer::Yes);
+    QTest::newRow("robustness: Escape keeps the copy") << "Escape" << int(Answer::Cancel);
+    QTest::newRow("robustness: closing the box keeps the copy") << "close" << int(Answer::Cancel);
+}
+
+void DialogsTest::recoveryOfferDeletesOnlyOnNo() {
+    QFETCH(QString, act);
+    QFETCH(int, answer);
+    gui::Dialogs dialogs;
+    QStringList buttons;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        poll.stop();
+        for (QAbstractButton* b : box->buttons()) buttons << b->text();
+        // Should the act not end the box, it is ended with an answer no row expects.
+        QTimer::singleShot(5000, box, [box] { box->done(-1); });
+        if (act == "Escape") QTest::keyClick(box, Qt::Key_Escape);
+        else if (act == "Enter") QTest::keyClick(box, Qt::Key_Return);
+        else if (act == "close") box->close();
+        else
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == act) b->click();
+    });
+    poll.start();
+    const auto got = dialogs.askRecovery(nullptr, QStringLiteral("Восстановить?"));
+    QCOMPARE(buttons.size(), 3);
+    QCOMPARE(int(got), answer);
 }
 
 QTEST_MAIN(DialogsTest)

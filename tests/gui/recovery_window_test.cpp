@@ -1,18 +1,29 @@
 // Recovery copies in the window: a killed window's work comes back at the next start; a
 // saved or dropped notebook keeps no copy; a refused copy goes, a damaged one is set aside.
+#include <sys/resource.h>
+
+#include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
 
+#include "document/file_ops.h"
 #include "document/format.h"
 #include "document/recovery.h"
 #include "document/snapshot.h"
 #include "main/note_editor.h"
 #include "main/recovery_keeper.h"
+#include "main/termination_signals.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
@@ -55,6 +66,64 @@ int RunChild(const QString& notebook, const QString& expected) {
     for (;;) QTest::qWait(1000);
 }
 
+// The child side of the end-by-signal test: types past its last copy, changes
+// an option, then runs the program's event loop until the parent ends it ("quit": the
+// loop is ended without a close, as the end of a session may end it).
+int RunEndedChild(const QString& notebook, const QString& how) {
+    IsolateUserDirectories();
+    auto* w = new Window({notebook});  // never deleted: its end would drop the copy
+    gui::RecoveryKeeper& keeper = w->frame().recoveryKeeper();
+    keeper.setIdleInterval(30);
+    w->click(w->at(1));
+    w->type(QStringLiteral("typed before the "));
+    while (!keeper.upToDate()) QTest::qWait(20);
+    // Typed after the last copy, with no pause long enough for another.
+    keeper.setIdleInterval(3600 * 1000);
+    w->type(QStringLiteral("end "));
+    QAction* wrap = Action(w->frame(), "miWordWrap");
+    wrap->trigger();
+    gui::TerminationSignals handover([w](int signal) { w->frame().TerminateBySignal(signal); });
+    std::printf("ready %d %d\n", keeper.copiesTried(), wrap->isChecked() ? 1 : 0);
+    std::fflush(stdout);
+    if (how == "quit") QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    std::_Exit(QApplication::exec());
+}
+
+// Holds every flush of a save until released.
+class HeldFlush : public FileOps {
+public:
+    int fsync(int fd) override {
+        std::unique_lock lock(mutex_);
+        arrived_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return open_; });
+        lock.unlock();
+        return FileOps::fsync(fd);
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    bool waitForArrival() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return arrived_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false, arrived_ = false;
+};
+
+// Makes every file this process writes fail past `bytes` (none: no limit).
+void LimitFileSize(rlim_t bytes) {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
 }  // namespace
 
 class RecoveryWindowTest : public QObject {
@@ -77,6 +146,12 @@ private slots:
     void refusedAndDamagedCopies();
     void windowsKeepCopiesOfTheirOwn();
     void aCopyFollowsTheNotebooksName();
+    void copiesGoByWhereTheNotebookIs();
+    void anEndBySignalKeepsTheWork_data();
+    void anEndBySignalKeepsTheWork();
+    void answersToTheOffer_data();
+    void answersToTheOffer();
+    void aCopyStaysWhileTheSaveIsWritten();
 };
 
 void RecoveryWindowTest::killedWindowComesBack() {
@@ -93,7 +168,7 @@ void RecoveryWindowTest::killedWindowComesBack() {
     ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
     QVERIFY(child.waitForFinished());
 
-    Window w({file}, [](ScriptedDialogs& d) { d.confirms = {true}; });
+    Window w({file}, [](ScriptedDialogs& d) { d.recoveries = {Answer::Yes}; });
     QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
     QCOMPARE(SavedBytes(w), ReadAll(expected));
     QVERIFY(SavedBytes(w).find(Cp1251("not saved Ещё first")) != std::string::npos);
@@ -151,14 +226,14 @@ void RecoveryWindowTest::refusedAndDamagedCopies() {
     // Refused: the copy goes and the notebook is the one on disk.
     WriteAll(copy, "ZIPPED!not really");
     {
-        Window w({file}, [](ScriptedDialogs& d) { d.confirms = {false}; });
+        Window w({file}, [](ScriptedDialogs& d) { d.recoveries = {Answer::No}; });
         QVERIFY(!QFile::exists(copy));
         QVERIFY(w.dialogs.errors.isEmpty());
         QVERIFY(!w.doc().isModified());
     }
     // Accepted but damaged: reported, set aside, never deleted.
     WriteAll(copy, "ZIPPED!not really");
-    Window w({file}, [](ScriptedDialogs& d) { d.confirms = {true}; });
+    Window w({file}, [](ScriptedDialogs& d) { d.recoveries = {Answer::Yes}; });
     QCOMPARE(w.dialogs.errors.size(), 1);
     QVERIFY(w.dialogs.errors.first().contains(copy + QStringLiteral(".damaged")));
     QVERIFY(!QFile::exists(copy));
@@ -198,7 +273,7 @@ void RecoveryWindowTest::windowsKeepCopiesOfTheirOwn() {
     const std::string left = ReadAll(copyB);
     b.reset();
     WriteAll(copyB, left);
-    Window d({}, [](ScriptedDialogs& dd) { dd.confirms = {true}; });
+    Window d({}, [](ScriptedDialogs& dd) { dd.recoveries = {Answer::Yes}; });
     QVERIFY2(d.dialogs.allUsed(), qPrintable(d.dialogs.unexpected.join(", ")));
     QVERIFY(SavedBytes(d).find("second window") != std::string::npos);
     QCOMPARE(QString::fromStdString(d.frame().recoveryKeeper().currentCopy()), copyB);
@@ -213,18 +288,183 @@ void RecoveryWindowTest::aCopyFollowsTheNotebooksName() {
     // name, and the one under the old name goes once it is written.
     w.doc().FFileName = dir_.filePath(QStringLiteral("after.lkp")).toStdString();
     const int written = w.frame().recoveryKeeper().copiesWritten();
+    // A copy that cannot be written counts for nothing, and the one under the former name
+    // stays meanwhile.
+    const int tried = w.frame().recoveryKeeper().copiesTried();
+    LimitFileSize(1);
+    w.type(QStringLiteral("lost "));
+    QTRY_VERIFY_WITH_TIMEOUT(w.frame().recoveryKeeper().copiesTried() > tried, 20000);
+    LimitFileSize(RLIM_INFINITY);
+    QCOMPARE(w.frame().recoveryKeeper().copiesWritten(), written);
+    QVERIFY(!w.frame().recoveryKeeper().upToDate());
+    QVERIFY(QFile::exists(before));
+    // The next change tries again.
     w.type(QStringLiteral("more "));
     QTRY_VERIFY_WITH_TIMEOUT(w.frame().recoveryKeeper().copiesWritten() > written, 20000);
+    QVERIFY(w.frame().recoveryKeeper().upToDate());
     const QString after = QString::fromStdString(w.frame().recoveryKeeper().currentCopy());
     QCOMPARE(after, CopyOf(w, dir_.filePath(QStringLiteral("after.lkp"))));
     QVERIFY(QFile::exists(after));
     QVERIFY(!QFile::exists(before));
 }
 
+// A crash in one folder is never offered to a notebook of the same name in another; the
+// offer names the full path, and finds the copy however the notebook is named.
+void RecoveryWindowTest::copiesGoByWhereTheNotebookIs() {
+    RemoveRecoveryCopies();
+    QDir(dir_.path()).mkpath(QStringLiteral("A"));
+    QDir(dir_.path()).mkpath(QStringLiteral("B"));
+    const QString a = notebook("A/notes.lkp");
+    const QString b = dir_.filePath(QStringLiteral("B/notes.lkp"));
+    WriteNotebook(b, {{0, "Other", "other notebook"}}, 0);
+    const QString home = QDir::currentPath();
+    QDir::setCurrent(dir_.filePath(QStringLiteral("A")));
+    {
+        Window w({QStringLiteral("notes.lkp")});
+        EditAndWaitForTheCopy(w);
+        w.keepCopies = true;
+    }
+    QDir::setCurrent(dir_.filePath(QStringLiteral("B")));
+    {
+        Window w({QStringLiteral("notes.lkp")});
+        QVERIFY2(w.dialogs.asked.isEmpty(), qPrintable(w.dialogs.asked.join(", ")));
+        QCOMPARE(w.name(0), std::string("Other"));
+    }
+    QDir::setCurrent(home);
+    Window w({QDir::cleanPath(dir_.filePath(QStringLiteral("B/../A/notes.lkp")))},
+             [](ScriptedDialogs& d) { d.recoveries = {Answer::Yes}; });
+    QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
+    QVERIFY2(w.dialogs.confirmTexts.first().contains(QStringLiteral("«") + QFileInfo(a).canonicalFilePath() +
+                                                     QStringLiteral("»")),
+             qPrintable(w.dialogs.confirmTexts.first()));
+    QVERIFY(SavedBytes(w).find(Cp1251("not saved Ещё first")) != std::string::npos);
+}
+
+void RecoveryWindowTest::anEndBySignalKeepsTheWork_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("signal");
+    QTest::newRow("nominal: SIGTERM (kill, shutdown)") << "signal" << int(SIGTERM);
+    QTest::newRow("nominal: SIGHUP (terminal closed)") << "signal" << int(SIGHUP);
+    QTest::newRow("nominal: SIGINT (Ctrl+C)") << "signal" << int(SIGINT);
+    QTest::newRow("nominal: the session ends the program") << "quit" << 0;
+}
+
+// Ended without a close: the typing of the last seconds is in a copy offered at the next
+// start, and the options changed in that run are in the settings file.
+void RecoveryWindowTest::anEndBySignalKeepsTheWork() {
+    QFETCH(QString, how);
+    QFETCH(int, signal);
+    RemoveRecoveryCopies();
+    const QString file = notebook("ended.lkp");
+    const std::string onDisk = ReadAll(file);
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--end"), file, how});
+    QVERIFY(child.waitForStarted());
+    QByteArray said;
+    while (!said.contains('\n') && child.waitForReadyRead(60000)) said += child.readAllStandardOutput();
+    const QList<QByteArray> words = said.trimmed().split(' ');
+    QVERIFY2(words.size() == 3 && words[0] == "ready", said.constData());
+    QCOMPARE(words[1], QByteArray("1"));  // one copy, before the last typing
+    if (signal) ::kill(static_cast<pid_t>(child.processId()), signal);
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), signal ? 128 + signal : 0);
+    QCOMPARE(ReadAll(file), onDisk);
+    const std::string settings = ReadAll(gui::TFrame::SettingsFilePath());
+    QVERIFY2(settings.find("WordWrap=" + words[2].toStdString()) != std::string::npos, settings.c_str());
+
+    Window w({file}, [](ScriptedDialogs& d) { d.recoveries = {Answer::Yes}; });
+    QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
+    QVERIFY(SavedBytes(w).find("typed before the end second") != std::string::npos);
+    QVERIFY(w.doc().isModified());
+}
+
+void RecoveryWindowTest::answersToTheOffer_data() {
+    QTest::addColumn<bool>("gone");  // the notebook was deleted after the crash
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("restored");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("nominal: Да restores") << false << int(Answer::Yes) << true << true;
+    QTest::newRow("nominal: Нет deletes") << false << int(Answer::No) << false << false;
+    QTest::newRow("robustness: Escape keeps") << false << int(Answer::Cancel) << false << true;
+    QTest::newRow("nominal: notebook gone, Да restores it unnamed") << true << int(Answer::Yes) << true << true;
+    QTest::newRow("nominal: notebook gone, Нет deletes") << true << int(Answer::No) << false << false;
+    QTest::newRow("robustness: notebook gone, Escape keeps") << true << int(Answer::Cancel) << false << true;
+}
+
+void RecoveryWindowTest::answersToTheOffer() {
+    QFETCH(bool, gone);
+    QFETCH(int, answer);
+    QFETCH(bool, restored);
+    QFETCH(bool, kept);
+    RemoveRecoveryCopies();
+    const QString file = notebook("answered.lkp");
+    const QString canonical = QFileInfo(file).canonicalFilePath();
+    QString copy;
+    {
+        Window w({file});
+        EditAndWaitForTheCopy(w);
+        copy = QString::fromStdString(w.frame().recoveryKeeper().currentCopy());
+        w.keepCopies = true;
+    }
+    if (gone) QVERIFY(QFile::remove(file));
+    const QStringList arguments = gone ? QStringList() : QStringList{file};
+    auto w = std::make_unique<Window>(arguments, [&](ScriptedDialogs& d) { d.recoveries = {Answer(answer)}; });
+    QVERIFY2(w->dialogs.allUsed(), qPrintable(w->dialogs.unexpected.join(", ")));
+    const QString asked = w->dialogs.confirmTexts.value(0);
+    QVERIFY2(asked.contains(QStringLiteral("«") + canonical + QStringLiteral("»")), qPrintable(asked));
+    QCOMPARE(asked.contains(QStringLiteral("которого больше нет?")), gone);
+    QCOMPARE(SavedBytes(*w).find(Cp1251("not saved Ещё first")) != std::string::npos, restored);
+    QCOMPARE(w->doc().isModified(), restored);
+    if (restored) QCOMPARE(QString::fromStdString(w->doc().FFileName), gone ? QString() : file);
+    QCOMPARE(QFile::exists(copy), kept);
+    if (restored && gone) {
+        // The restored work is an unnamed notebook's from now on.
+        w->frame().recoveryKeeper().setIdleInterval(30);
+        w->type(QStringLiteral("x"));
+        QTRY_VERIFY_WITH_TIMEOUT(w->frame().recoveryKeeper().upToDate(), 20000);
+        QVERIFY(QString::fromStdString(w->frame().recoveryKeeper().currentCopy()).contains(QStringLiteral("/unnamed")));
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(OrphanedRecoveryCopies(w->frame().recoveryKeeper().directory()).empty());
+    }
+    if (restored || !kept) return;
+    // Kept: offered again at the next start.
+    w.reset();
+    Window again(arguments, [](ScriptedDialogs& d) { d.recoveries = {Answer::No}; });
+    QVERIFY2(again.dialogs.allUsed(), qPrintable(again.dialogs.unexpected.join(", ")));
+    QVERIFY(!QFile::exists(copy));
+}
+
+// A save may still fail while it is written: until its file is in place the copy is what a
+// crash would leave, whatever commands run meanwhile.
+void RecoveryWindowTest::aCopyStaysWhileTheSaveIsWritten() {
+    const QString file = notebook("saving.lkp");
+    Window w({file});
+    EditAndWaitForTheCopy(w);
+    const QString copy = QString::fromStdString(w.frame().recoveryKeeper().currentCopy());
+    HeldFlush gate;
+    {
+        ScopedFileOps scoped(gate);
+        w.triggerAndGoOn(Action(w.frame(), "miSave"));
+        QVERIFY(gate.waitForArrival());
+        w.triggerAndGoOn(Action(w.frame(), "miWordWrap"));  // a command while the save is held
+        QVERIFY(QFile::exists(copy));
+        gate.release();
+        w.waitForSaves();
+    }
+    QVERIFY(!w.doc().isModified());
+    QVERIFY(!QFile::exists(copy));
+}
+
 int main(int argc, char** argv) {
+    // A copy past the file size limit fails as a write, as in the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     if (argc == 4 && QByteArray(argv[1]) == "--edit-and-wait")
         return RunChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc == 4 && QByteArray(argv[1]) == "--end")
+        return RunEndedChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     RecoveryWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

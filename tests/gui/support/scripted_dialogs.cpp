@@ -23,6 +23,14 @@ bool ScriptedDialogs::confirm(QWidget*, const QString& text) {
     return answer;
 }
 
+gui::Dialogs::Answer ScriptedDialogs::askRecovery(QWidget*, const QString& text) {
+    asked << QStringLiteral("recovery");
+    confirmTexts << text;
+    Answer a = Answer::Cancel;
+    if (!take(recoveries, a)) unexpected << QStringLiteral("recovery: ") + text;
+    return a;
+}
+
 gui::Dialogs::Answer ScriptedDialogs::askSaveChanges(QWidget*) {
     asked << QStringLiteral("saveChanges");
     Answer a = Answer::Cancel;
@@ -96,7 +104,8 @@ QString ScriptedDialogs::importFolder(QWidget*) {
 
 bool ScriptedDialogs::allUsed() const {
     return unexpected.isEmpty() && saveChanges.empty() && overwrite.empty() && changedOnDisk.empty() &&
-           confirms.empty() && opens.empty() && saves.empty() && prints.empty() && exports.empty() && imports.empty();
+           confirms.empty() && recoveries.empty() && opens.empty() && saves.empty() && prints.empty() &&
+           exports.empty() && imports.empty();
 }
 
 }  // namespace lark::guitest

@@ -22,6 +22,7 @@ public:
     std::deque<Answer> overwrite;      // answers to the overwrite question
     std::deque<Answer> changedOnDisk;  // answers to the question about a file changed elsewhere
     std::deque<bool> confirms;         // answers to Yes/No confirmations
+    std::deque<Answer> recoveries;     // answers to the offers of recovery copies
     std::deque<OpenChoice> opens;      // open dialog results (empty path: cancel)
     std::deque<QString> saves;         // save dialog results (empty: cancel)
     struct ExportChoice {
@@ -39,6 +40,7 @@ public:
     void errorBox(QWidget*, const QString& text) override { errors << text; }
     void message(QWidget*, const QString& text) override { messages << text; }
     bool confirm(QWidget*, const QString& text) override;
+    Answer askRecovery(QWidget*, const QString& text) override;
     Answer askSaveChanges(QWidget*) override;
     Answer askOverwrite(QWidget*) override;
     Answer askChangedOnDisk(QWidget*, const QString& path) override;

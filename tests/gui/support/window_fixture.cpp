@@ -44,6 +44,7 @@ Window::Window(QStringList arguments, const std::function<void(ScriptedDialogs&)
 }
 
 Window::~Window() {
+    if (keepCopies) return;
     // Tests end without questions: whatever is left is dropped.
     frame_->document().FTreeModified = false;
     Child<gui::NoteEditor>(*frame_, "reNodeContent")->setModified(false);

@@ -37,6 +37,8 @@ struct Window {
     void waitForSaves();
 
     ScriptedDialogs dialogs;
+    // The window ends as a crashed one would: its recovery copies stay to be offered.
+    bool keepCopies = false;
 
 private:
     std::unique_ptr<gui::TFrame> frame_;
