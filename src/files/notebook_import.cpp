@@ -166,9 +166,11 @@ private:
             if (listFd >= 0) ::close(listFd);
             failSystem(relative.empty() ? root_ : root_ + "/" + relative);
         }
-        std::vector<std::string> files, folders;
-        while (dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
+        std::vector<std::string> names, files, folders;
+        while (dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
+        ::closedir(d);
+        std::sort(names.begin(), names.end());  // entries left out are named in this order
+        for (const std::string& name : names) {
             if (name.empty() || name[0] == '.') continue;
             if (relative.empty() && out_.fromExport && name == kFolderInfoFile) continue;
             struct stat st {};
@@ -182,7 +184,6 @@ private:
                 files.push_back(name);
             else out_.skipped.push_back(relative + name);
         }
-        ::closedir(d);
         std::vector<Item> result;
         for (const std::string& f : files) {
             const std::size_t dot = f.rfind('.');

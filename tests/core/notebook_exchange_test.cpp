@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         StemRow{"nominal: an empty name", 5, 3, "", "005 ", false},
         StemRow{"robustness: a NUL", 6, 3, std::string("a\0b", 3), "006 a%00b", false},
         StemRow{"robustness: a name that looks escaped already", 8, 3, "%2F%2E", "008 %252F%252E", false},
+        StemRow{"robustness: control bytes", 9, 3, "\x01t\tn\x1F\x7F~", "009 %01t%09n%1F%7F~", false},
         StemRow{"robustness: a name that starts with a number and a blank", 9, 3, "007 Bond", "009 007 Bond", false},
         StemRow{"robustness: as long as one file name allows", 1, 3, std::string(247, 'n'),
                 "001 " + std::string(247, 'n'), false},
@@ -86,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<StemRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 TEST(NameEscapes, APercentSignOfAnotherKindStaysAsItIs) {
-    EXPECT_EQ(lark::files::UnescapeName("50%off %41 %2f %zz %"), "50%off %41 / %zz %");
+    EXPECT_EQ(lark::files::UnescapeName("50%off %41 %2f %zz %20 %80 %"), "50%off %41 / %zz %20 %80 %");
 }
 
 // ---- texts ----
@@ -235,6 +238,173 @@ TEST(ForeignFolders, EveryRefusedFileIsNamedAndNothingIsReturned) {
     }
 }
 
+// ---- what a folder may hold besides texts ----
+
+struct EntryRow {
+    std::string label;
+    // Fills the folder `in`; `outside` is a folder beside it holding secret.txt.
+    std::function<void(const std::string& in, const std::string& outside)> make;
+    std::vector<std::string> sections = {};  // "depth|name"; ignored when refused
+    std::vector<std::string> links = {}, skipped = {};
+    std::string refusal = {};  // a part of the message; empty: imported
+    std::optional<int> selected = 0;
+};
+CORETEST_PRINTS_LABEL(EntryRow)
+
+class FolderEntries : public ::testing::TestWithParam<EntryRow> {};
+
+TEST_P(FolderEntries, NeverReachOutsideTheFolderNorPastTheLimits) {
+    const EntryRow& row = GetParam();
+    ScratchDir scratch;
+    const std::string in = scratch.file("in"), outside = scratch.file("outside");
+    ::mkdir(in.c_str(), 0777);
+    ::mkdir(outside.c_str(), 0777);
+    writeFile(outside + "/secret.txt", "secret");
+    row.make(in, outside);
+    try {
+        const lark::files::ImportedNotebook imported = lark::files::ImportFolder(in);
+        EXPECT_EQ(row.refusal, "") << "imported";
+        std::vector<std::string> sections;
+        for (const auto& s : imported.notebook.sections) {
+            sections.push_back(std::to_string(s.depth) + "|" + std::string(s.name()));
+            EXPECT_EQ(s.text().find("secret"), std::string::npos);
+        }
+        EXPECT_EQ(sections, row.sections);
+        EXPECT_EQ(imported.links, row.links);
+        EXPECT_EQ(imported.skipped, row.skipped);
+        EXPECT_EQ(imported.selected, row.selected);
+    } catch (const lark::LarkError& e) {
+        ASSERT_NE(row.refusal, "") << e.what();
+        EXPECT_NE(std::string(e.what()).find(row.refusal), std::string::npos) << e.what();
+    }
+}
+
+void sizedFile(const std::string& path, off_t size, char fill = 0) {
+    if (fill) {
+        writeFile(path, std::string(static_cast<std::size_t>(size), fill));
+        return;
+    }
+    writeFile(path, "");
+    ASSERT_EQ(::truncate(path.c_str(), size), 0);  // sparse: no disk taken
+}
+
+void exportedWith(const std::string& in, const std::string& json) {
+    writeFile(in + "/notebook.json", "{\"larkpad_folder\": 1, " + json + "}");
+    writeFile(in + "/001 a.txt", "a");
+    writeFile(in + "/002 b.txt", "b");
+}
+
+constexpr std::size_t kBlock = 16777215;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FolderEntries,
+    ::testing::Values(
+        EntryRow{"robustness: a link to a file outside",
+                 [](const std::string& in, const std::string& out) {
+                     writeFile(in + "/own.txt", "own");
+                     ::symlink((out + "/secret.txt").c_str(), (in + "/leak.txt").c_str());
+                 },
+                 {"0|own"},
+                 {"leak.txt"}},
+        EntryRow{"robustness: links to the parent folder and to the root",
+                 [](const std::string& in, const std::string&) {
+                     ::mkdir((in + "/sub").c_str(), 0777);
+                     writeFile(in + "/sub/s.txt", "s");
+                     ::symlink("..", (in + "/sub/up").c_str());
+                     ::symlink("/", (in + "/x").c_str());
+                 },
+                 {"0|sub", "1|s"},
+                 {"x", "sub/up"}},
+        EntryRow{"robustness: a link to a folder inside is not followed either",
+                 [](const std::string& in, const std::string&) {
+                     ::mkdir((in + "/real").c_str(), 0777);
+                     writeFile(in + "/real/r.txt", "r");
+                     ::symlink("real", (in + "/alias").c_str());
+                     ::symlink("real/r.txt", (in + "/alias.txt").c_str());
+                 },
+                 {"0|real", "1|r"},
+                 {"alias", "alias.txt"}},
+        EntryRow{
+            "robustness: a chain of folders each linking twice to the next",
+            [](const std::string& in, const std::string&) {
+                for (int i = 0; i < 24; ++i) {
+                    const std::string d = in + "/n" + std::to_string(i);
+                    ::mkdir(d.c_str(), 0777);
+                    for (const char* l : {"/a", "/b"})
+                        ::symlink(("../n" + std::to_string(i + 1)).c_str(), (d + l).c_str());
+                }
+            },
+            {"0|n0", "0|n1",  "0|n10", "0|n11", "0|n12", "0|n13", "0|n14", "0|n15", "0|n16", "0|n17", "0|n18", "0|n19",
+             "0|n2", "0|n20", "0|n21", "0|n22", "0|n23", "0|n3",  "0|n4",  "0|n5",  "0|n6",  "0|n7",  "0|n8",  "0|n9"},
+            {"n0/a",  "n0/b",  "n1/a",  "n1/b",  "n10/a", "n10/b", "n11/a", "n11/b", "n12/a", "n12/b",
+             "n13/a", "n13/b", "n14/a", "n14/b", "n15/a", "n15/b", "n16/a", "n16/b", "n17/a", "n17/b",
+             "n18/a", "n18/b", "n19/a", "n19/b", "n2/a",  "n2/b",  "n20/a", "n20/b", "n21/a", "n21/b",
+             "n22/a", "n22/b", "n23/a", "n23/b", "n3/a",  "n3/b",  "n4/a",  "n4/b",  "n5/a",  "n5/b",
+             "n6/a",  "n6/b",  "n7/a",  "n7/b",  "n8/a",  "n8/b",  "n9/a",  "n9/b"}},
+        EntryRow{"robustness: a notebook.json that is a link is not read",
+                 [](const std::string& in, const std::string& out) {
+                     writeFile(out + "/notebook.json", R"({"larkpad_folder": 1, "info": ["secret"]})");
+                     ::symlink((out + "/notebook.json").c_str(), (in + "/notebook.json").c_str());
+                     writeFile(in + "/t.txt", "t");
+                 },
+                 {"0|t"},
+                 {"notebook.json"}},
+        EntryRow{"robustness: a FIFO named like a text is left out without waiting",
+                 [](const std::string& in, const std::string&) {
+                     ::mkfifo((in + "/pipe.txt").c_str(), 0666);
+                     writeFile(in + "/t.md", "t");
+                 },
+                 {"0|t"},
+                 {},
+                 {"pipe.txt"}},
+        EntryRow{"boundary: a text of the most bytes a section holds",
+                 [](const std::string& in, const std::string&) { sizedFile(in + "/full.txt", kBlock, 'f'); },
+                 {"0|full"}},
+        EntryRow{"boundary: one byte more is refused",
+                 [](const std::string& in, const std::string&) { sizedFile(in + "/over.txt", kBlock + 1, 'f'); },
+                 {},
+                 {},
+                 {},
+                 "over.txt: the text is longer than 16,777,215 bytes"},
+        EntryRow{"boundary: line breaks that become CR LF count",
+                 [](const std::string& in, const std::string&) { sizedFile(in + "/lf.txt", kBlock / 2 + 1, '\n'); },
+                 {},
+                 {},
+                 {},
+                 "lf.txt: the text is longer than 16,777,215 bytes"},
+        EntryRow{"robustness: a file too long for any text is refused from its size, unread",
+                 [](const std::string& in, const std::string&) {
+                     sizedFile(in + "/huge.txt", 3 * static_cast<off_t>(kBlock) + 4);
+                     sizedFile(in + "/sparse.md", off_t{1} << 40);
+                 },
+                 {},
+                 {},
+                 {},
+                 "huge.txt: the file is 50331649 bytes, more than 50331648 bytes can be\n"
+                 "sparse.md: the file is 1099511627776 bytes"},
+        EntryRow{
+            "robustness: info lines holding CR or LF",
+            [](const std::string& in, const std::string&) { exportedWith(in, R"("info": ["ok", "a\rb", "c\nd"])"); },
+            {},
+            {},
+            {},
+            "notebook.json: info line 2 holds a line break\nnotebook.json: info line 3 holds a line break"},
+        EntryRow{"boundary: the last section may be selected",
+                 [](const std::string& in, const std::string&) { exportedWith(in, R"("selected": 1)"); },
+                 {"0|a", "0|b"},
+                 {},
+                 {},
+                 "",
+                 1},
+        EntryRow{"boundary: a selection one past the last section is dropped",
+                 [](const std::string& in, const std::string&) { exportedWith(in, R"("selected": 2)"); },
+                 {"0|a", "0|b"},
+                 {},
+                 {},
+                 "",
+                 std::nullopt}),
+    [](const ::testing::TestParamInfo<EntryRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
+
 // ---- the HTML page ----
 
 lark::NotebookSnapshot snapshotOf(const std::vector<std::tuple<int, std::string, std::string>>& sections) {
@@ -277,6 +447,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {{0, "A", "www.example.org/a?b=1&c=2, mailto:x@y.z"}},
                 {"<a href=\"http://www.example.org/a?b=1&amp;c=2\">", "<a href=\"mailto:x@y.z\">"},
                 {}},
+        HtmlRow{"nominal: file and ftp addresses stay text",
+                {{0, "A", "file:///etc/passwd ftp://h/f HTTPS://e.org"}},
+                {"file:///etc/passwd ftp://h/f <a href=\"HTTPS://e.org\">"},
+                {"href=\"file", "href=\"ftp"}},
         HtmlRow{"robustness: Windows-1251 becomes UTF-8", {{0, "\xC6", "\xB8\xE6"}}, {"<h2>Ж</h2>", "ёж"}, {}}),
     [](const ::testing::TestParamInfo<HtmlRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
