@@ -228,7 +228,7 @@ void TFrame::startUpDocument() {
         }
     }
     offerRecovery();
-    files::RegisterFileType();
+    showRegistration(files::RegisterFileType());
 }
 
 void TFrame::offerRecovery() {
