@@ -142,9 +142,8 @@ void ExchangeWindowTest::leftOutFilesAreNamed() {
     w.dialogs.imports.push_back(folder);
     w.trigger(Action(w.frame(), "miImport"));
     QVERIFY(w.dialogs.errors.isEmpty());
-    QCOMPARE(w.dialogs.messages,
-             QStringList{QStringLiteral("Не импортированы:\nsub/photo.jpg (не .txt и не .md)\n"
-                                        "sub/leak.txt (символьная ссылка)")});
+    QCOMPARE(w.dialogs.messages, QStringList{QStringLiteral("Не импортированы:\nsub/photo.jpg (не .txt и не .md)\n"
+                                                            "sub/leak.txt (символьная ссылка)")});
     QCOMPARE(w.doc().tree().count(), 2);
     QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("# heading\n"));
 }
