@@ -240,16 +240,44 @@ TEST(ForeignFolders, EveryRefusedFileIsNamedAndNothingIsReturned) {
 
 // ---- what a folder may hold besides texts ----
 
+// Entries, one a string: "a/b=text" a file, "d/" a folder, "l->t" a link ("@" in t: the
+// folder beside, holding secret.txt), "p|" a FIFO, "f#N" a sparse file of N bytes, "f*N" and
+// "f~N" N letters and N line feeds. Expected lists are blank-separated.
 struct EntryRow {
     std::string label;
-    // Fills the folder `in`; `outside` is a folder beside it holding secret.txt.
-    std::function<void(const std::string& in, const std::string& outside)> make;
-    std::vector<std::string> sections = {};  // "depth|name"; ignored when refused
-    std::vector<std::string> links = {}, skipped = {};
-    std::string refusal = {};  // a part of the message; empty: imported
+    std::vector<std::string> entries;
+    std::string sections, links = {}, skipped = {}, refusal = {};  // refusal: part of the message
     std::optional<int> selected = 0;
 };
 CORETEST_PRINTS_LABEL(EntryRow)
+
+std::vector<std::string> words(const std::string& s) {
+    std::vector<std::string> out;
+    for (std::size_t at = 0, end = 0; at < s.size(); at = end + 1)
+        if ((end = std::min(s.find(' ', at), s.size())) > at) out.push_back(s.substr(at, end - at));
+    return out;
+}
+
+void makeEntry(const std::string& in, const std::string& outside, const std::string& e) {
+    const std::size_t arrow = e.find("->"), equals = e.find('='), size = e.find_last_of("#*~");
+    if (arrow != std::string::npos) {
+        const std::string target = e.substr(arrow + 2);
+        ::symlink((target[0] == '@' ? outside + target.substr(1) : target).c_str(),
+                  (in + "/" + e.substr(0, arrow)).c_str());
+    } else if (equals != std::string::npos) {
+        writeFile(in + "/" + e.substr(0, equals), e.substr(equals + 1));
+    } else if (e.back() == '/' || e.back() == '|') {
+        const std::string path = in + "/" + e.substr(0, e.size() - 1);
+        e.back() == '/' ? ::mkdir(path.c_str(), 0777) : ::mkfifo(path.c_str(), 0666);
+    } else {
+        const std::string path = in + "/" + e.substr(0, size);
+        const auto n = std::stoull(e.substr(size + 1));
+        writeFile(path, e[size] == '#' ? std::string() : std::string(n, e[size] == '*' ? 'f' : '\n'));
+        if (e[size] == '#') {
+            EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(n)), 0);  // sparse: no disk taken
+        }
+    }
+}
 
 class FolderEntries : public ::testing::TestWithParam<EntryRow> {};
 
@@ -260,18 +288,18 @@ TEST_P(FolderEntries, NeverReachOutsideTheFolderNorPastTheLimits) {
     ::mkdir(in.c_str(), 0777);
     ::mkdir(outside.c_str(), 0777);
     writeFile(outside + "/secret.txt", "secret");
-    row.make(in, outside);
+    for (const std::string& e : row.entries) makeEntry(in, outside, e);
     try {
         const lark::files::ImportedNotebook imported = lark::files::ImportFolder(in);
         EXPECT_EQ(row.refusal, "") << "imported";
-        std::vector<std::string> sections;
+        std::string sections;
         for (const auto& s : imported.notebook.sections) {
-            sections.push_back(std::to_string(s.depth) + "|" + std::string(s.name()));
+            sections += (sections.empty() ? "" : " ") + std::to_string(s.depth) + "|" + std::string(s.name());
             EXPECT_EQ(s.text().find("secret"), std::string::npos);
         }
         EXPECT_EQ(sections, row.sections);
-        EXPECT_EQ(imported.links, row.links);
-        EXPECT_EQ(imported.skipped, row.skipped);
+        EXPECT_EQ(imported.links, words(row.links));
+        EXPECT_EQ(imported.skipped, words(row.skipped));
         EXPECT_EQ(imported.selected, row.selected);
     } catch (const lark::LarkError& e) {
         ASSERT_NE(row.refusal, "") << e.what();
@@ -279,128 +307,85 @@ TEST_P(FolderEntries, NeverReachOutsideTheFolderNorPastTheLimits) {
     }
 }
 
-void sizedFile(const std::string& path, off_t size, char fill = 0) {
-    if (fill) {
-        writeFile(path, std::string(static_cast<std::size_t>(size), fill));
-        return;
+// Folders n0..n23, each with two links to the next: 2^24 ways down if links were followed.
+EntryRow linkChain() {
+    EntryRow row{"robustness: a chain of folders each linking twice to the next", {}, ""};
+    std::vector<std::string> names;
+    for (int i = 0; i < 24; ++i) names.push_back("n" + std::to_string(i));
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names) {
+        const std::string next = "../n" + std::to_string(std::stoi(n.substr(1)) + 1);
+        row.entries.insert(row.entries.end(), {n + "/", n + "/a->" + next, n + "/b->" + next});
+        row.sections += (row.sections.empty() ? "0|" : " 0|") + n;
+        row.links += " " + n + "/a " + n + "/b";
     }
-    writeFile(path, "");
-    ASSERT_EQ(::truncate(path.c_str(), size), 0);  // sparse: no disk taken
+    return row;
 }
 
-void exportedWith(const std::string& in, const std::string& json) {
-    writeFile(in + "/notebook.json", "{\"larkpad_folder\": 1, " + json + "}");
-    writeFile(in + "/001 a.txt", "a");
-    writeFile(in + "/002 b.txt", "b");
-}
-
-constexpr std::size_t kBlock = 16777215;
+const std::string kExported = R"(notebook.json={"larkpad_folder": 1, )";
+const std::string kBlock = "16777215", kBlockPlusOne = "16777216", kHalfBlockPlusOne = "8388608";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FolderEntries,
     ::testing::Values(
-        EntryRow{"robustness: a link to a file outside",
-                 [](const std::string& in, const std::string& out) {
-                     writeFile(in + "/own.txt", "own");
-                     ::symlink((out + "/secret.txt").c_str(), (in + "/leak.txt").c_str());
-                 },
-                 {"0|own"},
-                 {"leak.txt"}},
-        EntryRow{"robustness: links to the parent folder and to the root",
-                 [](const std::string& in, const std::string&) {
-                     ::mkdir((in + "/sub").c_str(), 0777);
-                     writeFile(in + "/sub/s.txt", "s");
-                     ::symlink("..", (in + "/sub/up").c_str());
-                     ::symlink("/", (in + "/x").c_str());
-                 },
-                 {"0|sub", "1|s"},
-                 {"x", "sub/up"}},
-        EntryRow{"robustness: a link to a folder inside is not followed either",
-                 [](const std::string& in, const std::string&) {
-                     ::mkdir((in + "/real").c_str(), 0777);
-                     writeFile(in + "/real/r.txt", "r");
-                     ::symlink("real", (in + "/alias").c_str());
-                     ::symlink("real/r.txt", (in + "/alias.txt").c_str());
-                 },
-                 {"0|real", "1|r"},
-                 {"alias", "alias.txt"}},
         EntryRow{
-            "robustness: a chain of folders each linking twice to the next",
-            [](const std::string& in, const std::string&) {
-                for (int i = 0; i < 24; ++i) {
-                    const std::string d = in + "/n" + std::to_string(i);
-                    ::mkdir(d.c_str(), 0777);
-                    for (const char* l : {"/a", "/b"})
-                        ::symlink(("../n" + std::to_string(i + 1)).c_str(), (d + l).c_str());
-                }
-            },
-            {"0|n0", "0|n1",  "0|n10", "0|n11", "0|n12", "0|n13", "0|n14", "0|n15", "0|n16", "0|n17", "0|n18", "0|n19",
-             "0|n2", "0|n20", "0|n21", "0|n22", "0|n23", "0|n3",  "0|n4",  "0|n5",  "0|n6",  "0|n7",  "0|n8",  "0|n9"},
-            {"n0/a",  "n0/b",  "n1/a",  "n1/b",  "n10/a", "n10/b", "n11/a", "n11/b", "n12/a", "n12/b",
-             "n13/a", "n13/b", "n14/a", "n14/b", "n15/a", "n15/b", "n16/a", "n16/b", "n17/a", "n17/b",
-             "n18/a", "n18/b", "n19/a", "n19/b", "n2/a",  "n2/b",  "n20/a", "n20/b", "n21/a", "n21/b",
-             "n22/a", "n22/b", "n23/a", "n23/b", "n3/a",  "n3/b",  "n4/a",  "n4/b",  "n5/a",  "n5/b",
-             "n6/a",  "n6/b",  "n7/a",  "n7/b",  "n8/a",  "n8/b",  "n9/a",  "n9/b"}},
+            "robustness: a link to a file outside", {"own.txt=own", "leak.txt->@/secret.txt"}, "0|own", "leak.txt"},
+        EntryRow{"robustness: links to the parent folder and to the root",
+                 {"sub/", "sub/s.txt=s", "sub/up->..", "x->/"},
+                 "0|sub 1|s",
+                 "x sub/up"},
+        EntryRow{"robustness: links inside are not followed either",
+                 {"real/", "real/r.txt=r", "alias->real", "alias.txt->real/r.txt"},
+                 "0|real 1|r",
+                 "alias alias.txt"},
+        linkChain(),
         EntryRow{"robustness: a notebook.json that is a link is not read",
-                 [](const std::string& in, const std::string& out) {
-                     writeFile(out + "/notebook.json", R"({"larkpad_folder": 1, "info": ["secret"]})");
-                     ::symlink((out + "/notebook.json").c_str(), (in + "/notebook.json").c_str());
-                     writeFile(in + "/t.txt", "t");
-                 },
-                 {"0|t"},
-                 {"notebook.json"}},
+                 {"t.txt=t", "notebook.json->@/secret.txt"},
+                 "0|t",
+                 "notebook.json"},
         EntryRow{"robustness: a FIFO named like a text is left out without waiting",
-                 [](const std::string& in, const std::string&) {
-                     ::mkfifo((in + "/pipe.txt").c_str(), 0666);
-                     writeFile(in + "/t.md", "t");
-                 },
-                 {"0|t"},
-                 {},
-                 {"pipe.txt"}},
-        EntryRow{"boundary: a text of the most bytes a section holds",
-                 [](const std::string& in, const std::string&) { sizedFile(in + "/full.txt", kBlock, 'f'); },
-                 {"0|full"}},
+                 {"p.txt|", "t.md=t"},
+                 "0|t",
+                 "",
+                 "p.txt"},
+        EntryRow{"boundary: a text of the most bytes a section holds", {"full.txt*" + kBlock}, "0|full"},
         EntryRow{"boundary: one byte more is refused",
-                 [](const std::string& in, const std::string&) { sizedFile(in + "/over.txt", kBlock + 1, 'f'); },
-                 {},
-                 {},
-                 {},
+                 {"over.txt*" + kBlockPlusOne},
+                 "",
+                 "",
+                 "",
                  "over.txt: the text is longer than 16,777,215 bytes"},
         EntryRow{"boundary: line breaks that become CR LF count",
-                 [](const std::string& in, const std::string&) { sizedFile(in + "/lf.txt", kBlock / 2 + 1, '\n'); },
-                 {},
-                 {},
-                 {},
+                 {"lf.txt~" + kHalfBlockPlusOne},
+                 "",
+                 "",
+                 "",
                  "lf.txt: the text is longer than 16,777,215 bytes"},
         EntryRow{"robustness: a file too long for any text is refused from its size, unread",
-                 [](const std::string& in, const std::string&) {
-                     sizedFile(in + "/huge.txt", 3 * static_cast<off_t>(kBlock) + 4);
-                     sizedFile(in + "/sparse.md", off_t{1} << 40);
-                 },
-                 {},
-                 {},
-                 {},
+                 {"huge.txt#50331649", "sparse.md#1099511627776"},
+                 "",
+                 "",
+                 "",
                  "huge.txt: the file is 50331649 bytes, more than 50331648 bytes can be\n"
                  "sparse.md: the file is 1099511627776 bytes"},
-        EntryRow{
-            "robustness: info lines holding CR or LF",
-            [](const std::string& in, const std::string&) { exportedWith(in, R"("info": ["ok", "a\rb", "c\nd"])"); },
-            {},
-            {},
-            {},
-            "notebook.json: info line 2 holds a line break\nnotebook.json: info line 3 holds a line break"},
+        EntryRow{"robustness: info lines holding CR or LF",
+                 {kExported + R"("info": ["ok", "a\rb", "c\nd"]})", "a.txt=a"},
+                 "",
+                 "",
+                 "",
+                 "notebook.json: info line 2 holds a line break\nnotebook.json: info line 3 holds a line break"},
         EntryRow{"boundary: the last section may be selected",
-                 [](const std::string& in, const std::string&) { exportedWith(in, R"("selected": 1)"); },
-                 {"0|a", "0|b"},
-                 {},
-                 {},
+                 {kExported + R"("selected": 1})", "001 a.txt=a", "002 b.txt=b"},
+                 "0|a 0|b",
+                 "",
+                 "",
                  "",
                  1},
         EntryRow{"boundary: a selection one past the last section is dropped",
-                 [](const std::string& in, const std::string&) { exportedWith(in, R"("selected": 2)"); },
-                 {"0|a", "0|b"},
-                 {},
-                 {},
+                 {kExported + R"("selected": 2})", "001 a.txt=a", "002 b.txt=b"},
+                 "0|a 0|b",
+                 "",
+                 "",
                  "",
                  std::nullopt}),
     [](const ::testing::TestParamInfo<EntryRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
