@@ -209,63 +209,61 @@ void DesktopTest::execLinesThroughGio() {
     QTRY_COMPARE_WITH_TIMEOUT(Read(out), notebook.toUtf8() + "\n", 10000);
 }
 
+// What is at `path`: its kind, permission bits and bytes (read through a link, never a FIFO).
+QByteArray State(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return "missing";
+    if (S_ISFIFO(st.st_mode)) return "fifo";
+    const QByteArray kind = S_ISLNK(st.st_mode) ? "link " : S_ISREG(st.st_mode) ? "file " : "other ";
+    return kind + QByteArray::number(st.st_mode & 07777, 8) + " " + Read(path);
+}
+
 void DesktopTest::registrationFiles_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("make");  // what is put at mimeapps.list before
     QTest::addColumn<int>("result");
-    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("after");  // its state after
+    QTest::addColumn<QByteArray>("entry");  // the desktop entry's state after
     const QByteArray other = "[Added Associations]\ntext/plain=\xCF\xF0\xE8\xE2\xE5\xF2.desktop;\xFF\xFE\n";
     const QByteArray ours = "[Default Applications]\napplication/x-larkpad=io.github.larkpad.larkpad.desktop;\n";
+    const QByteArray entry = "file 644 [Desktop Entry]";
+    using R = files::Registration;
     QTest::newRow("robustness: a FIFO is left alone, never waited on")
-        << "fifo" << QByteArray() << int(files::Registration::DefaultNotRegular) << QByteArray();
-    QTest::newRow("robustness: a link is left alone, its target unchanged")
-        << "link" << other << int(files::Registration::DefaultNotRegular) << other;
+        << "fifo" << int(R::DefaultNotRegular) << QByteArray("fifo") << entry;
+    QTest::newRow("robustness: a link is left alone")
+        << "link" << int(R::DefaultNotRegular) << "link 777 " + other << entry;
     QTest::newRow("robustness: a read-only file is left alone")
-        << "0444" << other << int(files::Registration::DefaultReadOnly) << other;
-    QTest::newRow("nominal: bytes that are not UTF-8 stay byte for byte, and the mode stays")
-        << "0600" << other << int(files::Registration::Done) << other + "\n" + ours;
-    QTest::newRow("robustness: a FIFO where a desktop file goes is replaced")
-        << "entry-fifo" << QByteArray() << int(files::Registration::Done) << ours;
+        << "444" << int(R::DefaultReadOnly) << "file 444 " + other << entry;
+    QTest::newRow("nominal: bytes that are not UTF-8 and the mode stay")
+        << "600" << int(R::Done) << "file 600 " + other + "\n" + ours << entry;
+    QTest::newRow("robustness: a FIFO where the desktop entry goes is replaced")
+        << "entry-fifo" << int(R::Done) << "file 644 " + ours << entry;
 }
 
 void DesktopTest::registrationFiles() {
-    QFETCH(QString, kind);
-    QFETCH(QByteArray, before);
+    QFETCH(QString, make);
     QFETCH(int, result);
     QFETCH(QByteArray, after);
+    QFETCH(QByteArray, entry);
     QTemporaryDir fresh;
     const files::XdgHomes h{fresh.filePath(QStringLiteral("d")), fresh.filePath(QStringLiteral("c"))};
-    QDir().mkpath(h.configHome);
-    QDir().mkpath(h.dataHome + QStringLiteral("/applications"));
     const QString list = h.configHome + QStringLiteral("/mimeapps.list");
-    const QString target = fresh.filePath(QStringLiteral("elsewhere.list"));
-    const QString entry = h.dataHome + QStringLiteral("/applications/io.github.larkpad.larkpad.desktop");
-    if (kind == QStringLiteral("fifo")) QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
-    if (kind == QStringLiteral("entry-fifo")) QCOMPARE(::mkfifo(QFile::encodeName(entry).constData(), 0600), 0);
-    if (kind == QStringLiteral("link")) {
-        Write(target, before);
-        QVERIFY(QFile::link(target, list));
+    const QString entryPath = h.dataHome + QStringLiteral("/applications/io.github.larkpad.larkpad.desktop");
+    QDir().mkpath(QFileInfo(entryPath).absolutePath());
+    QDir().mkpath(h.configHome);
+    Write(make == QStringLiteral("link") ? fresh.filePath(QStringLiteral("elsewhere")) : list,
+          "[Added Associations]\ntext/plain=\xCF\xF0\xE8\xE2\xE5\xF2.desktop;\xFF\xFE\n");
+    if (make == QStringLiteral("link")) QVERIFY(QFile::link(fresh.filePath(QStringLiteral("elsewhere")), list));
+    if (make.contains(QStringLiteral("fifo"))) {
+        QFile::remove(list);
+        QCOMPARE(::mkfifo(QFile::encodeName(make == QStringLiteral("fifo") ? list : entryPath).constData(), 0600), 0);
     }
-    if (kind.startsWith(u'0')) {
-        Write(list, before);
-        QCOMPARE(::chmod(QFile::encodeName(list).constData(), static_cast<mode_t>(kind.toInt(nullptr, 8))), 0);
-    }
+    if (make.startsWith(u'4') || make.startsWith(u'6'))
+        QCOMPARE(::chmod(QFile::encodeName(list).constData(), static_cast<mode_t>(make.toInt(nullptr, 8))), 0);
+    ::umask(022);
     QCOMPARE(int(files::RegisterFileTypeIn(h, QStringLiteral("/usr/bin/larkpad"), files::CacheRefresh::Wait)), result);
-    struct stat st {};
-    QCOMPARE(::lstat(QFile::encodeName(list).constData(), &st), 0);
-    if (kind == QStringLiteral("fifo")) QVERIFY(S_ISFIFO(st.st_mode));
-    if (kind == QStringLiteral("link")) {
-        QVERIFY(S_ISLNK(st.st_mode));
-        QCOMPARE(Read(target), after);
-    }
-    if (kind.startsWith(u'0')) {
-        QCOMPARE(int(st.st_mode & 07777), kind.toInt(nullptr, 8));
-        QCOMPARE(Read(list), after);
-    }
-    if (kind == QStringLiteral("entry-fifo")) {
-        QCOMPARE(Read(list), after);
-        QVERIFY(Read(entry).contains("Exec=/usr/bin/larkpad %f\n"));
-    }
+    QCOMPARE(State(list), after);
+    QVERIFY2(State(entryPath).startsWith(entry), State(entryPath).constData());
+    QVERIFY(Read(entryPath).contains("\nExec=/usr/bin/larkpad %f\n"));
 }
 
 void DesktopTest::defaultApplicationLines_data() {
