@@ -244,13 +244,12 @@ ImportedNotebook ImportFolder(const std::string& dirPath) {
     std::string dir = dirPath;
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     // The folder named is opened as given (through a link, if it is one); nothing inside it is.
-    UniqueFd rootFd(::open(dir.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st {};
-    if (rootFd.get() < 0 || ::fstat(rootFd.get(), &st) != 0) {
+    UniqueFd rootFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (rootFd.get() < 0) {
         const int err = errno;
+        if (err == ENOTDIR) throw LarkError("\"" + dir + "\" is not a folder");
         throw LarkError("Cannot open \"" + dir + "\". " + systemErrorText(err), ErrorKind::System, err);
     }
-    if (!S_ISDIR(st.st_mode)) throw LarkError("\"" + dir + "\" is not a folder");
 
     ImportedNotebook out;
     Importer importer(dir, std::move(rootFd), out);
