@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -292,16 +293,20 @@ void DesktopTest::defaultApplicationLines() {
 }
 
 void DesktopTest::aFifoMimeAppsListAtStart() {
+    // A home of its own: the test programs ctest runs side by side share ~/.qttest.
+    QTemporaryDir home;
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    const auto restore = qScopeGuard([&] { qputenv("HOME", realHome); });
     const QString list =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/mimeapps.list");
+    QVERIFY(list.startsWith(home.path()));
     QDir().mkpath(QFileInfo(list).absolutePath());
-    QFile::remove(list);
     QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
     {
         Window w;
         QCOMPARE(w.frame().ui().statusText(), QString::fromUtf8(gui::kMimeAppsNotRegularText));
     }
-    QFile::remove(list);
 }
 
 void DesktopTest::openAll() {
