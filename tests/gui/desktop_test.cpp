@@ -185,9 +185,9 @@ void DesktopTest::execLinesThroughGio_data() {
     QTest::newRow("nominal: blanks") << "My Apps";
     QTest::newRow("robustness: a percent sign") << "100% sure";
     QTest::newRow("robustness: percent signs that look like field codes") << "%f %u %%";
-    QTest::newRow("robustness: quotes") << "it's \"quoted\"";
-    QTest::newRow("robustness: backslashes and shell signs") << "back\\slash $HOME `x` (1);&";
-    QTest::newRow("robustness: all of them") << "a%b \"c\" d\\e $f";
+    QTest::newRow("robustness: quotes") << R"(it's "quoted")";
+    QTest::newRow("robustness: backslashes and shell signs") << R"(back\slash $HOME `x` (1);&)";
+    QTest::newRow("robustness: all of them") << R"(a%b "c" d\e $f)";
 }
 
 // The entry as GLib reads it (the parser file managers use) starts the program with the file.
