@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev lld
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libx11-dev libxcb1-dev
   qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
-  xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl appstream dpkg-dev
+  xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin libfile-mimeinfo-perl appstream dpkg-dev
   qt6-base-private-dev libxtst-dev openbox tint2
   chromium
   qt6-translations-l10n clang-tidy clang-format

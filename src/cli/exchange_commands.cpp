@@ -127,6 +127,8 @@ int cmdImport(const Args& args, std::ostream& out, std::ostream& err) {
         return code;
     for (const std::string& skipped : imported.skipped)
         err << "lkp: " << dir << ": left out " << skipped << " (not a .txt or .md file)\n";
+    for (const std::string& link : imported.links)
+        err << "lkp: " << dir << ": left out " << link << " (a symbolic link, not followed)\n";
     return guarded(err, target, [&] {
         if (zip) content = ZipBuffer(content.view());
         ReplaceFileContents(target, content.view());

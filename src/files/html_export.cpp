@@ -42,6 +42,17 @@ void appendName(std::string& out, std::string_view name) {
     else appendText(out, name);
 }
 
+enum class LinkKind { Web, Bare, Other };
+
+// Web and mail links are clickable in the page ("www." ones as http), nothing else is.
+LinkKind kindOf(std::string_view link) {
+    const std::string lower = cp1251::toLower(link.substr(0, std::min<std::size_t>(link.size(), 8)));
+    if (lower.starts_with("www.")) return LinkKind::Bare;
+    for (std::string_view scheme : {"http://", "https://", "mailto:"})
+        if (lower.starts_with(scheme)) return LinkKind::Web;
+    return LinkKind::Other;
+}
+
 class PageWriter {
 public:
     PageWriter(const NotebookSnapshot& notebook, std::string& out) : notebook_(notebook), out_(out) {}
@@ -116,8 +127,12 @@ private:
                 }
                 plain(link);
                 out_ += t >= 0 ? "</a>" : "</span>";
+            } else if (const LinkKind kind = kindOf(link); kind == LinkKind::Other) {
+                // file: and ftp: addresses name places on the reader's machine or network,
+                // not on the web: the page shows them as text.
+                plain(link);
             } else {
-                const bool bare = link.size() >= 4 && cp1251::toLower(link.substr(0, 4)) == "www.";
+                const bool bare = kind == LinkKind::Bare;
                 out_ += "<a href=\"";
                 if (bare) out_ += "http://";
                 appendText(out_, link);

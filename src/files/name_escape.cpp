@@ -19,18 +19,26 @@ std::size_t unitLength(std::string_view s, std::size_t i) {
     return n;
 }
 
+// Bytes a file name never holds as they are: the escape sign, "/", and the control bytes
+// (NUL to US, and DEL), which file managers and terminals show badly or not at all.
+bool mustEscape(unsigned char c) { return c == '%' || c == '/' || c < 0x20 || c == 0x7F; }
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
 }  // namespace
 
 std::string EscapeName(std::string_view name) {
     std::string out;
     out.reserve(name.size());
     for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        if (c == '%') out += "%25";
-        else if (c == '/') out += "%2F";
-        else if (c == '\0') out += "%00";
-        else if (c == '.' && i == 0) out += "%2E";
-        else out += c;
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (mustEscape(c) || (c == '.' && i == 0)) {
+            out += '%';
+            out += kHexDigits[c >> 4];
+            out += kHexDigits[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
     }
     return out;
 }
@@ -42,7 +50,7 @@ std::string UnescapeName(std::string_view escaped) {
         if (escaped[i] == '%' && i + 2 < escaped.size()) {
             const int hi = hexValue(escaped[i + 1]), lo = hexValue(escaped[i + 2]);
             const int value = hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
-            if (value == '%' || value == '/' || value == 0 || value == '.') {
+            if (value >= 0 && (mustEscape(static_cast<unsigned char>(value)) || value == '.')) {
                 out += static_cast<char>(value);
                 i += 2;
                 continue;

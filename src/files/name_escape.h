@@ -13,10 +13,11 @@ namespace lark::files {
 inline constexpr std::size_t kMaxFileNameBytes = 255;
 inline constexpr std::string_view kTextSuffix = ".txt";
 
-// A section name (UTF-8) made fit for a file name: "%" becomes "%25", "/" "%2F", NUL "%00",
-// and a leading "." "%2E". Everything else stays as it is.
+// A section name (UTF-8) made fit for a file name: "%" becomes "%25", "/" "%2F", each control
+// byte (0x00 to 0x1F, 0x7F) "%XX" with its value in hex ("%09" for a TAB), and a leading "."
+// "%2E". Everything else stays as it is.
 std::string EscapeName(std::string_view name);
-// The reverse. A "%" that does not start one of those four escapes stays as it is.
+// The reverse. A "%" that does not start one of those escapes stays as it is.
 std::string UnescapeName(std::string_view escaped);
 
 // Digits of the numbers of `siblings` sections: at least three.

@@ -91,7 +91,11 @@ void ExportFolder(const NotebookSnapshot& notebook, std::optional<int> selected,
     const std::size_t slash = dir.rfind('/');
     const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
     const std::string base = slash == std::string::npos ? dir : dir.substr(slash + 1);
-    const std::string work = MakeFreshFolder((parent == "/" ? "" : parent) + "/." + base.substr(0, 200) + ".export-");
+    const std::string namePrefix = "." + base.substr(0, 200) + ".export-";
+    // Left by an export that was killed half-way.
+    SweepStaleFolders(parent, namePrefix);
+    UniqueFd lock;
+    const std::string work = MakeFreshFolder((parent == "/" ? "" : parent) + "/" + namePrefix, lock);
     try {
         FolderLayout layout;
         writeSections(notebook, work, layout);

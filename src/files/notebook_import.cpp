@@ -1,7 +1,9 @@
 #include "files/notebook_import.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +15,8 @@
 #include "document/document.h"
 #include "document/errors.h"
 #include "document/file_access.h"
+#include "document/format.h"
+#include "document/unique_fd.h"
 #include "files/exchange_text.h"
 #include "files/name_escape.h"
 #include "files/notebook_folder.h"
@@ -23,6 +27,11 @@ namespace {
 
 // Messages of refused text beyond this many are counted, not listed.
 constexpr std::size_t kListedProblems = 20;
+// A UTF-8 character takes at most three bytes for one byte of Windows-1251: a file longer
+// than this cannot become a text a notebook holds, and is refused before it is read.
+constexpr std::uint64_t kMaxTextFileBytes = 3ULL * kMaxBlockLength + 3;
+// notebook.json holds info lines and the names of cut files: more than this is no export.
+constexpr std::uint64_t kMaxFolderInfoBytes = 64ULL << 20;
 
 struct FolderInfo {
     InfoLines info;
@@ -49,25 +58,28 @@ bool endsWithIgnoringCase(std::string_view s, std::string_view suffix) {
 
 class Importer {
 public:
-    Importer(std::string root, ImportedNotebook& out) : root_(std::move(root)), out_(out) {}
+    Importer(std::string root, UniqueFd rootFd, ImportedNotebook& out)
+        : root_(std::move(root)), rootFd_(std::move(rootFd)), out_(out) {}
 
     void readFolderInfo() {
-        const std::string path = root_ + "/" + std::string(kFolderInfoFile);
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-        out_.fromExport = true;
-        const TextBuffer bytes = ReadFileUnlocked(path);
         const std::string where = std::string(kFolderInfoFile);
+        struct stat st {};
+        if (::fstatat(rootFd_.get(), where.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return;
+        out_.fromExport = true;
+        const std::optional<TextBuffer> bytes = readEntry(rootFd_.get(), where, where, kMaxFolderInfoBytes);
+        if (!bytes) return;
         try {
-            const auto j = nlohmann::json::parse(bytes.view());
+            const auto j = nlohmann::json::parse(bytes->view());
             if (!j.is_object() || !j.contains(kKeyFolder)) throw LarkError(where + ": not written by an export");
             if (j.contains(kKeyInfo)) {
                 std::size_t line = 0;
                 for (const auto& entry : j.at(kKeyInfo)) {
                     ++line;
+                    const std::string what = where + ": info line " + std::to_string(line);
                     TextProblem problem;
                     const auto text = ImportText(entry.get<std::string>(), true, problem);
-                    if (!text) note(DescribeProblem(where + ": info line " + std::to_string(line), problem, false));
+                    if (!text) note(DescribeProblem(what, problem, false));
+                    else if (text->find_first_of("\r\n") != std::string::npos) note(what + " holds a line break");
                     else folder_.info.push_back(*text);
                 }
             }
@@ -82,21 +94,26 @@ public:
         }
     }
 
-    void readFolder(const std::string& relative, int depth) {
-        const std::string path = relative.empty() ? root_ : root_ + "/" + relative;
+    void readFolder(int dirFd, const std::string& relative, int depth) {
         struct stat self {};
-        if (::stat(path.c_str(), &self) != 0) failSystem(path);
+        if (::fstat(dirFd, &self) != 0) failSystem(relative.empty() ? root_ : root_ + "/" + relative);
         const std::pair<dev_t, ino_t> id{self.st_dev, self.st_ino};
-        if (!onPath_.insert(id).second) {  // a link back up the tree
+        if (!onPath_.insert(id).second) {  // a mount that shows a folder inside itself
             out_.skipped.push_back(relative);
             return;
         }
-        for (const Item& item : items(path, relative)) {
-            addSection(relative, item, depth);
-            if (!item.folder.empty()) readFolder(relative + item.folder, depth + 1);
+        for (const Item& item : items(dirFd, relative)) {
+            addSection(dirFd, relative, item, depth);
+            if (item.folder.empty()) continue;
+            const std::string name = item.folder.substr(0, item.folder.size() - 1);
+            UniqueFd child(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (child.get() < 0) failSystem(root_ + "/" + relative + name);
+            readFolder(child.get(), relative + item.folder, depth + 1);
         }
         onPath_.erase(id);
     }
+
+    void readRoot() { readFolder(rootFd_.get(), "", 0); }
 
     void finish() {
         if (problems_.empty()) return;
@@ -118,27 +135,55 @@ private:
 
     void note(std::string problem) { problems_.push_back(std::move(problem)); }
 
+    // The regular file `name` in the folder `dirFd`, read whole; never through a link, never
+    // waiting on a FIFO. A file longer than `limit` is noted as refused and not read.
+    std::optional<TextBuffer> readEntry(int dirFd, const std::string& name, const std::string& where,
+                                        std::uint64_t limit) {
+        const std::string path = root_ + "/" + where;
+        UniqueFd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (fd.get() < 0) failSystem(path);
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) failSystem(path);
+        if (!S_ISREG(st.st_mode)) throw LarkError("Cannot open \"" + path + "\". " + kNotRegularText);
+        const auto size = static_cast<std::uint64_t>(st.st_size);
+        if (size > limit) {
+            note(where + ": the file is " + std::to_string(size) + " bytes, more than " + std::to_string(limit) +
+                 " bytes can be");
+            return std::nullopt;
+        }
+        TextBuffer bytes = TextBuffer::allocate(static_cast<std::size_t>(size));
+        readExactly(fd.get(), bytes.data(), bytes.size(), 0);
+        return bytes;
+    }
+
     // The entries of one folder as sections: a text file and the folder of the same stem
     // are one section; ordered by stem, then by file name.
-    std::vector<Item> items(const std::string& path, const std::string& relative) {
-        DIR* d = ::opendir(path.c_str());
-        if (!d) failSystem(path);
-        std::vector<std::string> files, folders;
-        while (dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
+    // Symbolic links are never followed: each is named as left out.
+    std::vector<Item> items(int dirFd, const std::string& relative) {
+        const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* d = listFd < 0 ? nullptr : ::fdopendir(listFd);
+        if (!d) {
+            if (listFd >= 0) ::close(listFd);
+            failSystem(relative.empty() ? root_ : root_ + "/" + relative);
+        }
+        std::vector<std::string> names, files, folders;
+        while (dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
+        ::closedir(d);
+        std::sort(names.begin(), names.end());  // entries left out are named in this order
+        for (const std::string& name : names) {
             if (name.empty() || name[0] == '.') continue;
             if (relative.empty() && out_.fromExport && name == kFolderInfoFile) continue;
             struct stat st {};
-            if (::stat((path + "/" + name).c_str(), &st) != 0) {
+            if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 out_.skipped.push_back(relative + name);
                 continue;
             }
-            if (S_ISDIR(st.st_mode)) folders.push_back(name);
+            if (S_ISLNK(st.st_mode)) out_.links.push_back(relative + name);
+            else if (S_ISDIR(st.st_mode)) folders.push_back(name);
             else if (S_ISREG(st.st_mode) && (endsWithIgnoringCase(name, ".txt") || endsWithIgnoringCase(name, ".md")))
                 files.push_back(name);
             else out_.skipped.push_back(relative + name);
         }
-        ::closedir(d);
         std::vector<Item> result;
         for (const std::string& f : files) {
             const std::size_t dot = f.rfind('.');
@@ -156,7 +201,7 @@ private:
         return result;
     }
 
-    void addSection(const std::string& relative, const Item& item, int depth) {
+    void addSection(int dirFd, const std::string& relative, const Item& item, int depth) {
         const std::string key = relative + (item.file.empty() ? item.stem : item.file);
         std::string utf8Name;
         if (const auto it = folder_.names.find(key); out_.fromExport && it != folder_.names.end())
@@ -173,16 +218,20 @@ private:
             note(DescribeProblem(key + ": the name", problem, false));
         }
         if (item.file.empty()) return;
-        const TextBuffer bytes = ReadFileUnlocked(root_ + "/" + relative + item.file);
-        const bool kept = out_.fromExport && folder_.keptBreaks.contains(relative + item.file);
-        if (auto text = ImportText(bytes.view(), kept, problem)) {
-            if (!text->empty()) section.text_ = TextBuffer::copyOf(*text);
+        const std::string where = relative + item.file;
+        const std::optional<TextBuffer> bytes = readEntry(dirFd, item.file, where, kMaxTextFileBytes);
+        if (!bytes) return;
+        const bool kept = out_.fromExport && folder_.keptBreaks.contains(where);
+        if (auto text = ImportText(bytes->view(), kept, problem)) {
+            if (text->size() > kMaxBlockLength) note(where + ": the text is longer than 16,777,215 bytes");
+            else if (!text->empty()) section.text_ = TextBuffer::copyOf(*text);
         } else {
             note(DescribeProblem(relative + item.file, problem));
         }
     }
 
     std::string root_;
+    UniqueFd rootFd_;
     ImportedNotebook& out_;
     FolderInfo folder_;
     std::vector<std::string> problems_;
@@ -194,17 +243,18 @@ private:
 ImportedNotebook ImportFolder(const std::string& dirPath) {
     std::string dir = dirPath;
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0) {
+    // The folder named is opened as given (through a link, if it is one); nothing inside it is.
+    UniqueFd rootFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (rootFd.get() < 0) {
         const int err = errno;
+        if (err == ENOTDIR) throw LarkError("\"" + dir + "\" is not a folder");
         throw LarkError("Cannot open \"" + dir + "\". " + systemErrorText(err), ErrorKind::System, err);
     }
-    if (!S_ISDIR(st.st_mode)) throw LarkError("\"" + dir + "\" is not a folder");
 
     ImportedNotebook out;
-    Importer importer(dir, out);
+    Importer importer(dir, std::move(rootFd), out);
     importer.readFolderInfo();
-    importer.readFolder("", 0);
+    importer.readRoot();
     importer.finish();
 
     FolderInfo& folder = importer.folderInfo();

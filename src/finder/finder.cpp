@@ -17,24 +17,26 @@ struct DirCloser {
     }
 };
 
-enum class EntryKind { Directory, Other, Skip };
+enum class EntryKind { Directory, File, Skip };
 
 // What one directory entry is to the scan. `device` is the start directory's file system:
-// a directory on another one (a mount point) is left to that file system's own scan.
+// a directory on another one (a mount point) is left to that file system's own scan. Only
+// regular files are launched: a FIFO, a device or a dangling link of a matching name is not.
 EntryKind Classify(int dirFd, const char* name, unsigned char type, dev_t device) {
     struct stat st {};
     if (type == DT_UNKNOWN) {
-        if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::Other;
-        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+        if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::Skip;
+        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : S_ISREG(st.st_mode) ? DT_REG : DT_FIFO;
     }
     if (type == DT_DIR) {
         // One that vanished meanwhile is still noted: its listing fails like any other.
         if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::Directory;
         return st.st_dev == device ? EntryKind::Directory : EntryKind::Skip;
     }
-    // A link to a directory is not followed; a link to a file counts as that file.
-    if (type == DT_LNK && fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode)) return EntryKind::Skip;
-    return EntryKind::Other;
+    if (type == DT_REG) return EntryKind::File;
+    // A link to a directory is not followed; a link to a regular file counts as that file.
+    if (type == DT_LNK && fstatat(dirFd, name, &st, 0) == 0 && S_ISREG(st.st_mode)) return EntryKind::File;
+    return EntryKind::Skip;
 }
 
 }  // namespace
@@ -67,7 +69,7 @@ bool FindAndLaunch(const std::string& startDir, const std::string& ext, const Sc
                 if (name != "." && name != "..") {
                     switch (Classify(fd, entry->d_name, entry->d_type, start.st_dev)) {
                     case EntryKind::Directory: pending.PushText(dir + name); break;
-                    case EntryKind::Other:
+                    case EntryKind::File:
                         if (UpperExtension(name) == ext) hooks.launch(dir + name);
                         break;
                     case EntryKind::Skip: break;

@@ -10,7 +10,8 @@
 //
 // The walk does not follow symbolic links to directories (a link can close a loop), and it
 // stays on the file system of its start directory: every other mounted file system is a
-// start directory of its own.
+// start directory of its own. Only regular files are launched (a link to one counts as the
+// file): never a FIFO, a device or a dangling link.
 #include <functional>
 #include <string>
 
@@ -33,7 +34,7 @@ void AddTrailingBackslash(std::string& path);
 // Letters are upper-cased as ASCII; the other bytes of a UTF-8 name stay as they are.
 std::string UpperExtension(const std::string& name);
 
-// Scans the tree under `startDir` ("/" when empty) and launches every file whose upper-cased
+// Scans the tree under `startDir` ("/" when empty) and launches every regular file whose upper-cased
 // extension equals `ext` (".LKP"). A directory that cannot be listed is skipped with
 // everything below it. Returns false when it stopped because the program is terminating.
 bool FindAndLaunch(const std::string& startDir, const std::string& ext, const ScanHooks& hooks);

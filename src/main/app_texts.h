@@ -25,6 +25,11 @@ inline constexpr const char* kOpenTitle = "Выберите файл Блокн�
 inline constexpr const char* kReadOnlyBoxText = "Только для чтения";
 inline constexpr const char* kHotKeyTakenText = "Комбинация клавиш Win+Z уже занята";
 inline constexpr const char* kOpenAllInfo = "Идёт поиск всех доступных LKP-файлов...";
+inline constexpr const char* kOpenAllAskText = "Найдено %1 файлов. Открыть все?";
+inline constexpr const char* kMimeAppsReadOnlyText =
+    "Файл mimeapps.list только для чтения: Larkpad не назначен программой для файлов .lkp";
+inline constexpr const char* kMimeAppsNotRegularText =
+    "mimeapps.list не обычный файл: Larkpad не назначен программой для файлов .lkp";
 inline constexpr const char* kNoDriveListText = "Не могу получить список дисков";
 inline constexpr const char* kAboutName = "Larkpad v" LARKPAD_VERSION;
 inline constexpr const char* kAboutText = "Larkpad v" LARKPAD_VERSION " - иерархический блокнот для Linux на Qt 6";

@@ -37,6 +37,8 @@ set(LARKPAD_MAIN_SOURCES
   line_groups.h
   long_lines.cpp
   long_lines.h
+  paced_launches.cpp
+  paced_launches.h
   interface_settings.cpp
   interface_settings.h
   larkpad.qrc

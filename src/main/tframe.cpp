@@ -224,7 +224,7 @@ void TFrame::startUpDocument() {
         }
     }
     if (!offerRecovery()) offerOrphanedCopies();
-    files::RegisterFileType();
+    showRegistration(files::RegisterFileType());
 }
 
 bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {

@@ -13,6 +13,7 @@
 #include "document/recovery.h"
 #include "editing/section_commands.h"
 #include "editing/section_history.h"
+#include "files/file_type.h"
 #include "main/desktop_shell.h"
 #include "main/font_steps.h"
 #include "main/hidden_windows.h"
@@ -38,6 +39,7 @@ class Dialogs;
 class FindAllPanel;
 class WindowSystem;
 class NoteEditor;
+class PacedLaunches;
 class RecoveryKeeper;
 class SectionModel;
 class SectionTreeView;
@@ -128,9 +130,10 @@ private:
     bool FCloseRequested = false;
     HiddenWindows FHiddenWindows;  // the windows hidden by Win+Z; an entry's index is its icon's id
     bool FirstActivation = true;
-    bool FHiddenStart = false;  // "-hide" was the last argument (takes effect with the tray)
-    bool FTerminating = false;  // a real close went through: long scans stop
-    DesktopShell shell;         // addresses, new instances and mount points (tests replace it)
+    bool FHiddenStart = false;                // "-hide" was the last argument (takes effect with the tray)
+    bool FTerminating = false;                // a real close went through: long scans stop
+    DesktopShell shell;                       // addresses, new instances and mount points (tests replace it)
+    PacedLaunches* pacedLaunches_ = nullptr;  // "Открыть все" past its first notebooks
 
     // ---- life cycle ----
     void FormCreate();
@@ -147,6 +150,7 @@ private:
     void miSaveClick();
     void miSaveAsClick();
     void miExitClick();
+    void showRegistration(files::Registration registration);
     void miOpenAllClick();
     // ---- export and import (tframe_exchange.cpp) ----
     void miExportClick();

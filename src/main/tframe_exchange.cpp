@@ -1,6 +1,7 @@
 // Export of the notebook as an HTML page or a folder of text files, and import of a folder
 // as a new, unnamed notebook.
 #include <QFileInfo>
+#include <vector>
 
 #include "document/file_replace.h"
 #include "document/format.h"
@@ -51,13 +52,16 @@ void TFrame::miImportClick() {
     doc_->ForgetDiskState();
     doc_->FTreeModified = true;
     ui_->setStatusText(QStringLiteral("Импортировано из ") + folder);
-    if (!imported.skipped.empty()) {
+    std::vector<QString> left;
+    for (const std::string& path : imported.skipped)
+        left.push_back(QString::fromStdString(path) + QStringLiteral(" (не .txt и не .md)"));
+    for (const std::string& path : imported.links)
+        left.push_back(QString::fromStdString(path) + QStringLiteral(" (символьная ссылка)"));
+    if (!left.empty()) {
         constexpr std::size_t kListed = 20;
-        QString text = QStringLiteral("Не импортированы (не .txt и не .md):");
-        for (std::size_t i = 0; i < imported.skipped.size() && i < kListed; ++i)
-            text += QStringLiteral("\n") + QString::fromStdString(imported.skipped[i]);
-        if (imported.skipped.size() > kListed)
-            text += QStringLiteral("\n... и ещё %1").arg(imported.skipped.size() - kListed);
+        QString text = QStringLiteral("Не импортированы:");
+        for (std::size_t i = 0; i < left.size() && i < kListed; ++i) text += QStringLiteral("\n") + left[i];
+        if (left.size() > kListed) text += QStringLiteral("\n... и ещё %1").arg(left.size() - kListed);
         dialogs_.message(this, text);
     }
 }

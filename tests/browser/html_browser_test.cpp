@@ -57,7 +57,7 @@ lark::NotebookSnapshot sampleNotebook() {
     const std::vector<std::tuple<int, std::string, std::string>> sections = {
         // Заметки: "see file://@Twin, file://@Nowhere and www.example.org"
         {0, "\xC7\xE0\xEC\xE5\xF2\xEA\xE8", "see file://@Twin, file://@Nowhere and www.example.org\r\nline two"},
-        {1, "Twin", "the first twin"},
+        {1, "Twin", "the first twin, file:///etc/hosts and ftp://host/f"},
         {2, "Deep", "\r\nsecond line"},
         {0, "Twin", "the second twin: a link goes here"},
         {0, "<b>markup</b>", "<script>document.body.innerHTML='gone'</script> & </pre> \"q\""},
@@ -96,6 +96,10 @@ TEST(HtmlInBrowser, ChromiumBuildsEverySectionWithItsLinksAndTexts) {
     EXPECT_NE(dom.find("<span class=\"missing\""), std::string::npos);
     EXPECT_EQ(occurrences(dom, ">file://@Nowhere</span>"), 1u);
     EXPECT_NE(dom.find("<a href=\"http://www.example.org\">www.example.org</a>"), std::string::npos);
+    // Addresses on this machine or another network are text, not links.
+    EXPECT_NE(dom.find("file:///etc/hosts and ftp://host/f"), std::string::npos) << dom;
+    EXPECT_EQ(dom.find("href=\"file:"), std::string::npos);
+    EXPECT_EQ(dom.find("href=\"ftp:"), std::string::npos);
     // Markup in names and texts stays text: no script ran, no element came of it.
     EXPECT_EQ(dom.find("<script"), std::string::npos);
     EXPECT_EQ(dom.find("gone</"), std::string::npos) << "the script ran";

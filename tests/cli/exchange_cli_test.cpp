@@ -1,6 +1,10 @@
 // lkp export and lkp import: a notebook goes out as a folder and comes back byte for byte;
 // text that Windows-1251 cannot hold is refused without writing anything.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -22,6 +26,7 @@ void buildEscapedNames(Desk& d) {
     d.add(odd, "%2F%25", "looks escaped");
     d.add(odd, ".hidden", "dot");
     d.add(odd, "..", "two dots");
+    d.add(odd, "tab\there\x01\x7F", "control bytes");
     d.add(nullptr, "", "no name");
     d.add(nullptr, "Twin", "first");
     lark::Section* twin = d.add(nullptr, "Twin", "second");
@@ -172,6 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalRow{"robustness: an info line of notebook.json",
                                  {{"notebook.json", "{\"larkpad_folder\": 1, \"info\": [\"a=1\", \"b=\\u2713\"]}"}},
                                  "notebook.json: info line 2: character U+2713"},
+                      RefusalRow{"robustness: info lines with line breaks",
+                                 {{"notebook.json", "{\"larkpad_folder\": 1, \"info\": [\"a\\r\\nb\"]}"}},
+                                 "notebook.json: info line 1 holds a line break"},
                       RefusalRow{"robustness: a damaged notebook.json",
                                  {{"notebook.json", "{\"larkpad_folder\": 1, \"info\": [1]}"}},
                                  "notebook.json: "}),
@@ -210,6 +218,64 @@ TEST_F(ExchangeCommands, AFailureHalfWayLeavesNothingAndNamesTheTargetsFiles) {
     std::vector<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(path(""))) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"deep.lkp"});
+}
+
+TEST_F(ExchangeCommands, ImportNamesEachLinkItLeavesOut) {
+    std::filesystem::create_directories(path("in"));
+    file("in/a.txt", "a");
+    std::filesystem::create_symlink(file("secret.txt", "secret"), path("in/leak.txt"));
+    const auto r = lkp({"import", path("in"), path("n.lkp")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("left out leak.txt (a symbolic link, not followed)"), std::string::npos) << r.err;
+    EXPECT_EQ(lkptest::readAll(path("n.lkp")).find("secret"), std::string::npos);
+}
+
+// The number of a process that has just ended.
+pid_t deadProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST_F(ExchangeCommands, ExportSweepsTheFoldersOfKilledExportsOfTheSameTarget) {
+    namespace fs = std::filesystem;
+    const std::string dead = std::to_string(deadProcess());
+    fs::create_directories(path("outside"));
+    file("outside/keep.txt", "keep");
+    struct Row {
+        std::string name;  // beside the target "out"
+        char kind;         // d: a folder with a file, l: a folder holding a link out, s: a link itself
+        bool kept;
+    };
+    const std::vector<Row> rows = {
+        {".out.export-" + dead + "-0", 'd', false},
+        {".out.export-" + dead + "-7", 'l', false},
+        {".out.export-1-0", 'd', true},  // its writer runs
+        {".out.export-" + std::to_string(::getpid()) + "-99", 'd', true},
+        {".out.export-" + dead + "-1", 'd', true},  // locked below: a writer in another PID namespace
+        {".other.export-" + dead + "-0", 'd', true},
+        {".out.export-" + dead + "-x", 'd', true},
+        {".out.export-" + dead + "-2", 's', true},
+        {"out.export-" + dead + "-0", 'd', true},
+    };
+    for (const Row& row : rows) {
+        if (row.kind == 's') {
+            fs::create_directory_symlink(path("outside"), path(row.name));
+            continue;
+        }
+        fs::create_directories(path(row.name + "/sub"));
+        file(row.name + "/sub/001 a.txt", "a");
+        if (row.kind == 'l') fs::create_symlink(path("outside/keep.txt"), path(row.name + "/sub/link.txt"));
+    }
+    const int locked = ::open(path(rows[4].name).c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+
+    ASSERT_EQ(lkp({"export", file("n.lkp", lkptest::kSample), path("out")}).code, 0);
+    ::close(locked);
+    for (const Row& row : rows) EXPECT_EQ(fs::exists(fs::symlink_status(path(row.name))), row.kept) << row.name;
+    EXPECT_EQ(lkptest::readAll(path("outside/keep.txt")), "keep");
+    EXPECT_TRUE(fs::exists(path("out/notebook.json")));
 }
 
 TEST_F(ExchangeCommands, NotANotebookAndUsageErrorsHaveTheirExitCodes) {

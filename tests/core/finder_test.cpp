@@ -49,7 +49,7 @@ void ExpectedLaunches(const std::string& dir, std::vector<std::string>& out) {
         std::error_code ec;
         if (fs::is_symlink(p, ec) && fs::is_directory(p, ec)) continue;
         if (fs::is_directory(p, ec)) subdirs.push_back(p.string());
-        else if (lark::finder::UpperExtension(name) == ".LKP") out.push_back(p.string());
+        else if (fs::is_regular_file(p, ec) && lark::finder::UpperExtension(name) == ".LKP") out.push_back(p.string());
     }
     for (std::size_t i = subdirs.size(); i-- > 0;) ExpectedLaunches(subdirs[i], out);
 }
@@ -75,6 +75,10 @@ protected:
         fs::create_directory_symlink(root, root + "/a/loop");  // back to the top: a loop
         fs::create_directory_symlink(root + "/b", root + "/b-link");
         fs::create_symlink(root + "/a/a1.lkp", root + "/b/linked.lkp");
+        // Named like notebooks, but nothing a window could open: never launched.
+        ::mkfifo((root + "/a/fifo.lkp").c_str(), 0666);
+        fs::create_symlink(root + "/a/fifo.lkp", root + "/a/to-fifo.lkp");
+        fs::create_symlink(root + "/nowhere", root + "/dangling.lkp");
         ::chmod((root + "/locked").c_str(), 0);
     }
     coretest::ScratchDir scratch;
@@ -140,6 +144,25 @@ TEST_F(ScanTree, StopsBetweenDirectoriesWhenTheProgramTerminates) {
     ASSERT_EQ(record.launched.size(), launchedBeforeStop);
     EXPECT_GE(record.launched.size(), 4u);
     EXPECT_TRUE(std::equal(record.launched.begin(), record.launched.end(), expected.begin()));
+}
+
+TEST(ScanMounts, NeverDescendsIntoAnotherFileSystem) {
+    // /dev/shm is a file system of its own inside /dev wherever it is mounted.
+    struct stat dev {
+    }, shm{};
+    if (::stat("/dev", &dev) != 0 || ::stat("/dev/shm", &shm) != 0 || dev.st_dev == shm.st_dev ||
+        ::access("/dev/shm", W_OK) != 0)
+        GTEST_SKIP() << "no writable /dev/shm mounted inside /dev";
+    const std::string planted = "/dev/shm/larkpad-scan-" + std::to_string(::getpid()) + ".lkp";
+    std::ofstream(planted) << "LKP";
+    ScanRecord record;
+    ScanHooks hooks = record.hooks();
+    EXPECT_TRUE(FindAndLaunch("/dev/shm", ".LKP", hooks));
+    EXPECT_NE(std::find(record.launched.begin(), record.launched.end(), planted), record.launched.end());
+    record.launched.clear();
+    EXPECT_TRUE(FindAndLaunch("/dev", ".LKP", hooks));
+    EXPECT_EQ(std::find(record.launched.begin(), record.launched.end(), planted), record.launched.end());
+    ::unlink(planted.c_str());
 }
 
 struct MountRow {

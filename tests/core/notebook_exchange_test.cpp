@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         StemRow{"nominal: an empty name", 5, 3, "", "005 ", false},
         StemRow{"robustness: a NUL", 6, 3, std::string("a\0b", 3), "006 a%00b", false},
         StemRow{"robustness: a name that looks escaped already", 8, 3, "%2F%2E", "008 %252F%252E", false},
+        StemRow{"robustness: control bytes", 9, 3, "\x01t\tn\x1F\x7F~", "009 %01t%09n%1F%7F~", false},
         StemRow{"robustness: a name that starts with a number and a blank", 9, 3, "007 Bond", "009 007 Bond", false},
         StemRow{"robustness: as long as one file name allows", 1, 3, std::string(247, 'n'),
                 "001 " + std::string(247, 'n'), false},
@@ -86,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<StemRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 
 TEST(NameEscapes, APercentSignOfAnotherKindStaysAsItIs) {
-    EXPECT_EQ(lark::files::UnescapeName("50%off %41 %2f %zz %"), "50%off %41 / %zz %");
+    EXPECT_EQ(lark::files::UnescapeName("50%off %41 %2f %zz %20 %80 %"), "50%off %41 / %zz %20 %80 %");
 }
 
 // ---- texts ----
@@ -235,6 +238,158 @@ TEST(ForeignFolders, EveryRefusedFileIsNamedAndNothingIsReturned) {
     }
 }
 
+// ---- what a folder may hold besides texts ----
+
+// Entries, one a string: "a/b=text" a file, "d/" a folder, "l->t" a link ("@" in t: the
+// folder beside, holding secret.txt), "p|" a FIFO, "f#N" a sparse file of N bytes, "f*N" and
+// "f~N" N letters and N line feeds. Expected lists are blank-separated.
+struct EntryRow {
+    std::string label;
+    std::vector<std::string> entries;
+    std::string sections, links = {}, skipped = {}, refusal = {};  // refusal: part of the message
+    std::optional<int> selected = 0;
+};
+CORETEST_PRINTS_LABEL(EntryRow)
+
+std::vector<std::string> words(const std::string& s) {
+    std::vector<std::string> out;
+    for (std::size_t at = 0, end = 0; at < s.size(); at = end + 1)
+        if ((end = std::min(s.find(' ', at), s.size())) > at) out.push_back(s.substr(at, end - at));
+    return out;
+}
+
+void makeEntry(const std::string& in, const std::string& outside, const std::string& e) {
+    const std::size_t arrow = e.find("->"), equals = e.find('='), size = e.find_last_of("#*~");
+    if (arrow != std::string::npos) {
+        const std::string target = e.substr(arrow + 2);
+        ::symlink((target[0] == '@' ? outside + target.substr(1) : target).c_str(),
+                  (in + "/" + e.substr(0, arrow)).c_str());
+    } else if (equals != std::string::npos) {
+        writeFile(in + "/" + e.substr(0, equals), e.substr(equals + 1));
+    } else if (e.back() == '/' || e.back() == '|') {
+        const std::string path = in + "/" + e.substr(0, e.size() - 1);
+        e.back() == '/' ? ::mkdir(path.c_str(), 0777) : ::mkfifo(path.c_str(), 0666);
+    } else {
+        const std::string path = in + "/" + e.substr(0, size);
+        const auto n = std::stoull(e.substr(size + 1));
+        writeFile(path, e[size] == '#' ? std::string() : std::string(n, e[size] == '*' ? 'f' : '\n'));
+        if (e[size] == '#') {
+            EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(n)), 0);  // sparse: no disk taken
+        }
+    }
+}
+
+class FolderEntries : public ::testing::TestWithParam<EntryRow> {};
+
+TEST_P(FolderEntries, NeverReachOutsideTheFolderNorPastTheLimits) {
+    const EntryRow& row = GetParam();
+    ScratchDir scratch;
+    const std::string in = scratch.file("in"), outside = scratch.file("outside");
+    ::mkdir(in.c_str(), 0777);
+    ::mkdir(outside.c_str(), 0777);
+    writeFile(outside + "/secret.txt", "secret");
+    for (const std::string& e : row.entries) makeEntry(in, outside, e);
+    try {
+        const lark::files::ImportedNotebook imported = lark::files::ImportFolder(in);
+        EXPECT_EQ(row.refusal, "") << "imported";
+        std::string sections;
+        for (const auto& s : imported.notebook.sections) {
+            sections += (sections.empty() ? "" : " ") + std::to_string(s.depth) + "|" + std::string(s.name());
+            EXPECT_EQ(s.text().find("secret"), std::string::npos);
+        }
+        EXPECT_EQ(sections, row.sections);
+        EXPECT_EQ(imported.links, words(row.links));
+        EXPECT_EQ(imported.skipped, words(row.skipped));
+        EXPECT_EQ(imported.selected, row.selected);
+    } catch (const lark::LarkError& e) {
+        ASSERT_NE(row.refusal, "") << e.what();
+        EXPECT_NE(std::string(e.what()).find(row.refusal), std::string::npos) << e.what();
+    }
+}
+
+// Folders n0..n23, each with two links to the next: 2^24 ways down if links were followed.
+EntryRow linkChain() {
+    EntryRow row{"robustness: a chain of folders each linking twice to the next", {}, ""};
+    std::vector<std::string> names;
+    for (int i = 0; i < 24; ++i) names.push_back("n" + std::to_string(i));
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names) {
+        const std::string next = "../n" + std::to_string(std::stoi(n.substr(1)) + 1);
+        row.entries.insert(row.entries.end(), {n + "/", n + "/a->" + next, n + "/b->" + next});
+        row.sections += (row.sections.empty() ? "0|" : " 0|") + n;
+        row.links += " " + n + "/a " + n + "/b";
+    }
+    return row;
+}
+
+const std::string kExported = R"(notebook.json={"larkpad_folder": 1, )";
+const std::string kBlock = "16777215", kBlockPlusOne = "16777216", kHalfBlockPlusOne = "8388608";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FolderEntries,
+    ::testing::Values(
+        EntryRow{
+            "robustness: a link to a file outside", {"own.txt=own", "leak.txt->@/secret.txt"}, "0|own", "leak.txt"},
+        EntryRow{"robustness: links to the parent folder and to the root",
+                 {"sub/", "sub/s.txt=s", "sub/up->..", "x->/"},
+                 "0|sub 1|s",
+                 "x sub/up"},
+        EntryRow{"robustness: links inside are not followed either",
+                 {"real/", "real/r.txt=r", "alias->real", "alias.txt->real/r.txt"},
+                 "0|real 1|r",
+                 "alias alias.txt"},
+        linkChain(),
+        EntryRow{"robustness: a notebook.json that is a link is not read",
+                 {"t.txt=t", "notebook.json->@/secret.txt"},
+                 "0|t",
+                 "notebook.json"},
+        EntryRow{"robustness: a FIFO named like a text is left out without waiting",
+                 {"p.txt|", "t.md=t"},
+                 "0|t",
+                 "",
+                 "p.txt"},
+        EntryRow{"boundary: a text of the most bytes a section holds", {"full.txt*" + kBlock}, "0|full"},
+        EntryRow{"boundary: one byte more is refused",
+                 {"over.txt*" + kBlockPlusOne},
+                 "",
+                 "",
+                 "",
+                 "over.txt: the text is longer than 16,777,215 bytes"},
+        EntryRow{"boundary: line breaks that become CR LF count",
+                 {"lf.txt~" + kHalfBlockPlusOne},
+                 "",
+                 "",
+                 "",
+                 "lf.txt: the text is longer than 16,777,215 bytes"},
+        EntryRow{"robustness: a file too long for any text is refused from its size, unread",
+                 {"huge.txt#50331649", "sparse.md#1099511627776"},
+                 "",
+                 "",
+                 "",
+                 "huge.txt: the file is 50331649 bytes, more than 50331648 bytes can be\n"
+                 "sparse.md: the file is 1099511627776 bytes"},
+        EntryRow{"robustness: info lines holding CR or LF",
+                 {kExported + R"("info": ["ok", "a\rb", "c\nd"]})", "a.txt=a"},
+                 "",
+                 "",
+                 "",
+                 "notebook.json: info line 2 holds a line break\nnotebook.json: info line 3 holds a line break"},
+        EntryRow{"boundary: the last section may be selected",
+                 {kExported + R"("selected": 1})", "001 a.txt=a", "002 b.txt=b"},
+                 "0|a 0|b",
+                 "",
+                 "",
+                 "",
+                 1},
+        EntryRow{"boundary: a selection one past the last section is dropped",
+                 {kExported + R"("selected": 2})", "001 a.txt=a", "002 b.txt=b"},
+                 "0|a 0|b",
+                 "",
+                 "",
+                 "",
+                 std::nullopt}),
+    [](const ::testing::TestParamInfo<EntryRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
+
 // ---- the HTML page ----
 
 lark::NotebookSnapshot snapshotOf(const std::vector<std::tuple<int, std::string, std::string>>& sections) {
@@ -277,6 +432,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {{0, "A", "www.example.org/a?b=1&c=2, mailto:x@y.z"}},
                 {"<a href=\"http://www.example.org/a?b=1&amp;c=2\">", "<a href=\"mailto:x@y.z\">"},
                 {}},
+        HtmlRow{"nominal: file and ftp addresses stay text",
+                {{0, "A", "file:///etc/passwd ftp://h/f HTTPS://e.org"}},
+                {"file:///etc/passwd ftp://h/f <a href=\"HTTPS://e.org\">"},
+                {"href=\"file", "href=\"ftp"}},
         HtmlRow{"robustness: Windows-1251 becomes UTF-8", {{0, "\xC6", "\xB8\xE6"}}, {"<h2>Ж</h2>", "ёж"}, {}}),
     [](const ::testing::TestParamInfo<HtmlRow>& rowInfo) { return coretest::rowName(rowInfo.param.label); });
 

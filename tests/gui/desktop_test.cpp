@@ -1,6 +1,9 @@
 // Desktop integration: the file type registered into temporary XDG directories and read
 // back by the desktop's own tools, the open-all command with its launcher and mount list
 // replaced, and the help menu's addresses with the opener replaced.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -8,12 +11,15 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
 
 #include "files/file_type.h"
+#include "main/app_texts.h"
+#include "main/window_ui.h"
 #include "support/frame_access.h"
 #include "support/window_fixture.h"
 
@@ -43,7 +49,7 @@ class DesktopTest : public QObject {
         return {dir_.filePath(QStringLiteral("data")), dir_.filePath(QStringLiteral("config"))};
     }
     // One of the freedesktop tools, run against the temporary directories only.
-    QString tool(const QString& program, const QStringList& arguments) {
+    QString tool(const QString& program, const QStringList& arguments, int* exitCode = nullptr) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), homes().dataHome);
@@ -58,13 +64,14 @@ class DesktopTest : public QObject {
         p.setProcessEnvironment(env);
         p.start(program, arguments);
         if (!p.waitForFinished(60000)) return QStringLiteral("<%1 did not run>").arg(program);
+        if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
 
 private slots:
     void initTestCase() {
         IsolateUserDirectories();
-        for (const char* t : {"xdg-mime", "update-mime-database", "desktop-file-validate"})
+        for (const char* t : {"xdg-mime", "update-mime-database", "desktop-file-validate", "gio"})
             QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(t)).isEmpty(), t);
     }
 
@@ -73,7 +80,16 @@ private slots:
     void registrationFollowsAMovedProgram();
     void registrationFailsSilently_data();
     void registrationFailsSilently();
+    void execLinesThroughGio_data();
+    void execLinesThroughGio();
+    void registrationFiles_data();
+    void registrationFiles();
+    void defaultApplicationLines_data();
+    void defaultApplicationLines();
+    void aFifoMimeAppsListAtStart();
     void openAll();
+    void openAllPastTwentyAsksOnce_data();
+    void openAllPastTwentyAsksOnce();
     void openAllStopsWhenTheWindowCloses();
     void openAllWithoutDriveList();
     void helpLinks_data();
@@ -105,7 +121,7 @@ void DesktopTest::registration() {
         "[Default Applications]\nimage/png=gimp.desktop;\napplication/x-larkpad=old-larkpad.desktop;\n# a comment\n";
     Write(homes().configHome + QStringLiteral("/mimeapps.list"), before);
     const QString program = dir_.filePath(QStringLiteral("My Apps/larkpad"));
-    QVERIFY(files::RegisterFileTypeIn(homes(), program, files::CacheRefresh::Wait));
+    QCOMPARE(files::RegisterFileTypeIn(homes(), program, files::CacheRefresh::Wait), files::Registration::Done);
 
     const QString entry = homes().dataHome + QStringLiteral("/applications/io.github.larkpad.larkpad.desktop");
     QVERIFY(QFile::exists(homes().dataHome + QStringLiteral("/icons/hicolor/scalable/apps/larkpad.svg")));
@@ -131,8 +147,10 @@ void DesktopTest::registration() {
 void DesktopTest::registrationFollowsAMovedProgram() {
     QTemporaryDir fresh;
     const files::XdgHomes h{fresh.filePath(QStringLiteral("d")), fresh.filePath(QStringLiteral("c"))};
-    QVERIFY(files::RegisterFileTypeIn(h, QStringLiteral("/opt/old/larkpad"), files::CacheRefresh::Wait));
-    QVERIFY(files::RegisterFileTypeIn(h, QStringLiteral("/opt/new/larkpad"), files::CacheRefresh::Wait));
+    QCOMPARE(files::RegisterFileTypeIn(h, QStringLiteral("/opt/old/larkpad"), files::CacheRefresh::Wait),
+             files::Registration::Done);
+    QCOMPARE(files::RegisterFileTypeIn(h, QStringLiteral("/opt/new/larkpad"), files::CacheRefresh::Wait),
+             files::Registration::Done);
     const QByteArray entry = Read(h.dataHome + QStringLiteral("/applications/io.github.larkpad.larkpad.desktop"));
     QVERIFY(entry.contains("\nExec=/opt/new/larkpad %f\n"));
     QVERIFY(!entry.contains("/opt/old/"));
@@ -156,15 +174,148 @@ void DesktopTest::registrationFailsSilently() {
     const files::XdgHomes h{
         dataBlocked ? blocker + QStringLiteral("/data") : fresh.filePath(QStringLiteral("data")),
         dataBlocked ? fresh.filePath(QStringLiteral("config")) : blocker + QStringLiteral("/config")};
-    QVERIFY(!files::RegisterFileTypeIn(h, QStringLiteral("/usr/bin/larkpad"), files::CacheRefresh::Wait));
+    QCOMPARE(files::RegisterFileTypeIn(h, QStringLiteral("/usr/bin/larkpad"), files::CacheRefresh::Wait),
+             files::Registration::Failed);
     // A failure stops the registration where it happened.
     QCOMPARE(QFile::exists(fresh.filePath(QStringLiteral("config/mimeapps.list"))), false);
+}
+
+void DesktopTest::execLinesThroughGio_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("nominal: blanks") << "My Apps";
+    QTest::newRow("robustness: a percent sign") << "100% sure";
+    QTest::newRow("robustness: percent signs that look like field codes") << "%f %u %%";
+    QTest::newRow("robustness: quotes") << R"(it's "quoted")";
+    QTest::newRow("robustness: backslashes and shell signs") << R"(back\slash $HOME `x` (1);&)";
+    QTest::newRow("robustness: all of them") << R"(a%b "c" d\e $f)";
+}
+
+// The entry as GLib reads it (the parser file managers use) starts the program with the file.
+void DesktopTest::execLinesThroughGio() {
+    QFETCH(QString, folder);
+    QTemporaryDir fresh;
+    const files::XdgHomes h{fresh.filePath(QStringLiteral("d")), fresh.filePath(QStringLiteral("c"))};
+    const QString program = fresh.filePath(folder + QStringLiteral("/larkpad"));
+    const QString out = fresh.filePath(QStringLiteral("arguments"));
+    Write(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + out.toUtf8() + "'\n");
+    QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(files::RegisterFileTypeIn(h, program, files::CacheRefresh::Wait), files::Registration::Done);
+    const QString entry = h.dataHome + QStringLiteral("/applications/io.github.larkpad.larkpad.desktop");
+    QCOMPARE(tool(QStringLiteral("desktop-file-validate"), {entry}), QString());
+    const QString notebook = fresh.filePath(QStringLiteral("my notes.lkp"));
+    Write(notebook, "LKP\x01");
+    int code = -2;
+    tool(QStringLiteral("gio"), {QStringLiteral("launch"), entry, notebook}, &code);
+    QCOMPARE(code, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(Read(out), notebook.toUtf8() + "\n", 10000);
+}
+
+// What is at `path`: its kind, permission bits and bytes (read through a link, never a FIFO).
+QByteArray State(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return "missing";
+    if (S_ISFIFO(st.st_mode)) return "fifo";
+    const QByteArray kind = S_ISLNK(st.st_mode) ? "link " : S_ISREG(st.st_mode) ? "file " : "other ";
+    return kind + QByteArray::number(st.st_mode & 07777, 8) + " " + Read(path);
+}
+
+void DesktopTest::registrationFiles_data() {
+    QTest::addColumn<QString>("make");  // what is put at mimeapps.list before
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QByteArray>("after");  // its state after
+    QTest::addColumn<QByteArray>("entry");  // the desktop entry's state after
+    const QByteArray other = "[Added Associations]\ntext/plain=\xCF\xF0\xE8\xE2\xE5\xF2.desktop;\xFF\xFE\n";
+    const QByteArray ours = "[Default Applications]\napplication/x-larkpad=io.github.larkpad.larkpad.desktop;\n";
+    const QByteArray entry = "file 644 [Desktop Entry]";
+    using R = files::Registration;
+    QTest::newRow("robustness: a FIFO is left alone, never waited on")
+        << "fifo" << int(R::DefaultNotRegular) << QByteArray("fifo") << entry;
+    QTest::newRow("robustness: a link is left alone")
+        << "link" << int(R::DefaultNotRegular) << "link 777 " + other << entry;
+    QTest::newRow("robustness: a read-only file is left alone")
+        << "444" << int(R::DefaultReadOnly) << "file 444 " + other << entry;
+    QTest::newRow("nominal: bytes that are not UTF-8 and the mode stay")
+        << "600" << int(R::Done) << "file 600 " + other + "\n" + ours << entry;
+    QTest::newRow("robustness: a FIFO where the desktop entry goes is replaced")
+        << "entry-fifo" << int(R::Done) << "file 644 " + ours << entry;
+}
+
+void DesktopTest::registrationFiles() {
+    QFETCH(QString, make);
+    QFETCH(int, result);
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, entry);
+    QTemporaryDir fresh;
+    const files::XdgHomes h{fresh.filePath(QStringLiteral("d")), fresh.filePath(QStringLiteral("c"))};
+    const QString list = h.configHome + QStringLiteral("/mimeapps.list");
+    const QString entryPath = h.dataHome + QStringLiteral("/applications/io.github.larkpad.larkpad.desktop");
+    QDir().mkpath(QFileInfo(entryPath).absolutePath());
+    QDir().mkpath(h.configHome);
+    Write(make == QStringLiteral("link") ? fresh.filePath(QStringLiteral("elsewhere")) : list,
+          "[Added Associations]\ntext/plain=\xCF\xF0\xE8\xE2\xE5\xF2.desktop;\xFF\xFE\n");
+    if (make == QStringLiteral("link")) QVERIFY(QFile::link(fresh.filePath(QStringLiteral("elsewhere")), list));
+    if (make.contains(QStringLiteral("fifo"))) {
+        QFile::remove(list);
+        QCOMPARE(::mkfifo(QFile::encodeName(make == QStringLiteral("fifo") ? list : entryPath).constData(), 0600), 0);
+    }
+    if (make.startsWith(u'4') || make.startsWith(u'6'))
+        QCOMPARE(::chmod(QFile::encodeName(list).constData(), static_cast<mode_t>(make.toInt(nullptr, 8))), 0);
+    ::umask(022);
+    QCOMPARE(int(files::RegisterFileTypeIn(h, QStringLiteral("/usr/bin/larkpad"), files::CacheRefresh::Wait)), result);
+    QCOMPARE(State(list), after);
+    QVERIFY2(State(entryPath).startsWith(entry), State(entryPath).constData());
+    QVERIFY(Read(entryPath).contains("\nExec=/usr/bin/larkpad %f\n"));
+}
+
+void DesktopTest::defaultApplicationLines_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray ours = "application/x-larkpad=io.github.larkpad.larkpad.desktop;";
+    QTest::newRow("nominal: none") << QByteArray() << "[Default Applications]\n" + ours + "\n";
+    QTest::newRow("nominal: right under the header of the section")
+        << QByteArray("[Added Associations]\na=b;\n[Default Applications]\nimage/png=gimp.desktop;\n")
+        << "[Added Associations]\na=b;\n[Default Applications]\n" + ours + "\nimage/png=gimp.desktop;\n";
+    QTest::newRow("nominal: the type's line in another section is not ours")
+        << QByteArray("[Added Associations]\napplication/x-larkpad=v.desktop;")
+        << "[Added Associations]\napplication/x-larkpad=v.desktop;\n\n[Default Applications]\n" + ours + "\n";
+    QTest::newRow("nominal: replaced where it stands, blanks around the key")
+        << QByteArray("[Default Applications]\r\nx=y;\n application/x-larkpad = old.desktop;\n#end")
+        << "[Default Applications]\r\nx=y;\n" + ours + "\n#end\n";
+    QTest::newRow("robustness: a longer key that starts like the type")
+        << QByteArray("[Default Applications]\napplication/x-larkpad2=o;\n")
+        << "[Default Applications]\n" + ours + "\napplication/x-larkpad2=o;\n";
+}
+
+void DesktopTest::defaultApplicationLines() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QCOMPARE(files::WithDefaultApplication(before), after);
+}
+
+void DesktopTest::aFifoMimeAppsListAtStart() {
+    // A home of its own: the test programs ctest runs side by side share ~/.qttest.
+    QTemporaryDir home;
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    const auto restore = qScopeGuard([&] { qputenv("HOME", realHome); });
+    const QString list =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/mimeapps.list");
+    QVERIFY(list.startsWith(home.path()));
+    QDir().mkpath(QFileInfo(list).absolutePath());
+    QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
+    {
+        Window w;
+        QCOMPARE(w.frame().ui().statusText(), QString::fromUtf8(gui::kMimeAppsNotRegularText));
+    }
 }
 
 void DesktopTest::openAll() {
     QTemporaryDir first, second;
     for (const char* f : {"sub/b.LKP", "sub/c.bak", "a.lkp"}) Write(first.filePath(QLatin1String(f)), "LKP\x01");
     Write(second.filePath(QStringLiteral("e.lkp")), "LKP\x01");
+    // Named like notebooks, but no file a window could open.
+    QCOMPARE(::mkfifo(QFile::encodeName(first.filePath(QStringLiteral("pipe.lkp"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(first.filePath(QStringLiteral("gone")), first.filePath(QStringLiteral("dangling.lkp"))));
     Window w;
     w.doc().CreateNode(false, false);
     w.doc().FTreeModified = true;
@@ -193,6 +344,46 @@ void DesktopTest::openAll() {
     QCOMPARE(w.doc().tree().count(), 0);
     QVERIFY(w.dialogs.allUsed());
     QCOMPARE(w.dialogs.errors, QStringList());
+}
+
+void DesktopTest::openAllPastTwentyAsksOnce_data() {
+    QTest::addColumn<int>("files");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("boundary: twenty open without a question") << 20 << true;
+    QTest::newRow("nominal: twenty-five, the rest after Да") << 25 << true;
+    QTest::newRow("nominal: twenty-five, no more after Нет") << 25 << false;
+}
+
+void DesktopTest::openAllPastTwentyAsksOnce() {
+    QFETCH(int, files);
+    QFETCH(bool, yes);
+    QTemporaryDir first, second;
+    for (int i = 0; i < files; ++i)
+        Write((i % 2 ? first : second).filePath(QStringLiteral("n%1.lkp").arg(i, 2, 10, QChar(u'0'))), "LKP\x01");
+    Window w;
+    if (files > 20) w.dialogs.confirms = {yes};
+    QStringList launched;
+    qsizetype launchedBeforeQuestion = -1;
+    w.dialogs.duringConfirm = [&] { launchedBeforeQuestion = launched.size(); };
+    gui::TFrameTestAccess::shell(w.frame()).mountPoints = [&] {
+        return std::optional<std::vector<std::string>>({first.path().toStdString(), second.path().toStdString()});
+    };
+    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList& args) {
+        launched << args;
+        return true;
+    };
+    w.trigger(Action(w.frame(), "miOpenAll"));
+    QCOMPARE(launched.size(), qsizetype(std::min(files, 20)));
+    if (files > 20) {
+        QCOMPARE(w.dialogs.confirmTexts, QStringList{QStringLiteral("Найдено %1 файлов. Открыть все?").arg(files)});
+        QCOMPARE(launchedBeforeQuestion, qsizetype(20));
+        // The rest open one at a time, with the window's events handled in between.
+        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), qsizetype(yes ? files : 20), 5000);
+    }
+    QTest::qWait(200);
+    QCOMPARE(launched.size(), qsizetype(yes ? files : 20));
+    QCOMPARE(QSet<QString>(launched.begin(), launched.end()).size(), launched.size());
+    QVERIFY(w.dialogs.allUsed());
 }
 
 void DesktopTest::openAllStopsWhenTheWindowCloses() {
