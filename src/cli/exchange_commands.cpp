@@ -105,7 +105,7 @@ int cmdExport(const Args& args, std::ostream& out, std::ostream& err) {
         }))
         return code;
     return guarded(err, target, [&] {
-        if (isHtmlTarget(target)) ReplaceFileContents(target, files::NotebookHtml(*notebook, baseName(path)));
+        if (isHtmlTarget(target)) WriteOutput(err, target, files::NotebookHtml(*notebook, baseName(path)));
         else files::ExportFolder(*notebook, selected, target);
         return kOk;
     });
@@ -131,7 +131,7 @@ int cmdImport(const Args& args, std::ostream& out, std::ostream& err) {
         err << "lkp: " << dir << ": left out " << link << " (a symbolic link, not followed)\n";
     return guarded(err, target, [&] {
         if (zip) content = ZipBuffer(content.view());
-        ReplaceFileContents(target, content.view());
+        WriteOutput(err, target, content.view());
         return kOk;
     });
 }

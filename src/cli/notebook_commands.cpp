@@ -172,7 +172,7 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
     doc.tree().clear();
     return guarded(err, target, [&] {
         if (cl.flags.contains("--zip")) content = ZipBuffer(content.view());
-        ReplaceFileContents(target, content.view());
+        WriteOutput(err, target, content.view());
         return kOk;
     });
 }
@@ -226,7 +226,7 @@ int cmdPack(const Args& args, std::ostream& out, std::ostream& err) {
     }
     return guarded(err, target, [&] {
         const TextBuffer packed = ZipBuffer(bytes.view());
-        ReplaceFileContents(target, packed.view());
+        WriteOutput(err, target, packed.view());
         return kOk;
     });
 }
@@ -244,7 +244,7 @@ int cmdUnpack(const Args& args, std::ostream& out, std::ostream& err) {
         }))
         return code;
     return guarded(err, target, [&] {
-        ReplaceFileContents(target, bytes.view());
+        WriteOutput(err, target, bytes.view());
         return kOk;
     });
 }

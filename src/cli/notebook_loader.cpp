@@ -8,6 +8,7 @@
 #include "document/envelope.h"
 #include "document/errors.h"
 #include "document/file_access.h"
+#include "document/file_replace.h"
 #include "document/load_bytes.h"
 #include "document/unique_fd.h"
 
@@ -27,6 +28,11 @@ std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path) {
         nb->error = e.what();
     }
     return nb;
+}
+
+void WriteOutput(std::ostream& err, const std::string& path, std::string_view data) {
+    const std::string warning = ReplaceFileContents(path, data);
+    if (!warning.empty()) err << "lkp: " << path << ": warning: " << warning << "\n";
 }
 
 }  // namespace lark::cli

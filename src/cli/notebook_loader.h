@@ -4,7 +4,9 @@
 // modified.
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <string_view>
 
 #include "document/document.h"
 #include "document/memory_view.h"
@@ -36,5 +38,9 @@ struct LoadedNotebook {
 // Reads and parses `path`. A fatal format error is kept in `error` (the sections read
 // before it stay); I/O errors and a damaged envelope throw LarkError.
 std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path);
+
+// Replaces `path` with `data` (a temporary file renamed over it). The output is written
+// once the rename is done; a failure to flush the folder after it is a warning on `err`.
+void WriteOutput(std::ostream& err, const std::string& path, std::string_view data);
 
 }  // namespace lark::cli
