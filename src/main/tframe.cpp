@@ -13,6 +13,7 @@
 
 #include "document/errors.h"
 #include "document/recovery.h"
+#include "editor/editor.h"
 #include "files/document_commands.h"
 #include "files/file_type.h"
 #include "files/paths.h"
@@ -21,11 +22,9 @@
 #include "main/command_runner.h"
 #include "main/dialogs.h"
 #include "main/icons.h"
-#include "main/note_editor.h"
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
-#include "main/text_codec.h"
 #include "main/window_system.h"
 #include "main/window_ui.h"
 

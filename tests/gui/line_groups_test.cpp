@@ -5,10 +5,10 @@
 #include <QtTest>
 #include <string>
 
-#include "main/editor_capacity.h"
-#include "main/line_groups.h"
-#include "main/long_lines.h"
-#include "main/note_editor.h"
+#include "editor/editor_capacity.h"
+#include "editor/line_groups.h"
+#include "editor/long_lines.h"
+#include "editor/note_editor.h"
 #include "support/editor_steps.h"
 
 using namespace lark::gui;

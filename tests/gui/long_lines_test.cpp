@@ -9,12 +9,12 @@
 #include <QtTest>
 #include <string>
 
-#include "main/edit_clipboard.h"
-#include "main/editor_capacity.h"
-#include "main/editor_links.h"
-#include "main/long_lines.h"
-#include "main/note_editor.h"
-#include "main/text_codec.h"
+#include "editor/edit_clipboard.h"
+#include "editor/editor_capacity.h"
+#include "editor/editor_links.h"
+#include "editor/long_lines.h"
+#include "editor/note_editor.h"
+#include "editor/text_codec.h"
 #include "support/editor_steps.h"
 
 using namespace lark::gui;

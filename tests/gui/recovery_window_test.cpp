@@ -11,7 +11,7 @@
 #include "document/format.h"
 #include "document/recovery.h"
 #include "document/snapshot.h"
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 #include "main/recovery_keeper.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"

@@ -20,12 +20,12 @@
 #include <optional>
 
 #include "document/fold_find.h"
-#include "main/editor_links.h"
-#include "main/note_editor.h"
+#include "editor/editor_links.h"
+#include "editor/note_editor.h"
+#include "editor/text_codec.h"
 #include "main/report_box.h"
 #include "main/search_prompt.h"
 #include "main/section_tree_view.h"
-#include "main/text_codec.h"
 #include "main/tframe.h"
 #include "search/nearest_dates.h"
 #include "support/frame_access.h"

@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "main/edit_clipboard.h"
-#include "main/editor_capacity.h"
+#include "editor/edit_clipboard.h"
+#include "editor/editor_capacity.h"
+#include "editor/text_codec.h"
+#include "editor/text_printer.h"
 #include "main/font_steps.h"
-#include "main/text_codec.h"
-#include "main/text_printer.h"
 
 using namespace lark::gui;
 

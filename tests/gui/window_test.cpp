@@ -19,10 +19,10 @@
 
 #include "document/cp1251.h"
 #include "document/errors.h"
+#include "editor/note_editor.h"
 #include "files/paths.h"
 #include "main/app_texts.h"
 #include "main/command_runner.h"
-#include "main/note_editor.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
 #include "support/frame_access.h"

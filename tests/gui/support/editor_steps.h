@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "main/edit_clipboard.h"
-#include "main/note_editor.h"
+#include "editor/edit_clipboard.h"
+#include "editor/note_editor.h"
 
 namespace guitest {
 

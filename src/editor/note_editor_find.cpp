@@ -9,7 +9,7 @@
 
 #include "document/cp1251.h"
 #include "document/scan_either.h"
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 
 namespace lark::gui {
 

@@ -1,4 +1,4 @@
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -15,10 +15,10 @@
 #include <array>
 
 #include "document/file_access.h"
-#include "main/editor_capacity.h"
-#include "main/editor_links.h"
-#include "main/long_lines.h"
-#include "main/text_codec.h"
+#include "editor/editor_capacity.h"
+#include "editor/editor_links.h"
+#include "editor/long_lines.h"
+#include "editor/text_codec.h"
 
 namespace lark::gui {
 

@@ -1,4 +1,4 @@
-#include "main/editor_capacity.h"
+#include "editor/editor_capacity.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -7,7 +7,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 
 namespace lark::gui {
 namespace {

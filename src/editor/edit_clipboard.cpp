@@ -1,4 +1,4 @@
-#include "main/edit_clipboard.h"
+#include "editor/edit_clipboard.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <exception>
 
-#include "main/editor_capacity.h"
+#include "editor/editor_capacity.h"
 
 namespace lark::gui {
 namespace {

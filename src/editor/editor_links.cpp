@@ -1,4 +1,4 @@
-#include "main/editor_links.h"
+#include "editor/editor_links.h"
 
 #include <QMouseEvent>
 #include <QPalette>
@@ -6,8 +6,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "main/note_editor.h"
-#include "main/text_codec.h"
+#include "editor/note_editor.h"
+#include "editor/text_codec.h"
 #include "search/section_links.h"
 
 namespace lark::gui {

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "document/interfaces.h"
-#include "main/line_groups.h"
+#include "editor/line_groups.h"
 
 namespace lark::gui {
 
