@@ -100,6 +100,7 @@ void NoteEditor::setText(std::string_view text) {
     const QScopedValueRollback quiet(recounting_, true);
     QString shown = TextToEditor(text);
     forgetShownText();
+    forgetLinks();
     const std::vector<qsizetype> breaks = DisplayBreaks(shown, longLine_);
     splitLines_ = !breaks.empty();
     const ScrollBarsAhead ahead(*this, shown, static_cast<qsizetype>(breaks.size()));
@@ -161,13 +162,19 @@ void NoteEditor::clear() {
     showsFile_ = false;
     splitLines_ = false;
     grouped_ = false;
+    forgetLinks();
     QPlainTextEdit::clear();
+}
+
+void NoteEditor::forgetLinks() {
+    linksSeen_.clear();
+    if (!extraSelections().isEmpty()) setExtraSelections({});
 }
 
 void NoteEditor::setLinksEnabled(bool on) {
     if (on == linksEnabled_) return;
     linksEnabled_ = on;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) b.setUserState(-1);
+    linksSeen_.clear();
     viewport()->update();
 }
 
@@ -196,25 +203,45 @@ void NoteEditor::mousePressEvent(QMouseEvent* event) {
 }
 
 void NoteEditor::paintEvent(QPaintEvent* event) {
-    formatVisibleLinks();
+    showVisibleLinks();
     QPlainTextEdit::paintEvent(event);
 }
 
 // Links are underlined as their lines come into view, not whenever a text is shown or
 // changed: a section of a hundred thousand lines is not scanned whole at every selection.
-// A line is looked at again once its text has changed (its revision, kept in the line's
-// user state when it was looked at, which blocksChanged drops).
-void NoteEditor::formatVisibleLinks() {
-    const qreal bottom = viewport()->rect().bottom();
-    const QPointF offset = contentOffset();
-    for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
-        if (blockBoundingGeometry(b).translated(offset).top() > bottom) break;
-        if (!b.isVisible() || b.userState() == b.revision()) continue;
-        QList<QTextLayout::FormatRange> wanted;
-        if (linksEnabled_) wanted = LinkFormats(b.text(), palette());
-        if (wanted != b.layout()->formats()) b.layout()->setFormats(wanted);
-        b.setUserState(b.revision());
+// They are drawn as extra selections, which leave the document alone (formats given to a
+// block's layout count as a change of the block, and the next edit's change notice would
+// reach back to it). A line's links are looked for again once its text has changed (its
+// revision, kept in the line's user state when it was looked at, which blocksChanged drops).
+void NoteEditor::showVisibleLinks() {
+    QList<QTextEdit::ExtraSelection> wanted;
+    if (linksEnabled_) {
+        QTextCharFormat look;
+        look.setFontUnderline(true);
+        look.setForeground(palette().brush(QPalette::Link));
+        const qreal bottom = viewport()->rect().bottom();
+        const QPointF offset = contentOffset();
+        for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
+            if (blockBoundingGeometry(b).translated(offset).top() > bottom) break;
+            if (!b.isVisible()) continue;
+            if (b.userState() != b.revision() || !linksSeen_.contains(b.fragmentIndex())) {
+                linksSeen_.insert(b.fragmentIndex(), LinksInLine(b.text()));
+                b.setUserState(b.revision());
+            }
+            for (const auto& [start, length] : linksSeen_.value(b.fragmentIndex())) {
+                QTextEdit::ExtraSelection link{QTextCursor(b), look};
+                link.cursor.setPosition(b.position() + start);
+                link.cursor.setPosition(b.position() + start + length, QTextCursor::KeepAnchor);
+                wanted.append(link);
+            }
+        }
     }
+    const QList<QTextEdit::ExtraSelection> shown = extraSelections();
+    const bool same = std::ranges::equal(wanted, shown, [](const auto& a, const auto& b) {
+        return a.cursor.anchor() == b.cursor.anchor() && a.cursor.position() == b.cursor.position() &&
+               a.format == b.format;
+    });
+    if (!same) setExtraSelections(wanted);
 }
 
 bool NoteEditor::modified() const { return document()->isModified(); }
@@ -425,6 +452,29 @@ int NoteEditor::wordMoveTarget(int from, bool forward) const {
     return k >= 0 && start + k >= to ? start + static_cast<int>(k) + 1 : to;
 }
 
+std::optional<int> NoteEditor::boundaryInWord(int at, bool forward) const {
+    const QTextDocument& doc = *document();
+    const QTextBlock b = doc.findBlock(at);
+    // The position on the other side of a boundary reached at `at`, and the characters
+    // on both sides of it.
+    int beyond = 0, left = 0, right = 0;
+    if (forward && at == b.position() + b.length() - 1 && at > b.position() && b.next().isValid() &&
+        ContinuesLine(b.next()) && b.next().length() > 1) {
+        beyond = b.next().position();
+        left = at - 1;
+        right = beyond;
+    } else if (!forward && at == b.position() && ContinuesLine(b) && b.length() > 1 && b.previous().length() > 1) {
+        beyond = at - 1;
+        left = at - 2;
+        right = at;
+    } else {
+        return std::nullopt;
+    }
+    const auto inWord = [](QChar ch) { return ch.isLetterOrNumber() || ch == u'_'; };
+    if (!inWord(doc.characterAt(left)) || !inWord(doc.characterAt(right))) return std::nullopt;
+    return beyond;
+}
+
 // Word moves, word selections and word erases where lines are grouped; true when the key
 // was one of them.
 bool NoteEditor::wordKeyInGroups(QKeyEvent& event) {
@@ -443,9 +493,19 @@ bool NoteEditor::wordKeyInGroups(QKeyEvent& event) {
     const auto* k = std::ranges::find_if(kKeys, [&](const WordKey& w) { return event.matches(w.key); });
     if (k == kKeys.end() || (k->erase && isReadOnly())) return false;
     QTextCursor c = textCursor();
-    if (!(k->erase && c.hasSelection()))
-        c.setPosition(wordMoveTarget(c.position(), k->forward),
-                      k->select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    if (!(k->erase && c.hasSelection())) {
+        const int from = c.position();
+        int to = wordMoveTarget(from, k->forward);
+        // Both sides of a boundary inside a long line are the same place of the text: a
+        // move that only crossed the boundary goes on from there.
+        if (splitLines_ && to != from && toBytePosition(to) == toBytePosition(from))
+            to = wordMoveTarget(to, k->forward);
+        // A boundary inside a word (the text around it was edited) is no word boundary:
+        // the move goes on into the next piece as it would in the whole line.
+        for (std::optional<int> beyond; splitLines_ && (beyond = boundaryInWord(to, k->forward));)
+            to = wordMoveTarget(*beyond, k->forward);
+        c.setPosition(to, k->select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    }
     if (k->erase) c.removeSelectedText();
     setTextCursor(c);
     ensureCursorVisible();
@@ -454,7 +514,7 @@ bool NoteEditor::wordKeyInGroups(QKeyEvent& event) {
 }
 
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
-    if (grouped_ && !splitLines_ && wordKeyInGroups(*event)) return;
+    if (grouped_ && wordKeyInGroups(*event)) return;
     if (splitLines_ && movesOverBoundaries(*event)) {
         // Both sides of a boundary inside a line are the same place of the text: a
         // move that only crossed the boundary goes on by one more.
@@ -473,17 +533,20 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
             event->accept();
             return;
         }
-        if (event->matches(QKeySequence::InsertParagraphSeparator)) {
-            QTextCursor c = textCursor();
-            c.beginEditBlock();
-            c.removeSelectedText();
-            InsertLineBreak(c);
-            c.endEditBlock();
-            setTextCursor(c);
-            ensureCursorVisible();
-            event->accept();
-            return;
-        }
+    }
+    // Enter and Shift+Enter both end the line: a section's text knows one line break only,
+    // where Qt would put a line separator (U+2028) inside the line for Shift+Enter.
+    if (!isReadOnly() &&
+        (event->matches(QKeySequence::InsertParagraphSeparator) || event->matches(QKeySequence::InsertLineSeparator))) {
+        QTextCursor c = textCursor();
+        c.beginEditBlock();
+        c.removeSelectedText();
+        InsertLineBreak(c);
+        c.endEditBlock();
+        setTextCursor(c);
+        ensureCursorVisible();
+        event->accept();
+        return;
     }
     QString typed = event->text();
     const qsizetype n = isReadOnly() ? 0 : ReplaceUnrepresentable(typed);

@@ -3,10 +3,12 @@
 // Windows-1251 bytes as Unicode. Line breaks come back as CR LF, and selection positions
 // are counted in those bytes. A character the code page cannot hold never gets in: it is
 // replaced by '?' as it is typed or pasted, and the window is told.
+#include <QHash>
 #include <QPlainTextEdit>
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "document/interfaces.h"
 #include "editor/line_groups.h"
@@ -85,7 +87,8 @@ protected:
 
 private:
     class ScrollBarsAhead;
-    void formatVisibleLinks();
+    void showVisibleLinks();
+    void forgetLinks();
     void reportReplaced(qsizetype count);
     // Keeps the characters just shown for the find (note_editor_find.cpp).
     void rememberShownText(const QString& shown);
@@ -100,6 +103,9 @@ private:
     // `offset` in it, walking the blocks (for grouped lines and long lines in pieces).
     std::size_t bytesBefore(const QTextBlock& block, int offset) const;
     int wordMoveTarget(int from, bool forward) const;
+    // Where a word move that reached `at` goes on when a boundary inside a long line next
+    // to it (ahead of the move) stands inside a word: the other side of the boundary.
+    std::optional<int> boundaryInWord(int at, bool forward) const;
     bool wordKeyInGroups(QKeyEvent& event);
     void blocksChanged(int position, int removed, int added);
     // Gives the layout the line counts of grouped blocks again after it dropped them.
@@ -112,6 +118,8 @@ private:
     bool recounting_ = false;
     qsizetype longLine_;
     LineGrouping grouping_;
+    // The links of the lines looked at, by block (QTextBlock::fragmentIndex).
+    QHash<int, std::vector<std::pair<int, int>>> linksSeen_;
 };
 
 }  // namespace lark::gui

@@ -259,11 +259,11 @@ void LongLinesTest::copyAcrossBoundaries() {
     QVERIFY(p.split.splitsLongLines());
     QClipboard& clipboard = *QApplication::clipboard();
     p.whole.select(static_cast<std::size_t>(from), static_cast<std::size_t>(length));
-    QCOMPARE(CopyAsPlainText(p.whole, clipboard), 1);
+    QVERIFY(CopyAsPlainText(p.whole, clipboard));
     const QString expected = clipboard.text();
     clipboard.clear();
     p.split.select(static_cast<std::size_t>(from), static_cast<std::size_t>(length));
-    QCOMPARE(CopyAsPlainText(p.split, clipboard), 1);
+    QVERIFY(CopyAsPlainText(p.split, clipboard));
     QCOMPARE(clipboard.text(), expected);
     QCOMPARE(clipboard.mimeData()->formats(), QStringList{"text/plain"});
 }

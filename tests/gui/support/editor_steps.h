@@ -25,7 +25,7 @@ inline void putCaret(lark::gui::NoteEditor& e, int position) {
     e.setTextCursor(c);
 }
 
-// One step of an edit script: a key ("bs", "del", "enter", "left", "right", "shift-left",
+// One step of an edit script: a key ("bs", "del", "enter", "shift-enter", "left", "right", "shift-left",
 // "shift-right", "word-left", "word-right",
 // "shift-word-right", "word-bs", "word-del"), "undo", "redo", "cut", "paste", "paste:TEXT"
 // (\n and \r written so), or text typed.
@@ -35,6 +35,7 @@ inline void step(lark::gui::NoteEditor& e, const QString& token) {
     if (token == "bs") QTest::keyClick(&e, Qt::Key_Backspace);
     else if (token == "del") QTest::keyClick(&e, Qt::Key_Delete);
     else if (token == "enter") QTest::keyClick(&e, Qt::Key_Return);
+    else if (token == "shift-enter") QTest::keyClick(&e, Qt::Key_Return, Qt::ShiftModifier);
     else if (token == "left") QTest::keyClick(&e, Qt::Key_Left);
     else if (token == "right") QTest::keyClick(&e, Qt::Key_Right);
     else if (token == "shift-left") QTest::keyClick(&e, Qt::Key_Left, Qt::ShiftModifier);
