@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -22,7 +23,7 @@
 
 namespace lark::gui {
 
-NoteEditor::NoteEditor(QWidget* parent) : QPlainTextEdit(parent), longLine_(kLongLine) {
+NoteEditor::NoteEditor(QWidget* parent) : QPlainTextEdit(parent), shown_(*document()) {
     setObjectName(QStringLiteral("reNodeContent"));
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -44,8 +45,7 @@ NoteEditor::NoteEditor(QWidget* parent) : QPlainTextEdit(parent), longLine_(kLon
 std::string NoteEditor::text() const {
     qsizetype replaced = 0;
     // toRawText keeps no-break spaces and paragraph separators as they are.
-    std::string bytes =
-        EditorToText(splitLines_ ? RawTextWithoutContinuations(*document()) : document()->toRawText(), &replaced);
+    std::string bytes = shown_.bytes(&replaced);
     if (replaced > 0) const_cast<NoteEditor*>(this)->reportReplaced(replaced);
     return bytes;
 }
@@ -56,19 +56,9 @@ std::string NoteEditor::text() const {
 // showing them. Where the guess is wrong, the scroll bar goes again afterwards.
 class NoteEditor::ScrollBarsAhead {
 public:
-    ScrollBarsAhead(NoteEditor& editor, const QString& shown, qsizetype pieces) : editor_(editor) {
+    ScrollBarsAhead(NoteEditor& editor, qsizetype lines, qsizetype longest) : editor_(editor) {
         const QFontMetricsF fm(editor.font());
         const QSize room = editor.viewport()->size();
-        qsizetype lines = pieces + 1;
-        qsizetype longest = 0;
-        for (qsizetype from = 0; from <= shown.size();) {
-            qsizetype end = shown.indexOf(u'\n', from);
-            if (end < 0) end = shown.size();
-            longest = std::max(longest, end - from);
-            ++lines;
-            from = end + 1;
-        }
-        if (pieces > 0) longest = std::min(longest, editor.longLine_);
         const bool tall = static_cast<qreal>(lines) * fm.lineSpacing() > 2.0 * room.height();
         const bool wide = editor.lineWrapMode() == QPlainTextEdit::NoWrap &&
                           static_cast<qreal>(longest) * fm.averageCharWidth() > 2.0 * room.width();
@@ -98,40 +88,15 @@ void NoteEditor::setText(std::string_view text) {
     // The layout's notices while the text goes in count nothing: the groups are counted
     // once it is in.
     const QScopedValueRollback quiet(recounting_, true);
-    QString shown = TextToEditor(text);
     forgetShownText();
     forgetLinks();
-    const std::vector<qsizetype> breaks = DisplayBreaks(shown, longLine_);
-    splitLines_ = !breaks.empty();
-    const ScrollBarsAhead ahead(*this, shown, static_cast<qsizetype>(breaks.size()));
-    // A line too long to show whole never joins a group, so the pieces of long lines and
-    // the groups never share a block.
-    LineGrouping grouping = grouping_;
-    grouping.characters = std::min(grouping.characters, longLine_);
-    const std::vector<int> groups = GroupLines(shown, grouping);
-    grouped_ = !groups.empty();
-    if (!splitLines_) {
-        setPlainText(shown);
-        rememberShownText(shown);
-    } else {
-        // Long lines are shown in pieces; the find reads the text itself then.
-        QString pieces;
-        pieces.reserve(shown.size() + static_cast<qsizetype>(breaks.size()));
-        qsizetype from = 0;
-        for (const qsizetype b : breaks) {
-            pieces += QStringView(shown).mid(from, b - from);
-            pieces += u'\n';
-            from = b;
-        }
-        pieces += QStringView(shown).mid(from);
-        setPlainText(pieces);
-        MarkContinuations(*document(), breaks);
-    }
-    if (grouped_) {
-        // The counts are those of the blocks made, unless the document made others.
-        const bool aligned = static_cast<std::size_t>(document()->blockCount()) == groups.size() + breaks.size();
-        CountGroupedLines(*document(), aligned ? groups : std::vector<int>{});
-    }
+    std::optional<ScrollBarsAhead> ahead;
+    const QString oneToOne = shown_.show(text, [&](qsizetype lines, qsizetype longest, const QString& chars) {
+        ahead.emplace(*this, lines, longest);
+        setPlainText(chars);
+    });
+    // Where long lines are shown in pieces, the find reads the text itself.
+    if (!oneToOne.isNull()) rememberShownText(oneToOne);
 }
 
 // What was worked out for a block (its links, its separator count) is worked out again
@@ -141,27 +106,20 @@ void NoteEditor::blocksChanged(int position, int /*removed*/, int added) {
     const QTextBlock last = document()->findBlock(position + std::max(added, 0));
     for (QTextBlock b = document()->findBlock(position); b.isValid(); b = b.next()) {
         b.setUserState(-1);
-        if (grouped_) ForgetSeparatorCount(b);
         if (b == last) break;
     }
+    shown_.changed(position, added);
 }
 
 void NoteEditor::recountGroupedLines() {
-    if (!grouped_ || recounting_) return;
+    if (recounting_) return;
     const QScopedValueRollback busy(recounting_, true);
-    CountGroupedLines(*document());
+    shown_.recountLines();
 }
-
-QString NoteEditor::printedText() const {
-    return splitLines_ ? PlainFromRaw(RawTextWithoutContinuations(*document())) : toPlainText();
-}
-
-int NoteEditor::hiddenBoundaries() const { return splitLines_ ? ContinuationCount(*document()) : 0; }
 
 void NoteEditor::clear() {
     showsFile_ = false;
-    splitLines_ = false;
-    grouped_ = false;
+    shown_.clear();
     forgetLinks();
     QPlainTextEdit::clear();
 }
@@ -182,29 +140,41 @@ void NoteEditor::setLinksEnabled(bool on) {
 // line under it instead, its line break with it as with a line of its own.
 void NoteEditor::mousePressEvent(QMouseEvent* event) {
     QPlainTextEdit::mousePressEvent(event);
-    if (!grouped_ || event->button() != Qt::LeftButton || (event->modifiers() & Qt::ShiftModifier)) return;
+    if (event->button() != Qt::LeftButton || (event->modifiers() & Qt::ShiftModifier)) return;
     QTextCursor c = textCursor();
     if (!c.hasSelection()) return;
     const QTextBlock block = document()->findBlock(c.selectionStart());
     const int blockEnd = block.position() + block.length() - 1;
-    if (c.selectionStart() != block.position() || (c.selectionEnd() != blockEnd && c.selectionEnd() != blockEnd + 1) ||
-        SeparatorsIn(block) == 0)
+    if (c.selectionStart() != block.position() || (c.selectionEnd() != blockEnd && c.selectionEnd() != blockEnd + 1))
         return;
-    const QString t = block.text();
-    const int at = cursorForPosition(event->position().toPoint()).position() - block.position();
-    if (at < 0 || at > t.size()) return;
-    const auto separator = QChar(QChar::LineSeparator);
-    const int from = at == 0 ? 0 : static_cast<int>(t.lastIndexOf(separator, at - 1)) + 1;
-    const auto next = static_cast<int>(t.indexOf(separator, at));
-    const int to = next < 0 ? c.selectionEnd() - block.position() : next + 1;
-    c.setPosition(block.position() + from);
-    c.setPosition(block.position() + to, QTextCursor::KeepAnchor);
+    const auto line = shown_.groupedLineAround(cursorForPosition(event->position().toPoint()).position());
+    if (!line || line->first < block.position() || line->second > blockEnd) return;
+    const int end = line->second == blockEnd ? c.selectionEnd() : line->second;
+    c.setPosition(line->first);
+    c.setPosition(end, QTextCursor::KeepAnchor);
     setTextCursor(c);
 }
 
 void NoteEditor::paintEvent(QPaintEvent* event) {
     showVisibleLinks();
     QPlainTextEdit::paintEvent(event);
+    markPieceStarts();
+}
+
+// A piece of a long line after its first starts with a mark in the left margin, as editors
+// mark lines wrapped by themselves: the boundary is shown, never part of the text.
+void NoteEditor::markPieceStarts() {
+    if (!shown_.hasPieces()) return;
+    QPainter painter(viewport());
+    const qreal bottom = viewport()->rect().bottom();
+    const QPointF offset = contentOffset();
+    const qreal height = fontMetrics().height();
+    for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
+        const QRectF box = blockBoundingGeometry(b).translated(offset);
+        if (box.top() > bottom) break;
+        if (b.isVisible() && shown_.startsPiece(b))
+            painter.fillRect(QRectF(0, box.top(), kPieceMarkWidth, height), palette().brush(QPalette::Link));
+    }
 }
 
 // Links are underlined as their lines come into view, not whenever a text is shown or
@@ -255,96 +225,6 @@ void NoteEditor::loadFile(const std::string& path) {
     showsFile_ = true;
 }
 
-std::size_t NoteEditor::bytesBefore(const QTextBlock& block, int offset) const {
-    // Every line break is two bytes; a boundary inside a long line is none.
-    std::size_t bytes = 0;
-    for (QTextBlock b = document()->begin(); b.isValid() && b != block;) {
-        const QTextBlock next = b.next();
-        bytes += static_cast<std::size_t>(b.length() - 1);
-        if (grouped_) bytes += static_cast<std::size_t>(SeparatorsIn(b));
-        if (next.isValid() && !(splitLines_ && ContinuesLine(next))) bytes += 2;
-        b = next;
-    }
-    bytes += static_cast<std::size_t>(offset);
-    if (grouped_ && offset > 0 && SeparatorsIn(block) > 0)
-        bytes += static_cast<std::size_t>(QStringView(block.text()).left(offset).count(QChar(QChar::LineSeparator)));
-    return bytes;
-}
-
-std::size_t NoteEditor::toBytePosition(int editorPosition) const {
-    const QTextBlock found = document()->findBlock(editorPosition);
-    const QTextBlock block = found.isValid() ? found : document()->lastBlock();
-    if (grouped_ || splitLines_) return bytesBefore(block, editorPosition - block.position());
-    // One block a line: a line break is two bytes.
-    return static_cast<std::size_t>(editorPosition) + static_cast<std::size_t>(std::max(block.blockNumber(), 0));
-}
-
-int NoteEditor::toEditorPosition(std::size_t bytePosition) const {
-    const QTextDocument* doc = document();
-    if (grouped_ || splitLines_) {
-        // The block whose bytes (with its line break) hold the byte position, or the last.
-        std::size_t start = 0;
-        QTextBlock b = doc->begin();
-        for (QTextBlock next = b.next(); next.isValid(); next = b.next()) {
-            std::size_t after = start + static_cast<std::size_t>(b.length() - 1);
-            if (grouped_) after += static_cast<std::size_t>(SeparatorsIn(b));
-            if (!(splitLines_ && ContinuesLine(next))) after += 2;
-            if (bytePosition < after) break;
-            start = after;
-            b = next;
-        }
-        // Within the block a separator is two bytes; a byte inside one stands before it.
-        const std::size_t want = bytePosition - start;
-        const int length = b.length() - 1;
-        if (!grouped_ || SeparatorsIn(b) == 0)
-            return b.position() + static_cast<int>(std::min<std::size_t>(want, static_cast<std::size_t>(length)));
-        const QString t = b.text();
-        std::size_t bytes = 0;
-        int offset = 0;
-        for (; offset < length; ++offset) {
-            const std::size_t width = t[offset] == QChar(QChar::LineSeparator) ? 2 : 1;
-            if (bytes + width > want) break;
-            bytes += width;
-        }
-        return b.position() + offset;
-    }
-    // Line n starts at byte (its editor position + n); find the last line starting at or
-    // before the byte position.
-    int lo = 0, hi = doc->blockCount() - 1;
-    while (lo < hi) {
-        const int mid = (lo + hi + 1) / 2;
-        const std::size_t start =
-            static_cast<std::size_t>(doc->findBlockByNumber(mid).position()) + static_cast<std::size_t>(mid);
-        if (start <= bytePosition) lo = mid;
-        else hi = mid - 1;
-    }
-    const QTextBlock block = doc->findBlockByNumber(lo);
-    const std::size_t start = static_cast<std::size_t>(block.position()) + static_cast<std::size_t>(lo);
-    const int offset =
-        static_cast<int>(std::min<std::size_t>(bytePosition - start, static_cast<std::size_t>(block.length() - 1)));
-    return block.position() + offset;
-}
-
-std::optional<std::pair<std::size_t, std::size_t>> NoteEditor::lineInBytes(int line) const {
-    if (line < 0) return std::nullopt;
-    if (!grouped_ && !splitLines_) {
-        const QTextBlock block = document()->findBlockByNumber(line);
-        if (!block.isValid()) return std::nullopt;
-        return std::pair{static_cast<std::size_t>(block.position() + line),
-                         static_cast<std::size_t>(block.length() - 1)};
-    }
-    // Lines span blocks or share them: count the line breaks of the text itself.
-    const std::string all = text();
-    std::size_t start = 0;
-    for (int k = 0; k < line; ++k) {
-        const std::size_t br = all.find("\r\n", start);
-        if (br == std::string::npos) return std::nullopt;
-        start = br + 2;
-    }
-    const std::size_t end = std::min(all.find("\r\n", start), all.size());
-    return std::pair{start, end - start};
-}
-
 std::size_t NoteEditor::selectionStart() const { return toBytePosition(textCursor().selectionStart()); }
 
 std::size_t NoteEditor::selectionLength() const {
@@ -360,9 +240,9 @@ void NoteEditor::select(std::size_t start, std::size_t length) {
 }
 
 QMimeData* NoteEditor::createMimeDataFromSelection() const {
-    if (!splitLines_) return QPlainTextEdit::createMimeDataFromSelection();
     auto* mime = new QMimeData;
-    mime->setText(SelectedPlainText(textCursor()));
+    const QTextCursor c = textCursor();
+    mime->setText(shown_.plainText(c.selectionStart(), c.selectionEnd()));
     return mime;
 }
 
@@ -389,12 +269,8 @@ bool NoteEditor::event(QEvent* e) {
 }
 
 void NoteEditor::insertTyped(const QString& text) {
-    if (!splitLines_) {
-        insertPlainText(text);
-        return;
-    }
     QTextCursor c = textCursor();
-    InsertKeepingLines(c, text);
+    shown_.insert(c, text);
     setTextCursor(c);
     ensureCursorVisible();
 }
@@ -402,13 +278,10 @@ void NoteEditor::insertTyped(const QString& text) {
 bool NoteEditor::eraseAcrossBoundary(bool forward) {
     QTextCursor c = textCursor();
     if (c.hasSelection()) return false;
-    const QTextBlock block = c.block();
-    const bool atBoundary = forward ? c.atBlockEnd() && block.next().isValid() && ContinuesLine(block.next())
-                                    : c.atBlockStart() && ContinuesLine(block);
-    if (!atBoundary) return false;
-    const int erased = ErasedCharacter(*document(), c.position(), forward);
-    if (erased >= 0) {
-        c.setPosition(erased + 1);
+    const std::optional<int> erased = shown_.erasedAcrossBoundary(c.position(), forward);
+    if (!erased) return false;
+    if (*erased >= 0) {
+        c.setPosition(*erased + 1);
         c.deletePreviousChar();
         setTextCursor(c);
         ensureCursorVisible();
@@ -428,56 +301,9 @@ bool movesOverBoundaries(const QKeyEvent& key) {
 
 }  // namespace
 
-// Where a word move from `from` ends when lines are grouped: as with a block a line, a
-// line break is a stop of its own (the end of the line before, the start of the next),
-// where the layout of a block would take it for a blank between words.
-int NoteEditor::wordMoveTarget(int from, bool forward) const {
-    const QTextDocument& doc = *document();
-    const auto separator = QChar(QChar::LineSeparator);
-    if (forward ? doc.characterAt(from) == separator : from > 0 && doc.characterAt(from - 1) == separator)
-        return forward ? from + 1 : from - 1;
-    QTextCursor c(document());
-    c.setPosition(from);
-    c.movePosition(forward ? QTextCursor::NextWord : QTextCursor::PreviousWord);
-    const int to = c.position();
-    const QTextBlock block = doc.findBlock(from);
-    if (doc.findBlock(to) != block) return to;
-    const QString t = block.text();
-    const int start = block.position();
-    if (forward) {
-        const qsizetype k = t.indexOf(separator, from - start);
-        return k >= 0 && start + k < to ? start + static_cast<int>(k) : to;
-    }
-    const qsizetype k = from - start > 0 ? t.lastIndexOf(separator, from - start - 1) : -1;
-    return k >= 0 && start + k >= to ? start + static_cast<int>(k) + 1 : to;
-}
-
-std::optional<int> NoteEditor::boundaryInWord(int at, bool forward) const {
-    const QTextDocument& doc = *document();
-    const QTextBlock b = doc.findBlock(at);
-    // The position on the other side of a boundary reached at `at`, and the characters
-    // on both sides of it.
-    int beyond = 0, left = 0, right = 0;
-    if (forward && at == b.position() + b.length() - 1 && at > b.position() && b.next().isValid() &&
-        ContinuesLine(b.next()) && b.next().length() > 1) {
-        beyond = b.next().position();
-        left = at - 1;
-        right = beyond;
-    } else if (!forward && at == b.position() && ContinuesLine(b) && b.length() > 1 && b.previous().length() > 1) {
-        beyond = at - 1;
-        left = at - 2;
-        right = at;
-    } else {
-        return std::nullopt;
-    }
-    const auto inWord = [](QChar ch) { return ch.isLetterOrNumber() || ch == u'_'; };
-    if (!inWord(doc.characterAt(left)) || !inWord(doc.characterAt(right))) return std::nullopt;
-    return beyond;
-}
-
-// Word moves, word selections and word erases where lines are grouped; true when the key
-// was one of them.
-bool NoteEditor::wordKeyInGroups(QKeyEvent& event) {
+// Word moves, word selections and word erases, which stop at line ends and go over the
+// boundaries inside long lines; true when the key was one of them.
+bool NoteEditor::wordKey(QKeyEvent& event) {
     struct WordKey {
         QKeySequence::StandardKey key;
         bool forward;
@@ -493,19 +319,9 @@ bool NoteEditor::wordKeyInGroups(QKeyEvent& event) {
     const auto* k = std::ranges::find_if(kKeys, [&](const WordKey& w) { return event.matches(w.key); });
     if (k == kKeys.end() || (k->erase && isReadOnly())) return false;
     QTextCursor c = textCursor();
-    if (!(k->erase && c.hasSelection())) {
-        const int from = c.position();
-        int to = wordMoveTarget(from, k->forward);
-        // Both sides of a boundary inside a long line are the same place of the text: a
-        // move that only crossed the boundary goes on from there.
-        if (splitLines_ && to != from && toBytePosition(to) == toBytePosition(from))
-            to = wordMoveTarget(to, k->forward);
-        // A boundary inside a word (the text around it was edited) is no word boundary:
-        // the move goes on into the next piece as it would in the whole line.
-        for (std::optional<int> beyond; splitLines_ && (beyond = boundaryInWord(to, k->forward));)
-            to = wordMoveTarget(*beyond, k->forward);
-        c.setPosition(to, k->select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
-    }
+    if (!(k->erase && c.hasSelection()))
+        c.setPosition(shown_.wordMoveTarget(c.position(), k->forward),
+                      k->select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
     if (k->erase) c.removeSelectedText();
     setTextCursor(c);
     ensureCursorVisible();
@@ -513,26 +329,40 @@ bool NoteEditor::wordKeyInGroups(QKeyEvent& event) {
     return true;
 }
 
+// Home and End (with Shift too) go to the start and the end of the line of the text, not
+// of a piece of a long line; true when the key was one of them.
+bool NoteEditor::lineEndKey(QKeyEvent& event) {
+    const bool forward = event.matches(QKeySequence::MoveToEndOfLine) || event.matches(QKeySequence::SelectEndOfLine);
+    const bool select = event.matches(QKeySequence::SelectStartOfLine) || event.matches(QKeySequence::SelectEndOfLine);
+    if (!forward && !select && !event.matches(QKeySequence::MoveToStartOfLine)) return false;
+    QPlainTextEdit::keyPressEvent(&event);
+    QTextCursor c = textCursor();
+    const int to = shown_.lineEndBeyondPieces(c.position(), forward);
+    if (to != c.position()) {
+        c.setPosition(to, select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+        setTextCursor(c);
+        ensureCursorVisible();
+    }
+    return true;
+}
+
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
-    if (grouped_ && wordKeyInGroups(*event)) return;
-    if (splitLines_ && movesOverBoundaries(*event)) {
+    if (wordKey(*event)) return;
+    if (lineEndKey(*event)) return;
+    if (movesOverBoundaries(*event)) {
         // Both sides of a boundary inside a line are the same place of the text: a
         // move that only crossed the boundary goes on by one more.
         const int from = textCursor().position();
-        const std::size_t byte = toBytePosition(from);
         QPlainTextEdit::keyPressEvent(event);
         const int to = textCursor().position();
-        if (to != from && toBytePosition(to) == byte) QPlainTextEdit::keyPressEvent(event);
+        if (to != from && shown_.samePlace(from, to)) QPlainTextEdit::keyPressEvent(event);
         return;
     }
-    if (splitLines_ && !isReadOnly()) {
-        const auto mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-        const bool plain = mods == Qt::NoModifier;
-        if (plain && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete) &&
-            eraseAcrossBoundary(event->key() == Qt::Key_Delete)) {
-            event->accept();
-            return;
-        }
+    if (!isReadOnly() && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete) &&
+        (event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == Qt::NoModifier &&
+        eraseAcrossBoundary(event->key() == Qt::Key_Delete)) {
+        event->accept();
+        return;
     }
     // Enter and Shift+Enter both end the line: a section's text knows one line break only,
     // where Qt would put a line separator (U+2028) inside the line for Shift+Enter.
@@ -541,7 +371,7 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
         QTextCursor c = textCursor();
         c.beginEditBlock();
         c.removeSelectedText();
-        InsertLineBreak(c);
+        shown_.insertLineBreak(c);
         c.endEditBlock();
         setTextCursor(c);
         ensureCursorVisible();

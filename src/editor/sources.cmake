@@ -15,6 +15,8 @@ set(LARKPAD_EDITOR_SOURCES
   note_editor.cpp
   note_editor.h
   note_editor_find.cpp
+  shown_text.cpp
+  shown_text.h
   text_codec.cpp
   text_codec.h
   text_printer.cpp
