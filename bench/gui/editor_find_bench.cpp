@@ -19,8 +19,8 @@
 #include "document/fold_find.h"
 #include "document/load_bytes.h"
 #include "document/memory_view.h"
-#include "main/editor_links.h"
-#include "main/note_editor.h"
+#include "editor/editor_links.h"
+#include "editor/note_editor.h"
 
 namespace {
 

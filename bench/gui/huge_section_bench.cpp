@@ -25,10 +25,10 @@
 
 #include "bench_util.h"
 #include "document/document.h"
+#include "editor/note_editor.h"
+#include "editor/text_codec.h"
 #include "gui/quiet_dialogs.h"
 #include "main/dialogs.h"
-#include "main/note_editor.h"
-#include "main/text_codec.h"
 #include "main/tframe.h"
 #include "support/frame_access.h"
 

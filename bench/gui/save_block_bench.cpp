@@ -16,10 +16,10 @@
 #include "bench_util.h"
 #include "document/document.h"
 #include "document/snapshot.h"
+#include "editor/note_editor.h"
 #include "gui/quiet_dialogs.h"
 #include "main/background_saves.h"
 #include "main/dialogs.h"
-#include "main/note_editor.h"
 #include "main/tframe.h"
 #include "support/frame_access.h"
 

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 
-#include "main/text_codec.h"
+#include "editor/editor.h"
 
 namespace lark::gui {
 

@@ -13,9 +13,8 @@
 
 #include "document/document.h"
 #include "document/snapshot.h"
-#include "main/note_editor.h"
+#include "editor/editor.h"
 #include "main/section_model.h"
-#include "main/text_codec.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
 

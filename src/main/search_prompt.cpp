@@ -1,7 +1,7 @@
 #include "main/search_prompt.h"
 
+#include "editor/editor.h"
 #include "main/dialogs.h"
-#include "main/text_codec.h"
 #include "main/window_ui.h"
 
 namespace lark::gui {

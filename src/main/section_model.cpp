@@ -2,8 +2,8 @@
 
 #include <QMimeData>
 
+#include "editor/editor.h"
 #include "main/icons.h"
-#include "main/text_codec.h"
 
 namespace lark::gui {
 

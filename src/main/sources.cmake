@@ -14,12 +14,6 @@ set(LARKPAD_MAIN_SOURCES
   desktop_shell.h
   dialogs.cpp
   dialogs.h
-  edit_clipboard.cpp
-  edit_clipboard.h
-  editor_capacity.cpp
-  editor_capacity.h
-  editor_links.cpp
-  editor_links.h
   find_all_list.cpp
   find_all_list.h
   find_all_panel.cpp
@@ -33,18 +27,11 @@ set(LARKPAD_MAIN_SOURCES
   icons.h
   ini_file.cpp
   ini_file.h
-  line_groups.cpp
-  line_groups.h
-  long_lines.cpp
-  long_lines.h
   paced_launches.cpp
   paced_launches.h
   interface_settings.cpp
   interface_settings.h
   larkpad.qrc
-  note_editor.cpp
-  note_editor.h
-  note_editor_find.cpp
   qt_translations.cpp
   qt_translations.h
   recovery_keeper.cpp
@@ -59,10 +46,6 @@ set(LARKPAD_MAIN_SOURCES
   section_tree_view.h
   termination_signals.cpp
   termination_signals.h
-  text_codec.cpp
-  text_codec.h
-  text_printer.cpp
-  text_printer.h
   tframe.cpp
   tframe.h
   tframe_actions.cpp

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/errors.h"
+#include "editor/editor.h"
 #include "files/document_commands.h"
 #include "files/file_type.h"
 #include "files/paths.h"
@@ -19,11 +20,9 @@
 #include "main/command_runner.h"
 #include "main/dialogs.h"
 #include "main/icons.h"
-#include "main/note_editor.h"
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
-#include "main/text_codec.h"
 #include "main/window_system.h"
 #include "main/window_ui.h"
 

@@ -4,8 +4,8 @@
 #include <QMenuBar>
 #include <QToolBar>
 
+#include "editor/editor.h"
 #include "main/icons.h"
-#include "main/note_editor.h"
 #include "main/section_tree_view.h"
 #include "main/tframe.h"
 

@@ -7,13 +7,11 @@
 #include <QUrl>
 
 #include "document/cp1251.h"
+#include "editor/editor.h"
 #include "main/dialogs.h"
-#include "main/editor_links.h"
 #include "main/find_all_panel.h"
-#include "main/note_editor.h"
 #include "main/search_prompt.h"
 #include "main/section_tree_view.h"
-#include "main/text_codec.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
 #include "search/find_all.h"

@@ -1,10 +1,10 @@
 // Section commands of the "&Инфо" menu, the tree's pop-up menu and drag and drop. The
 // logic is in editing/section_commands; the window only hands over what the user did.
 #include "editing/section_commands.h"
+#include "editor/editor.h"
 #include "files/rename_with_links.h"
 #include "main/command_runner.h"
 #include "main/section_tree_view.h"
-#include "main/text_codec.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
 

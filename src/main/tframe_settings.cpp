@@ -12,8 +12,8 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "editor/editor.h"
 #include "main/interface_settings.h"
-#include "main/note_editor.h"
 #include "main/section_tree_view.h"
 #include "main/tframe.h"
 

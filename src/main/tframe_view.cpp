@@ -11,12 +11,9 @@
 #include <QToolBar>
 
 #include "document/errors.h"
+#include "editor/editor.h"
 #include "main/dialogs.h"
-#include "main/edit_clipboard.h"
-#include "main/editor_capacity.h"
-#include "main/note_editor.h"
 #include "main/section_tree_view.h"
-#include "main/text_printer.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
 

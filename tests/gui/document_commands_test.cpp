@@ -9,9 +9,9 @@
 #include <QTest>
 
 #include "document/file_access.h"
+#include "editor/note_editor.h"
 #include "files/document_commands.h"
 #include "files/paths.h"
-#include "main/note_editor.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"

@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "document/cp1251.h"
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"

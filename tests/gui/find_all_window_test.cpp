@@ -9,8 +9,8 @@
 #include <deque>
 #include <optional>
 
+#include "editor/note_editor.h"
 #include "main/find_all_panel.h"
-#include "main/note_editor.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
 #include "main/tframe.h"

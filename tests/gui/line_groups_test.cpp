@@ -2,13 +2,18 @@
 // the scroll bar are those of the same editor showing a block a line.
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QtTest>
+#include <algorithm>
+#include <optional>
 #include <string>
 
-#include "main/editor_capacity.h"
-#include "main/line_groups.h"
-#include "main/long_lines.h"
-#include "main/note_editor.h"
+#include "editor/editor_capacity.h"
+#include "editor/line_groups.h"
+#include "editor/long_lines.h"
+#include "editor/note_editor.h"
+#include "editor/shown_text.h"
+#include "editor/text_codec.h"
 #include "support/editor_steps.h"
 
 using namespace lark::gui;
@@ -45,6 +50,22 @@ struct Pair {
     }
 };
 
+// An editor without pieces against its own bytes: the caret's byte is the byte length of
+// the characters before it, and the caret's line spans the bytes between two CR LF of text().
+void checkAgainstBytes(const NoteEditor& e) {
+    if (e.splitsLongLines()) return;
+    const int caret = e.textCursor().position();
+    const std::string all = e.text();
+    const std::string before = EditorToText(e.document()->toRawText().left(caret));
+    QCOMPARE(e.toBytePosition(caret), before.size());
+    QCOMPARE(e.toEditorPosition(before.size()), caret);
+    const std::size_t br = before.rfind("\r\n");
+    const std::size_t start = br == std::string::npos ? 0 : br + 2;
+    const std::size_t end = std::min(all.find("\r\n", start), all.size());
+    const auto line = static_cast<int>(std::ranges::count(before, '\n'));
+    QCOMPARE(e.lineInBytes(line), (std::optional<std::pair<std::size_t, std::size_t>>{{start, end - start}}));
+}
+
 // One step in both editors; false (the test has failed) once their texts or selections part.
 bool stepBoth(Pair& p, const QString& token) {
     step(p.grouped, token);
@@ -53,6 +74,8 @@ bool stepBoth(Pair& p, const QString& token) {
         QCOMPARE(p.grouped.text(), p.plain.text());
         QCOMPARE(p.grouped.selectionStart(), p.plain.selectionStart());
         QCOMPARE(p.grouped.selectionLength(), p.plain.selectionLength());
+        checkAgainstBytes(p.plain);
+        if (!QTest::currentTestFailed()) checkAgainstBytes(p.grouped);
     }();
     return !QTest::currentTestFailed();
 }
@@ -73,6 +96,8 @@ private slots:
     void edits();
     void randomEditsMatchThePlainEditor_data();
     void randomEditsMatchThePlainEditor();
+    void shownTextAgainstTheBytes_data();
+    void shownTextAgainstTheBytes();
     void tripleClickSelectsTheLine();
     void scrollBarSpansTheLines();
 };
@@ -163,6 +188,7 @@ void LineGroupsTest::edits_data() {
     QTest::newRow("nominal: backspace joins a grouped line to the one before") << 4 << "bs bs x";
     QTest::newRow("nominal: delete joins the line after") << 4 << "left del del";
     QTest::newRow("nominal: enter splits a group") << 4 << "right enter enter z";
+    QTest::newRow("nominal: shift+enter ends the line as enter does") << 4 << "right shift-enter z left shift-enter bs";
     QTest::newRow("nominal: paste lines into a group") << 7 << R"(paste:one\r\ntwo\nthree\rfour)";
     QTest::newRow("nominal: cut across groups, paste back")
         << 5 << "shift-right shift-right shift-right shift-right cut left paste";
@@ -197,13 +223,11 @@ void LineGroupsTest::edits() {
 void LineGroupsTest::randomEditsMatchThePlainEditor_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("longLine");
-    QTest::addColumn<bool>("wordKeys");
-    QTest::newRow("nominal: grouped lines")
-        << QByteArray::fromStdString(lines(120)) << static_cast<int>(kLongLine) << true;
-    // (Word moves stop where a long line is cut inside a word, unlike the whole line's.)
+    QTest::newRow("nominal: grouped lines") << QByteArray::fromStdString(lines(120)) << static_cast<int>(kLongLine);
+    // (Pieces end after a blank here: where a long line is cut inside a word, word moves
+    // stop at the cut, unlike the whole line's.)
     QTest::newRow("nominal: grouped lines beside long lines in pieces")
-        << QByteArray::fromStdString(lines(60) + "\r\n" + repeat("abc defgh ", 200) + "\r\n" + lines(30)) << 16
-        << false;
+        << QByteArray::fromStdString(lines(60) + "\r\n" + repeat("abc defgh ", 200) + "\r\n" + lines(30)) << 16;
 }
 
 void LineGroupsTest::randomEditsMatchThePlainEditor() {
@@ -213,14 +237,9 @@ void LineGroupsTest::randomEditsMatchThePlainEditor() {
     // LARKPAD_TEST_SEED=N plays another sequence.
     QFETCH(QByteArray, text);
     QFETCH(int, longLine);
-    QFETCH(bool, wordKeys);
-    QStringList tokens{"x", "bs", "del", "enter", "left", "right", "shift-right", "cut", "paste", "paste:a\\nb"};
-    if (wordKeys)
-        tokens << "word-left"
-               << "word-right"
-               << "word-bs"
-               << "word-del"
-               << "shift-word-right";
+    const QStringList tokens{"x",          "bs",          "del",      "enter",           "shift-enter", "left",
+                             "right",      "shift-right", "cut",      "paste",           "paste:a\\nb", "word-left",
+                             "word-right", "word-bs",     "word-del", "shift-word-right"};
     Pair p(text.toStdString(), kSmall, longLine);
     std::uint32_t x = static_cast<std::uint32_t>(qEnvironmentVariableIntValue("LARKPAD_TEST_SEED")) | 12345u;
     const auto next = [&x](std::uint32_t n) {
@@ -241,6 +260,79 @@ void LineGroupsTest::randomEditsMatchThePlainEditor() {
     QCOMPARE(p.grouped.printedText(), p.plain.toPlainText());
     while (p.grouped.document()->isUndoAvailable()) p.grouped.undo();
     QCOMPARE(p.grouped.text(), Pair(text.toStdString()).plain.text());
+}
+
+void LineGroupsTest::shownTextAgainstTheBytes_data() {
+    QTest::addColumn<QByteArray>("text");
+    const auto row = [](const char* name, const std::string& text) {
+        QTest::newRow(name) << QByteArray::fromStdString(text);
+    };
+    row("nominal: lines of many lengths", lines(40));
+    row("nominal: long lines among short ones", lines(12) + "\r\n" + repeat("abc defgh ", 90) + "\r\n" + lines(9));
+    row("nominal: a long line cut inside words", "x\r\n" + repeat("abcdefghij", 30) + "\r\ny");
+    row("nominal: mixed CR LF, LF and CR", "one\r\ntwo\nthree\rfour\r\n\r\nfive\n");
+    row("robustness: empty lines only", repeat("\r\n", 30));
+    row("robustness: no-break spaces, punctuation and Cyrillic", repeat("\xa0.,\xe0\xe1 \xcf\r\n", 160));
+}
+
+// Every way of showing against the bytes: the text, the length, every byte position,
+// every line and every word move are those the bytes themselves give.
+void LineGroupsTest::shownTextAgainstTheBytes() {
+    QFETCH(QByteArray, text);
+    // The bytes with CR LF for each line break, and the text as a plain editor shows it.
+    std::string bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') bytes += text[i];
+        else bytes += "\r\n";
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> lineSpans;
+    for (std::size_t start = 0;;) {
+        const std::size_t br = bytes.find("\r\n", start);
+        lineSpans.emplace_back(start, std::min(br, bytes.size()) - start);
+        if (br == std::string::npos) break;
+        start = br + 2;
+    }
+    using Span = std::optional<std::pair<std::size_t, std::size_t>>;
+    QTextDocument plainDoc;
+    ShownText plain(plainDoc);
+    plain.setLineGrouping({1 << 30, 1, 1});
+    plain.setLongLineLength(1 << 30);
+    plain.show(text.toStdString());
+    struct Way {
+        LineGrouping grouping;
+        qsizetype longLine;
+        bool grouped;
+        bool pieces;
+    };
+    const bool longLines = std::ranges::any_of(lineSpans, [](const auto& l) { return l.second > 16; });
+    for (const Way& way : {Way{{1 << 30, 1, 1}, 1 << 30, false, false}, Way{kSmall, 1 << 30, true, false},
+                           Way{{1 << 30, 1, 1}, 16, false, longLines}, Way{kSmall, 16, true, longLines}}) {
+        QTextDocument doc;
+        ShownText shown(doc);
+        shown.setLineGrouping(way.grouping);
+        shown.setLongLineLength(way.longLine);
+        shown.show(text.toStdString());
+        QCOMPARE(shown.grouped(), way.grouped && lineSpans.size() > 1);
+        QCOMPARE(shown.hasPieces(), way.pieces);
+        QCOMPARE(shown.bytes(), bytes);
+        QCOMPARE(shown.plainText(), plainDoc.toPlainText());
+        QCOMPARE(shown.length(), static_cast<qsizetype>(bytes.size() - (lineSpans.size() - 1)));
+        for (std::size_t b = 0; b <= bytes.size(); ++b) {
+            // A byte between CR and LF stands before the line break.
+            const bool insideBreak = b > 0 && bytes[b - 1] == '\r';
+            QCOMPARE(shown.toByte(shown.toPosition(b)), insideBreak ? b - 1 : b);
+        }
+        for (int k = 0; k <= static_cast<int>(lineSpans.size()); ++k)
+            QCOMPARE(shown.lineInBytes(k),
+                     k < static_cast<int>(lineSpans.size()) ? Span{lineSpans[static_cast<std::size_t>(k)]} : Span{});
+        for (int p = 0; p < plainDoc.characterCount(); ++p) {
+            const std::size_t b = plain.toByte(p);
+            for (const bool forward : {true, false})
+                QCOMPARE(shown.toByte(shown.wordMoveTarget(shown.toPosition(b), forward)),
+                         plain.toByte(plain.wordMoveTarget(p, forward)));
+        }
+    }
 }
 
 void LineGroupsTest::tripleClickSelectsTheLine() {

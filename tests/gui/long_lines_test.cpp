@@ -9,12 +9,12 @@
 #include <QtTest>
 #include <string>
 
-#include "main/edit_clipboard.h"
-#include "main/editor_capacity.h"
-#include "main/editor_links.h"
-#include "main/long_lines.h"
-#include "main/note_editor.h"
-#include "main/text_codec.h"
+#include "editor/edit_clipboard.h"
+#include "editor/editor_capacity.h"
+#include "editor/editor_links.h"
+#include "editor/long_lines.h"
+#include "editor/note_editor.h"
+#include "editor/text_codec.h"
 #include "support/editor_steps.h"
 
 using namespace lark::gui;
@@ -67,6 +67,7 @@ private slots:
     void findAndSelect();
     void plainFromRaw();
     void linksInPieces();
+    void pieceStartsMarkedInTheMargin();
     void scrollBarsComeBackAsNeeded();
 };
 
@@ -184,6 +185,10 @@ void LongLinesTest::edits_data() {
     QTest::newRow("nominal: a selection grown over the boundary")
         << line << 3 << false << 0 << "shift-right shift-right shift-left shift-left shift-left bs";
     // (Word moves stop at a boundary cut inside a word; pieces end after a blank where they can.)
+    QTest::newRow("nominal: end goes to the end of the line, home to its start")
+        << lines << 3 << true << 0 << "end x home y end end z shift-home bs";
+    QTest::newRow("nominal: shift+end selects to the end of the line")
+        << line << 2 << false << 0 << "shift-end shift-end bs home shift-end del";
     QTest::newRow("nominal: word moves over the boundary")
         << QByteArray::fromStdString(words(300)) << 3 << true << 0 << "word-left z word-right word-right w";
     QTest::newRow("robustness: backspace empties a piece and goes on")
@@ -259,11 +264,11 @@ void LongLinesTest::copyAcrossBoundaries() {
     QVERIFY(p.split.splitsLongLines());
     QClipboard& clipboard = *QApplication::clipboard();
     p.whole.select(static_cast<std::size_t>(from), static_cast<std::size_t>(length));
-    QCOMPARE(CopyAsPlainText(p.whole, clipboard), 1);
+    QVERIFY(CopyAsPlainText(p.whole, clipboard));
     const QString expected = clipboard.text();
     clipboard.clear();
     p.split.select(static_cast<std::size_t>(from), static_cast<std::size_t>(length));
-    QCOMPARE(CopyAsPlainText(p.split, clipboard), 1);
+    QVERIFY(CopyAsPlainText(p.split, clipboard));
     QCOMPARE(clipboard.text(), expected);
     QCOMPARE(clipboard.mimeData()->formats(), QStringList{"text/plain"});
 }
@@ -326,6 +331,29 @@ void LongLinesTest::linksInPieces() {
     for (const auto& [start, length] : LinksInLine(shown)) whole << shown.mid(start, length);
     QCOMPARE(inPieces.size(), 10000);
     QCOMPARE(inPieces, whole);
+}
+
+void LongLinesTest::pieceStartsMarkedInTheMargin() {
+    NoteEditor editor;
+    editor.setLongLineLength(kPiece);
+    editor.resize(400, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setText("short\r\n" + words(60) + "\r\n\r\nend");
+    QVERIFY(editor.hiddenBoundaries() >= 3);
+    const QImage shot = editor.viewport()->grab().toImage();
+    const QColor mark = editor.palette().color(QPalette::Link);
+    int marks = 0;
+    for (QTextBlock b = editor.document()->begin(); b.isValid(); b = b.next()) {
+        const int y = editor.cursorRect(QTextCursor(b)).center().y();
+        const bool marked =
+            shot.pixelColor(0, y) == mark && shot.pixelColor(NoteEditor::kPieceMarkWidth - 1, y) == mark;
+        QCOMPARE(marked, ContinuesLine(b));
+        marks += marked ? 1 : 0;
+        // Never as wide as the text's own margin.
+        QVERIFY(shot.pixelColor(NoteEditor::kPieceMarkWidth, y) != mark);
+    }
+    QCOMPARE(marks, editor.hiddenBoundaries());
 }
 
 void LongLinesTest::scrollBarsComeBackAsNeeded() {

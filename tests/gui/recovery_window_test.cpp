@@ -21,7 +21,7 @@
 #include "document/format.h"
 #include "document/recovery.h"
 #include "document/snapshot.h"
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 #include "main/recovery_keeper.h"
 #include "main/termination_signals.h"
 #include "support/frame_access.h"

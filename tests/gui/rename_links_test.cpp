@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 #include "main/section_tree_view.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"

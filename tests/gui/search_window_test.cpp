@@ -20,12 +20,12 @@
 #include <optional>
 
 #include "document/fold_find.h"
-#include "main/editor_links.h"
-#include "main/note_editor.h"
+#include "editor/editor_links.h"
+#include "editor/note_editor.h"
+#include "editor/text_codec.h"
 #include "main/report_box.h"
 #include "main/search_prompt.h"
 #include "main/section_tree_view.h"
-#include "main/text_codec.h"
 #include "main/tframe.h"
 #include "search/nearest_dates.h"
 #include "support/frame_access.h"
@@ -111,6 +111,17 @@ struct Frame {
     int posOf(const QString& s) { return static_cast<int>(editor().toPlainText().indexOf(s)); }
 };
 
+// The links drawn in block `b` once the editor has painted: (start in the block, length).
+QList<std::pair<int, int>> linkRuns(gui::NoteEditor& e, const QTextBlock& b) {
+    e.viewport()->repaint();
+    QList<std::pair<int, int>> out;
+    for (const QTextEdit::ExtraSelection& link : e.extraSelections())
+        if (link.format.fontUnderline() && e.document()->findBlock(link.cursor.selectionStart()) == b)
+            out.append({link.cursor.selectionStart() - b.position(),
+                        link.cursor.selectionEnd() - link.cursor.selectionStart()});
+    return out;
+}
+
 }  // namespace
 
 class SearchWindowTest : public QObject {
@@ -139,6 +150,7 @@ private slots:
     void selectionsShownWithoutFocus();
     void linksUnderlined();
     void linksFollowEditsAndScrolling();
+    void drawnLinksLeaveTheDocumentAlone();
     void sectionLinkSelectsLastOfEqualNames();
     void linkTypedJustNowWorks();
     void missingSectionReported();
@@ -423,13 +435,7 @@ void SearchWindowTest::linksFollowEditsAndScrolling() {
     gui::NoteEditor& e = w.editor();
     const QTextBlock first = e.document()->firstBlock();
     const QTextBlock last = e.document()->lastBlock();
-    auto underlined = [&](const QTextBlock& b) {
-        e.viewport()->repaint();
-        QList<std::pair<int, int>> out;
-        for (const QTextLayout::FormatRange& r : b.layout()->formats())
-            if (r.format.fontUnderline()) out.append({r.start, r.length});
-        return out;
-    };
+    auto underlined = [&](const QTextBlock& b) { return linkRuns(e, b); };
     using Runs = QList<std::pair<int, int>>;
     e.verticalScrollBar()->setValue(e.verticalScrollBar()->maximum());
     QCOMPARE(underlined(last), (Runs{{3, 17}}));
@@ -461,6 +467,31 @@ void SearchWindowTest::linksFollowEditsAndScrolling() {
     QCOMPARE(underlined(first), (Runs{{0, 9}, {joined, 9}}));
 }
 
+// A line drawn with its links is no changed line: a key typed at the end of the text is
+// a change of one character there, not of everything from the link on.
+void SearchWindowTest::drawnLinksLeaveTheDocumentAlone() {
+    std::string text = "see www.a.org here\r\n";
+    for (int i = 0; i < 2000; ++i) text += "line " + std::to_string(i) + "\r\n";
+    QList<QList<int>> changes;  // outlives the window, which empties the editor as it goes
+    Frame w(notebook("d.lkp", {{0, "A", text}}));
+    gui::NoteEditor& e = w.editor();
+    const QTextBlock first = e.document()->firstBlock();
+    QCOMPARE(linkRuns(e, first), (QList<std::pair<int, int>>{{4, 9}}));
+    connect(e.document(), &QTextDocument::contentsChange, &e, [&](int at, int removed, int added) {
+        changes.append({at, removed, added});
+    });
+    const int end = e.document()->characterCount() - 1;
+    e.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&e, QStringLiteral("x"));
+    QCOMPARE(changes, (QList<QList<int>>{{end, 0, 1}}));
+    // Typed into the link's line: the change is that line's, and the link is drawn anew.
+    changes.clear();
+    e.moveCursor(QTextCursor::Start);
+    QTest::keyClicks(&e, QStringLiteral("y"));
+    QCOMPARE(changes, (QList<QList<int>>{{0, 0, 1}}));
+    QCOMPARE(linkRuns(e, first), (QList<std::pair<int, int>>{{5, 9}}));
+}
+
 void SearchWindowTest::selectionsShownWithoutFocus() {
     Frame w(notebook("sel.lkp", {{0, "A", "one two"}}));
     for (QWidget* widget : {static_cast<QWidget*>(Child<gui::SectionTreeView>(*w.frame, "tvNodes")),
@@ -475,15 +506,13 @@ void SearchWindowTest::selectionsShownWithoutFocus() {
 void SearchWindowTest::linksUnderlined() {
     Frame w(notebook("u.lkp",
                      {{0, "A", Cp1251("see http://a.b/c, mail mailto:x@y.z or www.q.org\r\nfile://@Имя раздела")}}));
-    w.editor().viewport()->repaint();  // lines get their links when they are drawn
+    // Lines get their links when they are drawn.
     QTextBlock first = w.editor().document()->firstBlock();
-    QList<std::pair<int, int>> underlined;
-    for (const QTextLayout::FormatRange& r : first.layout()->formats())
-        if (r.format.fontUnderline()) underlined.append({r.start, r.length});
-    QCOMPARE(underlined, (QList<std::pair<int, int>>{{4, 12}, {23, 12}, {39, 9}}));
-    const QTextBlock second = first.next();
-    QCOMPARE(second.layout()->formats().size(), 1);
-    QCOMPARE(second.layout()->formats()[0].length, 8 + 3);  // the name ends at the blank
+    QCOMPARE(linkRuns(w.editor(), first), (QList<std::pair<int, int>>{{4, 12}, {23, 12}, {39, 9}}));
+    // The name ends at the blank.
+    QCOMPARE(linkRuns(w.editor(), first.next()), (QList<std::pair<int, int>>{{0, 8 + 3}}));
+    for (const QTextEdit::ExtraSelection& link : w.editor().extraSelections())
+        QCOMPARE(link.format.foreground(), w.editor().palette().brush(QPalette::Link));
     QVERIFY(!w.editor().modified());
     // The pointing hand over a link, the text cursor elsewhere.
     auto over = [&](int pos) {

@@ -7,8 +7,8 @@
 #include "document/document.h"
 #include "document/memory_view.h"
 #include "editing/section_commands.h"
+#include "editor/text_codec.h"
 #include "main/section_model.h"
-#include "main/text_codec.h"
 #include "support/notebook_files.h"
 
 using namespace lark;

@@ -8,9 +8,9 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include "editor/note_editor.h"
 #include "main/ini_file.h"
 #include "main/interface_settings.h"
-#include "main/note_editor.h"
 #include "main/section_tree_view.h"
 #include "support/fake_desktop.h"
 #include "support/frame_access.h"

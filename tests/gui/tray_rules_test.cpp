@@ -4,8 +4,8 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include "editor/note_editor.h"
 #include "main/hidden_windows.h"
-#include "main/note_editor.h"
 #include "support/fake_desktop.h"
 #include "support/frame_access.h"
 #include "support/window_fixture.h"

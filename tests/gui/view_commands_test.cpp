@@ -13,8 +13,8 @@
 #include <QToolBar>
 #include <QtTest>
 
-#include "main/editor_capacity.h"
-#include "main/note_editor.h"
+#include "editor/editor_capacity.h"
+#include "editor/note_editor.h"
 #include "main/section_tree_view.h"
 #include "main/window_ui.h"
 #include "support/frame_access.h"

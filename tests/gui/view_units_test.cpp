@@ -8,13 +8,14 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
-#include "main/edit_clipboard.h"
-#include "main/editor_capacity.h"
+#include "editor/edit_clipboard.h"
+#include "editor/editor_capacity.h"
+#include "editor/text_codec.h"
+#include "editor/text_printer.h"
 #include "main/font_steps.h"
-#include "main/text_codec.h"
-#include "main/text_printer.h"
 
 using namespace lark::gui;
 
@@ -92,9 +93,17 @@ void ViewUnitsTest::printingWrapsAndFillsPages() {
 void ViewUnitsTest::copyLeavesPlainTextOnly() {
     QPlainTextEdit editor;
     editor.setPlainText(QStringLiteral("Раздел\nвторая строка"));
-    editor.selectAll();
     QClipboard& clipboard = *QApplication::clipboard();
-    QCOMPARE(CopyAsPlainText(editor, clipboard), 1);
+    clipboard.setText(QStringLiteral("before"));
+    // Nothing selected: nothing copied, the clipboard as it was.
+    QVERIFY(!CopyAsPlainText(editor, clipboard));
+    QCOMPARE(clipboard.text(), QStringLiteral("before"));
+    editor.selectAll();
+    // The copy is one step of the command: no other event runs inside it.
+    bool ranInside = false;
+    QTimer::singleShot(0, &editor, [&] { ranInside = true; });
+    QVERIFY(CopyAsPlainText(editor, clipboard));
+    QVERIFY(!ranInside);
     const QMimeData* data = clipboard.mimeData();
     QVERIFY(data);
     QCOMPARE(data->formats(), QStringList{"text/plain"});

@@ -19,10 +19,10 @@
 
 #include "document/cp1251.h"
 #include "document/errors.h"
+#include "editor/note_editor.h"
 #include "files/paths.h"
 #include "main/app_texts.h"
 #include "main/command_runner.h"
-#include "main/note_editor.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
 #include "support/frame_access.h"
@@ -429,8 +429,8 @@ void WindowTest::editorLineBreaksAndSelection() {
     QCOMPARE(editor.selectionLength(), editor.text().size());
 }
 
-// Shift+Enter puts a line separator, not a paragraph break, into the editor: it is
-// stored as CR LF all the same.
+// Shift+Enter ends the line as Enter does (no line separator inside a line, which the
+// byte positions would not count): stored as CR LF, the caret after it.
 void WindowTest::shiftEnterStoredAsCrLf() {
     const QString file = path("shift.lkp");
     WriteNotebook(file, {{0, "one", ""}}, 0);
@@ -439,8 +439,10 @@ void WindowTest::shiftEnterStoredAsCrLf() {
         w.type(QStringLiteral("up"));
         QTest::keyClick(Child<gui::NoteEditor>(w.frame(), "reNodeContent"), Qt::Key_Return, Qt::ShiftModifier);
         w.type(QStringLiteral("down"));
-        QVERIFY(
-            Child<gui::NoteEditor>(w.frame(), "reNodeContent")->document()->toRawText().contains(QChar::LineSeparator));
+        const gui::NoteEditor& editor = *Child<gui::NoteEditor>(w.frame(), "reNodeContent");
+        QVERIFY(!editor.document()->toRawText().contains(QChar::LineSeparator));
+        QCOMPARE(editor.selectionStart(), std::size_t(8));
+        QCOMPARE(editor.lineInBytes(1), (std::optional<std::pair<std::size_t, std::size_t>>{{4, 4}}));
         w.trigger(Action(w.frame(), "miSave"));
     }
     Window again({file});

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "main/edit_clipboard.h"
-#include "main/note_editor.h"
+#include "editor/edit_clipboard.h"
+#include "editor/note_editor.h"
 
 namespace guitest {
 
@@ -25,20 +25,25 @@ inline void putCaret(lark::gui::NoteEditor& e, int position) {
     e.setTextCursor(c);
 }
 
-// One step of an edit script: a key ("bs", "del", "enter", "left", "right", "shift-left",
-// "shift-right", "word-left", "word-right",
-// "shift-word-right", "word-bs", "word-del"), "undo", "redo", "cut", "paste", "paste:TEXT"
-// (\n and \r written so), or text typed.
+// One step of an edit script: a key ("bs", "del", "enter", "shift-enter", "left", "right",
+// "shift-left", "shift-right", "home", "end", "shift-home", "shift-end", "word-left",
+// "word-right", "shift-word-right", "word-bs", "word-del"), "undo", "redo", "cut", "paste",
+// "paste:TEXT" (\n and \r written so), or text typed.
 inline void step(lark::gui::NoteEditor& e, const QString& token) {
     using lark::gui::CutAsPlainText;
     using lark::gui::PasteAsPlainText;
     if (token == "bs") QTest::keyClick(&e, Qt::Key_Backspace);
     else if (token == "del") QTest::keyClick(&e, Qt::Key_Delete);
     else if (token == "enter") QTest::keyClick(&e, Qt::Key_Return);
+    else if (token == "shift-enter") QTest::keyClick(&e, Qt::Key_Return, Qt::ShiftModifier);
     else if (token == "left") QTest::keyClick(&e, Qt::Key_Left);
     else if (token == "right") QTest::keyClick(&e, Qt::Key_Right);
     else if (token == "shift-left") QTest::keyClick(&e, Qt::Key_Left, Qt::ShiftModifier);
     else if (token == "shift-right") QTest::keyClick(&e, Qt::Key_Right, Qt::ShiftModifier);
+    else if (token == "home") QTest::keyClick(&e, Qt::Key_Home);
+    else if (token == "end") QTest::keyClick(&e, Qt::Key_End);
+    else if (token == "shift-home") QTest::keyClick(&e, Qt::Key_Home, Qt::ShiftModifier);
+    else if (token == "shift-end") QTest::keyClick(&e, Qt::Key_End, Qt::ShiftModifier);
     else if (token == "word-left") QTest::keyClick(&e, Qt::Key_Left, Qt::ControlModifier);
     else if (token == "word-right") QTest::keyClick(&e, Qt::Key_Right, Qt::ControlModifier);
     else if (token == "shift-word-right") QTest::keyClick(&e, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);

@@ -10,7 +10,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 #include "main/section_tree_view.h"
 #include "main/tframe.h"
 

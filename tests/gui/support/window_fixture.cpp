@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "document/recovery.h"
+#include "editor/note_editor.h"
 #include "main/background_saves.h"
-#include "main/note_editor.h"
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"

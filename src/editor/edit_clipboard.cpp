@@ -1,12 +1,13 @@
-#include "main/edit_clipboard.h"
+#include "editor/edit_clipboard.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <exception>
+#include <QTextCursor>
 
-#include "main/editor_capacity.h"
+#include "editor/editor_capacity.h"
+#include "editor/long_lines.h"
 
 namespace lark::gui {
 namespace {
@@ -25,19 +26,11 @@ void setPlainTextOnly(QClipboard& clipboard, const QString& text) {
 
 }  // namespace
 
-int CopyAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard) {
-    for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
-        try {
-            editor.copy();
-            QApplication::processEvents();
-            const QString text = clipboardText(clipboard);
-            setPlainTextOnly(clipboard, text);
-            if (clipboardText(clipboard) == text) return attempt;
-        } catch (const std::exception&) {
-            // a failing attempt is followed by the next one
-        }
-    }
-    return 0;
+bool CopyAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard) {
+    const QTextCursor selection = editor.textCursor();
+    if (!selection.hasSelection()) return false;
+    setPlainTextOnly(clipboard, SelectedPlainText(selection));
+    return true;
 }
 
 void CutAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard) {

@@ -1,10 +1,10 @@
-#include "main/line_groups.h"
+#include "editor/line_groups.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 #include <algorithm>
 
-#include "main/long_lines.h"
+#include "editor/long_lines.h"
 
 namespace lark::gui {
 namespace {

@@ -1,13 +1,12 @@
-#include "main/editor_links.h"
+#include "editor/editor_links.h"
 
 #include <QMouseEvent>
-#include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "main/note_editor.h"
-#include "main/text_codec.h"
+#include "editor/note_editor.h"
+#include "editor/text_codec.h"
 #include "search/section_links.h"
 
 namespace lark::gui {
@@ -72,17 +71,6 @@ std::optional<EditorLink> LinkAt(const NoteEditor& editor, const QPoint& viewpor
         if (inLine >= start && inLine < start + length)
             return EditorLink{line.mid(start, length), block.position() + start, length};
     return std::nullopt;
-}
-
-QList<QTextLayout::FormatRange> LinkFormats(const QString& line, const QPalette& palette) {
-    QList<QTextLayout::FormatRange> out;
-    const auto links = LinksInLine(line);
-    if (links.empty()) return out;
-    QTextCharFormat link;
-    link.setFontUnderline(true);
-    link.setForeground(palette.brush(QPalette::Link));
-    for (const auto& [start, length] : links) out.append(QTextLayout::FormatRange{start, length, link});
-    return out;
 }
 
 EditorLinks::EditorLinks(NoteEditor* editor, std::function<void(const QString&)> onPress)

@@ -1,4 +1,4 @@
-#include "main/text_codec.h"
+#include "editor/text_codec.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "main/text_printer.h"
+#include "editor/text_printer.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "main/editor_capacity.h"
+#include "editor/editor_capacity.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -7,7 +7,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 
 namespace lark::gui {
 namespace {
@@ -28,7 +28,7 @@ qsizetype typedLength(const QKeyEvent& key) {
 qsizetype EditorLength(const QPlainTextEdit& editor) {
     // Without the closing paragraph mark, nor the boundaries shown inside long lines.
     const auto* note = qobject_cast<const NoteEditor*>(&editor);
-    return editor.document()->characterCount() - 1 - (note ? note->hiddenBoundaries() : 0);
+    return note ? note->shownText().length() : editor.document()->characterCount() - 1;
 }
 
 qsizetype InsertedLength(const QString& text) { return text.size() - text.count(QLatin1String("\r\n")); }

@@ -7,12 +7,10 @@ class QPlainTextEdit;
 
 namespace lark::gui {
 
-inline constexpr int kCopyAttempts = 64;
-
-// Up to kCopyAttempts attempts of: the editor's own copy, pending events, the clipboard's
-// text read and written back as its only content. Returns the number of attempts made
-// when one completed, 0 when all failed (nothing is reported).
-int CopyAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard);
+// The selection's plain text (line breaks as '\n', boundaries inside long lines left out)
+// set as the clipboard's only content, once, without running other events meanwhile.
+// Returns false, leaving the clipboard alone, when nothing is selected.
+bool CopyAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard);
 
 // The editor's own cut, then the clipboard reduced to the cut text alone.
 void CutAsPlainText(QPlainTextEdit& editor, QClipboard& clipboard);

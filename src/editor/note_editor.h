@@ -3,13 +3,15 @@
 // Windows-1251 bytes as Unicode. Line breaks come back as CR LF, and selection positions
 // are counted in those bytes. A character the code page cannot hold never gets in: it is
 // replaced by '?' as it is typed or pasted, and the window is told.
+#include <QHash>
 #include <QPlainTextEdit>
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "document/interfaces.h"
-#include "main/line_groups.h"
+#include "editor/shown_text.h"
 
 namespace lark::gui {
 
@@ -52,27 +54,32 @@ public:
 
     // Position conversions between the editor (one character per line break) and the
     // bytes of text() (CR LF per line break).
-    std::size_t toBytePosition(int editorPosition) const;
-    int toEditorPosition(std::size_t bytePosition) const;
+    std::size_t toBytePosition(int editorPosition) const { return shown_.toByte(editorPosition); }
+    int toEditorPosition(std::size_t bytePosition) const { return shown_.toPosition(bytePosition); }
 
-    // The text as printed: QPlainTextEdit::toPlainText of the text as it is stored.
-    QString printedText() const;
+    // The text as printed: line breaks '\n', no-break spaces as blanks.
+    QString printedText() const { return shown_.plainText(); }
 
+    // How the text shown last is shown (shown_text.h), and its conversions.
+    const ShownText& shownText() const { return shown_; }
+    // The width of the mark in the left margin at the start of each piece of a long line
+    // after its first.
+    static constexpr int kPieceMarkWidth = 2;
     // Block boundaries shown inside lines too long to lay out whole (long_lines.h); none
     // unless the text shown last had such lines.
-    int hiddenBoundaries() const;
-    bool splitsLongLines() const { return splitLines_; }
+    int hiddenBoundaries() const { return shown_.hiddenBoundaries(); }
+    bool splitsLongLines() const { return shown_.hasPieces(); }
     // The longest line shown whole, from the next setText on.
-    void setLongLineLength(qsizetype length) { longLine_ = length; }
+    void setLongLineLength(qsizetype length) { shown_.setLongLineLength(length); }
 
     // Lines shown several to a block (line_groups.h) from the next setText on; true while
     // the text shown last has them.
-    void setLineGrouping(const LineGrouping& grouping) { grouping_ = grouping; }
-    bool groupsLines() const { return grouped_; }
+    void setLineGrouping(const LineGrouping& grouping) { shown_.setLineGrouping(grouping); }
+    bool groupsLines() const { return shown_.grouped(); }
 
     // Line `line` (from 0, as the editor shows lines) in the bytes of text(): its first
     // byte and its length without the line break; nothing when there is no such line.
-    std::optional<std::pair<std::size_t, std::size_t>> lineInBytes(int line) const;
+    std::optional<std::pair<std::size_t, std::size_t>> lineInBytes(int line) const { return shown_.lineInBytes(line); }
 
 protected:
     bool event(QEvent* event) override;
@@ -85,7 +92,8 @@ protected:
 
 private:
     class ScrollBarsAhead;
-    void formatVisibleLinks();
+    void showVisibleLinks();
+    void forgetLinks();
     void reportReplaced(qsizetype count);
     // Keeps the characters just shown for the find (note_editor_find.cpp).
     void rememberShownText(const QString& shown);
@@ -96,22 +104,19 @@ private:
     // Backspace and Delete next to a boundary inside a long line erase the character
     // beyond it; true when the key was taken.
     bool eraseAcrossBoundary(bool forward);
-    // The byte of text() where `block` starts and the bytes of the characters before
-    // `offset` in it, walking the blocks (for grouped lines and long lines in pieces).
-    std::size_t bytesBefore(const QTextBlock& block, int offset) const;
-    int wordMoveTarget(int from, bool forward) const;
-    bool wordKeyInGroups(QKeyEvent& event);
+    bool wordKey(QKeyEvent& event);
+    bool lineEndKey(QKeyEvent& event);
+    void markPieceStarts();
     void blocksChanged(int position, int removed, int added);
     // Gives the layout the line counts of grouped blocks again after it dropped them.
     void recountGroupedLines();
+    ShownText shown_;
     int charset_ = 0;
     bool showsFile_ = false;
     bool linksEnabled_ = false;
-    bool splitLines_ = false;
-    bool grouped_ = false;
     bool recounting_ = false;
-    qsizetype longLine_;
-    LineGrouping grouping_;
+    // The links of the lines looked at, by block (QTextBlock::fragmentIndex).
+    QHash<int, std::vector<std::pair<int, int>>> linksSeen_;
 };
 
 }  // namespace lark::gui

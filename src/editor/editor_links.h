@@ -3,13 +3,13 @@
 // detection, line by line), underlined, the pointing hand over them, and a left-button
 // press on one reported with the link's characters read from the editor's current text.
 // Presses elsewhere, other buttons and plain mouse moves keep their usual meaning.
-#include <QList>
 #include <QObject>
-#include <QTextLayout>
+#include <QString>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
-class QPalette;
 class QPoint;
 
 namespace lark::gui {
@@ -30,10 +30,6 @@ std::optional<EditorLink> LinkAt(const NoteEditor& editor, const QPoint& viewpor
 
 // Every link of one line of the editor: [start, start + length) pairs.
 std::vector<std::pair<int, int>> LinksInLine(const QString& line);
-
-// The look of the links of one line: underlined, in the palette's link colour. The editor
-// gives them to the lines it draws (NoteEditor::paintEvent).
-QList<QTextLayout::FormatRange> LinkFormats(const QString& line, const QPalette& palette);
 
 // Watches the editor's viewport for presses and moves over links.
 class EditorLinks : public QObject {

@@ -9,7 +9,7 @@
 
 #include "document/cp1251.h"
 #include "document/scan_either.h"
-#include "main/note_editor.h"
+#include "editor/note_editor.h"
 
 namespace lark::gui {
 
@@ -129,7 +129,7 @@ std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, 
     // A needle with line breaks would have to match one character against two bytes:
     // the byte text answers that.
     // So does a text with long lines shown in pieces.
-    if (splitLines_ || needleLowered.find_first_of("\r\n") != std::string_view::npos)
+    if (shown_.hasPieces() || needleLowered.find_first_of("\r\n") != std::string_view::npos)
         return IEditor::findText(needleLowered, from);
 
     const FoldTables& t = foldTables();

@@ -1,4 +1,4 @@
-#include "main/long_lines.h"
+#include "editor/long_lines.h"
 
 #include <QSignalBlocker>
 #include <QTextCursor>

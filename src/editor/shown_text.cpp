@@ -1,0 +1,294 @@
+#include "editor/shown_text.h"
+
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <vector>
+
+#include "editor/long_lines.h"
+#include "editor/text_codec.h"
+
+namespace lark::gui {
+
+ShownText::ShownText(QTextDocument& doc) : doc_(doc), longLine_(kLongLine) {}
+
+QString ShownText::show(std::string_view bytes, const Fill& fill) {
+    QString shown = TextToEditor(bytes);
+    const std::vector<qsizetype> breaks = DisplayBreaks(shown, longLine_);
+    split_ = !breaks.empty();
+    qsizetype lines = static_cast<qsizetype>(breaks.size()) + 1;
+    qsizetype longest = 0;
+    for (qsizetype from = 0; from <= shown.size();) {
+        qsizetype end = shown.indexOf(u'\n', from);
+        if (end < 0) end = shown.size();
+        longest = std::max(longest, end - from);
+        ++lines;
+        from = end + 1;
+    }
+    if (split_) longest = std::min(longest, longLine_);
+    // A line too long to show whole never joins a group, so the pieces of long lines and
+    // the groups never share a block.
+    LineGrouping grouping = grouping_;
+    grouping.characters = std::min(grouping.characters, longLine_);
+    const std::vector<int> groups = GroupLines(shown, grouping);
+    grouped_ = !groups.empty();
+    QString chars;
+    if (!split_) {
+        chars = shown;
+    } else {
+        chars.reserve(shown.size() + static_cast<qsizetype>(breaks.size()));
+        qsizetype from = 0;
+        for (const qsizetype b : breaks) {
+            chars += QStringView(shown).mid(from, b - from);
+            chars += u'\n';
+            from = b;
+        }
+        chars += QStringView(shown).mid(from);
+    }
+    if (fill) {
+        fill(lines, longest, chars);
+    } else {
+        // As a plain-text editor fills its document: no undo step, nothing changed.
+        const bool undo = doc_.isUndoRedoEnabled();
+        doc_.setUndoRedoEnabled(false);
+        doc_.setPlainText(chars);
+        doc_.setUndoRedoEnabled(undo);
+        doc_.setModified(false);
+    }
+    if (split_) MarkContinuations(doc_, breaks);
+    if (grouped_) {
+        // The counts are those of the blocks made, unless the document made others.
+        const bool aligned = static_cast<std::size_t>(doc_.blockCount()) == groups.size() + breaks.size();
+        CountGroupedLines(doc_, aligned ? groups : std::vector<int>{});
+    }
+    return split_ ? QString() : chars;
+}
+
+void ShownText::clear() {
+    split_ = false;
+    grouped_ = false;
+}
+
+int ShownText::hiddenBoundaries() const { return split_ ? ContinuationCount(doc_) : 0; }
+
+std::string ShownText::bytes(qsizetype* replaced) const {
+    // toRawText keeps no-break spaces and paragraph separators as they are.
+    return EditorToText(split_ ? RawTextWithoutContinuations(doc_) : doc_.toRawText(), replaced);
+}
+
+QString ShownText::plainText() const {
+    return split_ ? PlainFromRaw(RawTextWithoutContinuations(doc_)) : doc_.toPlainText();
+}
+
+QString ShownText::plainText(int from, int to) const {
+    QTextCursor c(&doc_);
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    return SelectedPlainText(c);
+}
+
+qsizetype ShownText::length() const { return doc_.characterCount() - 1 - hiddenBoundaries(); }
+
+std::size_t ShownText::bytesBefore(const QTextBlock& block, int offset) const {
+    // Every line break is two bytes; a boundary inside a long line is none.
+    std::size_t bytes = 0;
+    for (QTextBlock b = doc_.begin(); b.isValid() && b != block;) {
+        const QTextBlock next = b.next();
+        bytes += static_cast<std::size_t>(b.length() - 1);
+        if (grouped_) bytes += static_cast<std::size_t>(SeparatorsIn(b));
+        if (next.isValid() && !(split_ && ContinuesLine(next))) bytes += 2;
+        b = next;
+    }
+    bytes += static_cast<std::size_t>(offset);
+    if (grouped_ && offset > 0 && SeparatorsIn(block) > 0)
+        bytes += static_cast<std::size_t>(QStringView(block.text()).left(offset).count(QChar(QChar::LineSeparator)));
+    return bytes;
+}
+
+std::size_t ShownText::toByte(int position) const {
+    const QTextBlock found = doc_.findBlock(position);
+    const QTextBlock block = found.isValid() ? found : doc_.lastBlock();
+    if (grouped_ || split_) return bytesBefore(block, position - block.position());
+    // One block a line: a line break is two bytes.
+    return static_cast<std::size_t>(position) + static_cast<std::size_t>(std::max(block.blockNumber(), 0));
+}
+
+int ShownText::toPosition(std::size_t byte) const {
+    if (grouped_ || split_) {
+        // The block whose bytes (with its line break) hold the byte, or the last.
+        std::size_t start = 0;
+        QTextBlock b = doc_.begin();
+        for (QTextBlock next = b.next(); next.isValid(); next = b.next()) {
+            std::size_t after = start + static_cast<std::size_t>(b.length() - 1);
+            if (grouped_) after += static_cast<std::size_t>(SeparatorsIn(b));
+            if (!(split_ && ContinuesLine(next))) after += 2;
+            if (byte < after) break;
+            start = after;
+            b = next;
+        }
+        // Within the block a separator is two bytes; a byte inside one stands before it.
+        const std::size_t want = byte - start;
+        const int length = b.length() - 1;
+        if (!grouped_ || SeparatorsIn(b) == 0)
+            return b.position() + static_cast<int>(std::min<std::size_t>(want, static_cast<std::size_t>(length)));
+        const QString t = b.text();
+        std::size_t bytes = 0;
+        int offset = 0;
+        for (; offset < length; ++offset) {
+            const std::size_t width = t[offset] == QChar(QChar::LineSeparator) ? 2 : 1;
+            if (bytes + width > want) break;
+            bytes += width;
+        }
+        return b.position() + offset;
+    }
+    // Line n starts at byte (its editor position + n); find the last line starting at or
+    // before the byte.
+    int lo = 0, hi = doc_.blockCount() - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        const std::size_t start =
+            static_cast<std::size_t>(doc_.findBlockByNumber(mid).position()) + static_cast<std::size_t>(mid);
+        if (start <= byte) lo = mid;
+        else hi = mid - 1;
+    }
+    const QTextBlock block = doc_.findBlockByNumber(lo);
+    const std::size_t start = static_cast<std::size_t>(block.position()) + static_cast<std::size_t>(lo);
+    const int offset =
+        static_cast<int>(std::min<std::size_t>(byte - start, static_cast<std::size_t>(block.length() - 1)));
+    return block.position() + offset;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> ShownText::lineInBytes(int line) const {
+    if (line < 0) return std::nullopt;
+    if (!grouped_ && !split_) {
+        const QTextBlock block = doc_.findBlockByNumber(line);
+        if (!block.isValid()) return std::nullopt;
+        return std::pair{static_cast<std::size_t>(block.position() + line),
+                         static_cast<std::size_t>(block.length() - 1)};
+    }
+    // Lines span blocks or share them: count the line breaks of the text itself.
+    const std::string all = bytes();
+    std::size_t start = 0;
+    for (int k = 0; k < line; ++k) {
+        const std::size_t br = all.find("\r\n", start);
+        if (br == std::string::npos) return std::nullopt;
+        start = br + 2;
+    }
+    const std::size_t end = std::min(all.find("\r\n", start), all.size());
+    return std::pair{start, end - start};
+}
+
+int ShownText::wordMoveTarget(int from, bool forward) const {
+    const auto step = [this, forward](int at) {
+        // Where lines are grouped, the layout of a block would take a line separator for
+        // a blank between words.
+        const auto separator = QChar(QChar::LineSeparator);
+        if (forward ? doc_.characterAt(at) == separator : at > 0 && doc_.characterAt(at - 1) == separator)
+            return forward ? at + 1 : at - 1;
+        QTextCursor c(&doc_);
+        c.setPosition(at);
+        c.movePosition(forward ? QTextCursor::NextWord : QTextCursor::PreviousWord);
+        const int to = c.position();
+        const QTextBlock block = doc_.findBlock(at);
+        if (!grouped_ || doc_.findBlock(to) != block) return to;
+        const QString t = block.text();
+        const int start = block.position();
+        if (forward) {
+            const qsizetype k = t.indexOf(separator, at - start);
+            return k >= 0 && start + k < to ? start + static_cast<int>(k) : to;
+        }
+        const qsizetype k = at - start > 0 ? t.lastIndexOf(separator, at - start - 1) : -1;
+        return k >= 0 && start + k >= to ? start + static_cast<int>(k) + 1 : to;
+    };
+    int to = step(from);
+    // Both sides of a boundary inside a long line are the same place of the text: a move
+    // that only crossed the boundary goes on from there.
+    if (to != from && samePlace(to, from)) to = step(to);
+    // A boundary inside a word (the text around it was edited) is no word boundary: the
+    // move goes on into the next piece as it would in the whole line.
+    for (std::optional<int> beyond; split_ && (beyond = boundaryInWord(to, forward));) to = step(*beyond);
+    return to;
+}
+
+std::optional<int> ShownText::boundaryInWord(int at, bool forward) const {
+    const QTextBlock b = doc_.findBlock(at);
+    // The position on the other side of a boundary reached at `at`, and the characters
+    // on both sides of it.
+    int beyond = 0, left = 0, right = 0;
+    if (forward && at == b.position() + b.length() - 1 && at > b.position() && b.next().isValid() &&
+        ContinuesLine(b.next()) && b.next().length() > 1) {
+        beyond = b.next().position();
+        left = at - 1;
+        right = beyond;
+    } else if (!forward && at == b.position() && ContinuesLine(b) && b.length() > 1 && b.previous().length() > 1) {
+        beyond = at - 1;
+        left = at - 2;
+        right = at;
+    } else {
+        return std::nullopt;
+    }
+    const auto inWord = [](QChar ch) { return ch.isLetterOrNumber() || ch == u'_'; };
+    if (!inWord(doc_.characterAt(left)) || !inWord(doc_.characterAt(right))) return std::nullopt;
+    return beyond;
+}
+
+int ShownText::lineEndBeyondPieces(int position, bool forward) const {
+    if (!split_) return position;
+    QTextBlock b = doc_.findBlock(position);
+    if (!b.isValid()) return position;
+    if (forward) {
+        if (position != b.position() + b.length() - 1) return position;
+        while (b.next().isValid() && ContinuesLine(b.next())) b = b.next();
+        return b.position() + b.length() - 1;
+    }
+    if (position != b.position()) return position;
+    while (ContinuesLine(b)) b = b.previous();
+    return b.position();
+}
+
+bool ShownText::startsPiece(const QTextBlock& block) const { return split_ && ContinuesLine(block); }
+
+std::optional<std::pair<int, int>> ShownText::groupedLineAround(int position) const {
+    if (!grouped_) return std::nullopt;
+    const QTextBlock block = doc_.findBlock(position);
+    if (!block.isValid() || SeparatorsIn(block) == 0) return std::nullopt;
+    const QString t = block.text();
+    const int at = position - block.position();
+    const auto separator = QChar(QChar::LineSeparator);
+    const int from = at == 0 ? 0 : static_cast<int>(t.lastIndexOf(separator, at - 1)) + 1;
+    const auto next = static_cast<int>(t.indexOf(separator, at));
+    const int to = next < 0 ? block.length() - 1 : next + 1;
+    return std::pair{block.position() + from, block.position() + to};
+}
+
+std::optional<int> ShownText::erasedAcrossBoundary(int position, bool forward) const {
+    if (!split_) return std::nullopt;
+    const QTextBlock block = doc_.findBlock(position);
+    const bool atBoundary = forward ? position == block.position() + block.length() - 1 && block.next().isValid() &&
+                                          ContinuesLine(block.next())
+                                    : position == block.position() && ContinuesLine(block);
+    if (!atBoundary) return std::nullopt;
+    return ErasedCharacter(doc_, position, forward);
+}
+
+void ShownText::insert(QTextCursor& cursor, const QString& text) const {
+    if (split_) InsertKeepingLines(cursor, text);
+    else cursor.insertText(text);
+}
+
+void ShownText::insertLineBreak(QTextCursor& cursor) const { InsertLineBreak(cursor); }
+
+void ShownText::changed(int position, int added) {
+    if (!grouped_) return;
+    const QTextBlock last = doc_.findBlock(position + std::max(added, 0));
+    for (QTextBlock b = doc_.findBlock(position); b.isValid(); b = b.next()) {
+        ForgetSeparatorCount(b);
+        if (b == last) break;
+    }
+}
+
+void ShownText::recountLines() {
+    if (grouped_) CountGroupedLines(doc_);
+}
+
+}  // namespace lark::gui
