@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "desktop/window_system.h"
 #include "document/errors.h"
 #include "files/document_commands.h"
 #include "files/file_type.h"
@@ -24,7 +25,6 @@
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
 #include "main/text_codec.h"
-#include "main/window_system.h"
 #include "main/window_ui.h"
 
 namespace lark::gui {

@@ -9,16 +9,16 @@
 #include <memory>
 #include <vector>
 
+#include "desktop/desktop_shell.h"
+#include "desktop/hidden_windows.h"
+#include "desktop/tray_area.h"
 #include "document/document.h"
 #include "document/recovery.h"
 #include "editing/section_commands.h"
 #include "editing/section_history.h"
 #include "files/file_type.h"
-#include "main/desktop_shell.h"
 #include "main/font_steps.h"
-#include "main/hidden_windows.h"
 #include "main/interface_settings.h"
-#include "main/tray_area.h"
 #include "search/text_search.h"
 
 class QAction;

@@ -4,7 +4,7 @@
 #include <QStatusBar>
 #include <QtTest>
 
-#include "main/hidden_windows.h"
+#include "desktop/hidden_windows.h"
 #include "main/note_editor.h"
 #include "support/fake_desktop.h"
 #include "support/frame_access.h"
