@@ -17,6 +17,7 @@ set(LARKPAD_MAIN_SOURCES
   editor_capacity.h
   editor_links.cpp
   editor_links.h
+  find_all_host.h
   find_all_list.cpp
   find_all_list.h
   find_all_panel.cpp

@@ -141,6 +141,8 @@ bool TFrame::runCommand(const std::function<void()>& command) {
     return ok;
 }
 
+void TFrame::setStatusText(const QString& text) { ui_->setStatusText(text); }
+
 void TFrame::ShowErrorBox(const QString& text) { dialogs_.errorBox(this, text); }
 
 // ---- start-up ----
