@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMainWindow>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -14,9 +15,8 @@
 #include "document/document.h"
 #include "document/snapshot.h"
 #include "editor/editor.h"
+#include "main/find_all_host.h"
 #include "main/section_model.h"
-#include "main/tframe.h"
-#include "main/window_ui.h"
 
 namespace lark::gui {
 
@@ -41,8 +41,8 @@ struct FindAllPanel::Job {
     FindAllOutcome outcome;
 };
 
-FindAllPanel::FindAllPanel(TFrame& frame, NoteEditor& editor)
-    : QDockWidget(QString::fromUtf8(kFindAllCaption), &frame), frame_(frame), editor_(editor) {
+FindAllPanel::FindAllPanel(QMainWindow& window, FindAllHost& host, NoteEditor& editor)
+    : QDockWidget(QString::fromUtf8(kFindAllCaption), &window), window_(window), host_(host), editor_(editor) {
     setObjectName(QStringLiteral("dkFindAll"));
     setFeatures(QDockWidget::DockWidgetClosable);
     setAllowedAreas(Qt::BottomDockWidgetArea);
@@ -72,7 +72,7 @@ FindAllPanel::FindAllPanel(TFrame& frame, NoteEditor& editor)
     setWidget(body);
 
     connect(list_, &QAbstractItemView::activated, this, [this](const QModelIndex& index) { activate(index.row()); });
-    SectionModel* sections = frame_.sectionModel();
+    SectionModel* sections = host_.sectionModel();
     // New and Open rebuild the tree: the rows would point into the old notebook.
     connect(sections, &QAbstractItemModel::modelReset, this, &FindAllPanel::clear);
     connect(sections, &QAbstractItemModel::rowsAboutToBeRemoved, this, &FindAllPanel::sectionsRemoved);
@@ -88,12 +88,12 @@ void FindAllPanel::start(const std::string& searchText) {
     if (isHidden()) {
         show();
         // A third of the window, the rest for the tree and the editor.
-        frame_.resizeDocks({this}, {frame_.height() / 3}, Qt::Vertical);
+        window_.resizeDocks({this}, {window_.height() / 3}, Qt::Vertical);
     }
     raise();
 
     auto job = std::make_shared<Job>();
-    Document& doc = frame_.document();
+    Document& doc = host_.document();
     job->snapshot = TakeSnapshot(doc);
     job->sections.reserve(job->snapshot->sections.size());
     doc.tree().forEachInOrder([&](Section& s, int) {
@@ -194,7 +194,7 @@ void FindAllPanel::closeEvent(QCloseEvent* event) {
 
 void FindAllPanel::sectionsRemoved(const QModelIndex& parent, int first, int last) {
     if (!job_ && model_->rowCount() == 0) return;
-    const SectionModel* sections = frame_.sectionModel();
+    const SectionModel* sections = host_.sectionModel();
     std::vector<const Section*> pending;
     for (int row = first; row <= last; ++row)
         if (const Section* s = SectionModel::sectionAt(sections->index(row, 0, parent))) pending.push_back(s);
@@ -208,13 +208,13 @@ void FindAllPanel::sectionsRemoved(const QModelIndex& parent, int first, int las
 
 void FindAllPanel::activate(int row) {
     if (row < 0 || row >= model_->rowCount()) return;
-    frame_.runCommand([this, row] {
+    host_.runCommand([this, row] {
         const FindAllModel::Entry& entry = model_->entry(row);
         if (!entry.section || gone_.contains(entry.section)) {
-            frame_.ui().setStatusText(GoneNotice());
+            host_.setStatusText(GoneNotice());
             return;
         }
-        Document& doc = frame_.document();
+        Document& doc = host_.document();
         doc.SelectSection(entry.section);
         if (entry.row.inName) {
             doc.view().focusTree();

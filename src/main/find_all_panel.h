@@ -12,18 +12,20 @@
 #include "main/find_all_list.h"
 
 class QLabel;
+class QMainWindow;
 class QModelIndex;
 class QTreeView;
 
 namespace lark::gui {
 
-class TFrame;
+class FindAllHost;
 class NoteEditor;
 
 class FindAllPanel : public QDockWidget {
     Q_OBJECT
 public:
-    FindAllPanel(TFrame& frame, NoteEditor& editor);
+    // Docks in `window`; `host` gives the notebook and runs the commands of activated rows.
+    FindAllPanel(QMainWindow& window, FindAllHost& host, NoteEditor& editor);
     ~FindAllPanel() override;
 
     // Shows the panel and lists the matches of `searchText` (Windows-1251), a running
@@ -54,7 +56,8 @@ private:
     void sectionsRemoved(const QModelIndex& parent, int first, int last);
     void showSummary();
 
-    TFrame& frame_;
+    QMainWindow& window_;
+    FindAllHost& host_;
     NoteEditor& editor_;
     FindAllModel* model_;
     QTreeView* list_;

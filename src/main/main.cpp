@@ -1,12 +1,12 @@
 // Program entry of the Larkpad window.
 #include <csignal>
 
+#include "desktop/termination_signals.h"
 #include "main/app_texts.h"
 #include "main/command_runner.h"
 #include "main/dialogs.h"
 #include "main/icons.h"
 #include "main/qt_translations.h"
-#include "main/termination_signals.h"
 #include "main/tframe.h"
 
 int main(int argc, char** argv) {

@@ -9,11 +9,9 @@ set(LARKPAD_MAIN_SOURCES
   background_saves.h
   command_runner.cpp
   command_runner.h
-  desktop.cpp
-  desktop.h
-  desktop_shell.h
   dialogs.cpp
   dialogs.h
+  find_all_host.h
   find_all_list.cpp
   find_all_list.h
   find_all_panel.cpp
@@ -21,8 +19,6 @@ set(LARKPAD_MAIN_SOURCES
   exchange_dialogs.cpp
   font_steps.cpp
   font_steps.h
-  hidden_windows.cpp
-  hidden_windows.h
   icons.cpp
   icons.h
   ini_file.cpp
@@ -44,8 +40,6 @@ set(LARKPAD_MAIN_SOURCES
   section_model.h
   section_tree_view.cpp
   section_tree_view.h
-  termination_signals.cpp
-  termination_signals.h
   tframe.cpp
   tframe.h
   tframe_actions.cpp
@@ -59,12 +53,7 @@ set(LARKPAD_MAIN_SOURCES
   tframe_settings.cpp
   tframe_tray.cpp
   tframe_view.cpp
-  tray_area.cpp
-  tray_area.h
-  window_system.h
   window_ui.cpp
   window_ui.h
-  x11_window_system.cpp
-  x11_window_system.h
 )
 list(TRANSFORM LARKPAD_MAIN_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "desktop/window_system.h"
 #include "document/errors.h"
 #include "editor/editor.h"
 #include "files/document_commands.h"
@@ -23,7 +24,6 @@
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
-#include "main/window_system.h"
 #include "main/window_ui.h"
 
 namespace lark::gui {
@@ -139,6 +139,8 @@ bool TFrame::runCommand(const std::function<void()>& command) {
     recovery_->settle();
     return ok;
 }
+
+void TFrame::setStatusText(const QString& text) { ui_->setStatusText(text); }
 
 void TFrame::ShowErrorBox(const QString& text) { dialogs_.errorBox(this, text); }
 

@@ -9,16 +9,17 @@
 #include <memory>
 #include <vector>
 
+#include "desktop/desktop_shell.h"
+#include "desktop/hidden_windows.h"
+#include "desktop/tray_area.h"
 #include "document/document.h"
 #include "document/recovery.h"
 #include "editing/section_commands.h"
 #include "editing/section_history.h"
 #include "files/file_type.h"
-#include "main/desktop_shell.h"
+#include "main/find_all_host.h"
 #include "main/font_steps.h"
-#include "main/hidden_windows.h"
 #include "main/interface_settings.h"
-#include "main/tray_area.h"
 #include "search/text_search.h"
 
 class QAction;
@@ -45,18 +46,18 @@ class SectionModel;
 class SectionTreeView;
 class WindowUi;
 
-class TFrame : public QMainWindow {
+class TFrame : public QMainWindow, public FindAllHost {
     Q_OBJECT
 public:
     // `arguments` are the command-line arguments after the program path.
     TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent = nullptr);
     ~TFrame() override;
 
-    Document& document() { return *doc_; }
+    Document& document() override { return *doc_; }
     files::DocumentCommands& documentCommands() { return *commands_; }
     Dialogs& dialogs() { return dialogs_; }
     WindowUi& ui() { return *ui_; }
-    SectionModel* sectionModel() const { return model_; }
+    SectionModel* sectionModel() const override { return model_; }
     const QStringList& arguments() const { return arguments_; }
     // The search string and where search again goes on, kept across the search commands.
     SearchState& searchState() { return search_; }
@@ -65,7 +66,8 @@ public:
 
     // Runs a command the way every menu item, tool button and short-cut does: never while
     // a load is rebuilding the tree; errors end it with a message box, Cancel silently.
-    bool runCommand(const std::function<void()>& command);
+    bool runCommand(const std::function<void()>& command) override;
+    void setStatusText(const QString& text) override;
     // False while a load rebuilds the tree, a save runs on its worker, or the window is gone:
     // every entry from the event loop checks it first.
     bool idle() const;

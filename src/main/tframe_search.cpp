@@ -51,7 +51,7 @@ void TFrame::connectSearch() {
     KeepSelectionShown(tvNodes);
     KeepSelectionShown(reNodeContent);
     InstallEditorLinks(reNodeContent, [this](const QString& link) { EditorLinkClick(link); });
-    dkFindAll = new FindAllPanel(*this, *reNodeContent);
+    dkFindAll = new FindAllPanel(*this, *this, *reNodeContent);
     addDockWidget(Qt::BottomDockWidgetArea, dkFindAll);
     dkFindAll->hide();
 }

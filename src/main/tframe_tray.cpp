@@ -10,9 +10,9 @@
 #include <malloc.h>
 #endif
 
+#include "desktop/desktop.h"
 #include "document/document.h"
 #include "main/app_texts.h"
-#include "main/desktop.h"
 #include "main/icons.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"

@@ -17,13 +17,13 @@
 #include <memory>
 #include <mutex>
 
+#include "desktop/termination_signals.h"
 #include "document/file_ops.h"
 #include "document/format.h"
 #include "document/recovery.h"
 #include "document/snapshot.h"
 #include "editor/note_editor.h"
 #include "main/recovery_keeper.h"
-#include "main/termination_signals.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"

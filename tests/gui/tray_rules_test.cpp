@@ -4,8 +4,8 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include "desktop/hidden_windows.h"
 #include "editor/note_editor.h"
-#include "main/hidden_windows.h"
 #include "support/fake_desktop.h"
 #include "support/frame_access.h"
 #include "support/window_fixture.h"

@@ -10,7 +10,7 @@
 #include <csignal>
 #include <functional>
 
-#include "main/desktop.h"
+#include "desktop/desktop.h"
 #include "support/frame_access.h"
 #include "support/window_fixture.h"
 #include "x_input.h"

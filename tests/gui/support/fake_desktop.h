@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "main/desktop.h"
+#include "desktop/desktop.h"
 
 namespace lark::guitest {
 

@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include "main/tray_area.h"
-#include "main/window_system.h"
+#include "desktop/tray_area.h"
+#include "desktop/window_system.h"
 
 namespace lark::gui {
 

@@ -5,7 +5,7 @@
 // gone away meanwhile only makes the request fail.
 #include <memory>
 
-#include "main/window_system.h"
+#include "desktop/window_system.h"
 
 namespace lark::gui {
 

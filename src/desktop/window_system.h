@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "main/hidden_windows.h"
+#include "desktop/hidden_windows.h"
 
 namespace lark::gui {
 

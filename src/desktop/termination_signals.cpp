@@ -1,4 +1,4 @@
-#include "main/termination_signals.h"
+#include "desktop/termination_signals.h"
 
 #include <fcntl.h>
 #include <unistd.h>

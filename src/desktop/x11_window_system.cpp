@@ -1,4 +1,4 @@
-#include "main/x11_window_system.h"
+#include "desktop/x11_window_system.h"
 
 #if defined(LARKPAD_X11)
 

@@ -1,4 +1,4 @@
-#include "main/hidden_windows.h"
+#include "desktop/hidden_windows.h"
 
 namespace lark::gui {
 

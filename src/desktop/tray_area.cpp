@@ -1,4 +1,4 @@
-#include "main/tray_area.h"
+#include "desktop/tray_area.h"
 
 #include <qpa/qplatformnativeinterface.h>
 #include <QGuiApplication>

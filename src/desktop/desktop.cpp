@@ -1,9 +1,9 @@
-#include "main/desktop.h"
+#include "desktop/desktop.h"
 
 #include <QApplication>
 #include <QStyle>
 
-#include "main/x11_window_system.h"
+#include "desktop/x11_window_system.h"
 
 namespace lark::gui {
 
