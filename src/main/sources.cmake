@@ -23,11 +23,11 @@ set(LARKPAD_MAIN_SOURCES
   icons.h
   ini_file.cpp
   ini_file.h
-  paced_launches.cpp
-  paced_launches.h
   interface_settings.cpp
   interface_settings.h
   larkpad.qrc
+  paced_launches.cpp
+  paced_launches.h
   qt_translations.cpp
   qt_translations.h
   recovery_keeper.cpp
