@@ -37,7 +37,15 @@ QVariant FindAllModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         switch (index.column()) {
-        case PathColumn: return BytesToQString(*r.path);
+        case PathColumn: {
+            // The section's own name first, the sections above it after: a narrow column
+            // still shows which section a row is in.
+            const std::string_view path = *r.path;
+            const std::size_t at = std::min(r.nameAt, path.size());
+            const QString name = BytesToQString(path.substr(at));
+            if (at < kPathSeparator.size()) return name;
+            return name + QStringLiteral(" \u2190 ") + BytesToQString(path.substr(0, at - kPathSeparator.size()));
+        }
         case LineColumn: return r.inName ? QStringLiteral("имя") : QString::number(r.line);
         case TextColumn: return BytesToQString(r.snippet);
         default: return {};

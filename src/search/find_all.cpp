@@ -77,16 +77,20 @@ public:
             std::string p;
             for (std::size_t k = 0; k < names_.size(); ++k) {
                 if (k) p += kPathSeparator;
+                nameAt_ = p.size();
                 p += names_[k];
             }
             path_ = std::make_shared<const std::string>(std::move(p));
         }
         return path_;
     }
+    // Where the last name starts in path() (call path() first).
+    std::size_t nameAt() const { return nameAt_; }
 
 private:
     std::vector<std::string_view> names_;
     std::shared_ptr<const std::string> path_;
+    std::size_t nameAt_ = 0;
 };
 
 }  // namespace
@@ -127,6 +131,7 @@ FindAllOutcome FindAll(const NotebookSnapshot& notebook, std::string_view search
             FindAllRow row;
             row.section = i;
             row.path = paths.path();
+            row.nameAt = paths.nameAt();
             row.inName = true;
             row.offset = row.column = at;
             LineCursor cursor(name);
@@ -142,6 +147,7 @@ FindAllOutcome FindAll(const NotebookSnapshot& notebook, std::string_view search
             FindAllRow row;
             row.section = i;
             row.path = paths.path();
+            row.nameAt = paths.nameAt();
             row.offset = at;
             cursor.advance(at);
             row.line = cursor.line();

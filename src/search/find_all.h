@@ -34,6 +34,7 @@ inline constexpr char kEllipsis = '\x85';
 struct FindAllRow {
     int section = 0;                          // absolute index in the searched notebook
     std::shared_ptr<const std::string> path;  // the names from the top down, kPathSeparator between
+    std::size_t nameAt = 0;                   // where the section's own name starts in path
     bool inName = false;                      // the match is in the section's name
     int line = 0;                             // 1-based line of the text; 0 for a name match
     std::size_t offset = 0;                   // where the match starts in the text (or the name)

@@ -144,10 +144,10 @@ void FindAllWindowTest::commandListsEveryMatchInOrder() {
     QCOMPARE(f.dialogs.questions[0].value, QStringLiteral("прежний"));
     QVERIFY(f.panel().isVisible());
     const QStringList expected = {
-        QStringLiteral("Проекты / Дом | 1 | [ремонт] весной"),
-        QStringLiteral("Проекты / Дом / Ремонт | имя | [Ремонт]"),
-        QStringLiteral("Проекты / Дом / Ремонт | 3 | [РЕМОНТ] пола и ремонт стен"),
-        QStringLiteral("Проекты / Дом / Ремонт | 3 | РЕМОНТ пола и [ремонт] стен"),
+        QStringLiteral("Дом ← Проекты | 1 | [ремонт] весной"),
+        QStringLiteral("Ремонт ← Проекты / Дом | имя | [Ремонт]"),
+        QStringLiteral("Ремонт ← Проекты / Дом | 3 | [РЕМОНТ] пола и ремонт стен"),
+        QStringLiteral("Ремонт ← Проекты / Дом | 3 | РЕМОНТ пола и [ремонт] стен"),
         QStringLiteral("Архив | 1 | старый [Ремонт]"),
     };
     QCOMPARE(f.allRows(), expected);
@@ -215,7 +215,7 @@ void FindAllWindowTest::unsavedTextOfTheShownSectionIsSearched() {
     f.editor().insertPlainText(QStringLiteral("первая\nвторая с ремонтом"));
     QVERIFY(f.editor().modified());
     f.findAll(QStringLiteral("ремонт"));
-    QVERIFY(f.allRows().contains(QStringLiteral("Проекты / Сад | 2 | вторая с [ремонт]ом")));
+    QVERIFY(f.allRows().contains(QStringLiteral("Сад ← Проекты | 2 | вторая с [ремонт]ом")));
 }
 
 void FindAllWindowTest::rowOfADeletedSectionDoesNothing() {
@@ -257,7 +257,7 @@ void FindAllWindowTest::closedPanelComesBackWithTheCommand() {
     QVERIFY(!f.panel().isVisible());
     f.findAll(QStringLiteral("окна"));
     QVERIFY(f.panel().isVisible());
-    QCOMPARE(f.allRows(), QStringList{QStringLiteral("Проекты / Дом / Ремонт | 2 | [окна]")});
+    QCOMPARE(f.allRows(), QStringList{QStringLiteral("Ремонт ← Проекты / Дом | 2 | [окна]")});
 }
 
 void FindAllWindowTest::emptiedByNewAndOpen() {
