@@ -80,10 +80,10 @@ TEST_P(EveryOperation, UndoAndRedoGiveBackBothStates) {
     const std::string after = state();
     ASSERT_NE(before, after) << "the command changed nothing";
     ASSERT_TRUE(history.canUndo(doc));
-    doc.FTreeModified = false;
+    doc.setTreeModified(false);
     ASSERT_TRUE(history.undo(doc));
     EXPECT_EQ(state(), before);
-    EXPECT_TRUE(doc.FTreeModified) << "an undone step is a change to save";
+    EXPECT_TRUE(doc.treeModified()) << "an undone step is a change to save";
     EXPECT_FALSE(history.canUndo(doc));
     ASSERT_TRUE(history.redo(doc));
     EXPECT_EQ(state(), after);

@@ -57,7 +57,7 @@ struct Frame {
         (void)QTest::qWaitForWindowActive(frame.get());
     }
     ~Frame() {
-        frame->document().FTreeModified = false;
+        frame->document().setTreeModified(false);
         editor().setModified(false);
     }
     Document& doc() { return frame->document(); }

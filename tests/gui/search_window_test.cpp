@@ -86,7 +86,7 @@ struct Frame {
         (void)QTest::qWaitForWindowActive(frame.get());
     }
     ~Frame() {
-        frame->document().FTreeModified = false;
+        frame->document().setTreeModified(false);
         Child<gui::NoteEditor>(*frame, "reNodeContent")->setModified(false);
     }
     Document& doc() { return frame->document(); }
