@@ -99,7 +99,7 @@ struct Frame {
 };
 
 // Проекты > Дом > Ремонт, Проекты > Сад; Архив
-std::vector<SectionSpec> sampleNotebook() {
+std::vector<SectionRow> sampleNotebook() {
     return {
         {0, Cp1251("Проекты"), Cp1251("Список проектов")},
         {1, Cp1251("Дом"), Cp1251("ремонт весной")},
@@ -114,7 +114,7 @@ std::vector<SectionSpec> sampleNotebook() {
 class FindAllWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    QString notebook(const char* name, const std::vector<SectionSpec>& sections, int active = 0) {
+    QString notebook(const char* name, const std::vector<SectionRow>& sections, int active = 0) {
         QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, sections, active);
         return p;

@@ -116,7 +116,7 @@ struct Frame {
 class SearchWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    QString notebook(const char* name, const std::vector<SectionSpec>& sections, int active = 0) {
+    QString notebook(const char* name, const std::vector<SectionRow>& sections, int active = 0) {
         QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, sections, active);
         return p;
