@@ -21,11 +21,6 @@
 
 namespace lark::gui {
 
-namespace {
-// Rows added to the list in one turn of the event loop, at most.
-constexpr std::size_t kMaxBatch = 5000;
-}  // namespace
-
 // One search: its snapshot and worker, and the rows the worker has found and the window
 // has not yet taken.
 struct FindAllPanel::Job {
@@ -108,7 +103,7 @@ void FindAllPanel::start(const std::string& searchText) {
     job->searchText = searchText;
     job_ = job;
 
-    job->worker = std::thread([this, job] {
+    job->worker = std::thread([this, job, run = search] {
         // Rows are queued; the window is told once per batch it has not yet taken.
         auto post = [this, &job] {
             if (job->posted) return;
@@ -116,7 +111,7 @@ void FindAllPanel::start(const std::string& searchText) {
             QMetaObject::invokeMethod(
                 this, [this, job] { drain(job); }, Qt::QueuedConnection);
         };
-        const FindAllOutcome outcome = FindAll(
+        const FindAllOutcome outcome = run(
             *job->snapshot, job->searchText,
             [&](FindAllRow&& row) {
                 const std::lock_guard<std::mutex> hold(job->lock);

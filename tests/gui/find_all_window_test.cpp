@@ -6,8 +6,11 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <optional>
+#include <thread>
 
 #include "main/find_all_panel.h"
 #include "main/note_editor.h"
@@ -128,6 +131,8 @@ private slots:
     void activationSelectsSectionAndMatch_data();
     void activationSelectsSectionAndMatch();
     void unsavedTextOfTheShownSectionIsSearched();
+    void rowsArriveWhileTheSearchRuns_data();
+    void rowsArriveWhileTheSearchRuns();
     void rowOfADeletedSectionDoesNothing();
     void listStopsAtTheLimit();
     void closedPanelComesBackWithTheCommand();
@@ -216,6 +221,46 @@ void FindAllWindowTest::unsavedTextOfTheShownSectionIsSearched() {
     QVERIFY(f.editor().modified());
     f.findAll(QStringLiteral("ремонт"));
     QVERIFY(f.allRows().contains(QStringLiteral("Проекты / Сад | 2 | вторая с [ремонт]ом")));
+}
+
+void FindAllWindowTest::rowsArriveWhileTheSearchRuns_data() {
+    QTest::addColumn<int>("matches");
+    QTest::addColumn<int>("held");  // rows found before the search is held
+    const int batch = static_cast<int>(gui::FindAllPanel::kMaxBatch);
+    QTest::newRow("nominal: the first row shows while the rest is held") << 3 << 1;
+    QTest::newRow("boundary: exactly one batch held") << batch + 3 << batch;
+    QTest::newRow("boundary: a batch and one more held") << 2 * batch + 7 << batch + 1;
+}
+
+// The search is held after some rows: they show while it runs, and the rows found after
+// it goes on arrive too.
+void FindAllWindowTest::rowsArriveWhileTheSearchRuns() {
+    QFETCH(int, matches);
+    QFETCH(int, held);
+    std::atomic<bool> open{false};  // outlives the window, whose worker may wait on it
+    Frame f(notebook("batches.lkp", {{0, "a", std::string(static_cast<std::size_t>(matches), 'x')}}));
+    f.panel().search = [&open, held](const NotebookSnapshot& notebook, std::string_view text, const FindAllSink& sink,
+                                     const std::atomic<bool>* stop) {
+        int found = 0;
+        return FindAll(
+            notebook, text,
+            [&](FindAllRow&& row) {
+                if (found++ == held)
+                    while (!open && !*stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                return sink(std::move(row));
+            },
+            stop);
+    };
+    auto* label = Child<QLabel>(*f.frame, "lbFindAll");
+    f.dialogs.answers.emplace_back(QStringLiteral("X"));
+    Action(*f.frame, "miFindAll")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(f.rows(), held, 10000);
+    QVERIFY(f.panel().running());
+    QCOMPARE(label->text(), QStringLiteral("Поиск «X»... найдено: %1").arg(held));
+    open = true;
+    QTRY_VERIFY_WITH_TIMEOUT(!f.panel().running(), 10000);
+    QCOMPARE(f.rows(), matches);
+    QCOMPARE(label->text(), QStringLiteral("«X»: найдено совпадений: %1").arg(matches));
 }
 
 void FindAllWindowTest::rowOfADeletedSectionDoesNothing() {
