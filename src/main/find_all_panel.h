@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
 #include "main/find_all_list.h"
 
@@ -79,8 +78,6 @@ private:
     QString searchText_;
     bool cut_ = false;
     bool finished_ = false;  // the last search ran to its end
-    // Sections deleted since the search started (never looked into: only compared).
-    std::unordered_set<const Section*> gone_;
 };
 
 }  // namespace lark::gui

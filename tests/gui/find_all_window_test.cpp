@@ -134,6 +134,8 @@ private slots:
     void rowsArriveWhileTheSearchRuns_data();
     void rowsArriveWhileTheSearchRuns();
     void rowOfADeletedSectionDoesNothing();
+    void rowsBelowAGoneSectionDoNothing_data();
+    void rowsBelowAGoneSectionDoNothing();
     void listStopsAtTheLimit();
     void closedPanelComesBackWithTheCommand();
     void emptiedByNewAndOpen();
@@ -281,6 +283,44 @@ void FindAllWindowTest::rowOfADeletedSectionDoesNothing() {
     f.enterOn(4);
     QCOMPARE(f.doc().selected()->name(), Cp1251("Архив"));
     QCOMPARE(f.editor().textCursor().selectedText(), QStringLiteral("Ремонт"));
+}
+
+void FindAllWindowTest::rowsBelowAGoneSectionDoNothing_data() {
+    QTest::addColumn<int>("gone");  // absolute index of the section the tree lets go
+    QTest::addColumn<int>("goneRows");
+    // "е" is found 10 times: Проекты 2, Дом 2, Ремонт 4, Сад 1, Архив 1.
+    QTest::newRow("nominal: a leaf takes its own rows") << 2 << 4;
+    QTest::newRow("nominal: a section takes its child's rows") << 1 << 6;
+    QTest::newRow("nominal: a top section takes every row below it") << 0 << 9;
+    QTest::newRow("boundary: the last section takes nothing of its neighbours") << 4 << 1;
+}
+
+// The list is told a section goes (as the tree tells it before the removal): the rows of it
+// and of every section below it do nothing, the others still select their match.
+void FindAllWindowTest::rowsBelowAGoneSectionDoNothing() {
+    QFETCH(int, gone);
+    QFETCH(int, goneRows);
+    Frame f(notebook("subtree.lkp", sampleNotebook(), 3));
+    f.findAll(QStringLiteral("е"));
+    QCOMPARE(f.rows(), 10);
+    const Section* top = f.doc().tree().at(gone);
+    f.panel().model().forget(top);
+    int notices = 0;
+    for (int r = 0; r < f.rows(); ++r) {
+        const Section* found = f.panel().model().entry(r).section;
+        const bool below = top->contains(found);
+        const int before = f.selectedIndex();
+        f.frame->ui().setStatusText({});
+        f.enterOn(r);
+        if (below) {
+            ++notices;
+            QCOMPARE(f.frame->ui().statusText(), gui::FindAllPanel::GoneNotice());
+            QCOMPARE(f.selectedIndex(), before);
+        } else {
+            QCOMPARE(f.doc().selected(), found);
+        }
+    }
+    QCOMPARE(notices, goneRows);
 }
 
 void FindAllWindowTest::listStopsAtTheLimit() {
