@@ -32,7 +32,7 @@ test: $(if $(filter 1,$(FORMAT_CHECK)),format-check) check
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-tsan
 
-# No include runs against the layers (document -> editing, search, finder -> files -> main, cli).
+# No include runs against the layers (document -> editing, search, finder -> files, desktop -> main, cli).
 check-includes:
 	@bash scripts/check-includes.sh
 

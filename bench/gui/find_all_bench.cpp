@@ -115,7 +115,7 @@ int findAllChild(const std::vector<std::string>& args) {
         }
         firstSide();
     }
-    frame.document().FTreeModified = false;
+    frame.document().setTreeModified(false);
     std::printf("first=%.6f full=%.6f core=%.6f rows=%zu turn=%.6f\n", median(first), median(full), median(core),
                 coreRows, longestTurn);
     return 0;

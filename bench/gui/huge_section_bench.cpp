@@ -176,7 +176,7 @@ int hugeChild(const std::vector<std::string>& args) {
         editor.document()->setModified(false);
     }
     doc.SelectSection(small);
-    doc.FTreeModified = false;
+    doc.setTreeModified(false);
     std::printf("base=%.6f line=%.6f wrap=%.6f key=%.6f lines=%.6f keylines=%.6f\n", median(base), median(selLine),
                 median(selWrap), median(key), median(selLines), median(keyLines));
     return 0;

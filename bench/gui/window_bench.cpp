@@ -72,7 +72,7 @@ double windowOpen(const std::string& path) {
         std::fprintf(stderr, "create+show %.3f load %.3f layout %.3f\n", t - (nowSeconds() - t1), t2 - t1,
                      nowSeconds() - t2);
     if (frame->document().tree().count() == 0) throw std::runtime_error("window load failed");
-    frame->document().FTreeModified = false;
+    frame->document().setTreeModified(false);
     return t;
 }
 

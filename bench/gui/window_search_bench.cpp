@@ -104,7 +104,7 @@ int windowSearchChild(const std::vector<std::string>& args) {
     if (hit != SearchHit::None) throw std::runtime_error("the search string was found");
     if (dialogs.asked != reps) throw std::runtime_error("the window did not ask for the search string");
     if (frame.searchState().FSearchText != needle) throw std::runtime_error("the window searched for another string");
-    frame.document().FTreeModified = false;
+    frame.document().setTreeModified(false);
     std::printf("window=%.6f core=%.6f\n", median(window), median(base));
     return 0;
 }

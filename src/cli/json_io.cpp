@@ -177,12 +177,12 @@ bool getString(const json& obj, const char* key, bool required, std::string& val
 
 }  // namespace
 
-std::optional<NotebookSpec> NotebookFromJson(const json& j, std::string& why) {
+std::optional<NotebookData> NotebookFromJson(const json& j, std::string& why) {
     if (!j.is_object()) {
         why = "the JSON must be an object";
         return std::nullopt;
     }
-    NotebookSpec spec;
+    NotebookData data;
 
     if (const auto it = j.find("info"); it != j.end() && !it->is_null()) {
         if (!it->is_array()) {
@@ -202,7 +202,7 @@ std::optional<NotebookSpec> NotebookFromJson(const json& j, std::string& why) {
                 why = what + " holds a line break";
                 return std::nullopt;
             }
-            spec.info.push_back(std::move(bytes));
+            data.info.push_back(std::move(bytes));
         }
     }
 
@@ -236,7 +236,7 @@ std::optional<NotebookSpec> NotebookFromJson(const json& j, std::string& why) {
         std::string name, text;
         if (!getString(s, "name", true, name, what, why) || !getString(s, "text", false, text, what, why))
             return std::nullopt;
-        NotebookSpec::Entry entry;
+        NotebookData::Entry entry;
         entry.depth = static_cast<int>(depth);
         if (!toNotebookBytes(name, what + " name", entry.name, why)) return std::nullopt;
         if (entry.name.find_first_of("\r\n") != std::string::npos) {
@@ -252,7 +252,7 @@ std::optional<NotebookSpec> NotebookFromJson(const json& j, std::string& why) {
             why = what + " text is longer than 16,777,215 bytes";
             return std::nullopt;
         }
-        spec.sections.push_back(std::move(entry));
+        data.sections.push_back(std::move(entry));
     }
 
     if (const auto it = j.find("selected"); it != j.end() && !it->is_null()) {
@@ -261,14 +261,14 @@ std::optional<NotebookSpec> NotebookFromJson(const json& j, std::string& why) {
             return std::nullopt;
         }
         const long long sel = it->get<long long>();
-        if (sel < 0 || sel >= static_cast<long long>(spec.sections.size())) {
-            why = "\"selected\" is " + std::to_string(sel) + ", but there are " + std::to_string(spec.sections.size()) +
+        if (sel < 0 || sel >= static_cast<long long>(data.sections.size())) {
+            why = "\"selected\" is " + std::to_string(sel) + ", but there are " + std::to_string(data.sections.size()) +
                   " sections";
             return std::nullopt;
         }
-        spec.selected = static_cast<int>(sel);
+        data.selected = static_cast<int>(sel);
     }
-    return spec;
+    return data;
 }
 
 }  // namespace lark::cli

@@ -18,7 +18,7 @@ struct LoadedNotebook;
 void WriteNotebookJson(const LoadedNotebook& nb, std::ostream& out);
 
 // A notebook described in JSON, already checked and converted to Windows-1251.
-struct NotebookSpec {
+struct NotebookData {
     struct Entry {
         int depth = 0;
         std::string name;
@@ -31,6 +31,6 @@ struct NotebookSpec {
 
 // Checks a parsed JSON value of the dump shape. On refusal returns nothing and sets
 // `why` to a message naming the offending item.
-std::optional<NotebookSpec> NotebookFromJson(const nlohmann::json& j, std::string& why);
+std::optional<NotebookData> NotebookFromJson(const nlohmann::json& j, std::string& why);
 
 }  // namespace lark::cli

@@ -114,7 +114,7 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& target = cl.positional[1];
 
     // The JSON, checked and converted; the parsed tree is dropped as soon as it is read.
-    std::optional<NotebookSpec> spec;
+    std::optional<NotebookData> data;
     try {
         nlohmann::json j;
         try {
@@ -129,8 +129,8 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
             return kUsage;
         }
         std::string why;
-        spec = NotebookFromJson(j, why);
-        if (!spec) {
+        data = NotebookFromJson(j, why);
+        if (!data) {
             err << "lkp: " << input << ": " << why << "\n";
             return kUsage;
         }
@@ -148,9 +148,9 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
     Document doc(view, editor, ui);
     TextBuffer content;
     try {
-        doc.FFileInfo = spec->info;
+        doc.FFileInfo = data->info;
         std::vector<Section*> parents;  // parents[d]: the last section placed at depth d
-        for (auto& e : spec->sections) {
+        for (auto& e : data->sections) {
             auto record = std::make_unique<TNodeContent>();
             if (!e.text.empty()) record->Text = TextBuffer::copyOf(e.text);
             std::string().swap(e.text);  // one copy of each text at a time
@@ -159,8 +159,8 @@ int cmdBuild(const Args& args, std::ostream& out, std::ostream& err) {
             parents.resize(static_cast<std::size_t>(e.depth) + 1);
             parents[static_cast<std::size_t>(e.depth)] = s;
         }
-        if (spec->selected) doc.setSelectedQuietly(doc.tree().at(*spec->selected));
-        spec.reset();
+        if (data->selected) doc.setSelectedQuietly(doc.tree().at(*data->selected));
+        data.reset();
         doc.StoreActiveSection();
         content = WriteDocument(doc.tree(), doc.FFileInfo);
     } catch (const LarkError& e) {  // the writer refuses what could not be read back

@@ -72,7 +72,7 @@ void Document::tvNodesChanging(bool fromTree) {
     content->Text.reset();
     content->Text = TextBuffer::copyOf(editor_.text());
     content->Text.cutAtNul();
-    FTreeModified = true;
+    setTreeModified(true);
     editor_.setModified(false);
 }
 
@@ -90,13 +90,13 @@ void Document::tvNodesChange(bool /*fromTree*/) {
 }
 
 void Document::tvNodesEdited() {
-    if (!FUpdating) FTreeModified = true;
+    if (!FUpdating) setTreeModified(true);
 }
 void Document::tvNodesAddition() {
-    if (!FUpdating) FTreeModified = true;
+    if (!FUpdating) setTreeModified(true);
 }
 void Document::tvNodesDeletion() {
-    if (!FUpdating) FTreeModified = true;
+    if (!FUpdating) setTreeModified(true);
 }
 
 void Document::ClearDocument() {
@@ -114,7 +114,7 @@ void Document::ClearDocument() {
     FUpdating = saved;
     editor_.clear();
     editor_.setModified(false);
-    FTreeModified = false;
+    setTreeModified(false);
     FFileName.clear();
     ui_.setStatus("");
 }
@@ -135,14 +135,14 @@ void Document::ShowPlainText(const std::string& path) {
     editor_.loadFile(path);
     editor_.setReadOnly(true);
     editor_.setModified(false);
-    FTreeModified = false;
+    setTreeModified(false);
 }
 
 Section* Document::CreateNode(bool asChild, bool selectAndEdit) {
     Section* parent = asChild ? selected_ : (selected_ ? selected_->parent() : nullptr);
     Section* node = tree_.appendChild(parent, kNewNodeName, std::make_unique<TNodeContent>());
     tvNodesAddition();
-    FTreeModified = true;
+    setTreeModified(true);
     if (selectAndEdit) {
         SelectSection(node);
         view_.editName(node);
@@ -319,7 +319,7 @@ bool Document::LoadDocument(const std::string& path, bool readOnly) {
         ui_.showError("Out of memory");
     }
     if (!result) diskKnown_ = false;
-    FTreeModified = false;
+    setTreeModified(false);
     return result;
 }
 
@@ -341,7 +341,7 @@ std::unique_ptr<SaveJob> Document::BeginSave(const std::string& path, const std:
         job->snapshot = TakeSnapshot(*this, std::move(spareSnapshot_));
         // Nothing below throws: from here the job owns the held file until FinishSave.
         job->held = std::move(FFileHandle);
-        FTreeModified = false;
+        setTreeModified(false);
         editor_.setModified(false);
         return job;
     } catch (const LarkError& e) {
@@ -350,7 +350,7 @@ std::unique_ptr<SaveJob> Document::BeginSave(const std::string& path, const std:
         ui_.showError("Out of memory");
     }
     // The editor's text may already be in its section: the notebook stays changed.
-    FTreeModified = true;
+    setTreeModified(true);
     return nullptr;
 }
 
@@ -390,7 +390,7 @@ bool Document::FinishSave(SaveJob& job) {
     if (!error.empty()) {
         // Whatever went wrong, the notebook still differs from the file: keep it marked
         // changed, so that closing asks again.
-        FTreeModified = true;
+        setTreeModified(true);
         ui_.showError(error);
         return false;
     }

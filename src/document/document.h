@@ -1,6 +1,7 @@
 #pragma once
 // The open notebook: the section tree, the selection, the document state of the main
-// window (FFileName, FFileInfo, FFileHandle, FTreeModified, FUpdating), the two steps
+// window (FFileName, FFileInfo, FFileHandle, FUpdating, and FTreeModified behind
+// setTreeModified), the two steps
 // that keep the editor and the section buffers in step, and the load and save pipelines.
 // It talks to the window only through ITreeView, IEditor and IUi.
 #include <exception>
@@ -60,10 +61,14 @@ public:
     std::string FFileName;
     InfoLines FFileInfo;
     DocumentFile FFileHandle;
-    bool FTreeModified = false;
     bool FUpdating = false;
     bool UseZip = false;  // mirrors the check mark of the compression option
 
+    // The tree (names, order, stored texts, info lines) changed since the notebook was read
+    // or written; the editor's own text counts apart. Every writer goes through
+    // setTreeModified.
+    bool treeModified() const { return FTreeModified; }
+    void setTreeModified(bool modified) { FTreeModified = modified; }
     // The notebook counts as changed when the tree or the editor's text changed.
     bool isModified() const { return FTreeModified || editor_.modified(); }
 
@@ -137,6 +142,7 @@ private:
     IEditor& editor_;
     IUi& ui_;
     Section* selected_ = nullptr;
+    bool FTreeModified = false;
     bool loading_ = false;
     bool diskKnown_ = false;
     FileIdentity disk_;

@@ -415,7 +415,7 @@ void RestoreRecoveryCopy(Document& doc, const std::string& copyPath, const std::
     doc.view().showSelection(doc.selected());
     doc.tvNodesChange(false);
     doc.FFileName = notebookName;
-    doc.FTreeModified = true;
+    doc.setTreeModified(true);
 }
 
 std::string SetAsideDamagedCopy(const std::string& copyPath) {

@@ -105,7 +105,7 @@ void pmMoveNodeUpClick(Document& doc) {
     Section* p = s->previousSibling();
     if (!p) return;
     MoveNode(doc, s, p, Placement::Before);
-    doc.FTreeModified = true;
+    doc.setTreeModified(true);
 }
 
 void pmMoveNodeDownClick(Document& doc) {
@@ -115,21 +115,21 @@ void pmMoveNodeDownClick(Document& doc) {
     if (!n) return;
     if (Section* m = n->nextSibling()) MoveNode(doc, s, m, Placement::Before);
     else MoveNode(doc, s, s->parent(), Placement::LastChild);
-    doc.FTreeModified = true;
+    doc.setTreeModified(true);
 }
 
 void pmMoveNodeTopClick(Document& doc) {
     Section* s = doc.selected();
     if (!s) return;
     MoveNode(doc, s, s->parent(), Placement::FirstChild);
-    doc.FTreeModified = true;
+    doc.setTreeModified(true);
 }
 
 void pmMoveNodeBottomClick(Document& doc) {
     Section* s = doc.selected();
     if (!s) return;
     MoveNode(doc, s, s->parent(), Placement::LastChild);
-    doc.FTreeModified = true;
+    doc.setTreeModified(true);
 }
 
 void pmMoveNodeLevUpClick(Document& doc) {
@@ -138,7 +138,7 @@ void pmMoveNodeLevUpClick(Document& doc) {
     Section* p = s->parent();
     if (!p) return;
     MoveNode(doc, s, p, Placement::Before);
-    doc.FTreeModified = true;
+    doc.setTreeModified(true);
 }
 
 void tvNodesDragDrop(Document& doc, DropHit hit, Section* dropSection) {
@@ -157,7 +157,7 @@ void tvNodesDragDrop(Document& doc, DropHit hit, Section* dropSection) {
     case DropHit::Nothing: return;
     }
     // Set even when the move was refused (a drop on itself or into its own subtree).
-    doc.FTreeModified = true;
+    doc.setTreeModified(true);
 }
 
 }  // namespace lark

@@ -261,7 +261,7 @@ bool SectionHistory::replay(Document& doc, bool forward) {
     from.pop_back();
     doc.setSelectedQuietly(nullptr);
     const bool done = apply(doc, s, forward);
-    doc.FTreeModified = true;
+    doc.setTreeModified(true);
     Section* selected = At(doc.tree(), forward ? s.selectedAfter : s.selectedBefore);
     doc.setSelectedQuietly(selected);
     if (selected) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include "document/section_tree.h"
 #include "editor/editor.h"
 
 namespace lark::gui {
@@ -17,11 +18,27 @@ void FindAllModel::append(std::vector<Entry>&& entries) {
 }
 
 void FindAllModel::clear() {
+    gone_.clear();
     if (entries_.empty()) return;
     beginResetModel();
     entries_.clear();
     entries_.shrink_to_fit();
     endResetModel();
+}
+
+void FindAllModel::forget(const Section* top) {
+    std::vector<const Section*> pending{top};
+    while (!pending.empty()) {
+        const Section* s = pending.back();
+        pending.pop_back();
+        gone_.insert(s);
+        for (int i = 0; i < s->childCount(); ++i) pending.push_back(s->child(i));
+    }
+}
+
+Section* FindAllModel::sectionOf(int row) const {
+    Section* section = entry(row).section;
+    return section && !gone_.contains(section) ? section : nullptr;
 }
 
 int FindAllModel::rowCount(const QModelIndex& parent) const {

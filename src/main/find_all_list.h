@@ -4,6 +4,7 @@
 // delegate that draws a snippet with its match in bold.
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
+#include <unordered_set>
 #include <vector>
 
 #include "search/find_all.h"
@@ -30,8 +31,14 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
 
     void append(std::vector<Entry>&& entries);
+    // Empties the list and forgets the sections noted as gone.
     void clear();
     const Entry& entry(int row) const { return entries_[static_cast<std::size_t>(row)]; }
+    // Notes `top` and every section below it as gone from the tree, while they are still
+    // there to be walked: their rows, listed or still to come, lead nowhere.
+    void forget(const Section* top);
+    // The section a row was found in; null when it has gone since.
+    Section* sectionOf(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -40,6 +47,7 @@ public:
 
 private:
     std::vector<Entry> entries_;
+    std::unordered_set<const Section*> gone_;  // never looked into: only compared
 };
 
 // Draws the snippet column: the text before the match, the match in bold, the rest.

@@ -20,11 +20,6 @@
 
 namespace lark::gui {
 
-namespace {
-// Rows added to the list in one turn of the event loop, at most.
-constexpr std::size_t kMaxBatch = 5000;
-}  // namespace
-
 // One search: its snapshot and worker, and the rows the worker has found and the window
 // has not yet taken.
 struct FindAllPanel::Job {
@@ -107,7 +102,7 @@ void FindAllPanel::start(const std::string& searchText) {
     job->searchText = searchText;
     job_ = job;
 
-    job->worker = std::thread([this, job] {
+    job->worker = std::thread([this, job, run = search] {
         // Rows are queued; the window is told once per batch it has not yet taken.
         auto post = [this, &job] {
             if (job->posted) return;
@@ -115,7 +110,7 @@ void FindAllPanel::start(const std::string& searchText) {
             QMetaObject::invokeMethod(
                 this, [this, job] { drain(job); }, Qt::QueuedConnection);
         };
-        const FindAllOutcome outcome = FindAll(
+        const FindAllOutcome outcome = run(
             *job->snapshot, job->searchText,
             [&](FindAllRow&& row) {
                 const std::lock_guard<std::mutex> hold(job->lock);
@@ -178,7 +173,6 @@ void FindAllPanel::stop() {
 void FindAllPanel::clear() {
     stop();
     model_->clear();
-    gone_.clear();
     cut_ = false;
     finished_ = false;
     searchText_.clear();
@@ -195,27 +189,21 @@ void FindAllPanel::closeEvent(QCloseEvent* event) {
 void FindAllPanel::sectionsRemoved(const QModelIndex& parent, int first, int last) {
     if (!job_ && model_->rowCount() == 0) return;
     const SectionModel* sections = host_.sectionModel();
-    std::vector<const Section*> pending;
     for (int row = first; row <= last; ++row)
-        if (const Section* s = SectionModel::sectionAt(sections->index(row, 0, parent))) pending.push_back(s);
-    while (!pending.empty()) {
-        const Section* s = pending.back();
-        pending.pop_back();
-        gone_.insert(s);
-        for (int i = 0; i < s->childCount(); ++i) pending.push_back(s->child(i));
-    }
+        if (const Section* s = SectionModel::sectionAt(sections->index(row, 0, parent))) model_->forget(s);
 }
 
 void FindAllPanel::activate(int row) {
     if (row < 0 || row >= model_->rowCount()) return;
     host_.runCommand([this, row] {
         const FindAllModel::Entry& entry = model_->entry(row);
-        if (!entry.section || gone_.contains(entry.section)) {
+        Section* section = model_->sectionOf(row);
+        if (!section) {
             host_.setStatusText(GoneNotice());
             return;
         }
         Document& doc = host_.document();
-        doc.SelectSection(entry.section);
+        doc.SelectSection(section);
         if (entry.row.inName) {
             doc.view().focusTree();
             return;

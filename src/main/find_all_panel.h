@@ -5,9 +5,12 @@
 // list in batches on the window's thread. Activating a row selects its section and the
 // match. New and Open empty the list; a section deleted since the search is not visited.
 #include <QDockWidget>
+#include <atomic>
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
-#include <unordered_set>
+#include <string_view>
 
 #include "main/find_all_list.h"
 
@@ -24,6 +27,9 @@ class NoteEditor;
 class FindAllPanel : public QDockWidget {
     Q_OBJECT
 public:
+    // Rows added to the list in one turn of the event loop, at most.
+    static constexpr std::size_t kMaxBatch = 5000;
+
     // Docks in `window`; `host` gives the notebook and runs the commands of activated rows.
     FindAllPanel(QMainWindow& window, FindAllHost& host, NoteEditor& editor);
     ~FindAllPanel() override;
@@ -41,6 +47,12 @@ public:
     QString summary() const;
 
     static QString GoneNotice();
+
+    // The search the worker runs; tests hold it between rows to see the list fill.
+    std::function<FindAllOutcome(const NotebookSnapshot&, std::string_view, const FindAllSink&,
+                                 const std::atomic<bool>*)>
+        search = [](const NotebookSnapshot& notebook, std::string_view text, const FindAllSink& sink,
+                    const std::atomic<bool>* stop) { return FindAll(notebook, text, sink, stop); };
 
 signals:
     // The search has ended (run to its end or to the limit); not sent when given up.
@@ -66,8 +78,6 @@ private:
     QString searchText_;
     bool cut_ = false;
     bool finished_ = false;  // the last search ran to its end
-    // Sections deleted since the search started (never looked into: only compared).
-    std::unordered_set<const Section*> gone_;
 };
 
 }  // namespace lark::gui

@@ -157,7 +157,7 @@ void TFrame::FormCreate() {
         SetupEditor();
         doc_->FFileInfo.clear();
         reNodeContent->setModified(false);
-        doc_->FTreeModified = false;
+        doc_->setTreeModified(false);
         doc_->FUpdating = false;
         search_ = SearchState();
         miUseTray->setText(miUseTray->text() + QStringLiteral("\tWin+Z"));

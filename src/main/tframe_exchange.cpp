@@ -50,7 +50,7 @@ void TFrame::miImportClick() {
     // A new notebook that no file holds yet: the next save asks for a name.
     doc_->FFileName.clear();
     doc_->ForgetDiskState();
-    doc_->FTreeModified = true;
+    doc_->setTreeModified(true);
     ui_->setStatusText(QStringLiteral("Импортировано из ") + folder);
     std::vector<QString> left;
     for (const std::string& path : imported.skipped)

@@ -18,7 +18,7 @@ TEST(DocumentState, TypingWithNothingSelectedGoesIntoANewLastTopLevelSectionOnSe
     d.editor.type("typed with no section");
     d.doc.SelectSection(d.doc.tree().at(1));
     EXPECT_EQ(describe(d.doc.tree()), "Notes=Hi|.Todo=|Misc=x\r\ny|New Node=typed with no section");
-    EXPECT_TRUE(d.doc.FTreeModified);
+    EXPECT_TRUE(d.doc.treeModified());
     EXPECT_EQ(d.doc.selected(), d.doc.tree().at(1)) << "the new section is not selected";
     EXPECT_EQ(d.editor.text(), "");
     EXPECT_FALSE(d.editor.modified());
@@ -55,7 +55,7 @@ TEST(DocumentState, MovingTheSelectionWithoutTypingRewritesNothing) {
         return true;
     });
     EXPECT_TRUE(d.doc.tree().at(1)->content()->Text.isNull());
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
 }
 
 TEST(DocumentState, ANullTextShowsEmptySavesLengthZeroAndHoldsABufferAfterTyping) {
@@ -99,7 +99,7 @@ TEST(DocumentState, RemovingTheSelectedSectionShowsANeighbourOrLeavesTheEditor) 
     d.doc.RemoveSection(only);
     EXPECT_EQ(d.doc.selected(), nullptr);
     EXPECT_EQ(d.editor.text(), "only text") << "nothing selected: the editor keeps its content";
-    EXPECT_TRUE(d.doc.FTreeModified);
+    EXPECT_TRUE(d.doc.treeModified());
 }
 
 TEST(DocumentState, StoringTextCutsItAtANulByte) {
@@ -119,13 +119,13 @@ TEST(DocumentState, ClearDocumentKeepsInfoLinesTheHeldFileAndTheFlags) {
     ASSERT_TRUE(d.doc.LoadDocument(path, true));
     d.view.setTreeVisible(false);
     d.editor.type("edited");
-    d.doc.FTreeModified = true;
+    d.doc.setTreeModified(true);
     d.doc.ClearDocument();
     EXPECT_EQ(d.doc.tree().count(), 0);
     EXPECT_EQ(d.doc.selected(), nullptr);
     EXPECT_EQ(d.editor.text(), "");
     EXPECT_FALSE(d.editor.modified());
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
     EXPECT_EQ(d.doc.FFileName, "");
     EXPECT_EQ(d.ui.status(), "");
     EXPECT_EQ(d.doc.FFileInfo, std::vector<std::string>{"Activate=1"});
@@ -145,12 +145,12 @@ TEST(DocumentState, TreeEventsWhileUpdatingChangeNothingButADirectStoreStillStor
     auto* a = d.add(nullptr, "A", "old");
     auto* b = d.add(nullptr, "B", "bee");
     d.doc.SelectSection(a);
-    d.doc.FTreeModified = false;
+    d.doc.setTreeModified(false);
     d.doc.FUpdating = true;
     d.doc.tvNodesEdited();
     d.doc.tvNodesAddition();
     d.doc.tvNodesDeletion();
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
     d.editor.type("new");
     d.doc.tvNodesChanging(true);
     EXPECT_EQ(a->text(), "old") << "the tree's own event is ignored while updating";
@@ -161,15 +161,15 @@ TEST(DocumentState, TreeEventsWhileUpdatingChangeNothingButADirectStoreStillStor
     d.doc.setSelectedQuietly(a);
     d.doc.tvNodesChanging(false);
     EXPECT_EQ(a->text(), "new") << "a direct call stores even while updating";
-    EXPECT_TRUE(d.doc.FTreeModified);
+    EXPECT_TRUE(d.doc.treeModified());
     EXPECT_FALSE(d.editor.modified());
     d.doc.FUpdating = false;
-    d.doc.FTreeModified = false;
+    d.doc.setTreeModified(false);
     for (auto event :
          {&lark::Document::tvNodesEdited, &lark::Document::tvNodesAddition, &lark::Document::tvNodesDeletion}) {
-        d.doc.FTreeModified = false;
+        d.doc.setTreeModified(false);
         (d.doc.*event)();
-        EXPECT_TRUE(d.doc.FTreeModified);
+        EXPECT_TRUE(d.doc.treeModified());
     }
 }
 
@@ -182,12 +182,12 @@ TEST(DocumentState, ASectionWithoutContentIsReportedWhenShownAndWhenStored) {
     ASSERT_EQ(d.ui.errors, std::vector<std::string>{"Unexpected internal Error: node contents is \"nil\""});
     EXPECT_EQ(d.editor.text(), "good text") << "showing stops, the editor keeps its text";
     d.editor.type("typed into the broken one");
-    d.doc.FTreeModified = false;
+    d.doc.setTreeModified(false);
     d.doc.SelectSection(good);
     ASSERT_EQ(d.ui.errors.size(), 2u);
     EXPECT_EQ(d.ui.errors[1], "Unexpected internal Error: previous node contents is \"nil\"");
     EXPECT_EQ(good->text(), "good text");
-    EXPECT_FALSE(d.doc.FTreeModified) << "nothing was stored";
+    EXPECT_FALSE(d.doc.treeModified()) << "nothing was stored";
     EXPECT_EQ(d.editor.text(), "good text");
 }
 
@@ -199,7 +199,7 @@ TEST(DocumentState, StoringIntoASectionWithoutContentKeepsTheModifiedFlag) {
     d.doc.tvNodesChanging(false);
     EXPECT_EQ(d.ui.errors, std::vector<std::string>{"Unexpected internal Error: previous node contents is \"nil\""});
     EXPECT_TRUE(d.editor.modified());
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
 }
 
 TEST(DocumentState, ShowPlainTextShowsTheBytesReadOnlyAndUnchanged) {
@@ -207,13 +207,13 @@ TEST(DocumentState, ShowPlainTextShowsTheBytesReadOnlyAndUnchanged) {
     const std::string path = dir.file("t.txt");
     coretest::writeFile(path, std::string("raw\r\n\xCF\xF0\x00z", 8));
     Desk d;
-    d.doc.FTreeModified = true;
+    d.doc.setTreeModified(true);
     d.editor.setModified(true);
     d.doc.ShowPlainText(path);
     EXPECT_EQ(d.editor.text(), std::string("raw\r\n\xCF\xF0\x00z", 8));
     EXPECT_TRUE(d.editor.readOnly());
     EXPECT_FALSE(d.editor.modified());
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
 }
 
 TEST(DocumentState, CreateNodeAddsNewNodeWithEmptyContent) {
@@ -235,7 +235,7 @@ TEST(DocumentState, CreateNodeAddsNewNodeWithEmptyContent) {
         EXPECT_FALSE(s->content()->Name);
         EXPECT_TRUE(s->content()->Text.isNull());
     }
-    EXPECT_TRUE(d.doc.FTreeModified);
+    EXPECT_TRUE(d.doc.treeModified());
     EXPECT_EQ(d.doc.selected(), a);
 }
 
@@ -257,10 +257,10 @@ TEST_P(DocumentRename, StoresANameThatReadsBackUnchanged) {
     auto* parent = d.add(nullptr, "Parent");
     auto* s = d.add(parent, "old");
     d.add(s, "Child");
-    d.doc.FTreeModified = false;
+    d.doc.setTreeModified(false);
     d.doc.RenameSection(s, row.typed);
     EXPECT_EQ(s->name(), row.stored);
-    EXPECT_TRUE(d.doc.FTreeModified);
+    EXPECT_TRUE(d.doc.treeModified());
     coretest::ScratchDir dir;
     ASSERT_TRUE(d.doc.SaveDocument(dir.file("n.lkp"))) << d.lastError();
     lark::CloseDocumentFile(d.doc.FFileHandle);
@@ -293,12 +293,12 @@ TEST(DocumentState, SavingRefusesANameThatCouldNotBeReadBack) {
     auto* s = d.add(nullptr, "fine");
     d.doc.tree().rename(s, "bad\r\nname");
     d.ui.setStatus("before");
-    d.doc.FTreeModified = false;
+    d.doc.setTreeModified(false);
     EXPECT_FALSE(d.doc.SaveDocument(path));
     ASSERT_EQ(d.ui.errors.size(), 1u);
     EXPECT_NE(d.ui.errors[0].find("bad"), std::string::npos) << d.ui.errors[0];
     EXPECT_EQ(coretest::readFile(path), "previous file");
-    EXPECT_TRUE(d.doc.FTreeModified);
+    EXPECT_TRUE(d.doc.treeModified());
     EXPECT_EQ(d.ui.status(), "before");
 }
 

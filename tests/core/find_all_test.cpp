@@ -23,7 +23,7 @@ std::string cp(const char* utf8) { return *lark::cp1251::fromUtf8(utf8); }
 std::string utf8(const std::string& bytes) { return lark::cp1251::toUtf8(bytes); }
 
 // A section of a test notebook: depth, name, text; no text record when `content` is false.
-struct Spec {
+struct SectionRow {
     int depth;
     const char* name;
     const char* text;
@@ -36,9 +36,9 @@ struct Notebook {
     lark::MemoryUi ui;
     lark::Document doc{view, editor, ui};
 
-    explicit Notebook(const std::vector<Spec>& specs) {
+    explicit Notebook(const std::vector<SectionRow>& layout) {
         std::vector<Section*> last;  // the last section of each depth so far
-        for (const Spec& s : specs) {
+        for (const SectionRow& s : layout) {
             auto content = s.content ? std::make_unique<lark::TNodeContent>() : nullptr;
             if (content && *s.text) content->Text = lark::TextBuffer::copyOf(cp(s.text));
             const auto depth = static_cast<std::size_t>(s.depth);
@@ -92,7 +92,7 @@ std::string steps(const std::vector<FindAllRow>& rows) {
 TEST(FindAll, VisitsAsTheGlobalSearchDoes) {
     struct Row {
         const char* label;
-        std::vector<Spec> sections;
+        std::vector<SectionRow> sections;
         const char* needle;
         const char* expected;
     };
@@ -147,7 +147,7 @@ TEST(FindAll, RowsGiveLineColumnPathAndSnippet) {
     const std::string longLine = std::string(100, 'x') + "MATCH" + std::string(200, 'y');
     struct Row {
         const char* label;
-        std::vector<Spec> sections;
+        std::vector<SectionRow> sections;
         const char* needle;
         std::vector<std::string> expected;
     };
@@ -190,7 +190,7 @@ TEST(FindAll, RowsGiveLineColumnPathAndSnippet) {
 
 TEST(FindAll, StopsAtTheLimitAndSaysWhetherMoreWereThere) {
     // Ten matches: the name, three in the first text, six in the second.
-    const std::vector<Spec> specs = {{0, "ab", "ab ab ab"}, {0, "x", "ab\r\nab\r\nab\r\nab\r\nab\r\nab"}};
+    const std::vector<SectionRow> layout = {{0, "ab", "ab ab ab"}, {0, "x", "ab\r\nab\r\nab\r\nab\r\nab\r\nab"}};
     struct Row {
         const char* label;
         std::size_t limit, rows;
@@ -206,7 +206,7 @@ TEST(FindAll, StopsAtTheLimitAndSaysWhetherMoreWereThere) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        Notebook nb(specs);
+        Notebook nb(layout);
         lark::FindAllOutcome outcome;
         const auto found = nb.findAll("AB", &outcome, row.limit);
         EXPECT_EQ(found.size(), row.rows);
@@ -218,7 +218,7 @@ TEST(FindAll, StopsAtTheLimitAndSaysWhetherMoreWereThere) {
 }
 
 TEST(FindAll, StopsWhenAskedTo) {
-    const std::vector<Spec> specs = {{0, "a", "k k k"}, {0, "b", "k k"}, {0, "c", "k"}};
+    const std::vector<SectionRow> layout = {{0, "a", "k k k"}, {0, "b", "k k"}, {0, "c", "k"}};
     struct Row {
         const char* label;
         int sinkRefusesAt;  // the sink returns false at this row (1-based), 0: never
@@ -234,7 +234,7 @@ TEST(FindAll, StopsWhenAskedTo) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        Notebook nb(specs);
+        Notebook nb(layout);
         const auto snap = lark::TakeSnapshot(nb.doc);
         std::atomic<bool> stop{row.flagAt < 0};
         int taken = 0;

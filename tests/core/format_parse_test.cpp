@@ -99,7 +99,7 @@ TEST_P(FormatParse, GivesTheTreeMessagesAndStateOfTheRow) {
     EXPECT_EQ(d.view.treeVisible(), row.treeVisible);
     EXPECT_EQ(d.doc.FFileName, "") << "the previous notebook is cleared whatever happens";
     EXPECT_EQ(d.ui.status(), "");
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
     EXPECT_FALSE(d.editor.modified());
     if (!row.fatal.empty()) {
         EXPECT_EQ(d.doc.FFileInfo, kOldInfo) << "info text is not applied after a fatal error";
@@ -452,11 +452,11 @@ TEST(FormatParse, ParseDocumentMarksNothingChangedAndClearsTheOldSelection) {
     Desk d;
     d.add(nullptr, "Old");
     d.doc.SelectSection(d.doc.tree().at(0));
-    d.doc.FTreeModified = true;
+    d.doc.setTreeModified(true);
     d.editor.type("typed");
     EXPECT_EQ(parseFile(d, path, Via::Memory, false), "");
     EXPECT_EQ(d.doc.selected(), nullptr);
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
     EXPECT_FALSE(d.editor.modified());
     EXPECT_EQ(coretest::describe(d.doc.tree()), "A=a") << "the typed text went nowhere";
 }

@@ -53,7 +53,7 @@ TEST_P(LoadActivate, SelectsAndShowsTheRememberedSection) {
     EXPECT_EQ(d.view.shown, d.doc.selected()) << "the view mirrors the selection";
     EXPECT_EQ(d.editor.text(), row.selected >= 0 ? kThree[static_cast<std::size_t>(row.selected)] : "");
     EXPECT_FALSE(d.editor.modified());
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
     EXPECT_EQ(d.ui.status(), "Открыто " + path);
     EXPECT_EQ(d.doc.FFileName, path);
 }
@@ -276,7 +276,7 @@ TEST(LoadSave, OpeningAMissingFileKeepsTheNotebookAndClearsTheChangedFlag) {
     writeFile(path, coretest::sampleBytes());
     Desk d;
     ASSERT_TRUE(d.doc.LoadDocument(path, false));
-    d.doc.FTreeModified = true;
+    d.doc.setTreeModified(true);
     const std::string missing = dir.file("missing.lkp");
     EXPECT_FALSE(d.doc.LoadDocument(missing, false));
     EXPECT_EQ(d.ui.errors, std::vector<std::string>{"No such file or directory"});
@@ -284,7 +284,7 @@ TEST(LoadSave, OpeningAMissingFileKeepsTheNotebookAndClearsTheChangedFlag) {
     EXPECT_EQ(d.doc.selected(), d.doc.tree().at(1));
     EXPECT_EQ(d.doc.FFileName, path);
     EXPECT_EQ(d.ui.status(), "Открыто " + path);
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
     EXPECT_FALSE(d.doc.FFileHandle.valid());
     EXPECT_FALSE(coretest::heldBySomeone(path)) << "the previous file was closed first";
 }
@@ -306,7 +306,7 @@ TEST(LoadSave, ADamagedEnvelopeKeepsTheNotebookOnScreen) {
         Desk d;
         ASSERT_TRUE(d.doc.LoadDocument(path, false));
         d.doc.SelectSection(d.doc.tree().at(2));
-        d.doc.FTreeModified = true;
+        d.doc.setTreeModified(true);
         EXPECT_FALSE(d.doc.LoadDocument(bad, false));
         EXPECT_EQ(d.ui.errors, std::vector<std::string>{c.message});
         EXPECT_EQ(describe(d.doc.tree()), "Notes=Hi|.Todo=|Misc=x\r\ny");
@@ -314,7 +314,7 @@ TEST(LoadSave, ADamagedEnvelopeKeepsTheNotebookOnScreen) {
         EXPECT_EQ(d.editor.text(), "x\r\ny");
         EXPECT_EQ(d.doc.FFileName, path);
         EXPECT_EQ(d.doc.FFileInfo, std::vector<std::string>{"Activate=1"});
-        EXPECT_FALSE(d.doc.FTreeModified);
+        EXPECT_FALSE(d.doc.treeModified());
         EXPECT_FALSE(coretest::heldBySomeone(path));
         EXPECT_TRUE(coretest::heldBySomeone(bad)) << "the failed file stays held";
     }
@@ -335,7 +335,7 @@ TEST(LoadSave, AFatalFormatErrorLeavesWhatWasReadAndAnEmptyName) {
     EXPECT_EQ(d.doc.FFileInfo, std::vector<std::string>{"Activate=1"});
     EXPECT_FALSE(d.editor.readOnly()) << "read-only flags keep the previous load's values";
     EXPECT_FALSE(d.view.treeReadOnly());
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
     EXPECT_FALSE(d.doc.FUpdating);
     EXPECT_FALSE(d.doc.loading());
     EXPECT_TRUE(d.doc.FFileHandle.valid());
@@ -415,7 +415,7 @@ TEST(LoadSave, AReadOnlyDocumentIsHeldForWritingAfterASave) {
     EXPECT_FALSE(d.doc.FFileHandle.readOnly());
     EXPECT_THROW(lark::OpenDocumentFile(reader, path, true), lark::LarkError);
     EXPECT_EQ(d.ui.status(), "Сохранено " + path);
-    EXPECT_FALSE(d.doc.FTreeModified);
+    EXPECT_FALSE(d.doc.treeModified());
     EXPECT_FALSE(d.editor.modified());
 }
 
@@ -452,7 +452,7 @@ protected:
     void expectFailed(bool saved, const std::string& message) {
         EXPECT_FALSE(saved);
         EXPECT_EQ(d.ui.errors, std::vector<std::string>{message});
-        EXPECT_TRUE(d.doc.FTreeModified) << "a failed save leaves the notebook changed";
+        EXPECT_TRUE(d.doc.treeModified()) << "a failed save leaves the notebook changed";
         EXPECT_EQ(d.ui.status(), "status before");
         EXPECT_EQ(readFile(path), coretest::sampleBytes()) << "the old file is untouched";
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"n.lkp"}) << "no temporary file is left";
@@ -468,7 +468,7 @@ TEST_F(FailedSave, ATextOverTheLimitIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(d.doc.SaveDocument(path));
     ASSERT_EQ(d.ui.errors.size(), 1u);
     EXPECT_NE(d.ui.errors[0].find("\"Misc\""), std::string::npos) << d.ui.errors[0];
-    EXPECT_TRUE(d.doc.FTreeModified);
+    EXPECT_TRUE(d.doc.treeModified());
     EXPECT_EQ(d.ui.status(), "status before");
     EXPECT_EQ(readFile(path), coretest::sampleBytes());
     EXPECT_TRUE(d.doc.FFileHandle.valid()) << "refused before the file was closed: still held";
@@ -500,7 +500,7 @@ TEST_F(FailedSave, AMissingDirectoryCannotBeCreated) {
     const std::string elsewhere = dir.file("gone/n.lkp");
     EXPECT_FALSE(d.doc.SaveDocument(elsewhere));
     EXPECT_EQ(d.ui.errors, std::vector<std::string>{coretest::cannotCreate(elsewhere, "No such file or directory")});
-    EXPECT_TRUE(d.doc.FTreeModified);
+    EXPECT_TRUE(d.doc.treeModified());
     EXPECT_EQ(d.ui.status(), "status before");
     EXPECT_EQ(readFile(path), coretest::sampleBytes());
 }

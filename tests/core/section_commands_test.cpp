@@ -33,7 +33,7 @@ struct MoveNotebook : Notebook {
     void selectWithUnsavedText(Section* s) {
         doc.SelectSection(s);
         editor.type("unsaved");
-        doc.FTreeModified = false;
+        doc.setTreeModified(false);
     }
 };
 
@@ -83,7 +83,7 @@ TEST_F(MoveFixture, MoveNodePlacementsCarryTheSubtree) {
         EXPECT_EQ(f.doc.selected(), f.c);
         EXPECT_EQ(f.editor.text(), "unsaved");
         EXPECT_TRUE(f.editor.modified());
-        EXPECT_FALSE(f.doc.FTreeModified) << "MoveNode itself does not store the editor's text";
+        EXPECT_FALSE(f.doc.treeModified()) << "MoveNode itself does not store the editor's text";
         if (*row.expandedParent) {
             ASSERT_EQ(f.view.expanded.size(), 1u);
             EXPECT_EQ(f.view.expanded[0]->name(), row.expandedParent);
@@ -134,7 +134,7 @@ TEST_F(MoveFixture, OneStepMovesAndTheirGuards) {
         f.selectWithUnsavedText(s);
         row.command(f.doc);
         EXPECT_EQ(f.outline(), row.expected);
-        EXPECT_EQ(f.doc.FTreeModified, row.modified);
+        EXPECT_EQ(f.doc.treeModified(), row.modified);
         EXPECT_EQ(f.doc.selected(), s);
         EXPECT_EQ(f.editor.text(), "unsaved");
         EXPECT_TRUE(f.editor.modified());
@@ -148,7 +148,7 @@ TEST_F(MoveFixture, CommandsWithoutSelectionDoNothing) {
     }
     lark::tvNodesDragDrop(doc, DropHit::BelowLast, nullptr);
     EXPECT_EQ(outline(), "A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/1 E/0");
-    EXPECT_FALSE(doc.FTreeModified);
+    EXPECT_FALSE(doc.treeModified());
     EXPECT_EQ(view.editing, nullptr);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(ui.errors.empty());
@@ -185,7 +185,7 @@ TEST_F(MoveFixture, DropsByHitClass) {
         f.selectWithUnsavedText(s);
         lark::tvNodesDragDrop(f.doc, row.hit, row.drop ? f.byName(row.drop) : nullptr);
         EXPECT_EQ(f.outline(), row.expected);
-        EXPECT_EQ(f.doc.FTreeModified, row.modified);
+        EXPECT_EQ(f.doc.treeModified(), row.modified);
         EXPECT_EQ(f.doc.selected(), s);
         EXPECT_EQ(f.editor.text(), "unsaved");
         EXPECT_TRUE(f.editor.modified());
@@ -205,7 +205,7 @@ TEST_F(Fixture, NewSectionCommandsInAnEmptyNotebook) {
         EXPECT_EQ(f.outline(), "New Node/0");
         EXPECT_EQ(f.doc.selected(), f.doc.tree().at(0));
         EXPECT_EQ(f.view.editing, f.doc.tree().at(0));
-        EXPECT_TRUE(f.doc.FTreeModified);
+        EXPECT_TRUE(f.doc.treeModified());
     }
 }
 
@@ -249,10 +249,10 @@ TEST_F(MoveFixture, RenameStartsEditingAndCommitsSanitisedNames) {
     doc.SelectSection(c);
     lark::pmRenNodeClick(doc);
     EXPECT_EQ(view.editing, c);
-    EXPECT_FALSE(doc.FTreeModified) << "starting the edit changes nothing yet";
+    EXPECT_FALSE(doc.treeModified()) << "starting the edit changes nothing yet";
     lark::CommitRename(doc, c, "");
     EXPECT_EQ(c->name(), "");
-    EXPECT_TRUE(doc.FTreeModified);
+    EXPECT_TRUE(doc.treeModified());
     lark::CommitRename(doc, c, "\t\tTwo\r\nlines");
     EXPECT_EQ(c->name(), "  Two  lines");
     lark::CommitRename(doc, c, "B");
@@ -280,7 +280,7 @@ TEST_F(MoveFixture, DeleteGuards) {
     EXPECT_EQ(outline(), "A/0 B/1 C/1 C1/2 C2/2 C2a/3 D/1 E/0");
     EXPECT_EQ(editor.text(), "B edited");
     EXPECT_TRUE(editor.modified());
-    EXPECT_FALSE(doc.FTreeModified);
+    EXPECT_FALSE(doc.treeModified());
 }
 
 TEST_F(MoveFixture, DeleteDropsTheUnsavedTextAndShowsTheNextSection) {
@@ -289,7 +289,7 @@ TEST_F(MoveFixture, DeleteDropsTheUnsavedTextAndShowsTheNextSection) {
     editor.type("D edited");
     lark::pmDelNodeClick(doc);
     EXPECT_EQ(outline(), "A/0 B/1 C/1 C1/2 C2/2 C2a/3 E/0");
-    EXPECT_TRUE(doc.FTreeModified);
+    EXPECT_TRUE(doc.treeModified());
     ASSERT_NE(doc.selected(), nullptr);
     EXPECT_EQ(doc.selected(), c) << "the last child's previous sibling";
     EXPECT_EQ(editor.text(), doc.selected()->text()) << "the new selection's text is shown";
@@ -336,7 +336,7 @@ TEST_F(Fixture, DeletingTheLastSectionLeavesAnEmptyEditor) {
     EXPECT_EQ(doc.selected(), nullptr);
     EXPECT_EQ(editor.text(), "");
     EXPECT_FALSE(editor.modified());
-    EXPECT_TRUE(doc.FTreeModified);
+    EXPECT_TRUE(doc.treeModified());
 }
 
 TEST_F(MoveFixture, SelectionChangedWhileTheQuestionWasOpen) {

@@ -63,6 +63,7 @@ struct OpRow {
     const char* select;  // before the command
     const char* typed;   // into the editor before the command, unsaved
     std::function<void(History&)> command;
+    std::function<void(History&)> setup = nullptr;  // shapes the tree before anything is selected
 };
 
 void PrintTo(const OpRow& row, std::ostream* os) { *os << row.name; }
@@ -73,6 +74,7 @@ struct EveryOperation : History, ::testing::WithParamInterface<OpRow> {};
 // exactly what the command gave.
 TEST_P(EveryOperation, UndoAndRedoGiveBackBothStates) {
     const OpRow& row = GetParam();
+    if (row.setup) row.setup(*this);
     doc.SelectSection(byName(row.select));
     if (row.typed) editor.type(row.typed);
     const std::string before = state();
@@ -80,10 +82,10 @@ TEST_P(EveryOperation, UndoAndRedoGiveBackBothStates) {
     const std::string after = state();
     ASSERT_NE(before, after) << "the command changed nothing";
     ASSERT_TRUE(history.canUndo(doc));
-    doc.FTreeModified = false;
+    doc.setTreeModified(false);
     ASSERT_TRUE(history.undo(doc));
     EXPECT_EQ(state(), before);
-    EXPECT_TRUE(doc.FTreeModified) << "an undone step is a change to save";
+    EXPECT_TRUE(doc.treeModified()) << "an undone step is a change to save";
     EXPECT_FALSE(history.canUndo(doc));
     ASSERT_TRUE(history.redo(doc));
     EXPECT_EQ(state(), after);
@@ -107,6 +109,16 @@ const OpRow kOperations[] = {
      [](History& h) { h.run(SectionStep::Delete, [&] { lark::pmDelNodeClick(h.doc); }); }},
     {"nominal: delete a top-level section", "D", nullptr,
      [](History& h) { h.run(SectionStep::Delete, [&] { lark::pmDelNodeClick(h.doc); }); }},
+    // The tree's one change that takes a section with its children: A is all there is.
+    {"robustness: a section deleted with its subtree comes back in order", "A", nullptr,
+     [](History& h) {
+         h.run(SectionStep::Delete, [&] {
+             h.doc.editor().clear();
+             h.doc.setSelectedQuietly(nullptr);
+             h.doc.tree().clear();
+         });
+     },
+     [](History& h) { h.doc.tree().remove(h.byName("D")); }},
     {"nominal: move up", "D", nullptr,
      [](History& h) { h.run(SectionStep::Move, [&] { lark::pmMoveNodeUpClick(h.doc); }); }},
     {"nominal: move down", "B", nullptr,

@@ -315,7 +315,7 @@ void DesktopTest::openAll() {
     QVERIFY(QFile::link(first.filePath(QStringLiteral("gone")), first.filePath(QStringLiteral("dangling.lkp"))));
     Window w;
     w.doc().CreateNode(false, false);
-    w.doc().FTreeModified = true;
+    w.doc().setTreeModified(true);
     w.dialogs.saveChanges = {gui::Dialogs::Answer::Cancel, gui::Dialogs::Answer::No};
     QStringList launched;
     gui::TFrameTestAccess::shell(w.frame()).mountPoints = [&] {

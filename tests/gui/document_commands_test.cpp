@@ -187,7 +187,7 @@ void DocumentCommandsTest::typedTextCountsAsChange() {
     const QString file = notebook("typed.lkp");
     Window w({file});
     w.type(QStringLiteral("z"));
-    QVERIFY(!w.doc().FTreeModified);  // only the editor knows
+    QVERIFY(!w.doc().treeModified());  // only the editor knows
     w.dialogs.saveChanges.push_back(Answer::Cancel);
     w.trigger(Action(w.frame(), "miClear"));
     QCOMPARE(w.dialogs.asked, QStringList{QStringLiteral("saveChanges")});

@@ -6,8 +6,11 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <optional>
+#include <thread>
 
 #include "editor/note_editor.h"
 #include "main/find_all_panel.h"
@@ -57,7 +60,7 @@ struct Frame {
         (void)QTest::qWaitForWindowActive(frame.get());
     }
     ~Frame() {
-        frame->document().FTreeModified = false;
+        frame->document().setTreeModified(false);
         editor().setModified(false);
     }
     Document& doc() { return frame->document(); }
@@ -99,7 +102,7 @@ struct Frame {
 };
 
 // Проекты > Дом > Ремонт, Проекты > Сад; Архив
-std::vector<SectionSpec> sampleNotebook() {
+std::vector<SectionRow> sampleNotebook() {
     return {
         {0, Cp1251("Проекты"), Cp1251("Список проектов")},
         {1, Cp1251("Дом"), Cp1251("ремонт весной")},
@@ -114,7 +117,7 @@ std::vector<SectionSpec> sampleNotebook() {
 class FindAllWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    QString notebook(const char* name, const std::vector<SectionSpec>& sections, int active = 0) {
+    QString notebook(const char* name, const std::vector<SectionRow>& sections, int active = 0) {
         QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, sections, active);
         return p;
@@ -128,7 +131,11 @@ private slots:
     void activationSelectsSectionAndMatch_data();
     void activationSelectsSectionAndMatch();
     void unsavedTextOfTheShownSectionIsSearched();
+    void rowsArriveWhileTheSearchRuns_data();
+    void rowsArriveWhileTheSearchRuns();
     void rowOfADeletedSectionDoesNothing();
+    void rowsBelowAGoneSectionDoNothing_data();
+    void rowsBelowAGoneSectionDoNothing();
     void listStopsAtTheLimit();
     void closedPanelComesBackWithTheCommand();
     void emptiedByNewAndOpen();
@@ -218,6 +225,46 @@ void FindAllWindowTest::unsavedTextOfTheShownSectionIsSearched() {
     QVERIFY(f.allRows().contains(QStringLiteral("Сад ← Проекты | 2 | вторая с [ремонт]ом")));
 }
 
+void FindAllWindowTest::rowsArriveWhileTheSearchRuns_data() {
+    QTest::addColumn<int>("matches");
+    QTest::addColumn<int>("held");  // rows found before the search is held
+    const int batch = static_cast<int>(gui::FindAllPanel::kMaxBatch);
+    QTest::newRow("nominal: the first row shows while the rest is held") << 3 << 1;
+    QTest::newRow("boundary: exactly one batch held") << batch + 3 << batch;
+    QTest::newRow("boundary: a batch and one more held") << 2 * batch + 7 << batch + 1;
+}
+
+// The search is held after some rows: they show while it runs, and the rows found after
+// it goes on arrive too.
+void FindAllWindowTest::rowsArriveWhileTheSearchRuns() {
+    QFETCH(int, matches);
+    QFETCH(int, held);
+    std::atomic<bool> open{false};  // outlives the window, whose worker may wait on it
+    Frame f(notebook("batches.lkp", {{0, "a", std::string(static_cast<std::size_t>(matches), 'x')}}));
+    f.panel().search = [&open, held](const NotebookSnapshot& notebook, std::string_view text, const FindAllSink& sink,
+                                     const std::atomic<bool>* stop) {
+        int found = 0;
+        return FindAll(
+            notebook, text,
+            [&](FindAllRow&& row) {
+                if (found++ == held)
+                    while (!open && !*stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                return sink(std::move(row));
+            },
+            stop);
+    };
+    auto* label = Child<QLabel>(*f.frame, "lbFindAll");
+    f.dialogs.answers.emplace_back(QStringLiteral("X"));
+    Action(*f.frame, "miFindAll")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(f.rows(), held, 10000);
+    QVERIFY(f.panel().running());
+    QCOMPARE(label->text(), QStringLiteral("Поиск «X»... найдено: %1").arg(held));
+    open = true;
+    QTRY_VERIFY_WITH_TIMEOUT(!f.panel().running(), 10000);
+    QCOMPARE(f.rows(), matches);
+    QCOMPARE(label->text(), QStringLiteral("«X»: найдено совпадений: %1").arg(matches));
+}
+
 void FindAllWindowTest::rowOfADeletedSectionDoesNothing() {
     Frame f(notebook("deleted.lkp", sampleNotebook(), 4));
     f.findAll(QStringLiteral("ремонт"));
@@ -236,6 +283,44 @@ void FindAllWindowTest::rowOfADeletedSectionDoesNothing() {
     f.enterOn(4);
     QCOMPARE(f.doc().selected()->name(), Cp1251("Архив"));
     QCOMPARE(f.editor().textCursor().selectedText(), QStringLiteral("Ремонт"));
+}
+
+void FindAllWindowTest::rowsBelowAGoneSectionDoNothing_data() {
+    QTest::addColumn<int>("gone");  // absolute index of the section the tree lets go
+    QTest::addColumn<int>("goneRows");
+    // "е" is found 10 times: Проекты 2, Дом 2, Ремонт 4, Сад 1, Архив 1.
+    QTest::newRow("nominal: a leaf takes its own rows") << 2 << 4;
+    QTest::newRow("nominal: a section takes its child's rows") << 1 << 6;
+    QTest::newRow("nominal: a top section takes every row below it") << 0 << 9;
+    QTest::newRow("boundary: the last section takes nothing of its neighbours") << 4 << 1;
+}
+
+// The list is told a section goes (as the tree tells it before the removal): the rows of it
+// and of every section below it do nothing, the others still select their match.
+void FindAllWindowTest::rowsBelowAGoneSectionDoNothing() {
+    QFETCH(int, gone);
+    QFETCH(int, goneRows);
+    Frame f(notebook("subtree.lkp", sampleNotebook(), 3));
+    f.findAll(QStringLiteral("е"));
+    QCOMPARE(f.rows(), 10);
+    const Section* top = f.doc().tree().at(gone);
+    f.panel().model().forget(top);
+    int notices = 0;
+    for (int r = 0; r < f.rows(); ++r) {
+        const Section* found = f.panel().model().entry(r).section;
+        const bool below = top->contains(found);
+        const int before = f.selectedIndex();
+        f.frame->ui().setStatusText({});
+        f.enterOn(r);
+        if (below) {
+            ++notices;
+            QCOMPARE(f.frame->ui().statusText(), gui::FindAllPanel::GoneNotice());
+            QCOMPARE(f.selectedIndex(), before);
+        } else {
+            QCOMPARE(f.doc().selected(), found);
+        }
+    }
+    QCOMPARE(notices, goneRows);
 }
 
 void FindAllWindowTest::listStopsAtTheLimit() {

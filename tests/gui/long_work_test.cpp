@@ -131,10 +131,10 @@ void LongWorkTest::failuresReachTheSave() {
 void LongWorkTest::compressedSaveRoundTrips() {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("zip.lkp"));
-    std::vector<SectionSpec> specs;
+    std::vector<SectionRow> rows;
     for (int i = 0; i < 2000; ++i)
-        specs.push_back({i % 4 ? 1 : 0, "s" + std::to_string(i), std::string(500, char('a' + i % 26))});
-    WriteNotebook(file, specs, 7);
+        rows.push_back({i % 4 ? 1 : 0, "s" + std::to_string(i), std::string(500, char('a' + i % 26))});
+    WriteNotebook(file, rows, 7);
     {
         Window w({file});
         Action(w.frame(), "miUseZip")->trigger();

@@ -86,7 +86,7 @@ struct Frame {
         (void)QTest::qWaitForWindowActive(frame.get());
     }
     ~Frame() {
-        frame->document().FTreeModified = false;
+        frame->document().setTreeModified(false);
         Child<gui::NoteEditor>(*frame, "reNodeContent")->setModified(false);
     }
     Document& doc() { return frame->document(); }
@@ -127,7 +127,7 @@ QList<std::pair<int, int>> linkRuns(gui::NoteEditor& e, const QTextBlock& b) {
 class SearchWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    QString notebook(const char* name, const std::vector<SectionSpec>& sections, int active = 0) {
+    QString notebook(const char* name, const std::vector<SectionRow>& sections, int active = 0) {
         QString p = dir_.filePath(QLatin1String(name));
         WriteNotebook(p, sections, active);
         return p;

@@ -80,9 +80,9 @@ void SectionModelTest::bulkUpdateReportsEmpty() {
 
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("bulk.lkp"));
-    std::vector<guitest::SectionSpec> specs;
-    for (int i = 0; i < 1000; ++i) specs.push_back({i % 3 == 0 ? 0 : 1, "s" + std::to_string(i), "t"});
-    guitest::WriteNotebook(file, specs);
+    std::vector<guitest::SectionRow> rows;
+    for (int i = 0; i < 1000; ++i) rows.push_back({i % 3 == 0 ? 0 : 1, "s" + std::to_string(i), "t"});
+    guitest::WriteNotebook(file, rows);
 
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);

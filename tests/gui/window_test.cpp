@@ -174,7 +174,7 @@ void WindowTest::typedTextWithoutSelectionGoesToNewNode() {
     QVERIFY(typed.startsWith(QStringLiteral("loose ")));
     QCOMPARE(w.doc().selected(), w.at(4));
     QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("text b"));
-    QVERIFY(w.doc().FTreeModified);
+    QVERIFY(w.doc().treeModified());
 }
 
 void WindowTest::newNodeInEmptyNotebookWithTypedText() {
@@ -200,7 +200,7 @@ void WindowTest::selectionStoresOnlyEditedText() {
     w.type(QStringLiteral("X"));
     w.click(w.at(0));
     QCOMPARE(std::string(w.at(5)->text()), std::string("Xtext c"));
-    QVERIFY(w.doc().FTreeModified);
+    QVERIFY(w.doc().treeModified());
     QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("text a"));
     QVERIFY(!Child<gui::NoteEditor>(w.frame(), "reNodeContent")->modified());
 }
@@ -231,9 +231,9 @@ void WindowTest::movesKeepSelectionAndEditorState() {
     // Up on the first sibling changes nothing.
     w.click(w.at(0));
     QVERIFY(!Child<gui::NoteEditor>(f, "reNodeContent")->modified());
-    w.doc().FTreeModified = false;
+    w.doc().setTreeModified(false);
     w.trigger(Action(f, "miMoveUp"));
-    QVERIFY(!w.doc().FTreeModified);
+    QVERIFY(!w.doc().treeModified());
 }
 
 void WindowTest::deleteGuards() {
@@ -338,7 +338,7 @@ void WindowTest::dropClasses() {
     view->expandAll();
     w.click(w.at(5));  // c is dragged
     w.type(QStringLiteral("typed "));
-    w.doc().FTreeModified = false;
+    w.doc().setTreeModified(false);
     auto rectOf = [&](int index) { return view->visualRect(f.sectionModel()->indexOf(w.at(index))); };
     const QStringList parts = where.split(u' ');
     const int index = parts.size() > 1 ? QStringList{"a", "a1", "a11", "a2", "b", "c"}.indexOf(parts[1]) : -1;
@@ -363,7 +363,7 @@ void WindowTest::dropClasses() {
 
     QCOMPARE(QString::fromStdString(shape(w.doc().tree())), expected);
     const bool counts = parts[0] == "label" || parts[0] == "indent" || parts[0] == "branch" || parts[0] == "below";
-    QCOMPARE(w.doc().FTreeModified, counts);
+    QCOMPARE(w.doc().treeModified(), counts);
     QCOMPARE(w.doc().selected()->name(), std::string("c"));
     QVERIFY(Child<gui::NoteEditor>(f, "reNodeContent")->modified());
     QCOMPARE(Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(), QStringLiteral("typed text c"));
@@ -382,7 +382,7 @@ void WindowTest::renameInPlaceSanitises() {
     edit->setText(QStringLiteral("\tИмя\r\nс 😀"));
     QTest::keyClick(edit, Qt::Key_Return);
     QTRY_COMPARE(w.at(4)->name(), Cp1251(" Имя  с ?"));
-    QVERIFY(w.doc().FTreeModified);
+    QVERIFY(w.doc().treeModified());
     QVERIFY(w.frame().statusBar()->currentMessage().contains(QStringLiteral("заменены")));
 }
 

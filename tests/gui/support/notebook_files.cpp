@@ -9,7 +9,7 @@
 
 namespace lark::guitest {
 
-void WriteNotebook(const QString& path, const std::vector<SectionSpec>& sections, int active) {
+void WriteNotebook(const QString& path, const std::vector<SectionRow>& sections, int active) {
     SectionTree tree;
     std::vector<Section*> parents(64, nullptr);
     for (const auto& s : sections) {

@@ -6,14 +6,14 @@
 
 namespace lark::guitest {
 
-struct SectionSpec {
+struct SectionRow {
     int depth;
     std::string name;  // Windows-1251 bytes (ASCII, or built with Cp1251)
     std::string text;
 };
 
 // Writes a notebook; `active` becomes the "Activate" info line when >= 0.
-void WriteNotebook(const QString& path, const std::vector<SectionSpec>& sections, int active = -1);
+void WriteNotebook(const QString& path, const std::vector<SectionRow>& sections, int active = -1);
 // UTF-8 source text to notebook bytes.
 std::string Cp1251(const char* utf8);
 // The whole file.

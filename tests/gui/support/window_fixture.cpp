@@ -46,7 +46,7 @@ Window::Window(QStringList arguments, const std::function<void(ScriptedDialogs&)
 Window::~Window() {
     if (keepCopies) return;
     // Tests end without questions: whatever is left is dropped.
-    frame_->document().FTreeModified = false;
+    frame_->document().setTreeModified(false);
     Child<gui::NoteEditor>(*frame_, "reNodeContent")->setModified(false);
     frame_->recoveryKeeper().discardAll();
 }
