@@ -70,6 +70,8 @@ private slots:
     void dropClasses_data();
     void dropClasses();
     void renameInPlaceSanitises();
+    void slowSecondClickOnly_data();
+    void slowSecondClickOnly();
     void unrepresentableInputReplaced();
     void replacedNoticeOutlivesHints();
     void editorLineBreaksAndSelection();
@@ -384,6 +386,55 @@ void WindowTest::renameInPlaceSanitises() {
     QTRY_COMPARE(w.at(4)->name(), Cp1251(" Имя  с ?"));
     QVERIFY(w.doc().FTreeModified);
     QVERIFY(w.frame().statusBar()->currentMessage().contains(QStringLiteral("заменены")));
+}
+
+// Only a slow second click on the selected section, with the keyboard and mouse still on
+// the tree when its time comes, opens the name editor; typing elsewhere never renames.
+void WindowTest::slowSecondClickOnly_data() {
+    QTest::addColumn<int>("clicked");    // section clicked (a is selected at start)
+    QTest::addColumn<QString>("after");  // what follows the click
+    QTest::addColumn<bool>("edits");
+    QTest::newRow("nominal: slow click on the selected") << 0 << "" << true;
+    QTest::newRow("nominal: a click that selects another") << 4 << "" << false;
+    QTest::newRow("robustness: Tab away, then type") << 0 << "tab" << false;
+    QTest::newRow("robustness: a double click") << 0 << "double" << false;
+    QTest::newRow("robustness: a key in the tree") << 0 << "down" << false;
+    QTest::newRow("robustness: the mouse leaves the tree") << 0 << "leave" << false;
+}
+
+void WindowTest::slowSecondClickOnly() {
+    QFETCH(int, clicked);
+    QFETCH(QString, after);
+    QFETCH(bool, edits);
+    Window w({tree()});
+    auto* view = Child<gui::SectionTreeView>(w.frame(), "tvNodes");
+    view->setFocus();
+    QCOMPARE(w.doc().selected(), w.at(0));
+    w.click(w.at(clicked));
+    Section* const target = w.doc().selected();
+    if (after == "tab") {
+        QTest::keyClick(view, Qt::Key_Tab);
+        QVERIFY(!view->hasFocus());
+    } else if (after == "double") {
+        const QRect r = view->visualRect(w.frame().sectionModel()->indexOf(target));
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 20, r.center().y()));
+    } else if (after == "down") {
+        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Up);
+    } else if (after == "leave") {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(view->viewport(), &leave);
+    }
+    QTest::qWait(QApplication::doubleClickInterval() * 2);
+    QCOMPARE(view->findChild<QLineEdit*>() != nullptr, edits);
+    // Whatever has the keyboard now takes some typing and Enter.
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    QTest::keyClicks(focus, QStringLiteral("xyz"));
+    QTest::keyClick(focus, Qt::Key_Return);
+    QTRY_COMPARE(target->name(), std::string(edits ? "xyz" : (clicked == 0 ? "a" : "b")));
+    for (int i = 0; i < w.doc().tree().count(); ++i)
+        if (w.at(i) != target) QVERIFY(w.name(i) != "xyz");
 }
 
 // Typed and pasted characters outside Windows-1251 are replaced where the user sees
