@@ -131,7 +131,10 @@ void TFrame::AppMinimize() { ToggleMainWindow(false); }
 
 void TFrame::QuitProgram() {
     FCloseRequested = true;
-    close();
+    // Qt ends the event loop when the last visible window closes; a window hidden to the
+    // tray (or brought back only for the question) is not counted, so the end is asked
+    // for here once the close went through.
+    if (close()) QCoreApplication::quit();
 }
 
 void TFrame::EndSessionQuery() {
