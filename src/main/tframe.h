@@ -227,6 +227,7 @@ private:
     bool trayModeOn() const;
     // Shows again every window Win+Z hid, in the order they were hidden.
     void RestoreHiddenWindows();
+    void ForgetHiddenWindow(WindowHandle window);
 
     // ---- building the window ----
     void createWidgets();

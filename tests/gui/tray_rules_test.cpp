@@ -312,6 +312,7 @@ void TrayRulesTest::hotKeyOnStandIns_data() {
     QTest::newRow("nominal: middle click leaves it hidden") << "middle" << true << 1 << false;
     QTest::newRow("robustness: no tray host: nothing hidden, no entry") << "no-host" << false << 0 << false;
     QTest::newRow("robustness: window gone: entry cleared quietly") << "gone" << false << 1 << false;
+    QTest::newRow("robustness: window destroyed while hidden: icon gone") << "destroyed" << false << 1 << false;
     QTest::newRow("robustness: clicks on unknown or cleared ids") << "unknown" << false << 1 << true;
     QTest::newRow("robustness: hot key taken: status text") << "taken" << false << 0 << false;
 }
@@ -342,6 +343,19 @@ void TrayRulesTest::hotKeyOnStandIns() {
         d.windows.erase(7);
         gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);
         QVERIFY(!d.icons.contains(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
+    }
+    if (kind == u"destroyed") {
+        d.windows[8] = {"Восемь", QIcon(), true};
+        d.active = 8;
+        gui::TFrameTestAccess::WMHotKey(f);
+        QVERIFY(d.icons.contains(0) && d.icons.contains(1));
+        d.destroy(7);
+        QVERIFY(!d.icons.contains(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
+        QVERIFY(d.icons.contains(1) && gui::TFrameTestAccess::FHiddenWindows(f).window(1) == 8);
+        d.destroy(8);
+        QVERIFY(!d.icons.contains(0) && !d.icons.contains(1));
+        QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).count(), 2);
+        return;
     }
     if (kind == u"unknown") {
         for (int id : {-1, 1, 500}) gui::TFrameTestAccess::WMTrayNotify(f, id, gui::TrayClick::Left);
