@@ -169,6 +169,7 @@ private:
     void miUndoSectionClick();
     void miRedoSectionClick();
     void updateHistoryActions();
+    void updateCaption();
     void tvNodesDragDrop(DropHit hit, Section* dropSection);
     void tvNodesUserSelect(Section* section);
     void tvNodesRename(Section* section, const QString& name);

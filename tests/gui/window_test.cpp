@@ -80,13 +80,15 @@ private slots:
     void unhandledErrorsGetFullStop_data();
     void unhandledErrorsGetFullStop();
     void closeWithTrayOffAsks();
+    void captionNamesNotebook();
 };
 
 void WindowTest::formAndCaptions() {
     Window w;
     gui::TFrame& f = w.frame();
     QCOMPARE(f.objectName(), QStringLiteral("Frame"));
-    QCOMPARE(f.windowTitle(), QStringLiteral("Larkpad - иерархический блокнот "));
+    QCOMPARE(f.windowTitle(),
+             QFileInfo(files::DefaultDocumentPath()).fileName() + QStringLiteral(" — Larkpad - иерархический блокнот"));
     QCOMPARE(f.minimumSize(), QSize(300, 200));
     QCOMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(), 177);
     for (const char* name : {"tvNodes", "reNodeContent", "sbStatus", "tbToolBar", "pmNodesMenu", "pnInfo", "miSave",
@@ -549,6 +551,41 @@ void WindowTest::closeWithTrayOffAsks() {
     w.dialogs.saveChanges = {Answer::No};
     QVERIFY(w.frame().close());
     QVERIFY(w.dialogs.allUsed());
+}
+
+// The caption names the notebook, with a "*" while it has unsaved changes.
+void WindowTest::captionNamesNotebook() {
+    Window w({tree()});
+    gui::TFrame& f = w.frame();
+    const QString tail = QStringLiteral(" — Larkpad - иерархический блокнот");
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+        QString caption;
+    };
+    const Step steps[] = {
+        {"nominal: opened", {}, "tree.lkp" + tail},
+        {"nominal: typed text", [&] { w.type(QStringLiteral("x")); }, "*tree.lkp" + tail},
+        {"nominal: saved", [&] { w.trigger(Action(f, "miSave")); }, "tree.lkp" + tail},
+        {"nominal: a tree change", [&] { w.trigger(Action(f, "miMoveDown")); }, "*tree.lkp" + tail},
+        {"nominal: saved under another name",
+         [&] {
+             w.dialogs.saves = {path("other.lkp")};
+             w.trigger(Action(f, "miSaveAs"));
+         },
+         "other.lkp" + tail},
+        {"robustness: a save that fails keeps the star",
+         [&] {
+             w.type(QStringLiteral("y"));
+             w.dialogs.saves = {path("missing/folder/x.lkp")};
+             w.trigger(Action(f, "miSaveAs"));
+         },
+         "*other.lkp" + tail},
+    };
+    for (const Step& step : steps) {
+        if (step.run) step.run();
+        QVERIFY2(f.windowTitle() == step.caption, qPrintable(QString::fromUtf8(step.name) + ": " + f.windowTitle()));
+    }
 }
 
 // The notice about replaced characters stays while hints come and go, and ends with the
