@@ -35,6 +35,8 @@ inline constexpr const char* kAboutName = "Larkpad v" LARKPAD_VERSION;
 inline constexpr const char* kAboutText = "Larkpad v" LARKPAD_VERSION " - иерархический блокнот для Linux на Qt 6";
 inline constexpr const char* kBugReportQuery = "?subject=@@%20Larkpad&body=Bug%20report!v" LARKPAD_VERSION;
 inline constexpr const char* kNoMailProgramText = "Почтовая программа не запускается!";
+inline constexpr const char* kWriteToText = "Напишите по адресу ";
+inline constexpr const char* kNoBrowserText = "Браузер не запускается. Адрес сайта:";
 inline constexpr const char* kNothingMoreFoundText = "Больше не найдено";
 inline constexpr const char* kTrayMissingText = "Область уведомлений недоступна";
 inline constexpr const char* kHotKeyMissingText = "Комбинация клавиш Win+Z работает только в X11";
