@@ -34,8 +34,8 @@ public:
 };
 
 void WriteSample(const QString& path) {
-    const std::string shopping = Cp1251(
-        "Молоко, хлеб, яблоки.\r\nВ субботу: молоко для блинов.\r\n\r\nРецепт блинов: file://@Блины");
+    const std::string shopping =
+        Cp1251("Молоко, хлеб, яблоки.\r\nВ субботу: молоко для блинов.\r\n\r\nРецепт блинов: file://@Блины");
     guitest::WriteNotebook(
         path,
         {{0, Cp1251("Дом"), Cp1251("Всё о доме.")},
