@@ -20,9 +20,10 @@ SectionTreeView::SectionTreeView(QWidget* parent) : QTreeView(parent) {
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    // Qt's own "selected clicked" trigger edits whatever is current when its timer fires,
-    // even after the keyboard went elsewhere: typed text would rename a section.
-    setEditTriggers(QAbstractItemView::EditKeyPressed);
+    // Names are edited by F6 (the menu's Rename) or a slow second click only. Qt's own
+    // "selected clicked" trigger edits whatever is current when its timer fires, even after
+    // the keyboard went elsewhere: typed text would rename a section.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     slowClick_.setSingleShot(true);
     connect(&slowClick_, &QTimer::timeout, this, &SectionTreeView::slowClickFired);
     setDragEnabled(true);

@@ -401,6 +401,7 @@ void WindowTest::slowSecondClickOnly_data() {
     QTest::newRow("robustness: Tab away, then type") << 0 << "tab" << false;
     QTest::newRow("robustness: a double click") << 0 << "double" << false;
     QTest::newRow("robustness: a key in the tree") << 0 << "down" << false;
+    QTest::newRow("robustness: F2 is not Rename") << 4 << "f2" << false;
     QTest::newRow("robustness: the mouse leaves the tree") << 0 << "leave" << false;
 }
 
@@ -423,6 +424,8 @@ void WindowTest::slowSecondClickOnly() {
     } else if (after == "down") {
         QTest::keyClick(view, Qt::Key_Down);
         QTest::keyClick(view, Qt::Key_Up);
+    } else if (after == "f2") {
+        QTest::keyClick(view, Qt::Key_F2);
     } else if (after == "leave") {
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(view->viewport(), &leave);
