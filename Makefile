@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 # make test checks the formatting of the sources; FORMAT_CHECK=0 leaves that out.
 FORMAT_CHECK ?= 1
 
-.PHONY: all deps build run check test test-asan test-tsan check-includes format format-check lint bench fuzz package install clean
+.PHONY: all deps build run screenshot check test test-asan test-tsan check-includes format format-check lint bench fuzz package install clean
 
 all: build
 
@@ -22,6 +22,11 @@ build: deps $(BUILD)/build.ninja
 
 run: build
 	@bash scripts/run.sh $(BUILD) $(ARGS)
+
+# docs/screenshot.png, the README's picture of the window, made under Xvfb and openbox.
+screenshot: build
+	cmake --build $(BUILD) -j $(JOBS) --target larkpad_screenshot
+	@bash scripts/screenshot.sh $(BUILD) docs/screenshot.png
 
 # The inner loop: the include check, the build and its ctest.
 check: check-includes build

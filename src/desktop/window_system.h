@@ -35,6 +35,8 @@ public:
 
     // Win+Z was pressed (on the GUI thread).
     std::function<void()> onHotKey;
+    // A window withdrawn here was destroyed by its program (on the GUI thread).
+    std::function<void(WindowHandle)> onWindowGone;
 };
 
 // The stand-in where there is no X11: no hot key, no foreign windows.

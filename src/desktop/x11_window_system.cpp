@@ -135,6 +135,12 @@ struct X11WindowSystem::Private {
                         if (o->onHotKey) o->onHotKey();
                     });
             }
+            if (type == XCB_DESTROY_NOTIFY) {
+                const WindowHandle gone = reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window;
+                QTimer::singleShot(0, notifier.get(), [o = owner, gone] {
+                    if (o->onWindowGone) o->onWindowGone(gone);
+                });
+            }
             // Errors of requests nobody checked, and every other event, are dropped.
             std::free(event);
         }
@@ -300,6 +306,10 @@ bool X11WindowSystem::withdraw(WindowHandle window) {
     d_->drainSoon();
     const auto w = static_cast<xcb_window_t>(window);
     if (w == 0 || w == d_->root) return false;
+    // Its destruction is reported to this connection from now on (the window's owner keeps
+    // its own event mask).
+    const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    if (!d_->check(xcb_change_window_attributes_checked(d_->c, w, XCB_CW_EVENT_MASK, &structure))) return false;
     if (!d_->check(xcb_unmap_window_checked(d_->c, w))) return false;
     // ICCCM: a synthetic UnmapNotify tells the window manager that the window is withdrawn
     // (it also goes for a window that was iconic, hence not mapped).

@@ -302,7 +302,13 @@ void Document::parseFromHeldFile(const std::string& path, bool readOnly) {
 bool Document::LoadDocument(const std::string& path, bool readOnly) {
     bool result = false;
     try {
-        OpenDocumentFile(FFileHandle, path, readOnly);
+        try {
+            OpenDocumentFile(FFileHandle, path, readOnly);
+        } catch (const LarkError& e) {
+            // A file another program holds is named, as the other open failures name theirs.
+            if (e.kind() != ErrorKind::InUse) throw;
+            throw LarkError("Cannot open file \"" + path + "\". " + e.what(), e.kind(), e.sysErrno());
+        }
         spareSnapshot_.reset();  // sized for the notebook that goes
         parseFromHeldFile(path, readOnly);
         // The view mirrors the selection made while the tree was being rebuilt.

@@ -56,6 +56,7 @@ void DocumentCommands::AskSaveChanges() {
 void DocumentCommands::miClearClick() {
     AskSaveChanges();
     doc_.ClearDocument();
+    unnamedFolder_.clear();
 }
 
 void DocumentCommands::miOpenClick() {
@@ -89,6 +90,7 @@ bool DocumentCommands::miSaveClick(SaveMode mode) {
 }
 
 QString DocumentCommands::DialogFolder() const {
+    if (doc_.FFileName.empty() && !unnamedFolder_.isEmpty()) return unnamedFolder_;
     const QString name = doc_.FFileName.empty() ? DefaultDocumentPath() : fromPath(doc_.FFileName);
     return name.isEmpty() ? QString() : QFileInfo(name).absolutePath();
 }

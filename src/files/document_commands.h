@@ -48,11 +48,16 @@ public:
     // The backup that a save of `path` keeps the previous version in; empty when that
     // would be the document itself. The save makes it without moving the document.
     QString MakeBackup(const QString& path);
-    // The folder the open and save dialogs start in: the notebook's own, or the data
-    // folder (where LARKPAD.LKP lives) for an unnamed notebook.
+    // The folder the open and save dialogs start in: the notebook's own, or for an
+    // unnamed notebook the folder it came from (setUnnamedFolder), else the data folder
+    // (where LARKPAD.LKP lives).
     QString DialogFolder() const;
+    // Where the dialogs start while the notebook has no file: an imported notebook's
+    // folder's parent. New forgets it.
+    void setUnnamedFolder(const QString& folder) { unnamedFolder_ = folder; }
 
 private:
+    QString unnamedFolder_;
     bool save(const QString& path, const QString& backup, SaveMode mode, std::function<void()> saved = {});
     void waitForRunningSave() {
         if (waitForSave) waitForSave();

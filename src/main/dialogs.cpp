@@ -40,6 +40,8 @@ int runBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, cons
            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
            QMessageBox::StandardButton escapeButton) {
     QMessageBox box(icon, caption, text, buttons, parent);
+    // A file name or an address in the text can be copied from the box.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     fitCaption(box);
     box.setDefaultButton(defaultButton);
     box.setEscapeButton(escapeButton);

@@ -1,5 +1,6 @@
 #include "main/section_tree_view.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QDragMoveEvent>
@@ -19,7 +20,12 @@ SectionTreeView::SectionTreeView(QWidget* parent) : QTreeView(parent) {
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    // Names are edited by F6 (the menu's Rename) or a slow second click only. Qt's own
+    // "selected clicked" trigger edits whatever is current when its timer fires, even after
+    // the keyboard went elsewhere: typed text would rename a section.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    slowClick_.setSingleShot(true);
+    connect(&slowClick_, &QTimer::timeout, this, &SectionTreeView::slowClickFired);
     setDragEnabled(true);
     setAcceptDrops(true);
     setDropIndicatorShown(true);
@@ -140,7 +146,52 @@ void SectionTreeView::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    slowClick_.stop();
+    const QModelIndex index = indexAt(event->position().toPoint());
+    pressOnCurrent_ = event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && index.isValid() &&
+                      index == currentIndex() && selectionModel()->isSelected(index) &&
+                      state() != QAbstractItemView::EditingState;
     QTreeView::mousePressEvent(event);
+}
+
+void SectionTreeView::mouseReleaseEvent(QMouseEvent* event) {
+    const bool onCurrent = pressOnCurrent_;
+    pressOnCurrent_ = false;
+    QTreeView::mouseReleaseEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (!onCurrent || event->button() != Qt::LeftButton || !index.isValid() || index != currentIndex()) return;
+    slowIndex_ = index;
+    slowClick_.start(QApplication::doubleClickInterval());
+}
+
+void SectionTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+    slowClick_.stop();
+    pressOnCurrent_ = false;
+    QTreeView::mouseDoubleClickEvent(event);
+}
+
+void SectionTreeView::keyPressEvent(QKeyEvent* event) {
+    slowClick_.stop();
+    QTreeView::keyPressEvent(event);
+}
+
+void SectionTreeView::focusOutEvent(QFocusEvent* event) {
+    slowClick_.stop();
+    QTreeView::focusOutEvent(event);
+}
+
+bool SectionTreeView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Leave) slowClick_.stop();
+    return QTreeView::viewportEvent(event);
+}
+
+void SectionTreeView::slowClickFired() {
+    const QModelIndex index = slowIndex_;
+    slowIndex_ = QPersistentModelIndex();
+    if (!index.isValid() || index != currentIndex() || !hasFocus() || !isActiveWindow() || treeReadOnly() ||
+        state() == QAbstractItemView::EditingState)
+        return;
+    edit(index);
 }
 
 void SectionTreeView::contextMenuEvent(QContextMenuEvent* event) {

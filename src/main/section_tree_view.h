@@ -2,6 +2,8 @@
 // The section tree tvNodes: a QTreeView over SectionModel that mirrors the document's
 // selection (the Document is the source of truth), edits names in place, classifies
 // drops for the move logic, and opens its pop-up menu without selecting.
+#include <QPersistentModelIndex>
+#include <QTimer>
 #include <QTreeView>
 #include <functional>
 
@@ -47,6 +49,11 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void commitData(QWidget* editor) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -54,6 +61,14 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // A slow second click on the selected section opens its name editor, once the time of
+    // a double click has passed and only while the click's section is still current and
+    // the tree still has the keyboard and the mouse.
+    void slowClickFired();
+    QTimer slowClick_;
+    QPersistentModelIndex slowIndex_;
+    bool pressOnCurrent_ = false;
+
     SectionModel* model_ = nullptr;
     int structural_ = 0;      // inside a model change
     bool mirroring_ = false;  // set while the view follows the document's selection

@@ -106,6 +106,7 @@ void TFrame::connectViews() {
     // The notice about replaced characters stays until the next edit.
     reNodeContent->onReplaced = [this](qsizetype n) { ui_->setNotice(ReplacedNotice(n)); };
     connect(reNodeContent, &QPlainTextEdit::textChanged, this, [this] { ui_->clearNotice(); });
+    connect(reNodeContent, &QPlainTextEdit::modificationChanged, this, [this] { updateCaption(); });
     connectSearch();
     // Any change of the text or the tree restarts the pause before a recovery copy.
     connect(reNodeContent, &QPlainTextEdit::textChanged, recovery_, &RecoveryKeeper::noteChange);
@@ -136,6 +137,7 @@ bool TFrame::runCommand(const std::function<void()>& command) {
     tvNodes->commitOpenEditor();
     const bool ok = RunCommand(command);
     updateHistoryActions();
+    updateCaption();
     recovery_->settle();
     return ok;
 }
@@ -200,6 +202,7 @@ void TFrame::FormActivate() {
     if (!FirstActivation) return;
     FirstActivation = false;
     RunCommand([this] { startUpDocument(); });
+    updateCaption();
 }
 
 void TFrame::startUpDocument() {

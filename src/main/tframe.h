@@ -171,6 +171,7 @@ private:
     void miUndoSectionClick();
     void miRedoSectionClick();
     void updateHistoryActions();
+    void updateCaption();
     void tvNodesDragDrop(DropHit hit, Section* dropSection);
     void tvNodesUserSelect(Section* section);
     void tvNodesRename(Section* section, const QString& name);
@@ -229,6 +230,7 @@ private:
     bool trayModeOn() const;
     // Shows again every window Win+Z hid, in the order they were hidden.
     void RestoreHiddenWindows();
+    void ForgetHiddenWindow(WindowHandle window);
 
     // ---- building the window ----
     void createWidgets();

@@ -1,8 +1,10 @@
 // Document commands of the "&Файл" menu (the logic is files::DocumentCommands); every save
 // is written by BackgroundSaves.
 #include <QAction>
+#include <QFileInfo>
 
 #include "files/document_commands.h"
+#include "main/app_texts.h"
 #include "main/background_saves.h"
 #include "main/command_runner.h"
 #include "main/recovery_keeper.h"
@@ -29,7 +31,20 @@ void TFrame::miSaveAsClick() {
     commands_->miSaveAsClick(files::SaveMode::Background);
 }
 
+void TFrame::updateCaption() {
+    // "name.lkp — caption", with a leading "*" while something is unsaved: windows of
+    // several notebooks tell apart in the task bar.
+    QString title = QString::fromUtf8(kMainCaption);
+    if (!doc_->FFileName.empty()) {
+        const QString name = QFileInfo(QString::fromStdString(doc_->FFileName)).fileName();
+        title = (doc_->isModified() ? QStringLiteral("*") : QString()) + name + QStringLiteral(" — ") +
+                QString::fromUtf8(kAppTitle);
+    }
+    if (title != windowTitle()) setWindowTitle(title);
+}
+
 void TFrame::saveEnded(bool saved) {
+    updateCaption();
     if (!saved) {
         // The notebook stays changed: its recovery copy is kept up to date, and a save
         // queued behind the failed one would only fail again.

@@ -1,5 +1,6 @@
 // Export of the notebook as an HTML page or a folder of text files, and import of a folder
 // as a new, unnamed notebook.
+#include <QDir>
 #include <QFileInfo>
 #include <vector>
 
@@ -50,6 +51,8 @@ void TFrame::miImportClick() {
     // A new notebook that no file holds yet: the next save asks for a name.
     doc_->FFileName.clear();
     doc_->ForgetDiskState();
+    // Its save dialog starts beside the folder it came from, not in the data folder.
+    commands_->setUnnamedFolder(QFileInfo(QDir::cleanPath(folder)).absolutePath());
     doc_->setTreeModified(true);
     ui_->setStatusText(QStringLiteral("Импортировано из ") + folder);
     std::vector<QString> left;

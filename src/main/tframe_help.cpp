@@ -22,13 +22,17 @@ void TFrame::miAuthorClick() {
 }
 
 void TFrame::miMyURLClick() {
-    // No browser: nothing to say.
-    shell.openUrl(QUrl(QStringLiteral(LARKPAD_HOMEPAGE_URL)));
+    // Without a browser the address is shown, to be copied by hand.
+    const QString address = QStringLiteral(LARKPAD_HOMEPAGE_URL);
+    if (!shell.openUrl(QUrl(address)))
+        ShowErrorBox(QString::fromUtf8(kNoBrowserText) + QStringLiteral("\n\n") + address);
 }
 
 void TFrame::miBugReportClick() {
     const QByteArray link = QByteArrayLiteral("mailto:" LARKPAD_BUG_EMAIL) + kBugReportQuery;
-    if (!shell.openUrl(QUrl::fromEncoded(link, QUrl::StrictMode))) ShowErrorBox(QString::fromUtf8(kNoMailProgramText));
+    if (!shell.openUrl(QUrl::fromEncoded(link, QUrl::StrictMode)))
+        ShowErrorBox(QString::fromUtf8(kNoMailProgramText) + QStringLiteral("\n\n") + QString::fromUtf8(kWriteToText) +
+                     QStringLiteral(LARKPAD_BUG_EMAIL));
 }
 
 }  // namespace lark::gui

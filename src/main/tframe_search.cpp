@@ -8,6 +8,7 @@
 
 #include "document/cp1251.h"
 #include "editor/editor.h"
+#include "main/app_texts.h"
 #include "main/dialogs.h"
 #include "main/find_all_panel.h"
 #include "main/search_prompt.h"
@@ -31,11 +32,15 @@ void KeepSelectionShown(QWidget* widget) {
     widget->setPalette(pal);
 }
 
-// Runs a core search command on the window's search state, through the window's input box.
+// Runs a core search command on the window's search state, through the window's input
+// box. When it finds nothing more, the status bar says so (no box interrupts the user).
 template <class Command>
 void WithSearchState(TFrame& frame, Command&& command) {
     SearchPrompt prompt(&frame, frame.dialogs(), frame.ui());
-    command(frame.document(), frame.searchState(), prompt);
+    const QString nothingMore = QString::fromUtf8(kNothingMoreFoundText);
+    const SearchOutcome outcome = command(frame.document(), frame.searchState(), prompt);
+    if (outcome == SearchOutcome::NothingMore) frame.ui().setNotice(nothingMore);
+    else if (outcome == SearchOutcome::Found && frame.ui().statusText() == nothingMore) frame.ui().setStatusText({});
 }
 
 // The address the desktop is given for a link that is not a section link.
@@ -57,17 +62,18 @@ void TFrame::connectSearch() {
 }
 
 void TFrame::miFindClick() {
-    WithSearchState(*this, [](Document& doc, SearchState& s, ISearchPrompt& p) { lark::miFindClick(doc, s, p); });
+    WithSearchState(*this,
+                    [](Document& doc, SearchState& s, ISearchPrompt& p) { return lark::miFindClick(doc, s, p); });
 }
 
 void TFrame::miEntireSearchClick() {
-    WithSearchState(*this,
-                    [](Document& doc, SearchState& s, ISearchPrompt& p) { lark::miEntireSearchClick(doc, s, p); });
+    WithSearchState(
+        *this, [](Document& doc, SearchState& s, ISearchPrompt& p) { return lark::miEntireSearchClick(doc, s, p); });
 }
 
 void TFrame::miSearchAgainClick() {
-    WithSearchState(*this,
-                    [](Document& doc, SearchState& s, ISearchPrompt& p) { lark::miSearchAgainClick(doc, s, p); });
+    WithSearchState(
+        *this, [](Document& doc, SearchState& s, ISearchPrompt& p) { return lark::miSearchAgainClick(doc, s, p); });
 }
 
 void TFrame::miFindAllClick() {

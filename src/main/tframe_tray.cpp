@@ -44,6 +44,7 @@ void TFrame::createDesktop() {
     };
     tray_->onHostChanged = [this] { trayHostChanged(); };
     windows_->onHotKey = [this] { runCommand([this] { WMHotKey(); }); };
+    windows_->onWindowGone = [this](WindowHandle window) { ForgetHiddenWindow(window); };
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { EndSessionQuery(); });
         // Quit without a close of the window (the session ends): the unsaved work stays.
@@ -131,7 +132,10 @@ void TFrame::AppMinimize() { ToggleMainWindow(false); }
 
 void TFrame::QuitProgram() {
     FCloseRequested = true;
-    close();
+    // Qt ends the event loop when the last visible window closes; a window hidden to the
+    // tray (or brought back only for the question) is not counted, so the end is asked
+    // for here once the close went through.
+    if (close()) QCoreApplication::quit();
 }
 
 void TFrame::EndSessionQuery() {
@@ -186,6 +190,15 @@ void TFrame::RestoreHiddenWindow(int index) {
     windows_->restore(window);
     tray_->remove(index);
     FHiddenWindows.clear(index);
+}
+
+void TFrame::ForgetHiddenWindow(WindowHandle window) {
+    // Its program ended: nothing is left to bring back, and its icon goes.
+    for (int i = 0; i < FHiddenWindows.count(); ++i)
+        if (window != 0 && FHiddenWindows.window(i) == window) {
+            tray_->remove(i);
+            FHiddenWindows.clear(i);
+        }
 }
 
 void TFrame::RestoreHiddenWindows() {

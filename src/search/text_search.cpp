@@ -57,28 +57,30 @@ SearchHit GlobalSearch(Document& doc, SearchState& state, std::string_view searc
     return SearchHit::None;
 }
 
-void miFindClick(Document& doc, SearchState& state, ISearchPrompt& prompt) {
-    if (!AskSearchText(state, prompt, kFindCaption)) return;
+namespace {
+
+SearchOutcome Outcome(bool found) { return found ? SearchOutcome::Found : SearchOutcome::NothingMore; }
+
+}  // namespace
+
+SearchOutcome miFindClick(Document& doc, SearchState& state, ISearchPrompt& prompt) {
+    if (!AskSearchText(state, prompt, kFindCaption)) return SearchOutcome::Cancelled;
     state.FGlobalSearch = false;
-    FindInSection(doc, state.FSearchText);
+    return Outcome(FindInSection(doc, state.FSearchText));
 }
 
-void miEntireSearchClick(Document& doc, SearchState& state, ISearchPrompt& prompt) {
-    if (!AskSearchText(state, prompt, kGlobalCaption)) return;
+SearchOutcome miEntireSearchClick(Document& doc, SearchState& state, ISearchPrompt& prompt) {
+    if (!AskSearchText(state, prompt, kGlobalCaption)) return SearchOutcome::Cancelled;
     state.FGlobalSearch = true;
     state.FSearchNode = 0;
     state.FNameMatchNode = -1;
-    GlobalSearch(doc, state, state.FSearchText);
+    return Outcome(GlobalSearch(doc, state, state.FSearchText) != SearchHit::None);
 }
 
-void miSearchAgainClick(Document& doc, SearchState& state, ISearchPrompt& prompt) {
-    if (state.FSearchText.empty()) {
-        miFindClick(doc, state, prompt);
-    } else if (state.FGlobalSearch) {
-        GlobalSearch(doc, state, state.FSearchText);
-    } else {
-        FindInSection(doc, state.FSearchText);
-    }
+SearchOutcome miSearchAgainClick(Document& doc, SearchState& state, ISearchPrompt& prompt) {
+    if (state.FSearchText.empty()) return miFindClick(doc, state, prompt);
+    if (state.FGlobalSearch) return Outcome(GlobalSearch(doc, state, state.FSearchText) != SearchHit::None);
+    return Outcome(FindInSection(doc, state.FSearchText));
 }
 
 }  // namespace lark

@@ -42,8 +42,12 @@ enum class SearchHit { None, Name, Text };
 // One step of the global search from state.FSearchNode. Never wraps around.
 SearchHit GlobalSearch(Document& doc, SearchState& state, std::string_view searchText);
 
-void miFindClick(Document& doc, SearchState& state, ISearchPrompt& prompt);          // Ctrl+F
-void miEntireSearchClick(Document& doc, SearchState& state, ISearchPrompt& prompt);  // Ctrl+Shift+F
-void miSearchAgainClick(Document& doc, SearchState& state, ISearchPrompt& prompt);   // Ctrl+L
+// What a search command came to: the user cancelled its input box, it found an
+// occurrence, or there was nothing more to find.
+enum class SearchOutcome { Cancelled, Found, NothingMore };
+
+SearchOutcome miFindClick(Document& doc, SearchState& state, ISearchPrompt& prompt);          // Ctrl+F
+SearchOutcome miEntireSearchClick(Document& doc, SearchState& state, ISearchPrompt& prompt);  // Ctrl+Shift+F
+SearchOutcome miSearchAgainClick(Document& doc, SearchState& state, ISearchPrompt& prompt);   // Ctrl+L
 
 }  // namespace lark

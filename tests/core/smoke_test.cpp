@@ -42,7 +42,7 @@ TEST(Smoke, SampleNotebookSavesToTheDocumentedBytesAndLoadsBack) {
     lark::Document doc2(view2, editor2, ui2);
     EXPECT_FALSE(doc2.LoadDocument(path, true)) << "the saved file is held with a write lock";
     ASSERT_EQ(ui2.errors.size(), 1u);
-    EXPECT_EQ(ui2.errors[0], lark::kInUseText);
+    EXPECT_EQ(ui2.errors[0], "Cannot open file \"" + path + "\". " + lark::kInUseText) << "the held file is named";
     lark::CloseDocumentFile(doc.FFileHandle);
     ASSERT_TRUE(doc2.LoadDocument(path, false));
     EXPECT_EQ(doc2.tree().count(), 3);

@@ -426,9 +426,13 @@ void DesktopTest::helpLinks_data() {
     QTest::addColumn<bool>("opens");
     QTest::addColumn<QStringList>("errors");
     QTest::newRow("nominal: mail program starts") << true << true << QStringList();
+    QTest::newRow("nominal: browser starts") << false << true << QStringList();
     QTest::newRow("robustness: no mail program")
-        << true << false << QStringList{QStringLiteral("Почтовая программа не запускается!")};
-    QTest::newRow("robustness: no browser, nothing said") << false << false << QStringList();
+        << true << false
+        << QStringList{QStringLiteral("Почтовая программа не запускается!\n\nНапишите по адресу " LARKPAD_BUG_EMAIL)};
+    QTest::newRow("robustness: no browser: the address to copy")
+        << false << false
+        << QStringList{QStringLiteral("Браузер не запускается. Адрес сайта:\n\n" LARKPAD_HOMEPAGE_URL)};
 }
 
 void DesktopTest::helpLinks() {

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "main/dialogs.h"
@@ -128,6 +130,7 @@ void DialogsTest::captionsFit() {
     gui::Dialogs dialogs;
     QString title;
     int width = 0, editWidth = 0, charWidth = 0;
+    bool selectable = false;
     const bool opened = whileModal(
         [&] {
             QString value;
@@ -140,6 +143,13 @@ void DialogsTest::captionsFit() {
         },
         [&](QWidget* modal) {
             title = modal->windowTitle();
+            // The text of a box can be selected and copied.
+            if (kind < 3) {
+                const QList<QLabel*> labels = modal->findChildren<QLabel*>();
+                selectable = std::any_of(labels.begin(), labels.end(), [](QLabel* l) {
+                    return !l->text().isEmpty() && (l->textInteractionFlags() & Qt::TextSelectableByMouse);
+                });
+            }
             width = modal->width();
             if (auto* edit = modal->findChild<QLineEdit*>()) {
                 editWidth = edit->width();
@@ -148,6 +158,7 @@ void DialogsTest::captionsFit() {
         });
     QVERIFY(opened);
     QVERIFY(!title.isEmpty());
+    QCOMPARE(selectable, kind < 3);
     // The caption's own text, and room beside it for the icon and the title bar's buttons;
     // a caption wider than the screen gets most of the screen, not more.
     const int screenWidth = QApplication::primaryScreen()->availableGeometry().width();

@@ -97,6 +97,7 @@ void ExchangeWindowTest::exportedFolderComesBackAsANewUnnamedNotebook() {
     w.dialogs.saves.push_back(saved);
     w.trigger(Action(w.frame(), "miSave"));
     QCOMPARE(QString::fromStdString(w.doc().FFileName), saved);
+    QCOMPARE(w.dialogs.folders.constLast(), QFileInfo(folder).absolutePath());  // beside the imported folder
     QVERIFY(ReadAll(saved) == ReadAll(nb));
     QVERIFY(w.dialogs.allUsed());
 }

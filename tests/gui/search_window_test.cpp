@@ -326,21 +326,32 @@ void SearchWindowTest::globalSearchNameThenText() {
 
 void SearchWindowTest::globalSearchFromToolButtonsAndNothingFound() {
     Frame w(notebook("t.lkp", {{0, "A", "alpha"}, {0, "B", "beta"}}));
+    // Nothing more found: no box, a word in the status bar until the next hit.
+    auto nothingMore = [&] { return w.frame->statusBar()->currentMessage() == QStringLiteral("Больше не найдено"); };
     w.dialogs.answers = {QStringLiteral("BET")};
     Action(*w.frame, "tbEntireSearch")->trigger();
     QCOMPARE(w.selectedIndex(), 1);  // the name "B" does not hold "bet"; the text does
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
+    QVERIFY(!nothingMore());
     w.dialogs.answers = {QStringLiteral("zzz")};
     Action(*w.frame, "tbEntireSearch")->trigger();
     QCOMPARE(w.selectedIndex(), 1);
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
+    QVERIFY(nothingMore());
     Action(*w.frame, "tbSearchAgain")->trigger();
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
+    QVERIFY(nothingMore());
     w.dialogs.answers = {QStringLiteral("ALPH")};
     Action(*w.frame, "tbFind")->trigger();  // find in the current section only
     QCOMPARE(w.selectedIndex(), 1);
     QCOMPARE(w.selectedText(), QStringLiteral("bet"));
-    QVERIFY(w.dialogs.unexpected.isEmpty());
+    QVERIFY(nothingMore());
+    w.dialogs.answers = {QStringLiteral("ET")};
+    w.editor().moveCursor(QTextCursor::Start);
+    Action(*w.frame, "tbFind")->trigger();
+    QCOMPARE(w.selectedText(), QStringLiteral("et"));
+    QVERIFY(!nothingMore());
+    QVERIFY(w.dialogs.errors.isEmpty() && w.dialogs.unexpected.isEmpty());
 }
 
 // The editor's own find gives the positions the byte text gives.

@@ -2,6 +2,7 @@
 // titles and icons, the window's show/hide routine and its close protocol (stand-in tray).
 #include <QAction>
 #include <QStatusBar>
+#include <QTimer>
 #include <QtTest>
 
 #include "desktop/hidden_windows.h"
@@ -29,6 +30,8 @@ private slots:
     void toggleMainWindow();
     void closeProtocol_data();
     void closeProtocol();
+    void exitFromTray_data();
+    void exitFromTray();
     void hotKeyOnStandIns_data();
     void hotKeyOnStandIns();
 };
@@ -246,6 +249,59 @@ void TrayRulesTest::closeProtocol() {
     if (!host) QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Область уведомлений недоступна"));
 }
 
+// The tray's Exit ends the program however the window was put away, through the close
+// that asks about unsaved changes over the window brought back.
+void TrayRulesTest::exitFromTray_data() {
+    QTest::addColumn<bool>("hidden");   // hidden to the tray before Exit
+    QTest::addColumn<bool>("changed");  // unsaved changes
+    QTest::addColumn<bool>("foreign");  // a window hidden with Win+Z as well
+    QTest::addColumn<int>("answer");    // to the question: Yes is not used here
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("nominal: shown, nothing to save") << false << false << false << 0 << true;
+    QTest::newRow("nominal: hidden, nothing to save") << true << false << false << 0 << true;
+    QTest::newRow("nominal: hidden, changes not kept") << true << true << false << int(Answer::No) << true;
+    QTest::newRow("nominal: hidden with a Win+Z window") << true << false << true << 0 << true;
+    QTest::newRow("robustness: hidden, Cancel keeps it running")
+        << true << true << true << int(Answer::Cancel) << false;
+}
+
+void TrayRulesTest::exitFromTray() {
+    QFETCH(bool, hidden);
+    QFETCH(bool, changed);
+    QFETCH(bool, foreign);
+    QFETCH(int, answer);
+    QFETCH(bool, ends);
+    guitest::FakeDesktopState& d = guitest::UseFakeDesktop();
+    d.windows[7] = {"Семь", QIcon(), true};
+    {
+        Window w;
+        gui::TFrame& f = w.frame();
+        Action(f, "miUseTray")->setChecked(true);
+        gui::TFrameTestAccess::SetTrayMode(f, true);
+        if (changed) w.type(QStringLiteral("x"));
+        if (foreign) {
+            d.active = 7;
+            gui::TFrameTestAccess::WMHotKey(f);
+            QVERIFY(!d.windows.at(7).mapped);
+        }
+        if (hidden) {
+            gui::TFrameTestAccess::ToggleMainWindow(f, false);
+            QVERIFY(!f.isVisible());
+        }
+        if (changed) w.dialogs.saveChanges = {Answer(answer)};
+        // Exit is chosen from the tray's menu while the program runs its event loop.
+        QTimer::singleShot(0, &f, [&f] { Action(f, "tmExit")->trigger(); });
+        QTimer::singleShot(3000, &f, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec() == 0, ends);
+        QCOMPARE(w.dialogs.asked.count(QStringLiteral("saveChanges")), changed ? 1 : 0);
+        QCOMPARE(w.dialogs.askedOverHidden, 0);
+        QCOMPARE(f.isVisible(), !ends);
+        QVERIFY(w.dialogs.unexpected.isEmpty());
+    }
+    // Once the window is gone, the Win+Z window is back.
+    QCOMPARE(d.windows.at(7).mapped, true);
+}
+
 // Win+Z and the icons' clicks on stand-in windows: what no real desktop shows at will.
 void TrayRulesTest::hotKeyOnStandIns_data() {
     QTest::addColumn<QString>("kind");
@@ -256,6 +312,7 @@ void TrayRulesTest::hotKeyOnStandIns_data() {
     QTest::newRow("nominal: middle click leaves it hidden") << "middle" << true << 1 << false;
     QTest::newRow("robustness: no tray host: nothing hidden, no entry") << "no-host" << false << 0 << false;
     QTest::newRow("robustness: window gone: entry cleared quietly") << "gone" << false << 1 << false;
+    QTest::newRow("robustness: window destroyed while hidden: icon gone") << "destroyed" << false << 1 << false;
     QTest::newRow("robustness: clicks on unknown or cleared ids") << "unknown" << false << 1 << true;
     QTest::newRow("robustness: hot key taken: status text") << "taken" << false << 0 << false;
 }
@@ -286,6 +343,19 @@ void TrayRulesTest::hotKeyOnStandIns() {
         d.windows.erase(7);
         gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);
         QVERIFY(!d.icons.contains(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
+    }
+    if (kind == u"destroyed") {
+        d.windows[8] = {"Восемь", QIcon(), true};
+        d.active = 8;
+        gui::TFrameTestAccess::WMHotKey(f);
+        QVERIFY(d.icons.contains(0) && d.icons.contains(1));
+        d.destroy(7);
+        QVERIFY(!d.icons.contains(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
+        QVERIFY(d.icons.contains(1) && gui::TFrameTestAccess::FHiddenWindows(f).window(1) == 8);
+        d.destroy(8);
+        QVERIFY(!d.icons.contains(0) && !d.icons.contains(1));
+        QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).count(), 2);
+        return;
     }
     if (kind == u"unknown") {
         for (int id : {-1, 1, 500}) gui::TFrameTestAccess::WMTrayNotify(f, id, gui::TrayClick::Left);

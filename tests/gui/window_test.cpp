@@ -70,6 +70,8 @@ private slots:
     void dropClasses_data();
     void dropClasses();
     void renameInPlaceSanitises();
+    void slowSecondClickOnly_data();
+    void slowSecondClickOnly();
     void unrepresentableInputReplaced();
     void replacedNoticeOutlivesHints();
     void editorLineBreaksAndSelection();
@@ -78,13 +80,15 @@ private slots:
     void unhandledErrorsGetFullStop_data();
     void unhandledErrorsGetFullStop();
     void closeWithTrayOffAsks();
+    void captionNamesNotebook();
 };
 
 void WindowTest::formAndCaptions() {
     Window w;
     gui::TFrame& f = w.frame();
     QCOMPARE(f.objectName(), QStringLiteral("Frame"));
-    QCOMPARE(f.windowTitle(), QStringLiteral("Larkpad - иерархический блокнот "));
+    QCOMPARE(f.windowTitle(),
+             QFileInfo(files::DefaultDocumentPath()).fileName() + QStringLiteral(" — Larkpad - иерархический блокнот"));
     QCOMPARE(f.minimumSize(), QSize(300, 200));
     QCOMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(), 177);
     for (const char* name : {"tvNodes", "reNodeContent", "sbStatus", "tbToolBar", "pmNodesMenu", "pnInfo", "miSave",
@@ -386,6 +390,58 @@ void WindowTest::renameInPlaceSanitises() {
     QVERIFY(w.frame().statusBar()->currentMessage().contains(QStringLiteral("заменены")));
 }
 
+// Only a slow second click on the selected section, with the keyboard and mouse still on
+// the tree when its time comes, opens the name editor; typing elsewhere never renames.
+void WindowTest::slowSecondClickOnly_data() {
+    QTest::addColumn<int>("clicked");    // section clicked (a is selected at start)
+    QTest::addColumn<QString>("after");  // what follows the click
+    QTest::addColumn<bool>("edits");
+    QTest::newRow("nominal: slow click on the selected") << 0 << "" << true;
+    QTest::newRow("nominal: a click that selects another") << 4 << "" << false;
+    QTest::newRow("robustness: Tab away, then type") << 0 << "tab" << false;
+    QTest::newRow("robustness: a double click") << 0 << "double" << false;
+    QTest::newRow("robustness: a key in the tree") << 0 << "down" << false;
+    QTest::newRow("robustness: F2 is not Rename") << 4 << "f2" << false;
+    QTest::newRow("robustness: the mouse leaves the tree") << 0 << "leave" << false;
+}
+
+void WindowTest::slowSecondClickOnly() {
+    QFETCH(int, clicked);
+    QFETCH(QString, after);
+    QFETCH(bool, edits);
+    Window w({tree()});
+    auto* view = Child<gui::SectionTreeView>(w.frame(), "tvNodes");
+    view->setFocus();
+    QCOMPARE(w.doc().selected(), w.at(0));
+    w.click(w.at(clicked));
+    Section* const target = w.doc().selected();
+    if (after == "tab") {
+        QTest::keyClick(view, Qt::Key_Tab);
+        QVERIFY(!view->hasFocus());
+    } else if (after == "double") {
+        const QRect r = view->visualRect(w.frame().sectionModel()->indexOf(target));
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 20, r.center().y()));
+    } else if (after == "down") {
+        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Up);
+    } else if (after == "f2") {
+        QTest::keyClick(view, Qt::Key_F2);
+    } else if (after == "leave") {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(view->viewport(), &leave);
+    }
+    QTest::qWait(QApplication::doubleClickInterval() * 2);
+    QCOMPARE(view->findChild<QLineEdit*>() != nullptr, edits);
+    // Whatever has the keyboard now takes some typing and Enter.
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    QTest::keyClicks(focus, QStringLiteral("xyz"));
+    QTest::keyClick(focus, Qt::Key_Return);
+    QTRY_COMPARE(target->name(), std::string(edits ? "xyz" : (clicked == 0 ? "a" : "b")));
+    for (int i = 0; i < w.doc().tree().count(); ++i)
+        if (w.at(i) != target) QVERIFY(w.name(i) != "xyz");
+}
+
 // Typed and pasted characters outside Windows-1251 are replaced where the user sees
 // them, and the status bar says so.
 void WindowTest::unrepresentableInputReplaced() {
@@ -500,6 +556,41 @@ void WindowTest::closeWithTrayOffAsks() {
     w.dialogs.saveChanges = {Answer::No};
     QVERIFY(w.frame().close());
     QVERIFY(w.dialogs.allUsed());
+}
+
+// The caption names the notebook, with a "*" while it has unsaved changes.
+void WindowTest::captionNamesNotebook() {
+    Window w({tree()});
+    gui::TFrame& f = w.frame();
+    const QString tail = QStringLiteral(" — Larkpad - иерархический блокнот");
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+        QString caption;
+    };
+    const Step steps[] = {
+        {"nominal: opened", {}, "tree.lkp" + tail},
+        {"nominal: typed text", [&] { w.type(QStringLiteral("x")); }, "*tree.lkp" + tail},
+        {"nominal: saved", [&] { w.trigger(Action(f, "miSave")); }, "tree.lkp" + tail},
+        {"nominal: a tree change", [&] { w.trigger(Action(f, "miMoveDown")); }, "*tree.lkp" + tail},
+        {"nominal: saved under another name",
+         [&] {
+             w.dialogs.saves = {path("other.lkp")};
+             w.trigger(Action(f, "miSaveAs"));
+         },
+         "other.lkp" + tail},
+        {"robustness: a save that fails keeps the star",
+         [&] {
+             w.type(QStringLiteral("y"));
+             w.dialogs.saves = {path("missing/folder/x.lkp")};
+             w.trigger(Action(f, "miSaveAs"));
+         },
+         "*other.lkp" + tail},
+    };
+    for (const Step& step : steps) {
+        if (step.run) step.run();
+        QVERIFY2(f.windowTitle() == step.caption, qPrintable(QString::fromUtf8(step.name) + ": " + f.windowTitle()));
+    }
 }
 
 // The notice about replaced characters stays while hints come and go, and ends with the

@@ -196,6 +196,13 @@ void TrayX11Test::clicksRestore() {
     QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(0), a.id);
     QVERIFY(!Mapped(a.id) && Tray(w).has(0));
     QCOMPARE(HideWithWinZ(w, c), 2);
+    // C's program ends while C is hidden: its icon goes, A's stays.
+    QTRY_VERIFY_WITH_TIMEOUT(Tray(w).has(2), 10000);
+    c.process.closeWriteChannel();
+    QVERIFY(c.process.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!Tray(w).has(2), 10000);
+    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(2), Handle(0));
+    QVERIFY(Tray(w).has(0) && !Mapped(a.id));
 }
 
 // Win+Z over the program's own window hides it (saving first when that option is on); a

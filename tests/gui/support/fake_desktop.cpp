@@ -26,6 +26,13 @@ public:
 
 class FakeWindows : public gui::WindowSystem {
 public:
+    FakeWindows() {
+        state().destroy = [this](gui::WindowHandle w) {
+            state().windows.erase(w);
+            if (onWindowGone) onWindowGone(w);
+        };
+    }
+    ~FakeWindows() override { state().destroy = nullptr; }
     HotKey grabHotKey() override { return state().grab; }
     void ungrabHotKey() override {}
     gui::WindowHandle activeWindow() override { return state().active; }

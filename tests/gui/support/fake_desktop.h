@@ -3,6 +3,7 @@
 // the test switches on and off, and foreign windows that are only entries in a table.
 #include <QIcon>
 #include <QString>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -26,6 +27,8 @@ struct FakeDesktopState {
     gui::WindowHandle active = 0;
     std::map<gui::WindowHandle, Foreign> windows;
     std::vector<gui::WindowHandle> restored;  // in the order they came back
+    // Ends a foreign window as its program would, telling the window system's user.
+    std::function<void(gui::WindowHandle)> destroy;
 };
 
 // Main windows created from now on get the fake desktop; all of them share the state

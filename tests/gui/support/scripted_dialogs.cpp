@@ -31,8 +31,9 @@ gui::Dialogs::Answer ScriptedDialogs::askRecovery(QWidget*, const QString& text)
     return a;
 }
 
-gui::Dialogs::Answer ScriptedDialogs::askSaveChanges(QWidget*) {
+gui::Dialogs::Answer ScriptedDialogs::askSaveChanges(QWidget* parent) {
     asked << QStringLiteral("saveChanges");
+    if (parent && !parent->isVisible()) ++askedOverHidden;
     Answer a = Answer::Cancel;
     if (!take(saveChanges, a)) unexpected << QStringLiteral("saveChanges");
     return a;

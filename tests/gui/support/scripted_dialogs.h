@@ -35,7 +35,8 @@ public:
     std::function<void()> duringConfirm;  // runs while a confirmation is open
 
     QStringList errors, messages, confirmTexts, asked, unexpected;
-    QStringList folders;  // the folder each open and save dialog started in
+    int askedOverHidden = 0;  // questions about unsaved changes asked over a hidden window
+    QStringList folders;      // the folder each open and save dialog started in
 
     void errorBox(QWidget*, const QString& text) override { errors << text; }
     void message(QWidget*, const QString& text) override { messages << text; }
