@@ -202,8 +202,8 @@ int ShownText::wordMoveTarget(int from, bool forward) const {
     };
     int to = step(from);
     // Both sides of a boundary inside a long line are the same place of the text: a move
-    // that only crossed the boundary goes on from there.
-    if (to != from && samePlace(to, from)) to = step(to);
+    // that only crossed boundaries goes on from there (over empty pieces too).
+    for (int next = to; to != from && samePlace(to, from) && (next = step(to)) != to;) to = next;
     // A boundary inside a word (the text around it was edited) is no word boundary: the
     // move goes on into the next piece as it would in the whole line.
     for (std::optional<int> beyond; split_ && (beyond = boundaryInWord(to, forward));) to = step(*beyond);
@@ -212,17 +212,23 @@ int ShownText::wordMoveTarget(int from, bool forward) const {
 
 std::optional<int> ShownText::boundaryInWord(int at, bool forward) const {
     const QTextBlock b = doc_.findBlock(at);
-    // The position on the other side of a boundary reached at `at`, and the characters
-    // on both sides of it.
+    // The position on the other side of the boundaries (of empty pieces too) reached at
+    // `at`, and the characters on both sides of them.
     int beyond = 0, left = 0, right = 0;
-    if (forward && at == b.position() + b.length() - 1 && at > b.position() && b.next().isValid() &&
-        ContinuesLine(b.next()) && b.next().length() > 1) {
-        beyond = b.next().position();
+    if (forward && at == b.position() + b.length() - 1 && at > b.position()) {
+        QTextBlock next = b.next();
+        if (!next.isValid() || !ContinuesLine(next)) return std::nullopt;
+        while (next.length() == 1 && next.next().isValid() && ContinuesLine(next.next())) next = next.next();
+        if (next.length() == 1) return std::nullopt;
+        beyond = next.position();
         left = at - 1;
         right = beyond;
-    } else if (!forward && at == b.position() && ContinuesLine(b) && b.length() > 1 && b.previous().length() > 1) {
-        beyond = at - 1;
-        left = at - 2;
+    } else if (!forward && at == b.position() && ContinuesLine(b) && b.length() > 1) {
+        QTextBlock previous = b.previous();
+        while (previous.length() == 1 && ContinuesLine(previous)) previous = previous.previous();
+        if (previous.length() == 1) return std::nullopt;
+        beyond = previous.position() + previous.length() - 1;
+        left = beyond - 1;
         right = at;
     } else {
         return std::nullopt;
@@ -271,9 +277,33 @@ std::optional<int> ShownText::erasedAcrossBoundary(int position, bool forward) c
     return ErasedCharacter(doc_, position, forward);
 }
 
-void ShownText::insert(QTextCursor& cursor, const QString& text) const {
-    if (split_) InsertKeepingLines(cursor, text);
-    else cursor.insertText(text);
+void ShownText::insert(QTextCursor& cursor, const QString& text) {
+    // The text's lines as show() sees them, then its pieces and groups as show() makes them.
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(u'\r', u'\n');
+    lines.replace(QChar(QChar::ParagraphSeparator), u'\n');
+    const std::vector<qsizetype> breaks = DisplayBreaks(lines, longLine_);
+    bool joined = false;
+    if (grouped_ || lines.count(u'\n') + doc_.blockCount() >= grouping_.fromLines) {
+        LineGrouping grouping = grouping_;
+        grouping.characters = std::min(grouping.characters, longLine_);
+        grouping.fromLines = 1;
+        GroupLines(lines, grouping);
+        joined = lines.contains(QChar(QChar::LineSeparator));
+    }
+    if (breaks.empty() && !joined && !split_) {
+        cursor.insertText(text);
+        return;
+    }
+    InsertKeepingLines(cursor, lines, breaks);
+    split_ = split_ || !breaks.empty();
+    if (joined && !grouped_) {
+        grouped_ = true;
+        // Every block's count is worked out anew from here on.
+        for (QTextBlock b = doc_.begin(); b.isValid(); b = b.next()) ForgetSeparatorCount(b);
+    }
+    if (joined) CountGroupedLines(doc_);
 }
 
 void ShownText::insertLineBreak(QTextCursor& cursor) const { InsertLineBreak(cursor); }

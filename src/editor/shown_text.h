@@ -86,8 +86,9 @@ public:
     // boundary is next to the position.
     std::optional<int> erasedAcrossBoundary(int position, bool forward) const;
     // Inserts typed or pasted text at `cursor` (CR LF, CR, LF and U+2029 each a line
-    // break), and a line break alone, keeping new lines apart from the boundaries.
-    void insert(QTextCursor& cursor, const QString& text) const;
+    // break) shown as the same text shown afresh: its long lines in pieces, its many lines
+    // in groups. And a line break alone, keeping new lines apart from the boundaries.
+    void insert(QTextCursor& cursor, const QString& text);
     void insertLineBreak(QTextCursor& cursor) const;
 
     // The document changed at [position, position + added): what was worked out for those

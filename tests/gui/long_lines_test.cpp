@@ -193,6 +193,10 @@ void LongLinesTest::edits_data() {
         << QByteArray::fromStdString(words(300)) << 3 << true << 0 << "word-left z word-right word-right w";
     QTest::newRow("robustness: backspace empties a piece and goes on")
         << line << 6 << true << 0 << "bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs";
+    QTest::newRow("robustness: moves and word erases over an emptied piece")
+        << QByteArray::fromStdString(words(400)) << 6 << true << 0
+        << "bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs left right right word-left word-right word-del "
+           "word-left word-bs";
     QTest::newRow("robustness: a line break typed into an emptied piece")
         << line << 6 << true << 0 << "bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs enter x";
     QTest::newRow("robustness: delete empties a piece and goes on")
