@@ -166,16 +166,36 @@ std::optional<std::pair<std::size_t, std::size_t>> ShownText::lineInBytes(int li
         return std::pair{static_cast<std::size_t>(block.position() + line),
                          static_cast<std::size_t>(block.length() - 1)};
     }
-    // Lines span blocks or share them: count the line breaks of the text itself.
-    const std::string all = bytes();
-    std::size_t start = 0;
-    for (int k = 0; k < line; ++k) {
-        const std::size_t br = all.find("\r\n", start);
-        if (br == std::string::npos) return std::nullopt;
-        start = br + 2;
+    // Lines span blocks or share them: walk the blocks, counting the lines that start in
+    // each and its bytes, to the block where the line starts.
+    const auto separator = QChar(QChar::LineSeparator);
+    std::size_t byte = 0;
+    int seen = 0;
+    QTextBlock b = doc_.begin();
+    for (; b.isValid(); b = b.next()) {
+        const int separators = grouped_ ? SeparatorsIn(b) : 0;
+        const bool startsLine = !(split_ && ContinuesLine(b));
+        if (seen + (startsLine ? 1 : 0) + separators > line) break;
+        seen += (startsLine ? 1 : 0) + separators;
+        byte += static_cast<std::size_t>(b.length() - 1 + separators);
+        if (b.next().isValid() && !(split_ && ContinuesLine(b.next()))) byte += 2;
     }
-    const std::size_t end = std::min(all.find("\r\n", start), all.size());
-    return std::pair{start, end - start};
+    if (!b.isValid()) return std::nullopt;
+    // The line starts at the block's start or after one of its separators (each two bytes).
+    const QString t = b.text();
+    const int after = line - seen + (split_ && ContinuesLine(b) ? 1 : 0);
+    qsizetype offset = 0;
+    for (int k = 0; k < after; ++k) offset = t.indexOf(separator, offset) + 1;
+    const std::size_t start = byte + static_cast<std::size_t>(offset + after);
+    // It ends at the next separator, or goes on into the pieces that continue it.
+    qsizetype end = t.indexOf(separator, offset);
+    std::size_t length = static_cast<std::size_t>((end < 0 ? t.size() : end) - offset);
+    for (QTextBlock next = b.next(); end < 0 && split_ && next.isValid() && ContinuesLine(next); next = next.next()) {
+        const QString piece = next.text();
+        end = piece.indexOf(separator);
+        length += static_cast<std::size_t>(end < 0 ? piece.size() : end);
+    }
+    return std::pair{start, length};
 }
 
 int ShownText::wordMoveTarget(int from, bool forward) const {

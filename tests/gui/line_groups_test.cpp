@@ -274,7 +274,7 @@ void LineGroupsTest::pastedTextShownAsIfShownAfresh_data() {
     row("nominal: a long line pasted among short lines", lines(6), 16, repeat("abc defgh ", 300));
     row("nominal: a long line without blanks", "ab\r\ncd", 16, repeat("x", 200));
     row("nominal: many lines pasted", "one\r\ntwo", static_cast<int>(kLongLine), lines(90));
-    row("nominal: long and short lines pasted into a long line", repeat("pq rs ", 60), 16,
+    row("nominal: long and short lines pasted into a long line", "x\r\n" + repeat("pq rs ", 60), 16,
         lines(20) + "\r\n" + repeat("abc defgh ", 40) + "\r\n" + lines(7));
     row("robustness: CR, LF and CR LF in the paste", "ab", 16, "one\rtwo\nthree\r\n" + repeat("four ", 30) + "\r\r\n");
 }
@@ -287,7 +287,9 @@ void LineGroupsTest::pastedTextShownAsIfShownAfresh() {
     QFETCH(int, longLine);
     QFETCH(QString, pasted);
     Pair p(text.toStdString(), kSmall, longLine);
-    const std::size_t middle = p.plain.lineInBytes(1) ? p.plain.lineInBytes(1)->first + 1 : 1;
+    // The middle of the second line: a piece after the first where the line is long.
+    const auto second = p.plain.lineInBytes(1);
+    const std::size_t middle = second ? second->first + second->second / 2 : 1;
     p.grouped.select(middle, 0);
     p.plain.select(middle, 0);
     QString token = pasted;
