@@ -198,6 +198,19 @@ std::optional<std::pair<std::size_t, std::size_t>> ShownText::lineInBytes(int li
     return std::pair{start, length};
 }
 
+bool ShownText::samePlace(int a, int b) const {
+    if (a == b) return true;
+    if (!split_) return false;
+    // Nothing but boundaries inside long lines between them (looked at one by one, up to
+    // the first that is none, not counted from the text's start).
+    for (int p = std::min(a, b); p < std::max(a, b); ++p) {
+        const QTextBlock block = doc_.findBlock(p);
+        if (p != block.position() + block.length() - 1 || !block.next().isValid() || !ContinuesLine(block.next()))
+            return false;
+    }
+    return true;
+}
+
 int ShownText::wordMoveTarget(int from, bool forward) const {
     const auto step = [this, forward](int at) {
         // Where lines are grouped, the layout of a block would take a line separator for

@@ -65,7 +65,7 @@ public:
     std::optional<std::pair<std::size_t, std::size_t>> lineInBytes(int line) const;
     // Whether two editor positions are the same place of the text (the two sides of a
     // boundary inside a long line are).
-    bool samePlace(int a, int b) const { return a == b || (split_ && toByte(a) == toByte(b)); }
+    bool samePlace(int a, int b) const;
 
     // Where a move to the start (`forward` false) or the end of a line that stopped at
     // `position` belongs: beyond a boundary inside a long line, on to the real line's
