@@ -61,10 +61,12 @@ QString ShownText::show(std::string_view bytes, const Fill& fill) {
         const bool aligned = static_cast<std::size_t>(doc_.blockCount()) == groups.size() + breaks.size();
         CountGroupedLines(doc_, aligned ? groups : std::vector<int>{});
     }
+    starts_.clear();
     return split_ ? QString() : chars;
 }
 
 void ShownText::clear() {
+    starts_.clear();
     split_ = false;
     grouped_ = false;
 }
@@ -89,17 +91,26 @@ QString ShownText::plainText(int from, int to) const {
 
 qsizetype ShownText::length() const { return doc_.characterCount() - 1 - hiddenBoundaries(); }
 
-std::size_t ShownText::bytesBefore(const QTextBlock& block, int offset) const {
+std::size_t ShownText::blockStart(int number, std::size_t beyondByte) const {
     // Every line break is two bytes; a boundary inside a long line is none.
-    std::size_t bytes = 0;
-    for (QTextBlock b = doc_.begin(); b.isValid() && b != block;) {
-        const QTextBlock next = b.next();
-        bytes += static_cast<std::size_t>(b.length() - 1);
-        if (grouped_) bytes += static_cast<std::size_t>(SeparatorsIn(b));
-        if (next.isValid() && !(split_ && ContinuesLine(next))) bytes += 2;
-        b = next;
+    if (starts_.empty()) starts_.push_back(0);
+    const auto want = static_cast<std::size_t>(std::max(number, 0));
+    if (starts_.size() <= want || starts_.back() <= beyondByte) {
+        QTextBlock b = doc_.findBlockByNumber(static_cast<int>(starts_.size()) - 1);
+        for (QTextBlock next = b.next(); next.isValid() && (starts_.size() <= want || starts_.back() <= beyondByte);
+             next = b.next()) {
+            std::size_t bytes = static_cast<std::size_t>(b.length() - 1);
+            if (grouped_) bytes += static_cast<std::size_t>(SeparatorsIn(b));
+            if (!(split_ && ContinuesLine(next))) bytes += 2;
+            starts_.push_back(starts_.back() + bytes);
+            b = next;
+        }
     }
-    bytes += static_cast<std::size_t>(offset);
+    return starts_[std::min(want, starts_.size() - 1)];
+}
+
+std::size_t ShownText::bytesBefore(const QTextBlock& block, int offset) const {
+    std::size_t bytes = blockStart(block.blockNumber()) + static_cast<std::size_t>(offset);
     if (grouped_ && offset > 0 && SeparatorsIn(block) > 0)
         bytes += static_cast<std::size_t>(QStringView(block.text()).left(offset).count(QChar(QChar::LineSeparator)));
     return bytes;
@@ -115,17 +126,12 @@ std::size_t ShownText::toByte(int position) const {
 
 int ShownText::toPosition(std::size_t byte) const {
     if (grouped_ || split_) {
-        // The block whose bytes (with its line break) hold the byte, or the last.
-        std::size_t start = 0;
-        QTextBlock b = doc_.begin();
-        for (QTextBlock next = b.next(); next.isValid(); next = b.next()) {
-            std::size_t after = start + static_cast<std::size_t>(b.length() - 1);
-            if (grouped_) after += static_cast<std::size_t>(SeparatorsIn(b));
-            if (!(split_ && ContinuesLine(next))) after += 2;
-            if (byte < after) break;
-            start = after;
-            b = next;
-        }
+        // The last block starting at or before the byte (the block starts known up to one
+        // beyond it).
+        blockStart(0, byte);
+        const auto k = static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), byte) - starts_.begin()) - 1;
+        const QTextBlock b = doc_.findBlockByNumber(std::max(k, 0));
+        const std::size_t start = starts_[static_cast<std::size_t>(std::max(k, 0))];
         // Within the block a separator is two bytes; a byte inside one stands before it.
         const std::size_t want = byte - start;
         const int length = b.length() - 1;
@@ -330,6 +336,7 @@ void ShownText::insert(QTextCursor& cursor, const QString& text) {
         return;
     }
     InsertKeepingLines(cursor, lines, breaks);
+    if (split_ != (split_ || !breaks.empty()) || (joined && !grouped_)) starts_.clear();
     split_ = split_ || !breaks.empty();
     if (joined && !grouped_) {
         grouped_ = true;
@@ -342,6 +349,9 @@ void ShownText::insert(QTextCursor& cursor, const QString& text) {
 void ShownText::insertLineBreak(QTextCursor& cursor) const { InsertLineBreak(cursor); }
 
 void ShownText::changed(int position, int added) {
+    // The starts of the blocks up to the one changed stay.
+    const auto first = static_cast<std::size_t>(std::max(doc_.findBlock(position).blockNumber(), 0));
+    if (starts_.size() > first + 1) starts_.resize(first + 1);
     if (!grouped_) return;
     const QTextBlock last = doc_.findBlock(position + std::max(added, 0));
     for (QTextBlock b = doc_.findBlock(position); b.isValid(); b = b.next()) {

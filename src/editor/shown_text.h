@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "editor/line_groups.h"
 
@@ -101,6 +102,9 @@ private:
     // Where a word move that reached `at` goes on when a boundary inside a long line next
     // to it (ahead of the move) stands inside a word: the other side of the boundary.
     std::optional<int> boundaryInWord(int at, bool forward) const;
+    // The byte where block `number` starts, from the starts known, which grow to it (and
+    // on to the first block starting beyond `beyondByte`); a change drops those after it.
+    std::size_t blockStart(int number, std::size_t beyondByte = 0) const;
     // The byte where `block` starts and the bytes of the characters before `offset` in it.
     std::size_t bytesBefore(const QTextBlock& block, int offset) const;
     QTextDocument& doc_;
@@ -108,6 +112,7 @@ private:
     LineGrouping grouping_;
     bool split_ = false;
     bool grouped_ = false;
+    mutable std::vector<std::size_t> starts_;
 };
 
 }  // namespace lark::gui
