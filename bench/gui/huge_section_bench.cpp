@@ -4,6 +4,17 @@
 //   huge_select_line_wrap   the same with word wrap on
 //   huge_keystroke_line     one typed character in the middle of that line (wrap off)
 //   huge_select_lines       selecting a section of 10 MB in 150,000 lines
+//   huge_keystroke_line_end, huge_keystroke_lines_middle, huge_keystroke_lines_end
+//                           one typed character at the end of the 2 MB line, in the middle
+//                           and at the end of the 150,000 lines (target 5 ms)
+//   huge_reselect_lines     selecting the 10 MB section again right after it was left
+//                           (target 20 ms)
+//   huge_keystroke_after_line_paste, huge_keystroke_after_lines_paste
+//                           one typed character right after pasting the 2 MB line, or the
+//                           150,000 lines, into a short section (target 5 ms)
+//   huge_keystroke_link     a typed character at the top of the 150,000 lines with a link
+//                           on screen, against the same keystroke without it in the same
+//                           run (target: no dearer, with 20% for noise)
 //
 // Each from the command until the events it left are handled (the editor has painted),
 // against the same baseline: laying out one screenful of the same text with QTextLayout
@@ -14,6 +25,7 @@
 // to 0.562 ms over three runs), so the ratios to meet are 0.3 s and 20 ms over 0.55 ms.
 // Both sides in one fresh process.
 #include <QApplication>
+#include <QClipboard>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -25,6 +37,7 @@
 
 #include "bench_util.h"
 #include "document/document.h"
+#include "editor/edit_clipboard.h"
 #include "editor/note_editor.h"
 #include "editor/text_codec.h"
 #include "gui/quiet_dialogs.h"
@@ -41,6 +54,8 @@ using namespace lark::bench;
 constexpr double kBaselineOnBenchMachine = 0.00055;
 constexpr double kSelectSeconds = 0.3;
 constexpr double kKeySeconds = 0.020;
+constexpr double kQuickKeySeconds = 0.005;
+constexpr double kReselectSeconds = 0.020;
 constexpr int kScreenfulRuns = 15;
 constexpr double kSelectTarget = kSelectSeconds / kBaselineOnBenchMachine;
 constexpr double kKeyTarget = kKeySeconds / kBaselineOnBenchMachine;
@@ -91,10 +106,11 @@ void settle() {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
-// One key typed in the middle of the editor's text, until the editor has painted.
-double typeInTheMiddle(gui::NoteEditor& editor, Qt::Key key, const QString& text) {
+// One key typed at `position` of the editor's text (its middle by default), until the
+// editor has painted.
+double typeInTheMiddle(gui::NoteEditor& editor, Qt::Key key, const QString& text, int position = -1) {
     QTextCursor c = editor.textCursor();
-    c.setPosition(editor.document()->characterCount() / 2);
+    c.setPosition(position >= 0 ? position : editor.document()->characterCount() / 2);
     editor.setTextCursor(c);
     settle();
     return timeIt([&] {
@@ -133,6 +149,17 @@ int hugeChild(const std::vector<std::string>& args) {
     Section* lines = add("many lines", linesText);
 
     std::vector<double> base, selLine, selWrap, key, selLines, keyLines;
+    std::vector<double> keyLineEnd, keyLinesMid, keyLinesEnd, reselect, keyAfterLine, keyAfterLines, keyTop, keyLink;
+    Section* linked = add("many lines, a link on top", "see www.example.org now\r\n" + linesText);
+    Section* pasteInto = add("pasted into", "a few words");
+    const auto typeX = [&](int position) {
+        const int before = editor.document()->characterCount();
+        const double seconds = typeInTheMiddle(editor, Qt::Key_X, QStringLiteral("x"), position);
+        if (editor.document()->characterCount() != before + 1)
+            throw std::runtime_error("the key did not reach the editor");
+        return seconds;
+    };
+    const auto end = [&] { return editor.document()->characterCount() - 1; };
     const QString lineShown = gui::TextToEditor(lineText);
     for (int i = 0; i < reps; ++i) {
         // The baseline is short: its median over many runs, each rep.
@@ -151,6 +178,7 @@ int hugeChild(const std::vector<std::string>& args) {
         key.push_back(typeInTheMiddle(editor, Qt::Key_X, QStringLiteral("x")));
         if (editor.text().size() != lineText.size() + 1)
             throw std::runtime_error("the keystroke did not reach the editor");
+        keyLineEnd.push_back(typeX(end()));
         editor.document()->setModified(false);
 
         doc.SelectSection(small);
@@ -173,12 +201,41 @@ int hugeChild(const std::vector<std::string>& args) {
         keyLines.push_back(typeInTheMiddle(editor, Qt::Key_Return, QStringLiteral("\r")));
         if (editor.text().size() != linesText.size() + 2)
             throw std::runtime_error("the line break did not reach the editor");
+        keyLinesMid.push_back(typeX(-1));
+        keyLinesEnd.push_back(typeX(end()));
+        keyTop.push_back(typeX(0));
         editor.document()->setModified(false);
+        doc.SelectSection(small);
+        settle();
+        reselect.push_back(timeIt([&] {
+            doc.SelectSection(lines);
+            settle();
+        }));
+        doc.SelectSection(linked);
+        settle();
+        keyLink.push_back(typeX(0));
+        editor.document()->setModified(false);
+        // Pasted into a short section, then one key typed at the end of the paste.
+        for (const std::string* pasted : {&lineText, &linesText}) {
+            doc.SelectSection(pasteInto);
+            settle();
+            QApplication::clipboard()->setText(gui::TextToEditor(*pasted));
+            editor.moveCursor(QTextCursor::End);
+            gui::PasteAsPlainText(editor, *QApplication::clipboard());
+            settle();
+            (pasted == &lineText ? keyAfterLine : keyAfterLines).push_back(typeX(end()));
+            editor.document()->setModified(false);
+            editor.setText("a few words");
+        }
     }
     doc.SelectSection(small);
     doc.setTreeModified(false);
-    std::printf("base=%.6f line=%.6f wrap=%.6f key=%.6f lines=%.6f keylines=%.6f\n", median(base), median(selLine),
-                median(selWrap), median(key), median(selLines), median(keyLines));
+    std::printf(
+        "base=%.6f line=%.6f wrap=%.6f key=%.6f lines=%.6f keylines=%.6f keylineend=%.6f keylinesmid=%.6f "
+        "keylinesend=%.6f reselect=%.6f keyafterline=%.6f keyafterlines=%.6f keytop=%.6f keylink=%.6f\n",
+        median(base), median(selLine), median(selWrap), median(key), median(selLines), median(keyLines),
+        median(keyLineEnd), median(keyLinesMid), median(keyLinesEnd), median(reselect), median(keyAfterLine),
+        median(keyAfterLines), median(keyTop), median(keyLink));
     return 0;
 }
 LARK_BENCH_COMMAND("huge-sections", hugeChild);
@@ -195,6 +252,20 @@ void hugeCase(Context& ctx) {
     printFigure("huge_select_line_wrap", v.at("wrap") / base, kSelectTarget);
     printFigure("huge_keystroke_line", v.at("key") / base, kKeyTarget);
     printFigure("huge_select_lines", v.at("lines") / base, kSelectTarget);
+    note("keystroke at the end of the 2 MB line " + ms(v.at("keylineend")) + "; in the middle and at the end of the " +
+         "150,000 lines " + ms(v.at("keylinesmid")) + ", " + ms(v.at("keylinesend")) + "; at their top " +
+         ms(v.at("keytop")) + ", with a link on screen " + ms(v.at("keylink")) + "; reselecting them " +
+         ms(v.at("reselect")) + "; after pasting the line " + ms(v.at("keyafterline")) + ", the lines " +
+         ms(v.at("keyafterlines")));
+    const double quickKey = kQuickKeySeconds / kBaselineOnBenchMachine;
+    printFigure("huge_keystroke_line_end", v.at("keylineend") / base, quickKey);
+    printFigure("huge_keystroke_line_middle", v.at("key") / base, quickKey);
+    printFigure("huge_keystroke_lines_middle", v.at("keylinesmid") / base, quickKey);
+    printFigure("huge_keystroke_lines_end", v.at("keylinesend") / base, quickKey);
+    printFigure("huge_reselect_lines", v.at("reselect") / base, kReselectSeconds / kBaselineOnBenchMachine);
+    printFigure("huge_keystroke_after_line_paste", v.at("keyafterline") / base, quickKey);
+    printFigure("huge_keystroke_after_lines_paste", v.at("keyafterlines") / base, quickKey);
+    printFigure("huge_keystroke_link", v.at("keylink") / v.at("keytop"), 1.2);
 }
 LARK_BENCH_CASE(53, "huge_sections", hugeCase);
 

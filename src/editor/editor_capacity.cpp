@@ -36,7 +36,16 @@ qsizetype InsertedLength(const QString& text) { return text.size() - text.count(
 bool FitsEditorCapacity(const QPlainTextEdit& editor, qsizetype added) {
     const QTextCursor cursor = editor.textCursor();
     const qsizetype selected = cursor.selectionEnd() - cursor.selectionStart();
-    return EditorLength(editor) - selected + added <= kEditorCapacity;
+    // The document's characters, boundaries inside long lines with them, are never fewer
+    // than the text's, nor are those of the selection: what fits by that count fits, and
+    // the boundaries are counted (a walk over every block) only close to the capacity.
+    if (editor.document()->characterCount() - 1 - selected + added <= kEditorCapacity) return true;
+    const auto* note = qobject_cast<const NoteEditor*>(&editor);
+    const qsizetype selectedText =
+        note
+            ? static_cast<qsizetype>(note->shownText().plainText(cursor.selectionStart(), cursor.selectionEnd()).size())
+            : selected;
+    return EditorLength(editor) - selectedText + added <= kEditorCapacity;
 }
 
 CapacityGuard::CapacityGuard(QPlainTextEdit* editor) : QObject(editor), editor_(editor) {

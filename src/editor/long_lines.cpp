@@ -129,11 +129,20 @@ QString SelectedPlainText(const QTextCursor& cursor) {
 
 void InsertLineBreak(QTextCursor& cursor) { cursor.insertBlock(cursor.blockFormat(), plainFormat(cursor)); }
 
-void InsertKeepingLines(QTextCursor& cursor, const QString& text) {
+void InsertKeepingLines(QTextCursor& cursor, const QString& text, const std::vector<qsizetype>& pieces) {
     cursor.beginEditBlock();
     if (cursor.hasSelection()) cursor.removeSelectedText();
+    QTextCharFormat mark = plainFormat(cursor);
+    mark.setProperty(kContinuesLine, true);
+    auto piece = pieces.begin();
     qsizetype from = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
+        if (piece != pieces.end() && *piece == i) {
+            if (i > from) cursor.insertText(text.mid(from, i - from), plainFormat(cursor));
+            cursor.insertBlock(cursor.blockFormat(), mark);
+            from = i;
+            ++piece;
+        }
         if (!isLineBreak(text[i])) continue;
         if (i > from) cursor.insertText(text.mid(from, i - from), plainFormat(cursor));
         if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;

@@ -44,8 +44,9 @@ QString PlainFromRaw(QString raw);
 QString SelectedPlainText(const QTextCursor& cursor);
 
 // Inserts `text` as QTextCursor::insertText does (CR LF, CR, LF and U+2029 each end a
-// line), except that the new blocks never carry the mark.
-void InsertKeepingLines(QTextCursor& cursor, const QString& text);
+// line), except that the new blocks carry the mark only where a piece of a long line
+// begins: before the characters of `text` at the indexes `pieces` (ascending).
+void InsertKeepingLines(QTextCursor& cursor, const QString& text, const std::vector<qsizetype>& pieces = {});
 
 // Inserts a line break whose new block carries no mark.
 void InsertLineBreak(QTextCursor& cursor);

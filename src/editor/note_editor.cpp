@@ -351,11 +351,14 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
     if (lineEndKey(*event)) return;
     if (movesOverBoundaries(*event)) {
         // Both sides of a boundary inside a line are the same place of the text: a
-        // move that only crossed the boundary goes on by one more.
+        // move that only crossed boundaries (of empty pieces too) goes on.
         const int from = textCursor().position();
         QPlainTextEdit::keyPressEvent(event);
-        const int to = textCursor().position();
-        if (to != from && shown_.samePlace(from, to)) QPlainTextEdit::keyPressEvent(event);
+        for (int to = textCursor().position(); to != from && shown_.samePlace(from, to);) {
+            QPlainTextEdit::keyPressEvent(event);
+            if (textCursor().position() == to) break;
+            to = textCursor().position();
+        }
         return;
     }
     if (!isReadOnly() && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete) &&

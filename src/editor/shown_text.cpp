@@ -61,10 +61,12 @@ QString ShownText::show(std::string_view bytes, const Fill& fill) {
         const bool aligned = static_cast<std::size_t>(doc_.blockCount()) == groups.size() + breaks.size();
         CountGroupedLines(doc_, aligned ? groups : std::vector<int>{});
     }
+    starts_.clear();
     return split_ ? QString() : chars;
 }
 
 void ShownText::clear() {
+    starts_.clear();
     split_ = false;
     grouped_ = false;
 }
@@ -89,17 +91,26 @@ QString ShownText::plainText(int from, int to) const {
 
 qsizetype ShownText::length() const { return doc_.characterCount() - 1 - hiddenBoundaries(); }
 
-std::size_t ShownText::bytesBefore(const QTextBlock& block, int offset) const {
+std::size_t ShownText::blockStart(int number, std::size_t beyondByte) const {
     // Every line break is two bytes; a boundary inside a long line is none.
-    std::size_t bytes = 0;
-    for (QTextBlock b = doc_.begin(); b.isValid() && b != block;) {
-        const QTextBlock next = b.next();
-        bytes += static_cast<std::size_t>(b.length() - 1);
-        if (grouped_) bytes += static_cast<std::size_t>(SeparatorsIn(b));
-        if (next.isValid() && !(split_ && ContinuesLine(next))) bytes += 2;
-        b = next;
+    if (starts_.empty()) starts_.push_back(0);
+    const auto want = static_cast<std::size_t>(std::max(number, 0));
+    if (starts_.size() <= want || starts_.back() <= beyondByte) {
+        QTextBlock b = doc_.findBlockByNumber(static_cast<int>(starts_.size()) - 1);
+        for (QTextBlock next = b.next(); next.isValid() && (starts_.size() <= want || starts_.back() <= beyondByte);
+             next = b.next()) {
+            std::size_t bytes = static_cast<std::size_t>(b.length() - 1);
+            if (grouped_) bytes += static_cast<std::size_t>(SeparatorsIn(b));
+            if (!(split_ && ContinuesLine(next))) bytes += 2;
+            starts_.push_back(starts_.back() + bytes);
+            b = next;
+        }
     }
-    bytes += static_cast<std::size_t>(offset);
+    return starts_[std::min(want, starts_.size() - 1)];
+}
+
+std::size_t ShownText::bytesBefore(const QTextBlock& block, int offset) const {
+    std::size_t bytes = blockStart(block.blockNumber()) + static_cast<std::size_t>(offset);
     if (grouped_ && offset > 0 && SeparatorsIn(block) > 0)
         bytes += static_cast<std::size_t>(QStringView(block.text()).left(offset).count(QChar(QChar::LineSeparator)));
     return bytes;
@@ -115,17 +126,12 @@ std::size_t ShownText::toByte(int position) const {
 
 int ShownText::toPosition(std::size_t byte) const {
     if (grouped_ || split_) {
-        // The block whose bytes (with its line break) hold the byte, or the last.
-        std::size_t start = 0;
-        QTextBlock b = doc_.begin();
-        for (QTextBlock next = b.next(); next.isValid(); next = b.next()) {
-            std::size_t after = start + static_cast<std::size_t>(b.length() - 1);
-            if (grouped_) after += static_cast<std::size_t>(SeparatorsIn(b));
-            if (!(split_ && ContinuesLine(next))) after += 2;
-            if (byte < after) break;
-            start = after;
-            b = next;
-        }
+        // The last block starting at or before the byte (the block starts known up to one
+        // beyond it).
+        blockStart(0, byte);
+        const auto k = static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), byte) - starts_.begin()) - 1;
+        const QTextBlock b = doc_.findBlockByNumber(std::max(k, 0));
+        const std::size_t start = starts_[static_cast<std::size_t>(std::max(k, 0))];
         // Within the block a separator is two bytes; a byte inside one stands before it.
         const std::size_t want = byte - start;
         const int length = b.length() - 1;
@@ -166,16 +172,49 @@ std::optional<std::pair<std::size_t, std::size_t>> ShownText::lineInBytes(int li
         return std::pair{static_cast<std::size_t>(block.position() + line),
                          static_cast<std::size_t>(block.length() - 1)};
     }
-    // Lines span blocks or share them: count the line breaks of the text itself.
-    const std::string all = bytes();
-    std::size_t start = 0;
-    for (int k = 0; k < line; ++k) {
-        const std::size_t br = all.find("\r\n", start);
-        if (br == std::string::npos) return std::nullopt;
-        start = br + 2;
+    // Lines span blocks or share them: walk the blocks, counting the lines that start in
+    // each and its bytes, to the block where the line starts.
+    const auto separator = QChar(QChar::LineSeparator);
+    std::size_t byte = 0;
+    int seen = 0;
+    QTextBlock b = doc_.begin();
+    for (; b.isValid(); b = b.next()) {
+        const int separators = grouped_ ? SeparatorsIn(b) : 0;
+        const bool startsLine = !(split_ && ContinuesLine(b));
+        if (seen + (startsLine ? 1 : 0) + separators > line) break;
+        seen += (startsLine ? 1 : 0) + separators;
+        byte += static_cast<std::size_t>(b.length() - 1 + separators);
+        if (b.next().isValid() && !(split_ && ContinuesLine(b.next()))) byte += 2;
     }
-    const std::size_t end = std::min(all.find("\r\n", start), all.size());
-    return std::pair{start, end - start};
+    if (!b.isValid()) return std::nullopt;
+    // The line starts at the block's start or after one of its separators (each two bytes).
+    const QString t = b.text();
+    const int after = line - seen + (split_ && ContinuesLine(b) ? 1 : 0);
+    qsizetype offset = 0;
+    for (int k = 0; k < after; ++k) offset = t.indexOf(separator, offset) + 1;
+    const std::size_t start = byte + static_cast<std::size_t>(offset + after);
+    // It ends at the next separator, or goes on into the pieces that continue it.
+    qsizetype end = t.indexOf(separator, offset);
+    std::size_t length = static_cast<std::size_t>((end < 0 ? t.size() : end) - offset);
+    for (QTextBlock next = b.next(); end < 0 && split_ && next.isValid() && ContinuesLine(next); next = next.next()) {
+        const QString piece = next.text();
+        end = piece.indexOf(separator);
+        length += static_cast<std::size_t>(end < 0 ? piece.size() : end);
+    }
+    return std::pair{start, length};
+}
+
+bool ShownText::samePlace(int a, int b) const {
+    if (a == b) return true;
+    if (!split_) return false;
+    // Nothing but boundaries inside long lines between them (looked at one by one, up to
+    // the first that is none, not counted from the text's start).
+    for (int p = std::min(a, b); p < std::max(a, b); ++p) {
+        const QTextBlock block = doc_.findBlock(p);
+        if (p != block.position() + block.length() - 1 || !block.next().isValid() || !ContinuesLine(block.next()))
+            return false;
+    }
+    return true;
 }
 
 int ShownText::wordMoveTarget(int from, bool forward) const {
@@ -202,8 +241,8 @@ int ShownText::wordMoveTarget(int from, bool forward) const {
     };
     int to = step(from);
     // Both sides of a boundary inside a long line are the same place of the text: a move
-    // that only crossed the boundary goes on from there.
-    if (to != from && samePlace(to, from)) to = step(to);
+    // that only crossed boundaries goes on from there (over empty pieces too).
+    for (int next = to; to != from && samePlace(to, from) && (next = step(to)) != to;) to = next;
     // A boundary inside a word (the text around it was edited) is no word boundary: the
     // move goes on into the next piece as it would in the whole line.
     for (std::optional<int> beyond; split_ && (beyond = boundaryInWord(to, forward));) to = step(*beyond);
@@ -212,17 +251,23 @@ int ShownText::wordMoveTarget(int from, bool forward) const {
 
 std::optional<int> ShownText::boundaryInWord(int at, bool forward) const {
     const QTextBlock b = doc_.findBlock(at);
-    // The position on the other side of a boundary reached at `at`, and the characters
-    // on both sides of it.
+    // The position on the other side of the boundaries (of empty pieces too) reached at
+    // `at`, and the characters on both sides of them.
     int beyond = 0, left = 0, right = 0;
-    if (forward && at == b.position() + b.length() - 1 && at > b.position() && b.next().isValid() &&
-        ContinuesLine(b.next()) && b.next().length() > 1) {
-        beyond = b.next().position();
+    if (forward && at == b.position() + b.length() - 1 && at > b.position()) {
+        QTextBlock next = b.next();
+        if (!next.isValid() || !ContinuesLine(next)) return std::nullopt;
+        while (next.length() == 1 && next.next().isValid() && ContinuesLine(next.next())) next = next.next();
+        if (next.length() == 1) return std::nullopt;
+        beyond = next.position();
         left = at - 1;
         right = beyond;
-    } else if (!forward && at == b.position() && ContinuesLine(b) && b.length() > 1 && b.previous().length() > 1) {
-        beyond = at - 1;
-        left = at - 2;
+    } else if (!forward && at == b.position() && ContinuesLine(b) && b.length() > 1) {
+        QTextBlock previous = b.previous();
+        while (previous.length() == 1 && ContinuesLine(previous)) previous = previous.previous();
+        if (previous.length() == 1) return std::nullopt;
+        beyond = previous.position() + previous.length() - 1;
+        left = beyond - 1;
         right = at;
     } else {
         return std::nullopt;
@@ -271,14 +316,42 @@ std::optional<int> ShownText::erasedAcrossBoundary(int position, bool forward) c
     return ErasedCharacter(doc_, position, forward);
 }
 
-void ShownText::insert(QTextCursor& cursor, const QString& text) const {
-    if (split_) InsertKeepingLines(cursor, text);
-    else cursor.insertText(text);
+void ShownText::insert(QTextCursor& cursor, const QString& text) {
+    // The text's lines as show() sees them, then its pieces and groups as show() makes them.
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(u'\r', u'\n');
+    lines.replace(QChar(QChar::ParagraphSeparator), u'\n');
+    const std::vector<qsizetype> breaks = DisplayBreaks(lines, longLine_);
+    bool joined = false;
+    if (grouped_ || lines.count(u'\n') + doc_.blockCount() >= grouping_.fromLines) {
+        LineGrouping grouping = grouping_;
+        grouping.characters = std::min(grouping.characters, longLine_);
+        grouping.fromLines = 1;
+        GroupLines(lines, grouping);
+        joined = lines.contains(QChar(QChar::LineSeparator));
+    }
+    if (breaks.empty() && !joined && !split_) {
+        cursor.insertText(text);
+        return;
+    }
+    InsertKeepingLines(cursor, lines, breaks);
+    if (split_ != (split_ || !breaks.empty()) || (joined && !grouped_)) starts_.clear();
+    split_ = split_ || !breaks.empty();
+    if (joined && !grouped_) {
+        grouped_ = true;
+        // Every block's count is worked out anew from here on.
+        for (QTextBlock b = doc_.begin(); b.isValid(); b = b.next()) ForgetSeparatorCount(b);
+    }
+    if (joined) CountGroupedLines(doc_);
 }
 
 void ShownText::insertLineBreak(QTextCursor& cursor) const { InsertLineBreak(cursor); }
 
 void ShownText::changed(int position, int added) {
+    // The starts of the blocks up to the one changed stay.
+    const auto first = static_cast<std::size_t>(std::max(doc_.findBlock(position).blockNumber(), 0));
+    if (starts_.size() > first + 1) starts_.resize(first + 1);
     if (!grouped_) return;
     const QTextBlock last = doc_.findBlock(position + std::max(added, 0));
     for (QTextBlock b = doc_.findBlock(position); b.isValid(); b = b.next()) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "editor/line_groups.h"
 
@@ -65,7 +66,7 @@ public:
     std::optional<std::pair<std::size_t, std::size_t>> lineInBytes(int line) const;
     // Whether two editor positions are the same place of the text (the two sides of a
     // boundary inside a long line are).
-    bool samePlace(int a, int b) const { return a == b || (split_ && toByte(a) == toByte(b)); }
+    bool samePlace(int a, int b) const;
 
     // Where a move to the start (`forward` false) or the end of a line that stopped at
     // `position` belongs: beyond a boundary inside a long line, on to the real line's
@@ -86,8 +87,9 @@ public:
     // boundary is next to the position.
     std::optional<int> erasedAcrossBoundary(int position, bool forward) const;
     // Inserts typed or pasted text at `cursor` (CR LF, CR, LF and U+2029 each a line
-    // break), and a line break alone, keeping new lines apart from the boundaries.
-    void insert(QTextCursor& cursor, const QString& text) const;
+    // break) shown as the same text shown afresh: its long lines in pieces, its many lines
+    // in groups. And a line break alone, keeping new lines apart from the boundaries.
+    void insert(QTextCursor& cursor, const QString& text);
     void insertLineBreak(QTextCursor& cursor) const;
 
     // The document changed at [position, position + added): what was worked out for those
@@ -100,6 +102,9 @@ private:
     // Where a word move that reached `at` goes on when a boundary inside a long line next
     // to it (ahead of the move) stands inside a word: the other side of the boundary.
     std::optional<int> boundaryInWord(int at, bool forward) const;
+    // The byte where block `number` starts, from the starts known, which grow to it (and
+    // on to the first block starting beyond `beyondByte`); a change drops those after it.
+    std::size_t blockStart(int number, std::size_t beyondByte = 0) const;
     // The byte where `block` starts and the bytes of the characters before `offset` in it.
     std::size_t bytesBefore(const QTextBlock& block, int offset) const;
     QTextDocument& doc_;
@@ -107,6 +112,7 @@ private:
     LineGrouping grouping_;
     bool split_ = false;
     bool grouped_ = false;
+    mutable std::vector<std::size_t> starts_;
 };
 
 }  // namespace lark::gui

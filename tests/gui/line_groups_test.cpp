@@ -96,6 +96,8 @@ private slots:
     void edits();
     void randomEditsMatchThePlainEditor_data();
     void randomEditsMatchThePlainEditor();
+    void pastedTextShownAsIfShownAfresh_data();
+    void pastedTextShownAsIfShownAfresh();
     void shownTextAgainstTheBytes_data();
     void shownTextAgainstTheBytes();
     void tripleClickSelectsTheLine();
@@ -260,6 +262,54 @@ void LineGroupsTest::randomEditsMatchThePlainEditor() {
     QCOMPARE(p.grouped.printedText(), p.plain.toPlainText());
     while (p.grouped.document()->isUndoAvailable()) p.grouped.undo();
     QCOMPARE(p.grouped.text(), Pair(text.toStdString()).plain.text());
+}
+
+void LineGroupsTest::pastedTextShownAsIfShownAfresh_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("longLine");
+    QTest::addColumn<QString>("pasted");
+    const auto row = [](const char* name, const std::string& text, int longLine, const std::string& pasted) {
+        QTest::newRow(name) << QByteArray::fromStdString(text) << longLine << QString::fromLatin1(pasted);
+    };
+    row("nominal: a long line pasted among short lines", lines(6), 16, repeat("abc defgh ", 300));
+    row("nominal: a long line without blanks", "ab\r\ncd", 16, repeat("x", 200));
+    row("nominal: many lines pasted", "one\r\ntwo", static_cast<int>(kLongLine), lines(90));
+    row("nominal: long and short lines pasted into a long line", "x\r\n" + repeat("pq rs ", 60), 16,
+        lines(20) + "\r\n" + repeat("abc defgh ", 40) + "\r\n" + lines(7));
+    row("robustness: CR, LF and CR LF in the paste", "ab", 16, "one\rtwo\nthree\r\n" + repeat("four ", 30) + "\r\r\n");
+}
+
+// A paste is shown as the same text would be shown afresh: no block far longer than a
+// piece, not many more blocks than a fresh showing makes; and everything read from the
+// editor stays what a plain editor gives, while typing goes on.
+void LineGroupsTest::pastedTextShownAsIfShownAfresh() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, longLine);
+    QFETCH(QString, pasted);
+    Pair p(text.toStdString(), kSmall, longLine);
+    // The middle of the second line: a piece after the first where the line is long.
+    const auto second = p.plain.lineInBytes(1);
+    const std::size_t middle = second ? second->first + second->second / 2 : 1;
+    p.grouped.select(middle, 0);
+    p.plain.select(middle, 0);
+    QString token = pasted;
+    if (!stepBoth(p, "paste:" + token.replace("\r", "\\r").replace("\n", "\\n"))) return;
+    NoteEditor fresh;
+    fresh.setLineGrouping(kSmall);
+    fresh.setLongLineLength(longLine);
+    fresh.setText(p.plain.text());
+    QVERIFY2(p.grouped.document()->blockCount() <= fresh.document()->blockCount() + 2,
+             qPrintable(QString::number(p.grouped.document()->blockCount())));
+    for (QTextBlock b = p.grouped.document()->begin(); b.isValid(); b = b.next())
+        QVERIFY(b.length() - 1 <= std::max<int>(kSmall.characters, 2 * longLine));
+    for (std::size_t at = 0; at <= p.plain.text().size(); ++at) {
+        p.grouped.select(at, 0);
+        p.plain.select(at, 0);
+        QCOMPARE(p.grouped.selectionStart(), p.plain.selectionStart());
+    }
+    for (int k = 0; p.plain.lineInBytes(k); ++k) QCOMPARE(p.grouped.lineInBytes(k), p.plain.lineInBytes(k));
+    for (const char* step : {"x", "enter", "bs", "word-left", "shift-end", "cut", "undo", "undo"})
+        if (!stepBoth(p, QString::fromLatin1(step))) return;
 }
 
 void LineGroupsTest::shownTextAgainstTheBytes_data() {

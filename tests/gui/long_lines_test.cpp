@@ -68,6 +68,7 @@ private slots:
     void plainFromRaw();
     void linksInPieces();
     void pieceStartsMarkedInTheMargin();
+    void capacityCountsTheTextNotThePieces();
     void scrollBarsComeBackAsNeeded();
 };
 
@@ -193,6 +194,10 @@ void LongLinesTest::edits_data() {
         << QByteArray::fromStdString(words(300)) << 3 << true << 0 << "word-left z word-right word-right w";
     QTest::newRow("robustness: backspace empties a piece and goes on")
         << line << 6 << true << 0 << "bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs";
+    QTest::newRow("robustness: moves and word erases over an emptied piece")
+        << QByteArray::fromStdString(words(400)) << 6 << true << 0
+        << "bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs left right right word-left word-right word-del "
+           "word-left word-bs";
     QTest::newRow("robustness: a line break typed into an emptied piece")
         << line << 6 << true << 0 << "bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs bs enter x";
     QTest::newRow("robustness: delete empties a piece and goes on")
@@ -354,6 +359,30 @@ void LongLinesTest::pieceStartsMarkedInTheMargin() {
         QVERIFY(shot.pixelColor(NoteEditor::kPieceMarkWidth, y) != mark);
     }
     QCOMPARE(marks, editor.hiddenBoundaries());
+}
+
+// A line in pieces one short of the capacity: the document holds a boundary more per
+// piece, yet one more character fits, and only one; a selection across a boundary makes
+// room for the characters of the text it holds, not for the boundary.
+void LongLinesTest::capacityCountsTheTextNotThePieces() {
+    NoteEditor editor;
+    new CapacityGuard(&editor);
+    editor.setText(repeat("abcdefg ", static_cast<std::size_t>(kEditorCapacity - 1)));
+    QVERIFY(editor.hiddenBoundaries() > 1000);
+    QCOMPARE(EditorLength(editor), kEditorCapacity - 1);
+    editor.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&editor, QStringLiteral("xy"));
+    QCOMPARE(EditorLength(editor), kEditorCapacity);
+    QCOMPARE(editor.text().back(), 'x');
+    const std::size_t across = editor.toBytePosition(boundary(editor, 0)) - 2;
+    QClipboard& clipboard = *QApplication::clipboard();
+    for (const auto& [pasted, fits] : {std::pair{"12345", false}, std::pair{"1234", true}}) {
+        editor.select(across, 4);
+        clipboard.setText(QString::fromLatin1(pasted));
+        QCOMPARE(PasteAsPlainText(editor, clipboard), fits);
+        QCOMPARE(EditorLength(editor), kEditorCapacity);
+    }
+    QCOMPARE(editor.text().substr(across, 4), std::string("1234"));
 }
 
 void LongLinesTest::scrollBarsComeBackAsNeeded() {
