@@ -12,8 +12,8 @@
 #include <QTreeView>
 #include <cstdio>
 
-#include "main/find_all_panel.h"
 #include "editor/editor.h"
+#include "main/find_all_panel.h"
 #include "main/tframe.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
