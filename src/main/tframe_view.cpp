@@ -10,6 +10,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 
+#include "document/document.h"
 #include "document/errors.h"
 #include "editor/editor.h"
 #include "main/dialogs.h"
@@ -126,11 +127,14 @@ void TFrame::miSmallerFontClick() { stepFonts(-1); }
 
 void TFrame::miPrintNodeClick() {
     QPrinter printer(QPrinter::HighResolution);
+    const Section* section = doc_->selected();
+    PrintedText printed{reNodeContent->printedText(), reNodeContent->font(), QString::fromStdString(doc_->FFileName),
+                        section ? BytesToQString(section->name()) : QString()};
+    ProposePdfFile(printer, DefaultPdfPath(printed.jobTitle, printed.heading));
+    UseDefaultPageMargins(printer);
     if (!dialogs_.printDialog(this, printer)) return;
-    const QString title = QString::fromStdString(doc_->FFileName);
     // A printer that cannot start the job ends the command with an error message.
-    if (PrintPlainText(printer, reNodeContent->printedText(), reNodeContent->font(), title) == 0)
-        throw LarkError(kPrintFailedText);
+    if (PrintPlainText(printer, printed) == 0) throw LarkError(kPrintFailedText);
 }
 
 void TFrame::installAppHint() {

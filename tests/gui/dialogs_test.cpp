@@ -5,7 +5,10 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -15,6 +18,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "editor/text_printer.h"
 #include "main/dialogs.h"
 #include "main/qt_translations.h"
 
@@ -53,6 +57,7 @@ private slots:
     void qtTextsAreRussian();
     void fileDialogsStartInTheGivenFolder_data();
     void fileDialogsStartInTheGivenFolder();
+    void printDialogProposesThePdfFile();
     void captionsFit_data();
     void captionsFit();
     void recoveryOfferDeletesOnlyOnNo_data();
@@ -110,6 +115,23 @@ void DialogsTest::fileDialogsStartInTheGivenFolder() {
     QCOMPARE(shownFolder, QDir(folder).absolutePath());
     QVERIFY(!buttons.isEmpty());
     for (const QString& text : buttons) QVERIFY2(hasCyrillic(text), qPrintable(text));
+}
+
+void DialogsTest::printDialogProposesThePdfFile() {
+    QPrinter printer(QPrinter::HighResolution);
+    const QString pdf = QDir::home().filePath(QStringLiteral("Дача_огород.pdf"));
+    gui::ProposePdfFile(printer, pdf);
+    // The system's default printer, where there is one, stays the printer chosen.
+    QCOMPARE(printer.outputFormat(),
+             QPrinterInfo::defaultPrinter().isNull() ? QPrinter::PdfFormat : QPrinter::NativeFormat);
+    gui::Dialogs dialogs;
+    QString shown;
+    QVERIFY(whileModal([&] { QVERIFY(!dialogs.printDialog(nullptr, printer)); },
+                       [&](QWidget* modal) {
+                           if (auto* file = modal->findChild<QLineEdit*>(QStringLiteral("filename")))
+                               shown = file->text();
+                       }));
+    QCOMPARE(shown, pdf);
 }
 
 void DialogsTest::captionsFit_data() {

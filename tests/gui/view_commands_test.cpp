@@ -12,12 +12,15 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QtTest>
+#include <cmath>
 
 #include "editor/editor_capacity.h"
 #include "editor/note_editor.h"
 #include "main/section_tree_view.h"
 #include "main/window_ui.h"
 #include "support/frame_access.h"
+#include "support/notebook_files.h"
+#include "support/pdf_pages.h"
 #include "support/window_fixture.h"
 
 using namespace lark;
@@ -320,29 +323,45 @@ void ViewCommandsTest::infoPanelCentredAlsoInANarrowWindow() {
 }
 
 void ViewCommandsTest::printsTheSectionToPdf() {
-    QTemporaryDir dir;
-    Window w;
+    QTemporaryDir dir, notebooks;
+    const QString notebook = notebooks.filePath("Заметки.lkp");
+    guitest::WriteNotebook(notebook, {{0, guitest::Cp1251("Дом"), ""}, {1, guitest::Cp1251("Дача/огород"), "x"}}, 1);
+    Window w({notebook});
     gui::TFrame& f = w.frame();
+    QCOMPARE(w.doc().selected(), w.at(1));
     Child<gui::NoteEditor>(f, "reNodeContent")->setPlainText(QStringLiteral("Список покупок\n\tхлеб\n\tмолоко"));
     w.type(QStringLiteral(" and cheese"));  // unsaved edits are printed too
     const QString shown = Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText();
+    // The section's name heads the text, the page's number follows it.
+    const QStringList printed = QStringList{"Дача/огород"} + words(shown) + QStringList{"1"};
 
-    // A new notebook: the job has no title.
+    // A new notebook: the job has no title, the PDF is proposed in the home folder.
     f.document().FFileName.clear();
     const QString first = dir.filePath("first.pdf");
     w.dialogs.prints.push_back(first);
     w.trigger(Action(f, "miPrintNode"));
     QVERIFY(QFileInfo::exists(first));
-    QCOMPARE(words(pdfText(first)), words(shown));
+    QCOMPARE(words(pdfText(first)), printed);
     QCOMPARE(pdfTitle(first), QString());
+    // The default margins: the text starts 20 mm from the page's left and top edges.
+    const std::vector<guitest::PdfPage> pages = guitest::ReadPdfPages(first);
+    QCOMPARE(pages.size(), std::size_t(1));
+    const double margin = 20 * guitest::kPointsPerMm;
+    QVERIFY2(std::abs(pages[0].words.at(0).box.left() - margin) < 1.5,
+             qPrintable(QString::number(pages[0].words.at(0).box.left())));
+    QVERIFY2(std::abs(pages[0].words.at(0).box.top() - margin) < 3,
+             qPrintable(QString::number(pages[0].words.at(0).box.top())));
 
-    // A saved notebook: the job is titled with its file name; the tool button prints too.
+    // A saved notebook: the job is titled with its file name, the PDF proposed next to it;
+    // the tool button prints too.
     f.document().FFileName = "/home/me/Заметки.lkp";
     const QString second = dir.filePath("second.pdf");
     w.dialogs.prints.push_back(second);
     Action(f, "tbPrintNode")->trigger();
-    QCOMPARE(words(pdfText(second)), words(shown));
+    QCOMPARE(words(pdfText(second)), printed);
     QCOMPARE(pdfTitle(second), QStringLiteral("/home/me/Заметки.lkp"));
+    QCOMPARE(w.dialogs.printFiles,
+             (QStringList{QDir::home().filePath("Дача_огород.pdf"), QStringLiteral("/home/me/Дача_огород.pdf")}));
 
     // Cancel in the dialog prints nothing.
     w.dialogs.prints.emplace_back();

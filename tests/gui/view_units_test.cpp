@@ -10,14 +10,20 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
 
 #include "editor/edit_clipboard.h"
 #include "editor/editor_capacity.h"
 #include "editor/text_codec.h"
 #include "editor/text_printer.h"
 #include "main/font_steps.h"
+#include "support/pdf_pages.h"
 
 using namespace lark::gui;
+using lark::guitest::kPointsPerMm;
+using lark::guitest::PdfPage;
+using lark::guitest::PdfWord;
+using lark::guitest::ReadPdfPages;
 
 namespace {
 
@@ -37,6 +43,8 @@ class ViewUnitsTest : public QObject {
 private slots:
     void printsPdfWithTheText();
     void printingWrapsAndFillsPages();
+    void defaultPdfPath_data();
+    void defaultPdfPath();
     void copyLeavesPlainTextOnly();
     void pasteReducesClipboardToText();
     void capacity();
@@ -54,9 +62,12 @@ void ViewUnitsTest::printsPdfWithTheText() {
     const QString text = QStringLiteral("Первая строка раздела\nSecond line, Latin\n\tОтступ и ёлка Ё\n");
     QFont font("Courier New");
     font.setPixelSize(13);
-    QCOMPARE(PrintPlainText(printer, text, font, QStringLiteral("/home/user/notes.lkp")), 1);
+    QCOMPARE(
+        PrintPlainText(printer, {text, font, QStringLiteral("/home/user/notes.lkp"), QStringLiteral("Мой раздел")}), 1);
     QVERIFY(QFileInfo(pdf).size() > 0);
-    QCOMPARE(words(runTool("pdftotext", {"-enc", "UTF-8", pdf, "-"})), words(text));
+    // The heading, the text, the page's number.
+    QCOMPARE(words(runTool("pdftotext", {"-enc", "UTF-8", pdf, "-"})),
+             (QStringList{"Мой", "раздел"} + words(text) + QStringList{"1"}));
     QVERIFY(runTool("pdfinfo", {pdf}).contains(QRegularExpression("Title:\\s+/home/user/notes.lkp")));
 }
 
@@ -67,6 +78,7 @@ void ViewUnitsTest::printingWrapsAndFillsPages() {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
     printer.setPageSize(QPageSize(QPageSize::A4));
+    UseDefaultPageMargins(printer);
     // One paragraph far wider than a page, then enough short lines for several pages.
     QString text;
     for (int i = 0; i < 60; ++i) text += QStringLiteral("слово%1 ").arg(i);
@@ -74,20 +86,93 @@ void ViewUnitsTest::printingWrapsAndFillsPages() {
     for (int i = 0; i < 300; ++i) text += QStringLiteral("line %1\n").arg(i);
     QFont font("Courier New");
     font.setPointSize(10);
-    const int pages = PrintPlainText(printer, text, font, QString());
+    const QStringList heading{"Длинный", "раздел"};
+    const int pages = PrintPlainText(printer, {text, font, QString(), heading.join(' ')});
     QVERIFY2(pages >= 4, qPrintable(QString::number(pages)));
     const QString out = runTool("pdftotext", {"-enc", "UTF-8", pdf, "-"});
-    QCOMPARE(out.count('\f'), pages);   // one form feed after each page
-    QCOMPARE(words(out), words(text));  // nothing lost, nothing repeated at page breaks
+    QCOMPARE(out.count('\f'), pages);  // one form feed after each page
     // The wide paragraph wraps: its first and last words end up on different lines.
     const QStringList lines = out.split('\n');
     const auto firstLine =
         std::find_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains("слово0 "); });
     QVERIFY(firstLine != lines.end());
     QVERIFY(!firstLine->contains("слово59"));
-    // Each page is filled: the first page holds many more lines than the last one needs.
-    const QStringList firstPage = out.section('\f', 0, 0).split('\n', Qt::SkipEmptyParts);
-    QVERIFY2(firstPage.size() > 50, qPrintable(QString::number(firstPage.size())));
+
+    // Page by page: the heading on the first page only, above the text; the page's number
+    // centred below everything else; every word within margins of at least 15 mm, the
+    // text starting at the default 20 mm.
+    const std::vector<PdfPage> read = ReadPdfPages(pdf);
+    QCOMPARE(int(read.size()), pages);
+    const double least = 15 * kPointsPerMm, margin = kDefaultPageMarginMm * kPointsPerMm;
+    QStringList body;
+    for (int p = 0; p < pages; ++p) {
+        const PdfPage& page = read[p];
+        QVERIFY(page.words.size() > 2);
+        double left = page.size.width(), top = page.size.height(), right = 0;
+        for (const PdfWord& w : page.words) {
+            QVERIFY2(
+                QRectF(least, least, page.size.width() - 2 * least, page.size.height() - 2 * least).contains(w.box),
+                qPrintable(QStringLiteral("page %1: %2").arg(p + 1).arg(w.text)));
+            left = std::min(left, w.box.left());
+            top = std::min(top, w.box.top());
+            right = std::max(right, w.box.right());
+        }
+        QVERIFY2(std::abs(left - margin) < 1.5, qPrintable(QString::number(left)));
+        QVERIFY2(std::abs(top - margin) < 3, qPrintable(QString::number(top)));
+        QVERIFY(right <= page.size.width() - margin + 1);
+        const PdfWord& footer = page.words.back();
+        QCOMPARE(footer.text, QString::number(p + 1));
+        QVERIFY(std::abs(footer.box.center().x() - page.size.width() / 2) < 2);
+        QVERIFY(std::abs(footer.box.bottom() - (page.size.height() - margin)) < 2);
+        QStringList texts = page.texts();
+        texts.removeLast();
+        for (std::size_t i = 0; i + 1 < page.words.size(); ++i) QVERIFY(page.words[i].box.bottom() < footer.box.top());
+        if (p == 0) {
+            QCOMPARE(texts.mid(0, heading.size()), heading);
+            texts = texts.mid(heading.size());
+            for (std::size_t i = heading.size(); i < page.words.size(); ++i)
+                QVERIFY(page.words[i].box.top() > page.words[0].box.bottom());
+        }
+        // Each page is filled: many more lines than the last one needs.
+        if (p + 1 < pages) QVERIFY2(texts.size() > 100, qPrintable(QString::number(texts.size())));
+        body += texts;
+    }
+    QCOMPARE(body, words(text));  // nothing lost, nothing repeated at page breaks
+}
+
+void ViewUnitsTest::defaultPdfPath_data() {
+    QTest::addColumn<QString>("notebook");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("expected");
+    struct Row {
+        const char* name;
+        QString notebook, section, expected;
+    };
+    const Row rows[] = {
+        {"notebook's folder", "/home/me/notes/Заметки.lkp", "Покупки", "/home/me/notes/Покупки.pdf"},
+        {"slashes", "/home/me/Заметки.lkp", "2024/05/план", "/home/me/2024_05_план.pdf"},
+        {"control characters", "/n/a.lkp",
+         "a\tb\x01"
+         "c\x7f"
+         "d\u0085e",
+         "/n/a_b_c_d_e.pdf"},
+        {"blanks around", "/n/a.lkp", "  отчёт за май ", "/n/отчёт за май.pdf"},
+        {"unnamed notebook", "", "Раздел", QDir::homePath() + "/Раздел.pdf"},
+        {"relative notebook", "notes.lkp", "x", QDir::current().absoluteFilePath("x.pdf")},
+        {"blank name", "/n/a.lkp", " \t ", "/n/print.pdf"},
+        {"empty name", "/n/a.lkp", "", "/n/print.pdf"},
+        // 255 bytes at most: 125 two-byte letters and ".pdf" make 254, 126 would make 256.
+        {"long name", "/n/a.lkp", QString(200, u'ж'), "/n/" + QString(125, u'ж') + ".pdf"},
+        {"long name, one-byte letters", "/n/a.lkp", QString(300, u'z'), "/n/" + QString(251, u'z') + ".pdf"},
+    };
+    for (const Row& r : rows) QTest::newRow(r.name) << r.notebook << r.section << r.expected;
+}
+
+void ViewUnitsTest::defaultPdfPath() {
+    QFETCH(QString, notebook);
+    QFETCH(QString, section);
+    QFETCH(QString, expected);
+    QCOMPARE(DefaultPdfPath(notebook, section), expected);
 }
 
 void ViewUnitsTest::copyLeavesPlainTextOnly() {

@@ -77,6 +77,7 @@ bool ScriptedDialogs::inputBox(QWidget*, const QString& caption, const QString&,
 
 bool ScriptedDialogs::printDialog(QWidget*, QPrinter& printer) {
     asked << QStringLiteral("print");
+    printFiles << printer.outputFileName();
     QString pdf;
     if (!take(prints, pdf)) {
         unexpected << QStringLiteral("print");

@@ -37,6 +37,7 @@ public:
     QStringList errors, messages, confirmTexts, asked, unexpected;
     int askedOverHidden = 0;  // questions about unsaved changes asked over a hidden window
     QStringList folders;      // the folder each open and save dialog started in
+    QStringList printFiles;   // the PDF file each print dialog proposed
 
     void errorBox(QWidget*, const QString& text) override { errors << text; }
     void message(QWidget*, const QString& text) override { messages << text; }
