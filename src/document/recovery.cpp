@@ -250,7 +250,7 @@ std::string CanonicalNotebookPath(const std::string& path) {
     }
     if (std::string real = realPath(absolute); !real.empty()) return real;
     // No file there (yet): its folder resolved, its own name kept.
-    const std::string normal = lexicallyNormal(absolute);
+    std::string normal = lexicallyNormal(absolute);
     const auto slash = normal.rfind('/');
     if (slash != std::string::npos && slash + 1 < normal.size()) {
         const std::string folder = realPath(slash == 0 ? std::string("/") : normal.substr(0, slash));

@@ -259,8 +259,8 @@ void BackgroundSaveTest::queuedSaveUnderACommandKeepsTheWindowResponsive() {
     ticker.setInterval(5);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const auto c = gate.counts();
-        if (c.released == 0) gate.releaseNext();  // the first save ends during the close
-        else if (c.arrived == 2 && c.released == 1 && ++ticksWhileQueuedHeld == 3) gate.releaseNext();
+        // The first save ends during the close; the queued one after three ticks held.
+        if (c.released == 0 || (c.arrived == 2 && c.released == 1 && ++ticksWhileQueuedHeld == 3)) gate.releaseNext();
     });
     ticker.start();
     if (command == "miOpen") w.dialogs.opens.push_back({other});

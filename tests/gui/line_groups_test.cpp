@@ -256,7 +256,7 @@ void LineGroupsTest::randomEditsMatchThePlainEditor() {
             p.grouped.select(at, 0);
             p.plain.select(at, 0);
         }
-        const QString token = tokens[static_cast<qsizetype>(next(static_cast<std::uint32_t>(tokens.size())))];
+        const QString& token = tokens[static_cast<qsizetype>(next(static_cast<std::uint32_t>(tokens.size())))];
         if (!stepBoth(p, token)) return;
     }
     QCOMPARE(p.grouped.printedText(), p.plain.toPlainText());

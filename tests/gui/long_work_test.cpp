@@ -52,7 +52,7 @@ class LongWorkTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString notebook() {
-        const QString p = dir_.filePath(QStringLiteral("wait.lkp"));
+        QString p = dir_.filePath(QStringLiteral("wait.lkp"));
         WriteNotebook(p, {{0, "A", "first"}, {0, "B", "second"}}, 0);
         return p;
     }

@@ -1,6 +1,7 @@
 #include "support/scripted_dialogs.h"
 
 #include <QPrinter>
+#include <QWidget>
 
 namespace lark::guitest {
 
