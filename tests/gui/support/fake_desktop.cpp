@@ -56,12 +56,29 @@ private:
     }
 };
 
+gui::DesktopShell ForwardingShell() {
+    gui::DesktopShell shell;
+    shell.openUrl = [](const QUrl& url) { return state().shell.openUrl(url); };
+    shell.startProgram = [](const QString& program, const QStringList& arguments) {
+        return state().shell.startProgram(program, arguments);
+    };
+    shell.mountPoints = [] { return state().shell.mountPoints(); };
+    return shell;
+}
+
 }  // namespace
 
 FakeDesktopState& UseFakeDesktop() {
     state() = FakeDesktopState{};
-    gui::SetDesktopFactory([] { return gui::Desktop{std::make_unique<FakeTray>(), std::make_unique<FakeWindows>()}; });
+    gui::SetDesktopFactory([] {
+        return gui::Desktop{std::make_unique<FakeTray>(), std::make_unique<FakeWindows>(), ForwardingShell()};
+    });
     return state();
+}
+
+void UseRealDesktop() {
+    gui::SetDesktopFactory(nullptr);
+    state().shell = gui::DesktopShell();  // nothing of the last test's stand-ins stays
 }
 
 }  // namespace lark::guitest
