@@ -12,8 +12,8 @@
 #include <QTreeView>
 #include <cstdio>
 
-#include "main/find_all_panel.h"
 #include "editor/editor.h"
+#include "main/find_all_panel.h"
 #include "main/tframe.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     FindAllAnswer dialogs;
     gui::TFrame frame(dialogs, {notebook});
     frame.showMaximized();
-    if (!QTest::qWaitFor([&] { return !gui::TFrameTestAccess::FirstActivation(frame); }, 10000)) {
+    if (!guitest::WaitUntilReady(frame, 10000)) {
         std::fprintf(stderr, "the notebook did not open\n");
         return 1;
     }
