@@ -291,7 +291,7 @@ void TrayRulesTest::exitFromTray() {
         if (changed) w.type(QStringLiteral("x"));
         if (foreign) {
             d.active = 7;
-            gui::TFrameTestAccess::WMHotKey(f);
+            d.pressHotKey();
             QVERIFY(!d.windows.at(7).mapped);
         }
         if (hidden) {
@@ -344,20 +344,20 @@ void TrayRulesTest::hotKeyOnStandIns() {
         QCOMPARE(f.hiddenWindows().count(), entries);
         return;
     }
-    gui::TFrameTestAccess::WMHotKey(f);
+    d.pressHotKey();
     if (kind == u"no-host") QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Область уведомлений недоступна"));
     if (kind == u"no-icon")
         QCOMPARE(d.icons.at(0).image.pixmap(16).toImage(), gui::GenericWindowIcon().pixmap(16).toImage());
-    if (kind == u"middle") gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Middle);
+    if (kind == u"middle") d.click(0, gui::TrayClick::Middle);
     if (kind == u"gone") {
         d.windows.erase(7);
-        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);
+        d.click(0, gui::TrayClick::Left);
         QVERIFY(!d.icons.contains(0) && f.hiddenWindows().window(0) == 0);
     }
     if (kind == u"destroyed") {
         d.windows[8] = {"Восемь", QIcon(), true};
         d.active = 8;
-        gui::TFrameTestAccess::WMHotKey(f);
+        d.pressHotKey();
         QVERIFY(d.icons.contains(0) && d.icons.contains(1));
         d.destroy(7);
         QVERIFY(!d.icons.contains(0) && f.hiddenWindows().window(0) == 0);
@@ -368,10 +368,10 @@ void TrayRulesTest::hotKeyOnStandIns() {
         return;
     }
     if (kind == u"unknown") {
-        for (int id : {-1, 1, 500}) gui::TFrameTestAccess::WMTrayNotify(f, id, gui::TrayClick::Left);
+        for (int id : {-1, 1, 500}) d.click(id, gui::TrayClick::Left);
         QVERIFY(d.windows.at(7).mapped == false && d.icons.contains(0));
-        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Right);
-        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);  // cleared by now
+        d.click(0, gui::TrayClick::Right);
+        d.click(0, gui::TrayClick::Left);  // cleared by now
     }
     QCOMPARE(f.hiddenWindows().count(), entries);
     if (d.windows.contains(7)) QCOMPARE(d.windows.at(7).mapped, !hidden);

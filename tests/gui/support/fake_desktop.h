@@ -30,6 +30,10 @@ struct FakeDesktopState {
     std::vector<gui::WindowHandle> restored;  // in the order they came back
     // Ends a foreign window as its program would, telling the window system's user.
     std::function<void(gui::WindowHandle)> destroy;
+    // A click on a tray icon, handled by the window before the call returns (the events
+    // that follow a click run), and Win+Z: what the desktop does to the window.
+    std::function<void(int id, gui::TrayClick click)> click;
+    std::function<void()> pressHotKey;
     // What the windows ask of the shell goes here at the time they ask (the real services
     // until a test replaces them).
     gui::DesktopShell shell;

@@ -1,8 +1,8 @@
 #pragma once
 // How tests reach into the window: actions and widgets by object name, as a user's
 // automation finds them; the end of the start-up through the window's `ready` signal; the
-// handlers that only the desktop calls (tray clicks, the hot key, the end of a session)
-// and the font sizes below one point through TFrameTestAccess, the window's one test
+// handlers that only the desktop calls (showing or hiding from the tray, the end of a
+// session) and the font sizes below one point through TFrameTestAccess, the window's one test
 // accessor, which hands out no field.
 #include <QAction>
 #include <QEventLoop>
@@ -24,8 +24,6 @@ struct TFrameTestAccess {
     static int treeFontPoints(const TFrame& f) { return f.treeFontPoints(); }
 
     // Handlers whose events come from outside the window.
-    static void WMTrayNotify(TFrame& f, int id, TrayClick click) { f.WMTrayNotify(id, click); }
-    static void WMHotKey(TFrame& f) { f.WMHotKey(); }
     static void ToggleMainWindow(TFrame& f, bool forceShow) { f.ToggleMainWindow(forceShow); }
     static void EndSessionQuery(TFrame& f) { f.EndSessionQuery(); }
 };
