@@ -54,7 +54,7 @@ int findAllChild(const std::vector<std::string>& args) {
 
     AnsweringDialogs dialogs;
     gui::TFrame frame(dialogs, QStringList{QString::fromStdString(path)});
-    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
+    guitest::WaitUntilReady(frame, -1);
     if (frame.document().tree().count() == 0) throw std::runtime_error("window load failed");
     QAction* command = guitest::Action(frame, "miFindAll");
     auto& panel = *guitest::Child<gui::FindAllPanel>(frame, "dkFindAll");

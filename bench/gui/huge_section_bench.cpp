@@ -132,7 +132,7 @@ int hugeChild(const std::vector<std::string>& args) {
 
     QuietDialogs dialogs;
     gui::TFrame frame(dialogs, QStringList{});
-    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
+    guitest::WaitUntilReady(frame, -1);
     frame.resize(1000, 700);
     settle();
     Document& doc = frame.document();

@@ -40,7 +40,7 @@ int saveBlockChild(const std::vector<std::string>& args) {
     QuietDialogs dialogs;
     QStandardPaths::setTestModeEnabled(true);  // settings go to a test location, not the user's
     gui::TFrame frame(dialogs, QStringList{QString::fromStdString(args.at(0))});
-    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
+    guitest::WaitUntilReady(frame, -1);
     Document& doc = frame.document();
     if (doc.tree().count() == 0) throw std::runtime_error("window load failed");
     guitest::Action(frame, "miUseZip")->setChecked(zip);

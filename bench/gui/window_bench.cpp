@@ -61,7 +61,7 @@ double windowOpen(const std::string& path) {
     const double t = timeIt([&] {
         frame = std::make_unique<gui::TFrame>(dialogs, QStringList{QString::fromStdString(path)});
         t1 = nowSeconds();
-        while (gui::TFrameTestAccess::FirstActivation(*frame)) QApplication::processEvents();
+        guitest::WaitUntilReady(*frame, -1);
         t2 = nowSeconds();
         // The tree lays out its rows and paints once.
         Child<gui::SectionTreeView>(*frame, "tvNodes")->doItemsLayout();
@@ -128,7 +128,7 @@ int selectChild(const std::vector<std::string>& args) {
     // No argument: the default notebook, looked for in a test location, not the user's.
     QStandardPaths::setTestModeEnabled(true);
     gui::TFrame frame(dialogs, QStringList{});
-    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
+    guitest::WaitUntilReady(frame, -1);
     Document& doc = frame.document();
     Section* big = doc.tree().appendChild(nullptr, "big", std::make_unique<TNodeContent>());
     big->content()->Text = TextBuffer::copyOf(text);

@@ -62,7 +62,7 @@ int windowSearchChild(const std::vector<std::string>& args) {
 
     AnsweringDialogs dialogs;
     gui::TFrame frame(dialogs, QStringList{QString::fromStdString(path)});
-    while (gui::TFrameTestAccess::FirstActivation(frame)) QApplication::processEvents();
+    guitest::WaitUntilReady(frame, -1);
     if (frame.document().tree().count() == 0) throw std::runtime_error("window load failed");
     auto* search = frame.findChild<QAction*>(QStringLiteral("miEntireSearch"));
     if (!search) throw std::runtime_error("no global search action");

@@ -18,7 +18,7 @@ void SetDesktopFactory(DesktopFactory f) { factory() = std::move(f); }
 
 Desktop MakeDesktop() {
     if (factory()) return factory()();
-    return {std::make_unique<SystemTrayArea>(), MakeWindowSystem()};
+    return {std::make_unique<SystemTrayArea>(), MakeWindowSystem(), DesktopShell()};
 }
 
 std::unique_ptr<WindowSystem> MakeWindowSystem() {

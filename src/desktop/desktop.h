@@ -1,9 +1,10 @@
 #pragma once
-// What the main window gets from the desktop: the notification area and the window
-// system. Tests swap in stand-ins through SetDesktopFactory.
+// What the main window gets from the desktop: the notification area, the window system
+// and the shell's services. Tests swap in stand-ins through SetDesktopFactory.
 #include <functional>
 #include <memory>
 
+#include "desktop/desktop_shell.h"
 #include "desktop/tray_area.h"
 #include "desktop/window_system.h"
 
@@ -12,6 +13,7 @@ namespace lark::gui {
 struct Desktop {
     std::unique_ptr<TrayArea> tray;
     std::unique_ptr<WindowSystem> windows;
+    DesktopShell shell;
 };
 
 using DesktopFactory = std::function<Desktop()>;

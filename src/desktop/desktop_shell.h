@@ -1,6 +1,6 @@
 #pragma once
 // What the window asks of the desktop around it: open an address, start a program, list
-// the mounted file systems. Tests replace these to see what the window asks.
+// the mounted file systems. Tests bring their own to see what the window asks.
 #include <QDesktopServices>
 #include <QProcess>
 #include <QString>

@@ -203,6 +203,8 @@ void TFrame::FormActivate() {
     FirstActivation = false;
     RunCommand([this] { startUpDocument(); });
     updateCaption();
+    ready_ = true;
+    emit ready();
 }
 
 void TFrame::startUpDocument() {

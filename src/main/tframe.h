@@ -79,6 +79,19 @@ public:
     TrayArea& trayArea() { return *tray_; }
     WindowSystem& windowSystem() { return *windows_; }
     bool hotKeyGrabbed() const { return hotKeyGrabbed_; }
+    // The windows Win+Z hid, in the order they were hidden; an entry's index is its icon's id.
+    const HiddenWindows& hiddenWindows() const { return FHiddenWindows; }
+
+    // The start-up is over: the first activation opened the start-up document and the
+    // offers made with it were answered. `ready` is sent once, when that happens.
+    bool isReady() const { return ready_; }
+    // Exit or the end of the session made the next close final (no hiding to the tray).
+    bool closeRequested() const { return FCloseRequested; }
+    // A real close went through: long scans stop.
+    bool terminating() const { return FTerminating; }
+
+signals:
+    void ready();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,7 +100,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Tests reach the fields and the handlers the desktop calls through this one accessor
+    // Tests reach the handlers the desktop calls, and the font sizes, through this one accessor
     // (tests/gui/support/frame_access.h); widgets and actions by their object names.
     friend struct TFrameTestAccess;
 
@@ -134,7 +147,7 @@ private:
     bool FirstActivation = true;
     bool FHiddenStart = false;                // "-hide" was the last argument (takes effect with the tray)
     bool FTerminating = false;                // a real close went through: long scans stop
-    DesktopShell shell;                       // addresses, new instances and mount points (tests replace it)
+    DesktopShell shell;                       // addresses, new instances and mount points (from the desktop)
     PacedLaunches* pacedLaunches_ = nullptr;  // "Открыть все" past its first notebooks
 
     // ---- life cycle ----
@@ -284,6 +297,7 @@ private:
     void saveEnded(bool saved);
     bool destroyed_ = false;
     bool activationQueued_ = false;
+    bool ready_ = false;
     SteppedFontSize editorFontSize_, treeFontSize_;
     std::unique_ptr<TrayArea> tray_;
     std::unique_ptr<WindowSystem> windows_;

@@ -38,6 +38,7 @@ void TFrame::createDesktop() {
     Desktop desktop = MakeDesktop();
     tray_ = std::move(desktop.tray);
     windows_ = std::move(desktop.windows);
+    shell = std::move(desktop.shell);
     tray_->onClick = [this](int id, TrayClick click) {
         // Out of the tray's own event: the handlers may show dialogs or remove that icon.
         QTimer::singleShot(0, this, [this, id, click] { runCommand([&] { WMTrayNotify(id, click); }); });

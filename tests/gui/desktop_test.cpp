@@ -20,6 +20,7 @@
 #include "files/file_type.h"
 #include "main/app_texts.h"
 #include "main/window_ui.h"
+#include "support/fake_desktop.h"
 #include "support/frame_access.h"
 #include "support/window_fixture.h"
 
@@ -74,6 +75,8 @@ private slots:
         for (const char* t : {"xdg-mime", "update-mime-database", "desktop-file-validate", "gio"})
             QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(t)).isEmpty(), t);
     }
+    // The open-all and help cases put a desktop of stand-ins under the window.
+    void cleanup() { UseRealDesktop(); }
 
     void registration_data();
     void registration();
@@ -313,15 +316,16 @@ void DesktopTest::openAll() {
     // Named like notebooks, but no file a window could open.
     QCOMPARE(::mkfifo(QFile::encodeName(first.filePath(QStringLiteral("pipe.lkp"))).constData(), 0600), 0);
     QVERIFY(QFile::link(first.filePath(QStringLiteral("gone")), first.filePath(QStringLiteral("dangling.lkp"))));
+    FakeDesktopState& desktop = UseFakeDesktop();
     Window w;
     w.doc().CreateNode(false, false);
     w.doc().setTreeModified(true);
     w.dialogs.saveChanges = {gui::Dialogs::Answer::Cancel, gui::Dialogs::Answer::No};
     QStringList launched;
-    gui::TFrameTestAccess::shell(w.frame()).mountPoints = [&] {
+    desktop.shell.mountPoints = [&] {
         return std::optional<std::vector<std::string>>({first.path().toStdString(), second.path().toStdString()});
     };
-    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString& program, const QStringList& args) {
+    desktop.shell.startProgram = [&](const QString& program, const QStringList& args) {
         const bool panel =
             Child<QLabel>(w.frame(), "pnInfo")->isVisible() &&
             Child<QLabel>(w.frame(), "pnInfo")->text() == QStringLiteral("Идёт поиск всех доступных LKP-файлов...");
@@ -357,15 +361,16 @@ void DesktopTest::openAllPastTwentyAsksOnce() {
     QTemporaryDir first, second;
     for (int i = 0; i < files; ++i)
         Write((i % 2 ? first : second).filePath(QStringLiteral("n%1.lkp").arg(i, 2, 10, QChar(u'0'))), "LKP\x01");
+    FakeDesktopState& desktop = UseFakeDesktop();
     Window w;
     if (files > 20) w.dialogs.confirms = {yes};
     QStringList launched;
     qsizetype launchedBeforeQuestion = -1;
     w.dialogs.duringConfirm = [&] { launchedBeforeQuestion = launched.size(); };
-    gui::TFrameTestAccess::shell(w.frame()).mountPoints = [&] {
+    desktop.shell.mountPoints = [&] {
         return std::optional<std::vector<std::string>>({first.path().toStdString(), second.path().toStdString()});
     };
-    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList& args) {
+    desktop.shell.startProgram = [&](const QString&, const QStringList& args) {
         launched << args;
         return true;
     };
@@ -387,12 +392,13 @@ void DesktopTest::openAllStopsWhenTheWindowCloses() {
     QTemporaryDir first, second;
     for (const char* f : {"a.lkp", "b.lkp", "c/c.lkp"}) Write(first.filePath(QLatin1String(f)), "LKP\x01");
     Write(second.filePath(QStringLiteral("x/y.lkp")), "LKP\x01");
+    FakeDesktopState& desktop = UseFakeDesktop();
     Window w;
     QStringList launched;
-    gui::TFrameTestAccess::shell(w.frame()).mountPoints = [&] {
+    desktop.shell.mountPoints = [&] {
         return std::optional<std::vector<std::string>>({first.path().toStdString(), second.path().toStdString()});
     };
-    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList& args) {
+    desktop.shell.startProgram = [&](const QString&, const QStringList& args) {
         launched << args;
         if (launched.size() == 1)
             QMetaObject::invokeMethod(
@@ -402,19 +408,18 @@ void DesktopTest::openAllStopsWhenTheWindowCloses() {
     w.trigger(Action(w.frame(), "miOpenAll"));
     // The close comes with the events handled after the top directory: no directory is
     // searched after it, on this drive or the next.
-    QVERIFY(gui::TFrameTestAccess::FTerminating(w.frame()));
+    QVERIFY(w.frame().terminating());
     QVERIFY(!launched.isEmpty());
     for (const QString& path : launched) QVERIFY2(QFileInfo(path).dir() == QDir(first.path()), qPrintable(path));
     QVERIFY(!Child<QLabel>(w.frame(), "pnInfo")->isVisible());
 }
 
 void DesktopTest::openAllWithoutDriveList() {
+    FakeDesktopState& desktop = UseFakeDesktop();
     Window w;
     bool launched = false;
-    gui::TFrameTestAccess::shell(w.frame()).mountPoints = [] { return std::optional<std::vector<std::string>>(); };
-    gui::TFrameTestAccess::shell(w.frame()).startProgram = [&](const QString&, const QStringList&) {
-        return launched = true;
-    };
+    desktop.shell.mountPoints = [] { return std::optional<std::vector<std::string>>(); };
+    desktop.shell.startProgram = [&](const QString&, const QStringList&) { return launched = true; };
     w.trigger(Action(w.frame(), "miOpenAll"));
     QCOMPARE(w.dialogs.errors, QStringList{QStringLiteral("Не могу получить список дисков.")});
     QVERIFY(!Child<QLabel>(w.frame(), "pnInfo")->isVisible());
@@ -439,9 +444,10 @@ void DesktopTest::helpLinks() {
     QFETCH(bool, mail);
     QFETCH(bool, opens);
     QFETCH(QStringList, errors);
+    FakeDesktopState& desktop = UseFakeDesktop();
     Window w;
     QList<QUrl> opened;
-    gui::TFrameTestAccess::shell(w.frame()).openUrl = [&](const QUrl& url) {
+    desktop.shell.openUrl = [&](const QUrl& url) {
         opened << url;
         return opens;
     };

@@ -55,7 +55,7 @@ struct Frame {
     std::unique_ptr<gui::TFrame> frame;
     explicit Frame(const QString& path) {
         frame = std::make_unique<gui::TFrame>(dialogs, QStringList{path});
-        QTRY_VERIFY_WITH_TIMEOUT(!gui::TFrameTestAccess::FirstActivation(*frame), 5000);
+        QVERIFY(WaitUntilReady(*frame));
         frame->activateWindow();
         (void)QTest::qWaitForWindowActive(frame.get());
     }

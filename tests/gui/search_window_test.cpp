@@ -81,7 +81,7 @@ struct Frame {
     std::unique_ptr<gui::TFrame> frame;
     explicit Frame(const QString& path) {
         frame = std::make_unique<gui::TFrame>(dialogs, QStringList{path});
-        QTRY_VERIFY_WITH_TIMEOUT(!gui::TFrameTestAccess::FirstActivation(*frame), 5000);
+        QVERIFY(WaitUntilReady(*frame));
         frame->activateWindow();
         (void)QTest::qWaitForWindowActive(frame.get());
     }
@@ -91,6 +91,11 @@ struct Frame {
     }
     Document& doc() { return frame->document(); }
     gui::NoteEditor& editor() { return *Child<gui::NoteEditor>(*frame, "reNodeContent"); }
+    // A search command as its menu item runs it; nothing may have gone wrong in it.
+    void command(const char* action) {
+        Action(*frame, action)->trigger();
+        QVERIFY2(dialogs.errors.isEmpty(), qPrintable(dialogs.errors.join(u'\n')));
+    }
     int selectedIndex() { return doc().tree().indexOf(doc().selected()); }
     QString selectedText() { return editor().textCursor().selectedText(); }
     std::size_t selStart() { return editor().selectionStart(); }
@@ -204,22 +209,22 @@ void SearchWindowTest::cancelAndRefusalKeepState() {
         return state.FSearchText == "abc" && state.FGlobalSearch && state.FSearchNode == 1 && state.FNameMatchNode == 0;
     };
     w.dialogs.answers = {std::nullopt, std::nullopt};
-    gui::TFrameTestAccess::miFindClick(f);
+    w.command("miFind");
     QVERIFY(same());
-    gui::TFrameTestAccess::miEntireSearchClick(f);
+    w.command("miEntireSearch");
     QVERIFY(same());
     QCOMPARE(w.selectedIndex(), 0);
     QCOMPARE(w.selStart(), 0u);
     QVERIFY(w.selectedText().isEmpty());
     // A string the notebook's code page cannot hold is refused and the user told why.
     w.dialogs.answers = {QStringLiteral("abc\u4e2d")};
-    gui::TFrameTestAccess::miEntireSearchClick(f);
+    w.command("miEntireSearch");
     QVERIFY(same());
     QCOMPARE(f.statusBar()->currentMessage(), gui::SearchTextRefusedNotice());
     QVERIFY(w.selectedText().isEmpty());
     // Over-long answers are cut to the edit line's 255 characters.
     w.dialogs.answers = {QString(300, u'я')};
-    gui::TFrameTestAccess::miFindClick(f);
+    w.command("miFind");
     QCOMPARE(gui::BytesToQString(state.FSearchText), QString(255, u'я'));
     QVERIFY(!state.FGlobalSearch);
 }
@@ -255,17 +260,17 @@ void SearchWindowTest::realInputBoxIsPrefilledAndSelected() {
 void SearchWindowTest::findStepsThroughSection() {
     Frame w(notebook("f.lkp", {{0, "A", Cp1251("Поиск\r\naaa\r\nАаА конец\r\naa")}}));
     w.dialogs.answers = {QStringLiteral("аа")};  // Cyrillic
-    gui::TFrameTestAccess::miFindClick(*w.frame);
+    w.command("miFind");
     QCOMPARE(w.selectedText(), QStringLiteral("Аа"));
     QCOMPARE(w.selStart(), 12u);
     QVERIFY(!w.frame->searchState().FGlobalSearch);
-    gui::TFrameTestAccess::miSearchAgainClick(*w.frame);
+    w.command("miSearchAgain");
     QCOMPARE(w.selectedText(), QStringLiteral("Аа"));  // the only Cyrillic pair
     QCOMPARE(w.selStart(), 12u);
 
     w.dialogs.answers = {QStringLiteral("AA")};  // Latin capitals against small letters
     w.editor().moveCursor(QTextCursor::Start);
-    gui::TFrameTestAccess::miFindClick(*w.frame);
+    w.command("miFind");
     QCOMPARE(w.selStart(), 7u);
     QCOMPARE(w.editor().selectionLength(), 2u);
     w.key(Qt::Key_L, Qt::ControlModifier);
@@ -282,7 +287,7 @@ void SearchWindowTest::findStartsAtTextStartWithoutSelection() {
     c.setPosition(10);
     w.editor().setTextCursor(c);
     w.dialogs.answers = {QStringLiteral("XX")};
-    gui::TFrameTestAccess::miFindClick(*w.frame);
+    w.command("miFind");
     QCOMPARE(w.selStart(), 0u);
     QCOMPARE(w.selectedText(), QStringLiteral("xx"));
 }

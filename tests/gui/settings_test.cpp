@@ -262,14 +262,12 @@ void SettingsTest::hiddenStartMaximizesWhenFirstShown() {
         f.show();
         QTRY_VERIFY(f.isMaximized());
         QCOMPARE(f.normalGeometry().size(), QSize(500, 300));
-        QTRY_COMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(),
-                     210);                                  // the stored width also holds for a late first show
-        gui::TFrameTestAccess::FirstActivation(f) = false;  // no start-up document for this window
+        // The stored width also holds for a late first show.
+        QTRY_COMPARE(Child<gui::SectionTreeView>(f, "tvNodes")->width(), 210);
     }
     // Without "-hide" the tray option alone does not hide the window.
     gui::TFrame shown(dialogs, {});
     QVERIFY(shown.isVisible());
-    gui::TFrameTestAccess::FirstActivation(shown) = false;
 }
 
 void SettingsTest::neverShownWindowWritesWhatItRead() {
@@ -280,8 +278,8 @@ void SettingsTest::neverShownWindowWritesWhatItRead() {
     {
         gui::TFrame f(dialogs, {QStringLiteral("-hide")});
         QVERIFY(!f.isVisible());
-        gui::TFrameTestAccess::QuitProgram(f);  // Exit from the tray menu: a real close
-        gui::TFrameTestAccess::FirstActivation(f) = false;
+        Action(f, "tmExit")->trigger();  // Exit from the tray menu: a real close
+        QVERIFY(f.terminating());        // the close went through
     }
     QVERIFY(dialogs.unexpected.isEmpty());
     QCOMPARE(stored("Maximized"), 0);  // written at the close, with all the others

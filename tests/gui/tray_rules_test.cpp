@@ -17,6 +17,18 @@ using lark::guitest::Action;
 using lark::guitest::Child;
 using Answer = gui::Dialogs::Answer;
 
+namespace {
+
+// Turns "Сворачиваться в трей" on as a click on the menu item does, whatever the stored
+// settings had.
+void UseTray(gui::TFrame& f) {
+    QAction* option = Action(f, "miUseTray");
+    option->setChecked(false);
+    option->trigger();
+}
+
+}  // namespace
+
 class TrayRulesTest : public QObject {
     Q_OBJECT
 private slots:
@@ -232,8 +244,7 @@ void TrayRulesTest::closeProtocol() {
     desktop.trayHost = host;
     Window w;
     gui::TFrame& f = w.frame();
-    Action(f, "miUseTray")->setChecked(true);
-    gui::TFrameTestAccess::SetTrayMode(f, true);
+    UseTray(f);
     QVERIFY(desktop.icons.contains(gui::HiddenWindows::kOwnIconId));  // kept for a host to come
     w.type(QStringLiteral("x"));
     if (first == u"exit-cancel") {
@@ -276,12 +287,11 @@ void TrayRulesTest::exitFromTray() {
     {
         Window w;
         gui::TFrame& f = w.frame();
-        Action(f, "miUseTray")->setChecked(true);
-        gui::TFrameTestAccess::SetTrayMode(f, true);
+        UseTray(f);
         if (changed) w.type(QStringLiteral("x"));
         if (foreign) {
             d.active = 7;
-            gui::TFrameTestAccess::WMHotKey(f);
+            d.pressHotKey();
             QVERIFY(!d.windows.at(7).mapped);
         }
         if (hidden) {
@@ -331,39 +341,39 @@ void TrayRulesTest::hotKeyOnStandIns() {
     gui::TFrame& f = w.frame();
     if (kind == u"taken") {
         QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Комбинация клавиш Win+Z уже занята"));
-        QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).count(), entries);
+        QCOMPARE(f.hiddenWindows().count(), entries);
         return;
     }
-    gui::TFrameTestAccess::WMHotKey(f);
+    d.pressHotKey();
     if (kind == u"no-host") QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Область уведомлений недоступна"));
     if (kind == u"no-icon")
         QCOMPARE(d.icons.at(0).image.pixmap(16).toImage(), gui::GenericWindowIcon().pixmap(16).toImage());
-    if (kind == u"middle") gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Middle);
+    if (kind == u"middle") d.click(0, gui::TrayClick::Middle);
     if (kind == u"gone") {
         d.windows.erase(7);
-        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);
-        QVERIFY(!d.icons.contains(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
+        d.click(0, gui::TrayClick::Left);
+        QVERIFY(!d.icons.contains(0) && f.hiddenWindows().window(0) == 0);
     }
     if (kind == u"destroyed") {
         d.windows[8] = {"Восемь", QIcon(), true};
         d.active = 8;
-        gui::TFrameTestAccess::WMHotKey(f);
+        d.pressHotKey();
         QVERIFY(d.icons.contains(0) && d.icons.contains(1));
         d.destroy(7);
-        QVERIFY(!d.icons.contains(0) && gui::TFrameTestAccess::FHiddenWindows(f).window(0) == 0);
-        QVERIFY(d.icons.contains(1) && gui::TFrameTestAccess::FHiddenWindows(f).window(1) == 8);
+        QVERIFY(!d.icons.contains(0) && f.hiddenWindows().window(0) == 0);
+        QVERIFY(d.icons.contains(1) && f.hiddenWindows().window(1) == 8);
         d.destroy(8);
         QVERIFY(!d.icons.contains(0) && !d.icons.contains(1));
-        QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).count(), 2);
+        QCOMPARE(f.hiddenWindows().count(), 2);
         return;
     }
     if (kind == u"unknown") {
-        for (int id : {-1, 1, 500}) gui::TFrameTestAccess::WMTrayNotify(f, id, gui::TrayClick::Left);
+        for (int id : {-1, 1, 500}) d.click(id, gui::TrayClick::Left);
         QVERIFY(d.windows.at(7).mapped == false && d.icons.contains(0));
-        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Right);
-        gui::TFrameTestAccess::WMTrayNotify(f, 0, gui::TrayClick::Left);  // cleared by now
+        d.click(0, gui::TrayClick::Right);
+        d.click(0, gui::TrayClick::Left);  // cleared by now
     }
-    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).count(), entries);
+    QCOMPARE(f.hiddenWindows().count(), entries);
     if (d.windows.contains(7)) QCOMPARE(d.windows.at(7).mapped, !hidden);
     QCOMPARE(d.restored.size(), std::size_t(restored ? 1 : 0));
 }

@@ -59,6 +59,7 @@ private slots:
     void startWithoutArgumentsNamesDefault();
     void startWithoutArgumentsLoadsDefault();
     void startWithArgument();
+    void readyOnceWithTheStartUpDocument();
     void startWithMissingArgument();
     void typedTextWithoutSelectionGoesToNewNode();
     void newNodeInEmptyNotebookWithTypedText();
@@ -151,6 +152,30 @@ void WindowTest::startWithArgument() {
              w.frame().sectionModel()->indexOf(w.at(3)));
     QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->toPlainText(), QStringLiteral("text a2"));
     QVERIFY(!w.doc().isModified());
+}
+
+// `ready` comes once, when the start-up document is already on the window.
+void WindowTest::readyOnceWithTheStartUpDocument() {
+    const QString file = tree("ready.lkp", 3);
+    ScriptedDialogs dialogs;
+    gui::TFrame f(dialogs, {file});
+    QStringList seen;  // at each `ready`: the notebook, the editor's text, isReady()
+    connect(&f, &gui::TFrame::ready, this, [&] {
+        seen << QStringLiteral("%1|%2|%3")
+                    .arg(QString::fromStdString(f.document().FFileName),
+                         Child<gui::NoteEditor>(f, "reNodeContent")->toPlainText(),
+                         f.isReady() ? QStringLiteral("ready") : QStringLiteral("not ready"));
+    });
+    QVERIFY(!f.isReady());
+    QVERIFY(WaitUntilReady(f));
+    // Later activations send nothing more.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    (void)QTest::qWaitForWindowActive(&other);
+    f.activateWindow();
+    (void)QTest::qWaitForWindowActive(&f);
+    QCOMPARE(seen, QStringList{file + QStringLiteral("|text a2|ready")});
 }
 
 void WindowTest::startWithMissingArgument() {

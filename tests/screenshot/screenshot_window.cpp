@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     FindAllAnswer dialogs;
     gui::TFrame frame(dialogs, {notebook});
     frame.showMaximized();
-    if (!QTest::qWaitFor([&] { return !gui::TFrameTestAccess::FirstActivation(frame); }, 10000)) {
+    if (!guitest::WaitUntilReady(frame, 10000)) {
         std::fprintf(stderr, "the notebook did not open\n");
         return 1;
     }

@@ -78,11 +78,11 @@ bool Activate(Handle window) {
 
 // Hides the foreign window with Win+Z; its icon id, or -1.
 int HideWithWinZ(Window& w, const Foreign& f) {
-    const int index = gui::TFrameTestAccess::FHiddenWindows(w.frame()).count();
+    const int index = w.frame().hiddenWindows().count();
     if (f.id == 0 || !Activate(f.id)) return -1;
     PressWinZ();
-    const bool hidden = QTest::qWaitFor(
-        [&] { return gui::TFrameTestAccess::FHiddenWindows(w.frame()).count() == index + 1 && !Mapped(f.id); }, 10000);
+    const bool hidden =
+        QTest::qWaitFor([&] { return w.frame().hiddenWindows().count() == index + 1 && !Mapped(f.id); }, 10000);
     return hidden ? index : -1;
 }
 
@@ -135,7 +135,7 @@ void TrayX11Test::winZParksForeignWindows() {
     QCOMPARE(HideWithWinZ(w, a), 0);
     QCOMPARE(HideWithWinZ(w, b), 1);
     gui::TFrame& f = w.frame();
-    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).title(0), title.left(255).toStdString());
+    QCOMPARE(f.hiddenWindows().title(0), title.left(255).toStdString());
     QCOMPARE(Tray(w).tip(0), title.left(127));
     QTRY_VERIFY(!Place(w, 0).isEmpty() && !Place(w, 1).isEmpty());  // docked
     if (colour) QCOMPARE(Tray(w).icon(0).pixmap(16).toImage().pixel(8, 8), colour);
@@ -192,8 +192,8 @@ void TrayX11Test::clicksRestore() {
     QVERIFY(ClickIcon(w, 1, unsigned(button), twice, [&] { return Mapped(b.id); }));
     QTRY_COMPARE_WITH_TIMEOUT(ActiveWindow(), b.id, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!Tray(w).has(1), 20000);
-    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(1), Handle(0));
-    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(0), a.id);
+    QCOMPARE(f.hiddenWindows().window(1), Handle(0));
+    QCOMPARE(f.hiddenWindows().window(0), a.id);
     QVERIFY(!Mapped(a.id) && Tray(w).has(0));
     QCOMPARE(HideWithWinZ(w, c), 2);
     // C's program ends while C is hidden: its icon goes, A's stays.
@@ -201,7 +201,7 @@ void TrayX11Test::clicksRestore() {
     c.process.closeWriteChannel();
     QVERIFY(c.process.waitForFinished(10000));
     QTRY_VERIFY_WITH_TIMEOUT(!Tray(w).has(2), 10000);
-    QCOMPARE(gui::TFrameTestAccess::FHiddenWindows(f).window(2), Handle(0));
+    QCOMPARE(f.hiddenWindows().window(2), Handle(0));
     QVERIFY(Tray(w).has(0) && !Mapped(a.id));
 }
 
@@ -237,7 +237,7 @@ void TrayX11Test::ownWindow() {
     const QPoint exit =
         Child<QMenu>(f, "pmTray")->mapToGlobal(Child<QMenu>(f, "pmTray")->actionGeometry(Action(f, "tmExit")).center());
     Click(exit.x(), exit.y(), 1, false);
-    QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible() && gui::TFrameTestAccess::FCloseRequested(f), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible() && f.closeRequested(), 10000);
 }
 
 void TrayX11Test::desktopTrouble_data() {

@@ -1,5 +1,7 @@
 #include "support/fake_desktop.h"
 
+#include <QCoreApplication>
+
 namespace lark::guitest {
 
 namespace {
@@ -11,6 +13,13 @@ FakeDesktopState& state() {
 
 class FakeTray : public gui::TrayArea {
 public:
+    FakeTray() {
+        state().click = [this](int id, gui::TrayClick click) {
+            if (onClick) onClick(id, click);
+            QCoreApplication::processEvents();
+        };
+    }
+    ~FakeTray() override { state().click = nullptr; }
     bool available() const override { return state().trayHost; }
     bool add(int id, const QIcon& image, const QString& tip, QMenu*, bool waitForHost) override {
         state().icons.erase(id);
@@ -31,8 +40,14 @@ public:
             state().windows.erase(w);
             if (onWindowGone) onWindowGone(w);
         };
+        state().pressHotKey = [this] {
+            if (onHotKey) onHotKey();
+        };
     }
-    ~FakeWindows() override { state().destroy = nullptr; }
+    ~FakeWindows() override {
+        state().destroy = nullptr;
+        state().pressHotKey = nullptr;
+    }
     HotKey grabHotKey() override { return state().grab; }
     void ungrabHotKey() override {}
     gui::WindowHandle activeWindow() override { return state().active; }
@@ -56,12 +71,29 @@ private:
     }
 };
 
+gui::DesktopShell ForwardingShell() {
+    gui::DesktopShell shell;
+    shell.openUrl = [](const QUrl& url) { return state().shell.openUrl(url); };
+    shell.startProgram = [](const QString& program, const QStringList& arguments) {
+        return state().shell.startProgram(program, arguments);
+    };
+    shell.mountPoints = [] { return state().shell.mountPoints(); };
+    return shell;
+}
+
 }  // namespace
 
 FakeDesktopState& UseFakeDesktop() {
     state() = FakeDesktopState{};
-    gui::SetDesktopFactory([] { return gui::Desktop{std::make_unique<FakeTray>(), std::make_unique<FakeWindows>()}; });
+    gui::SetDesktopFactory([] {
+        return gui::Desktop{std::make_unique<FakeTray>(), std::make_unique<FakeWindows>(), ForwardingShell()};
+    });
     return state();
+}
+
+void UseRealDesktop() {
+    gui::SetDesktopFactory(nullptr);
+    state().shell = gui::DesktopShell();  // nothing of the last test's stand-ins stays
 }
 
 }  // namespace lark::guitest

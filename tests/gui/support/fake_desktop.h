@@ -1,6 +1,7 @@
 #pragma once
 // A desktop of stand-ins for window tests on the offscreen platform: a tray whose host
-// the test switches on and off, and foreign windows that are only entries in a table.
+// the test switches on and off, foreign windows that are only entries in a table, and a
+// shell whose services the test replaces, before or after the window starts.
 #include <QIcon>
 #include <QString>
 #include <functional>
@@ -29,10 +30,19 @@ struct FakeDesktopState {
     std::vector<gui::WindowHandle> restored;  // in the order they came back
     // Ends a foreign window as its program would, telling the window system's user.
     std::function<void(gui::WindowHandle)> destroy;
+    // A click on a tray icon, handled by the window before the call returns (the events
+    // that follow a click run), and Win+Z: what the desktop does to the window.
+    std::function<void(int id, gui::TrayClick click)> click;
+    std::function<void()> pressHotKey;
+    // What the windows ask of the shell goes here at the time they ask (the real services
+    // until a test replaces them).
+    gui::DesktopShell shell;
 };
 
 // Main windows created from now on get the fake desktop; all of them share the state
 // returned (reset to its defaults here).
 FakeDesktopState& UseFakeDesktop();
+// Main windows created from now on get the real desktop again.
+void UseRealDesktop();
 
 }  // namespace lark::guitest

@@ -1,13 +1,16 @@
 #pragma once
 // How tests reach into the window: actions and widgets by object name, as a user's
-// automation finds them; the fields and the handlers that only the desktop calls (tray
-// clicks, the hot key, the end of a session) through TFrameTestAccess, the window's one
-// test accessor.
+// automation finds them; the end of the start-up through the window's `ready` signal; the
+// handlers that only the desktop calls (showing or hiding from the tray, the end of a
+// session) and the font sizes below one point through TFrameTestAccess, the window's one test
+// accessor, which hands out no field.
 #include <QAction>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include "editor/note_editor.h"
@@ -17,25 +20,12 @@
 namespace lark::gui {
 
 struct TFrameTestAccess {
-    static bool& FirstActivation(TFrame& f) { return f.FirstActivation; }
-    static bool& FCloseRequested(TFrame& f) { return f.FCloseRequested; }
-    static bool& FTerminating(TFrame& f) { return f.FTerminating; }
-    static HiddenWindows& FHiddenWindows(TFrame& f) { return f.FHiddenWindows; }
-    static DesktopShell& shell(TFrame& f) { return f.shell; }
     static int editorFontPoints(const TFrame& f) { return f.editorFontPoints(); }
     static int treeFontPoints(const TFrame& f) { return f.treeFontPoints(); }
 
     // Handlers whose events come from outside the window.
-    static void WMTrayNotify(TFrame& f, int id, TrayClick click) { f.WMTrayNotify(id, click); }
-    static void WMHotKey(TFrame& f) { f.WMHotKey(); }
     static void ToggleMainWindow(TFrame& f, bool forceShow) { f.ToggleMainWindow(forceShow); }
-    static void SetTrayMode(TFrame& f, bool on) { f.SetTrayMode(on); }
     static void EndSessionQuery(TFrame& f) { f.EndSessionQuery(); }
-    static void QuitProgram(TFrame& f) { f.QuitProgram(); }
-    // The search commands without runCommand around them, so their failures reach the test.
-    static void miFindClick(TFrame& f) { f.miFindClick(); }
-    static void miEntireSearchClick(TFrame& f) { f.miEntireSearchClick(); }
-    static void miSearchAgainClick(TFrame& f) { f.miSearchAgainClick(); }
 };
 
 }  // namespace lark::gui
@@ -55,6 +45,17 @@ T* Child(QObject& frame, const char* name) {
     auto* child = frame.findChild<T*>(QLatin1String(name));
     if (!child) qFatal("The window has no child named %s", name);
     return child;
+}
+
+// Waits for the window's `ready` (its start-up document open, the offers made with it
+// answered); false when it has not come within `timeoutMs` (a negative one waits for good).
+inline bool WaitUntilReady(gui::TFrame& frame, int timeoutMs = 5000) {
+    if (frame.isReady()) return true;
+    QEventLoop loop;
+    QObject::connect(&frame, &gui::TFrame::ready, &loop, &QEventLoop::quit);
+    if (timeoutMs >= 0) QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return frame.isReady();
 }
 
 }  // namespace lark::guitest

@@ -38,7 +38,7 @@ Window::Window(QStringList arguments, const std::function<void(ScriptedDialogs&)
     if (script) script(dialogs);
     frame_ = std::make_unique<gui::TFrame>(dialogs, std::move(arguments));
     // The first activation (start-up document) runs once the window is on screen.
-    QTRY_VERIFY_WITH_TIMEOUT(!gui::TFrameTestAccess::FirstActivation(*frame_), 5000);
+    QVERIFY(WaitUntilReady(*frame_));
     frame_->activateWindow();
     if (!QTest::qWaitForWindowActive(frame_.get())) qWarning("the window did not become active");
 }
