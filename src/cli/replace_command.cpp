@@ -66,7 +66,8 @@ int cmdReplace(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& target = positional[3];
     for (const std::size_t i : {1, 2}) {
         if (const std::optional<std::string> c = CharOutsideCp1251(positional[i]))
-            return usageError(err, (i == 1 ? "FIND" : "REPLACEMENT") + std::string(" has a character Windows-1251 cannot hold: ") + *c);
+            return usageError(err, (i == 1 ? "FIND" : "REPLACEMENT") +
+                                       std::string(" has a character Windows-1251 cannot hold: ") + *c);
     }
     const std::string find = *cp1251::fromUtf8(positional[1]);
     const std::string replacement = *cp1251::fromUtf8(positional[2]);
@@ -83,8 +84,8 @@ int cmdReplace(const Args& args, std::ostream& out, std::ostream& err) {
         }
         Document& doc = nb->doc;
         SectionHistory history;
-        const std::optional<std::size_t> count = ReplaceInNotebook(
-            doc, history, find, replacement, options, {}, [&](Section* section, std::string name) {
+        const std::optional<std::size_t> count =
+            ReplaceInNotebook(doc, history, find, replacement, options, {}, [&](Section* section, std::string name) {
                 CommitRename(doc, section, std::move(name));
                 return std::vector<TextChange>{};
             });

@@ -15,8 +15,8 @@ std::size_t FindMatch(std::string_view text, std::string_view find, bool matchCa
     return p == std::string_view::npos ? kNotFound : p;
 }
 
-std::string ReplaceMatches(std::string_view text, std::string_view find, std::string_view replacement,
-                           bool matchCase, std::size_t& count) {
+std::string ReplaceMatches(std::string_view text, std::string_view find, std::string_view replacement, bool matchCase,
+                           std::size_t& count) {
     std::size_t p = FindMatch(text, find, matchCase);
     if (p == kNotFound) return std::string(text);
     std::string out;

@@ -26,8 +26,8 @@ std::size_t FindMatch(std::string_view text, std::string_view find, bool matchCa
 
 // `text` with every match of `find` replaced; `count` gets the number of matches added.
 // `text` itself when there is none.
-std::string ReplaceMatches(std::string_view text, std::string_view find, std::string_view replacement,
-                           bool matchCase, std::size_t& count);
+std::string ReplaceMatches(std::string_view text, std::string_view find, std::string_view replacement, bool matchCase,
+                           std::size_t& count);
 
 // The first character of `utf8` that Windows-1251 cannot hold (a malformed byte counts as
 // one), as it stands in `utf8`; nothing when every character has a byte.

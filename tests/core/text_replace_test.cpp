@@ -97,7 +97,17 @@ TEST(TextReplace, CharactersOutsideCp1251AreNamed) {
         const char* utf8;
         const char* outside;  // nullptr: every character fits
     } rows[] = {
-        {"plain", nullptr}, {"Ёлка №5 €", nullptr}, {"a✓b", "✓"}, {"日本", "日"}, {"ok😀", "😀"}, {"\xff" "a", "\xff"}, {"a\xc3" "b", "\xc3"},
+        {"plain", nullptr},
+        {"Ёлка №5 €", nullptr},
+        {"a✓b", "✓"},
+        {"日本", "日"},
+        {"ok😀", "😀"},
+        {"\xff"
+         "a",
+         "\xff"},
+        {"a\xc3"
+         "b",
+         "\xc3"},
     };
     for (const auto& row : rows) {
         const std::optional<std::string> got = lark::CharOutsideCp1251(row.utf8);

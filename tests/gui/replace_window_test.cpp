@@ -1,0 +1,99 @@
+// "Заменить...": the dialog driven through each of its buttons, in the current section (the
+// editor's undo) and over the whole notebook (one step of the section history).
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "editor/note_editor.h"
+#include "main/replace_dialog.h"
+#include "main/window_ui.h"
+#include "support/frame_access.h"
+#include "support/notebook_files.h"
+#include "support/window_fixture.h"
+
+using namespace lark;
+using namespace lark::guitest;
+
+class ReplaceWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+private slots:
+    void initTestCase() { IsolateUserDirectories(); }
+    void everyButtonOnce();
+};
+
+void ReplaceWindowTest::everyButtonOnce() {
+    const QString file = dir_.filePath(QStringLiteral("r.lkp"));
+    WriteNotebook(file, {{0, "A", "one two one"}, {1, "B", "One x"}, {0, "one c", "none"}}, 0);
+    Window w({file});
+    auto* editor = Child<gui::NoteEditor>(w.frame(), "reNodeContent");
+    w.click(w.at(0));
+    w.trigger(Action(w.frame(), "miReplace"));
+    auto* dialog = w.frame().findChild<gui::ReplaceDialog*>(QStringLiteral("dlgReplace"));
+    QVERIFY(dialog && dialog->isVisible());
+    auto button = [&](const char* name) { QTest::mouseClick(Child<QPushButton>(*dialog, name), Qt::LeftButton); };
+    Child<QLineEdit>(*dialog, "edFind")->setText(QStringLiteral("ONE"));
+    Child<QLineEdit>(*dialog, "edReplace")->setText(QStringLiteral("1"));
+
+    // The current section: find, replace one, then all; the editor's undo takes back each.
+    button("btFindNext");
+    QCOMPARE(editor->selectionStart(), 0u);
+    QCOMPARE(editor->selectionLength(), 3u);
+    button("btReplace");
+    QCOMPARE(editor->toPlainText(), QStringLiteral("1 two one"));
+    QCOMPARE(editor->selectionStart(), 6u);  // on to the next match
+    button("btReplaceAll");
+    QCOMPARE(editor->toPlainText(), QStringLiteral("1 two 1"));
+    QCOMPARE(dialog->result(), QStringLiteral("Заменено: 1"));
+    QCOMPARE(w.frame().ui().statusText(), QStringLiteral("Заменено: 1"));
+    editor->undo();
+    QCOMPARE(editor->toPlainText(), QStringLiteral("1 two one"));
+    editor->undo();
+    QCOMPARE(editor->toPlainText(), QStringLiteral("one two one"));
+
+    // A character Windows-1251 has no byte for: refused, naming it, nothing changed.
+    Child<QLineEdit>(*dialog, "edReplace")->setText(QStringLiteral("✓"));
+    button("btReplaceAll");
+    QCOMPARE(w.dialogs.errors.size(), 1);
+    QVERIFY(w.dialogs.errors[0].contains(QStringLiteral("«✓»")));
+    QCOMPARE(editor->toPlainText(), QStringLiteral("one two one"));
+
+    // The whole notebook: names and texts, the text in the editor included, one step.
+    Child<QLineEdit>(*dialog, "edReplace")->setText(QStringLiteral("1"));
+    Child<QCheckBox>(*dialog, "cbWholeNotebook")->setChecked(true);
+    const auto dump = [&] {
+        QStringList all;
+        for (int i = 0; w.at(i); ++i) all << QString::fromStdString(w.name(i) + "|" + std::string(w.at(i)->text()));
+        return all << editor->toPlainText();
+    };
+    editor->moveCursor(QTextCursor::End);
+    w.type(QStringLiteral(" one"));
+    const QStringList before = dump();
+    button("btReplaceAll");
+    QCOMPARE(dialog->result(), QStringLiteral("Заменено: 6"));
+    const QStringList after = dump();
+    QCOMPARE(after, QStringList({"A|1 two 1 1", "B|1 x", "1 c|n1", "1 two 1 1"}));
+    QVERIFY(w.doc().isModified());
+    w.trigger(Action(w.frame(), "miUndoSection"));
+    QCOMPARE(dump(), QStringList({"A|one two one one", "B|One x", "one c|none", "one two one one"}));
+    QCOMPARE(before.last(), dump().last());
+    w.trigger(Action(w.frame(), "miRedoSection"));
+    QCOMPARE(dump(), after);
+
+    // Find next goes on into the following sections.
+    Child<QLineEdit>(*dialog, "edFind")->setText(QStringLiteral("x"));
+    editor->moveCursor(QTextCursor::End);
+    button("btFindNext");
+    QCOMPARE(w.doc().selected(), w.at(1));
+    QCOMPARE(editor->selectionStart(), 2u);
+
+    button("btClose");
+    QVERIFY(!dialog->isVisible());
+}
+
+QTEST_MAIN(ReplaceWindowTest)
+#include "replace_window_test.moc"
