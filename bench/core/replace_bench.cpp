@@ -77,7 +77,8 @@ void replaceAll(Context& ctx) {
         // Back and forth, so that every turn has the same number of matches.
         const std::string& from = i % 2 ? other : word;
         const std::string& to = i % 2 ? word : other;
-        times.push_back(timeIt([&] { replaced = ReplaceInNotebook(doc, history, from, to, {}, {}, rename).value_or(0); }));
+        times.push_back(
+            timeIt([&] { replaced = ReplaceInNotebook(doc, history, from, to, {}, {}, rename).value_or(0); }));
         if (replaced != kPlanted) throw std::runtime_error("replaced " + std::to_string(replaced) + " matches");
         history.clear();
     }

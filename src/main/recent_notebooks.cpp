@@ -28,7 +28,8 @@ void RecentNotebooks::read(const IniFile& ini) {
 }
 
 void RecentNotebooks::write(IniFile& ini) const {
-    for (std::size_t i = 0; i < kRecentMax; ++i) ini.setValue(kRecentSection, keyOf(i), i < paths_.size() ? paths_[i] : "");
+    for (std::size_t i = 0; i < kRecentMax; ++i)
+        ini.setValue(kRecentSection, keyOf(i), i < paths_.size() ? paths_[i] : "");
 }
 
 }  // namespace lark::gui

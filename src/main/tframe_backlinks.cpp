@@ -5,10 +5,10 @@
 #include <QMenu>
 #include <QTreeView>
 
-#include "search/backlinks.h"
 #include "main/find_all_panel.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
+#include "search/backlinks.h"
 
 namespace lark::gui {
 

@@ -1,6 +1,7 @@
 // "Недавние" in "&Файл": the notebooks last opened or saved. The list is read when the
 // window is made and written to larkpad.ini whenever it changes.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -19,6 +20,12 @@ namespace {
 std::string iniPath() {
     const QString path = TFrame::SettingsFilePath();
     return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+}
+
+// The folder the ini goes in, made when missing.
+void makeIniFolder() {
+    const QString path = TFrame::SettingsFilePath();
+    if (!path.isEmpty()) QDir().mkpath(QFileInfo(path).absolutePath());
 }
 
 }  // namespace
@@ -88,6 +95,7 @@ void TFrame::rememberRecent() {
 void TFrame::saveRecent() {
     const std::string path = iniPath();
     if (path.empty()) return;
+    makeIniFolder();
     try {
         IniFile ini = IniFile::load(path);
         recent_->write(ini);

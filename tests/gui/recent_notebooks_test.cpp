@@ -67,7 +67,8 @@ void RecentNotebooksTest::iniSectionOfItsOwn() {
     // Written again with fewer paths: the same lines, unused keys empty.
     list.remove("/b.lkp");
     list.write(ini);
-    QCOMPARE(std::count(ini.text().begin(), ini.text().end(), '\n'), std::count(written.begin(), written.end(), '\n'));
+    const std::string rewritten = ini.text();
+    QCOMPARE(std::count(rewritten.begin(), rewritten.end(), '\n'), std::count(written.begin(), written.end(), '\n'));
     // Read: empty keys and repeats are skipped, at most nine.
     back.read(IniFile::parse("[Recent]\nFile1=/x\nFile2=\nFile3=/x\nFile4=/y\nFile10=/z\n"));
     QVERIFY((back.paths() == std::vector<std::string>{"/x", "/y"}));
@@ -77,9 +78,7 @@ void RecentNotebooksTest::menuOfTheWindow() {
     const QString a = dir_.filePath(QStringLiteral("a.lkp")), b = dir_.filePath(QStringLiteral("b.lkp"));
     WriteNotebook(a, {{0, "A", "a"}}, 0);
     WriteNotebook(b, {{0, "B", "b"}}, 0);
-    {
-        Window w({a});
-    }
+    { Window w({a}); }
     Window w({b});
     auto* menu = w.frame().findChild<QMenu*>(QStringLiteral("mnRecent"));
     QVERIFY(menu);

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "editor/note_editor.h"
+#include "main/find_all_panel.h"
 #include "main/replace_dialog.h"
 #include "main/window_ui.h"
 #include "support/frame_access.h"
@@ -24,6 +25,7 @@ class ReplaceWindowTest : public QObject {
 private slots:
     void initTestCase() { IsolateUserDirectories(); }
     void everyButtonOnce();
+    void linksIntoASection();
 };
 
 void ReplaceWindowTest::everyButtonOnce() {
@@ -93,6 +95,34 @@ void ReplaceWindowTest::everyButtonOnce() {
 
     button("btClose");
     QVERIFY(!dialog->isVisible());
+}
+
+// "Ссылки на раздел" from the menu and from the tree's pop-up menu: the links a click
+// would follow to the section, the row activated selects the link.
+void ReplaceWindowTest::linksIntoASection() {
+    const QString file = dir_.filePath(QStringLiteral("l.lkp"));
+    WriteNotebook(
+        file,
+        {{0, "Index", "go file://@Target"}, {0, "Target", "t"}, {0, "Other", "x\r\nfile://@Target. file://@Targets"}},
+        0);
+    Window w({file});
+    w.click(w.at(1));
+    w.trigger(Action(w.frame(), "miBacklinks"));
+    auto* panel = w.frame().findChild<gui::FindAllPanel*>(QStringLiteral("dkBacklinks"));
+    QVERIFY(panel && panel->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->running(), 20000);
+    QCOMPARE(panel->model().rowCount(), 2);
+    panel->activate(1);
+    QCOMPARE(w.doc().selected(), w.at(2));
+    auto* editor = Child<gui::NoteEditor>(w.frame(), "reNodeContent");
+    QCOMPARE(editor->textCursor().selectedText(), QStringLiteral("file://@Target"));
+
+    w.trigger(Action(w.frame(), "pmBacklinks"));  // now for "Other", which nothing links to
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->running(), 20000);
+    QCOMPARE(panel->model().rowCount(), 0);
+    QCOMPARE(Child<QLabel>(*panel, "lbBacklinks")->text(), QStringLiteral("Ссылок на этот раздел нет"));
+    // The find-all panel keeps its own parts' names.
+    QVERIFY(w.frame().findChild<QLabel*>(QStringLiteral("lbFindAll")) != Child<QLabel>(*panel, "lbBacklinks"));
 }
 
 QTEST_MAIN(ReplaceWindowTest)
