@@ -4,6 +4,9 @@
 //                      carried out as one step of the section history) of a word planted
 //                      10,000 times across the sections / one global-search step for a
 //                      string found nowhere
+//   backlinks_100mb    "Ссылки на раздел" for a section that 1,000 texts spread over the
+//                      notebook link to (the search over a snapshot, as the panel's worker
+//                      runs it) / the same global-search step
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -12,8 +15,10 @@
 #include "../bench_util.h"
 #include "corpus.h"
 #include "document/cp1251.h"
+#include "document/snapshot.h"
 #include "editing/section_commands.h"
 #include "editing/text_replace.h"
+#include "search/backlinks.h"
 #include "search/text_search.h"
 
 namespace lark::bench {
@@ -88,8 +93,43 @@ void replaceAll(Context& ctx) {
     printFigure("replace_all_100mb", measured / base, 2.0);
 }
 
+void backlinks(Context& ctx) {
+    Document& doc = plantedCorpus(ctx, "Qzxplanted").doc;
+    SectionTree& tree = doc.tree();
+    const std::string name = "Qzx_target_section";
+    tree.rename(tree.at(tree.count() - 1), name);
+    const std::string link = " file://@" + name + ". ";
+    constexpr int kLinks = 1000;
+    const int every = tree.count() / kLinks;
+    for (int i = 0; i < kLinks; ++i) {
+        TNodeContent* c = tree.at(i * every)->content();
+        if (!c) throw std::runtime_error("a section without a record");
+        c->Text = TextBuffer::copyOf(std::string(c->Text.view()) + link);
+    }
+    const std::string missing = *cp1251::fromUtf8("НесуществующаяСтрока");
+    const double base = medianOf(ctx.reps, [&] {
+        SearchState state;
+        state.FGlobalSearch = true;
+        if (GlobalSearch(doc, state, missing) != SearchHit::None) throw std::runtime_error("found");
+    });
+    const auto snapshot = TakeSnapshot(doc);
+    std::size_t rows = 0;
+    const double measured = medianOf(ctx.reps, [&] {
+        rows = 0;
+        FindLinksTo(*snapshot, name, [&](FindAllRow&&) {
+            ++rows;
+            return true;
+        });
+    });
+    if (rows != kLinks) throw std::runtime_error("found " + std::to_string(rows) + " links");
+    note("links into a section " + formatNumber(measured * 1e3, "%.2f") + " ms for " + std::to_string(rows) +
+         " links, global search " + formatNumber(base * 1e3, "%.2f") + " ms");
+    printFigure("backlinks_100mb", measured / base, 1.5);
+}
+
 }  // namespace
 
 LARK_BENCH_CASE(32, "replace_all_100mb", replaceAll);
+LARK_BENCH_CASE(33, "backlinks_100mb", backlinks);
 
 }  // namespace lark::bench

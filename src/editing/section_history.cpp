@@ -1,6 +1,7 @@
 #include "editing/section_history.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 namespace lark {
@@ -153,10 +154,9 @@ void SectionHistory::runBatch(Document& doc, const std::function<BatchChanges()>
         clear();
         return;
     }
-    std::vector<const Section*> seen;
+    std::unordered_set<const Section*> seen;
     for (TextChange& c : changed.texts) {
-        if (std::find(seen.begin(), seen.end(), c.section) != seen.end()) continue;
-        seen.push_back(c.section);
+        if (!seen.insert(c.section).second) continue;
         const TNodeContent* content = c.section->content();
         step.texts.push_back({PathOf(c.section), std::move(c.before), content ? content->Text.share() : TextBuffer()});
     }

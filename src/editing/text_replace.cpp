@@ -15,20 +15,35 @@ std::size_t FindMatch(std::string_view text, std::string_view find, bool matchCa
     return p == std::string_view::npos ? kNotFound : p;
 }
 
+namespace {
+
+// The text with every match replaced, built straight into its buffer: the matches are
+// found once, starting from `first`, and the new size is known before anything is copied.
+TextBuffer ReplacedText(std::string_view text, std::size_t first, std::string_view find, std::string_view replacement,
+                        bool matchCase, std::vector<std::size_t>& at, std::size_t& count) {
+    at.clear();
+    for (std::size_t p = first; p != kNotFound; p = FindMatch(text, find, matchCase, p + find.size())) at.push_back(p);
+    count += at.size();
+    TextBuffer out = TextBuffer::allocate(text.size() - at.size() * find.size() + at.size() * replacement.size());
+    char* w = out.data();
+    std::size_t from = 0;
+    for (const std::size_t p : at) {
+        w = std::copy(text.data() + from, text.data() + p, w);
+        w = std::copy(replacement.begin(), replacement.end(), w);
+        from = p + find.size();
+    }
+    std::copy(text.data() + from, text.data() + text.size(), w);
+    return out;
+}
+
+}  // namespace
+
 std::string ReplaceMatches(std::string_view text, std::string_view find, std::string_view replacement, bool matchCase,
                            std::size_t& count) {
-    std::size_t p = FindMatch(text, find, matchCase);
-    if (p == kNotFound) return std::string(text);
-    std::string out;
-    out.reserve(text.size() + (replacement.size() > find.size() ? 4 * (replacement.size() - find.size()) : 0));
-    std::size_t from = 0;
-    for (; p != kNotFound; p = FindMatch(text, find, matchCase, from)) {
-        out.append(text.substr(from, p - from)).append(replacement);
-        from = p + find.size();
-        ++count;
-    }
-    out.append(text.substr(from));
-    return out;
+    const std::size_t first = FindMatch(text, find, matchCase);
+    if (first == kNotFound) return std::string(text);
+    std::vector<std::size_t> at;
+    return std::string(ReplacedText(text, first, find, replacement, matchCase, at, count).view());
 }
 
 std::optional<std::string> CharOutsideCp1251(std::string_view utf8) {
@@ -62,9 +77,12 @@ std::optional<ReplacePlan> PlanReplace(const SectionTree& tree, std::string_view
             return true;
         });
     }
+    // A replacement of the same bytes as every match changes nothing; only then is it compared.
+    const bool mayKeep = replacement.size() == find.size();
     constexpr std::size_t kProgressStep = std::size_t{1} << 20;
     std::size_t done = 0, reported = 0;
     bool stopped = false;
+    std::vector<std::size_t> at;
     tree.forEachInOrder([&](Section& s, int) {
         if (options.names) {
             const std::string_view name = s.name();
@@ -76,9 +94,9 @@ std::optional<ReplacePlan> PlanReplace(const SectionTree& tree, std::string_view
         }
         const std::string_view text = s.text();
         done += text.size();
-        if (s.content() && FindMatch(text, find, options.matchCase) != kNotFound) {
-            const std::string after = ReplaceMatches(text, find, replacement, options.matchCase, plan.count);
-            if (after != text) plan.texts.push_back({&s, TextBuffer::copyOf(after)});
+        if (const std::size_t first = FindMatch(text, find, options.matchCase); first != kNotFound && s.content()) {
+            TextBuffer after = ReplacedText(text, first, find, replacement, options.matchCase, at, plan.count);
+            if (!mayKeep || after.view() != text) plan.texts.push_back({&s, std::move(after)});
         }
         if (progress && done - reported >= kProgressStep) {
             reported = done;

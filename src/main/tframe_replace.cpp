@@ -135,6 +135,8 @@ void TFrame::replaceAll(const std::string& find, const std::string& replacement,
         reNodeContent->endJoinedEdit();
         count = at.size();
     } else {
+        // A notebook opened read-only, or a file shown as plain text, is not rewritten.
+        if (reNodeContent->isReadOnly() || reNodeContent->showsFile() || doc_->view().treeReadOnly()) return;
         QProgressDialog progress(QStringLiteral("Замена в блокноте..."), QStringLiteral("Отмена"), 0, 1000, dlgReplace);
         progress.setObjectName(QStringLiteral("dlgReplaceProgress"));
         progress.setWindowModality(Qt::ApplicationModal);

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "document/snapshot.h"
-#include "search/backlinks.h"
 #include "notebook.h"
+#include "search/backlinks.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ TEST_F(Backlinks, OnlyWholeLinksWithTheExactName) {
         {"a\r\nb\nfile://@Target", {"2:3:0"}},
         {"file://@Targets", {}},
         {"file://@target", {}},
-        {"FILE://@Target", {}},                // opened by the desktop, not a section link
-        {"xfile://@Target", {}},               // not a link after a letter
+        {"FILE://@Target", {}},   // opened by the desktop, not a section link
+        {"xfile://@Target", {}},  // not a link after a letter
         {"file://@Tar get", {}},
         {"file://@Target\r\nfile://@Target", {"2:1:0", "2:2:0"}},
     };
