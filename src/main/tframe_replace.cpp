@@ -13,6 +13,7 @@
 #include "editor/editor.h"
 #include "files/rename_with_links.h"
 #include "main/app_texts.h"
+#include "main/recovery_keeper.h"
 #include "main/replace_dialog.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
@@ -156,6 +157,8 @@ void TFrame::replaceAll(const std::string& find, const std::string& replacement,
             return;
         }
         count = *replaced;
+        // Stored texts changed without the editor hearing of it: a recovery copy is due.
+        if (count > 0) recovery_->noteChange();
     }
     const QString done = u8(ReplacedCountText(count));
     dlgReplace->showResult(done);
