@@ -87,7 +87,10 @@ void TFrame::openRecent(const QString& path) {
 
 void TFrame::rememberRecent() {
     if (!recent_ || doc_->FFileName.empty() || reNodeContent->showsFile()) return;
-    recent_->add(QFileInfo(QString::fromStdString(doc_->FFileName)).absoluteFilePath().toStdString());
+    const std::string path = QFileInfo(QString::fromStdString(doc_->FFileName)).absoluteFilePath().toStdString();
+    // Saving the notebook on top of the list again changes nothing: the ini is not rewritten.
+    if (!recent_->paths().empty() && recent_->paths().front() == path) return;
+    recent_->add(path);
     saveRecent();
     fillRecentMenu();
 }
