@@ -32,6 +32,8 @@ set(LARKPAD_MAIN_SOURCES
   qt_translations.h
   recovery_keeper.cpp
   recovery_keeper.h
+  recent_menu.cpp
+  recent_menu.h
   recent_notebooks.cpp
   recent_notebooks.h
   replace_dialog.cpp

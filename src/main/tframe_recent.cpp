@@ -9,6 +9,7 @@
 #include "document/errors.h"
 #include "editor/editor.h"
 #include "files/document_commands.h"
+#include "main/recent_menu.h"
 #include "main/recent_notebooks.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
@@ -33,7 +34,7 @@ void makeIniFolder() {
 void TFrame::createRecentMenu() {
     recent_ = std::make_shared<RecentNotebooks>();
     if (const std::string ini = iniPath(); !ini.empty()) recent_->read(IniFile::load(ini));
-    mnRecent = new QMenu(QStringLiteral("Недавние"), mnFile);
+    mnRecent = new RecentMenu(QStringLiteral("Недавние"), mnFile);
     mnRecent->setObjectName(QStringLiteral("mnRecent"));
     // Right after the open commands.
     const QList<QAction*> file = mnFile->actions();
@@ -57,8 +58,8 @@ void TFrame::fillRecentMenu() {
         shown.replace(QLatin1Char('&'), QLatin1String("&&"));
         QAction* a = mnRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
         a->setObjectName(QStringLiteral("miRecent%1").arg(i + 1));
-        // A notebook no longer there is shown greyed.
-        a->setEnabled(QFileInfo(path).isFile());
+        // A notebook no longer there is shown greyed; chosen, it leaves the list.
+        RecentMenu::setMissing(a, !QFileInfo(path).isFile());
         connect(a, &QAction::triggered, this, [this, path] { runCommand([&] { openRecent(path); }); });
     }
     mnRecent->addSeparator();

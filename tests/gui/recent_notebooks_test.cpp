@@ -8,6 +8,7 @@
 #include <random>
 
 #include "main/ini_file.h"
+#include "main/recent_menu.h"
 #include "main/recent_notebooks.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
@@ -92,17 +93,26 @@ void RecentNotebooksTest::menuOfTheWindow() {
     QCOMPARE(w.name(0), std::string("A"));
     QCOMPARE(Action(*menu, "miRecent1")->text(), QStringLiteral("&1 ") + a);
 
-    // A notebook gone is greyed; one that goes after the menu was filled is removed when
-    // chosen, with a message.
+    // A notebook gone is greyed, as a disabled item is, and removed when chosen, with a
+    // message.
+    auto* recent = static_cast<gui::RecentMenu*>(menu);
+    QVERIFY(menu->palette().color(QPalette::Disabled, QPalette::Text) !=
+            menu->palette().color(QPalette::Active, QPalette::Text));
+    const auto textColour = [&](const char* name) {
+        return recent->itemOption(Action(*menu, name)).palette.color(QPalette::Active, QPalette::Text);
+    };
+    QVERIFY(textColour("miRecent2") == menu->palette().color(QPalette::Active, QPalette::Text));
     QFile::remove(b);
     emit menu->aboutToShow();
-    QVERIFY(!Action(*menu, "miRecent2")->isEnabled());
-    QFile::remove(a);
-    w.trigger(Action(*menu, "miRecent1"));
+    QVERIFY(textColour("miRecent2") == menu->palette().color(QPalette::Disabled, QPalette::Text));
+    QVERIFY(textColour("miRecent1") == menu->palette().color(QPalette::Active, QPalette::Text));
+    QVERIFY(Action(*menu, "miRecent2")->isEnabled());
+    w.trigger(Action(*menu, "miRecent2"));
     QCOMPARE(w.dialogs.messages.size(), 1);
-    QVERIFY(w.dialogs.messages[0].endsWith(a));
-    QCOMPARE(Action(*menu, "miRecent1")->text(), QStringLiteral("&1 ") + b);
+    QVERIFY(w.dialogs.messages[0].endsWith(b));
+    QCOMPARE(Action(*menu, "miRecent1")->text(), QStringLiteral("&1 ") + a);
     QVERIFY(!menu->findChild<QAction*>(QStringLiteral("miRecent2")));
+    QCOMPARE(w.name(0), std::string("A"));  // the notebook shown stays
 
     w.trigger(Action(*menu, "miRecentClear"));
     QVERIFY(!menu->findChild<QAction*>(QStringLiteral("miRecent1")));
