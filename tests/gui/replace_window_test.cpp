@@ -34,9 +34,13 @@ void ReplaceWindowTest::everyButtonOnce() {
     Window w({file});
     auto* editor = Child<gui::NoteEditor>(w.frame(), "reNodeContent");
     w.click(w.at(0));
-    w.trigger(Action(w.frame(), "miReplace"));
-    auto* dialog = w.frame().findChild<gui::ReplaceDialog*>(QStringLiteral("dlgReplace"));
-    QVERIFY(dialog && dialog->isVisible());
+    // Ctrl+H in the editor, whose own keys would take it otherwise.
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_H, Qt::ControlModifier);
+    gui::ReplaceDialog* dialog = nullptr;
+    QTRY_VERIFY((dialog = w.frame().findChild<gui::ReplaceDialog*>(QStringLiteral("dlgReplace"))) != nullptr);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(editor->toPlainText(), QStringLiteral("one two one"));
     auto button = [&](const char* name) { QTest::mouseClick(Child<QPushButton>(*dialog, name), Qt::LeftButton); };
     Child<QLineEdit>(*dialog, "edFind")->setText(QStringLiteral("ONE"));
     Child<QLineEdit>(*dialog, "edReplace")->setText(QStringLiteral("1"));
