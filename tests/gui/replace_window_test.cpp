@@ -1,5 +1,5 @@
-// "Заменить...": the dialog driven through each of its buttons, in the current section (the
-// editor's undo) and over the whole notebook (one step of the section history).
+// "Заменить..." driven through each of its buttons, in the section (the editor's undo) and
+// over the notebook (one step of the section history); "Ссылки на раздел" from both menus.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,24 +34,22 @@ void ReplaceWindowTest::everyButtonOnce() {
     Window w({file});
     auto* editor = Child<gui::NoteEditor>(w.frame(), "reNodeContent");
     w.click(w.at(0));
-    // Ctrl+H in the editor, whose own keys would take it otherwise.
     editor->setFocus();
     QTest::keyClick(editor, Qt::Key_H, Qt::ControlModifier);
     gui::ReplaceDialog* dialog = nullptr;
     QTRY_VERIFY((dialog = w.frame().findChild<gui::ReplaceDialog*>(QStringLiteral("dlgReplace"))) != nullptr);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(editor->toPlainText(), QStringLiteral("one two one"));
     auto button = [&](const char* name) { QTest::mouseClick(Child<QPushButton>(*dialog, name), Qt::LeftButton); };
-    Child<QLineEdit>(*dialog, "edFind")->setText(QStringLiteral("ONE"));
-    Child<QLineEdit>(*dialog, "edReplace")->setText(QStringLiteral("1"));
+    auto edit = [&](const char* name, const QString& text) { Child<QLineEdit>(*dialog, name)->setText(text); };
+    edit("edFind", QStringLiteral("ONE"));
+    edit("edReplace", QStringLiteral("1"));
 
-    // The current section: find, replace one, then all; the editor's undo takes back each.
+    // The section: find, replace one and go on, then all; the editor's undo takes back each.
     button("btFindNext");
-    QCOMPARE(editor->selectionStart(), 0u);
-    QCOMPARE(editor->selectionLength(), 3u);
+    QVERIFY(editor->selectionStart() == 0 && editor->selectionLength() == 3);
     button("btReplace");
     QCOMPARE(editor->toPlainText(), QStringLiteral("1 two one"));
-    QCOMPARE(editor->selectionStart(), 6u);  // on to the next match
+    QCOMPARE(editor->selectionStart(), 6u);
     button("btReplaceAll");
     QCOMPARE(editor->toPlainText(), QStringLiteral("1 two 1"));
     QCOMPARE(dialog->result(), QStringLiteral("Заменено: 1"));
@@ -61,15 +59,14 @@ void ReplaceWindowTest::everyButtonOnce() {
     editor->undo();
     QCOMPARE(editor->toPlainText(), QStringLiteral("one two one"));
 
-    // A character Windows-1251 has no byte for: refused, naming it, nothing changed.
-    Child<QLineEdit>(*dialog, "edReplace")->setText(QStringLiteral("✓"));
+    // A character Windows-1251 has no byte for is refused, named, and nothing changes.
+    edit("edReplace", QStringLiteral("✓"));
     button("btReplaceAll");
-    QCOMPARE(w.dialogs.errors.size(), 1);
-    QVERIFY(w.dialogs.errors[0].contains(QStringLiteral("«✓»")));
+    QVERIFY(w.dialogs.errors.size() == 1 && w.dialogs.errors[0].contains(QStringLiteral("«✓»")));
     QCOMPARE(editor->toPlainText(), QStringLiteral("one two one"));
 
-    // The whole notebook: names and texts, the text in the editor included, one step.
-    Child<QLineEdit>(*dialog, "edReplace")->setText(QStringLiteral("1"));
+    // The notebook: names and texts, the text being typed included, as one step.
+    edit("edReplace", QStringLiteral("1"));
     Child<QCheckBox>(*dialog, "cbWholeNotebook")->setChecked(true);
     const auto dump = [&] {
         QStringList all;
@@ -78,31 +75,25 @@ void ReplaceWindowTest::everyButtonOnce() {
     };
     editor->moveCursor(QTextCursor::End);
     w.type(QStringLiteral(" one"));
-    const QStringList before = dump();
     button("btReplaceAll");
     QCOMPARE(dialog->result(), QStringLiteral("Заменено: 6"));
-    const QStringList after = dump();
-    QCOMPARE(after, QStringList({"A|1 two 1 1", "B|1 x", "1 c|n1", "1 two 1 1"}));
+    const QStringList after{"A|1 two 1 1", "B|1 x", "1 c|n1", "1 two 1 1"};
+    QCOMPARE(dump(), after);
     QVERIFY(w.doc().isModified());
     w.trigger(Action(w.frame(), "miUndoSection"));
     QCOMPARE(dump(), QStringList({"A|one two one one", "B|One x", "one c|none", "one two one one"}));
-    QCOMPARE(before.last(), dump().last());
     w.trigger(Action(w.frame(), "miRedoSection"));
     QCOMPARE(dump(), after);
 
     // Find next goes on into the following sections.
-    Child<QLineEdit>(*dialog, "edFind")->setText(QStringLiteral("x"));
-    editor->moveCursor(QTextCursor::End);
+    edit("edFind", QStringLiteral("x"));
     button("btFindNext");
     QCOMPARE(w.doc().selected(), w.at(1));
     QCOMPARE(editor->selectionStart(), 2u);
-
     button("btClose");
     QVERIFY(!dialog->isVisible());
 }
 
-// "Ссылки на раздел" from the menu and from the tree's pop-up menu: the links a click
-// would follow to the section, the row activated selects the link.
 void ReplaceWindowTest::linksIntoASection() {
     const QString file = dir_.filePath(QStringLiteral("l.lkp"));
     WriteNotebook(
@@ -118,10 +109,9 @@ void ReplaceWindowTest::linksIntoASection() {
     QCOMPARE(panel->model().rowCount(), 2);
     panel->activate(1);
     QCOMPARE(w.doc().selected(), w.at(2));
-    auto* editor = Child<gui::NoteEditor>(w.frame(), "reNodeContent");
-    QCOMPARE(editor->textCursor().selectedText(), QStringLiteral("file://@Target"));
-
-    w.trigger(Action(w.frame(), "pmBacklinks"));  // now for "Other", which nothing links to
+    QCOMPARE(Child<gui::NoteEditor>(w.frame(), "reNodeContent")->textCursor().selectedText(),
+             QStringLiteral("file://@Target"));
+    w.trigger(Action(w.frame(), "pmBacklinks"));  // for "Other", which nothing links to
     QTRY_VERIFY_WITH_TIMEOUT(!panel->running(), 20000);
     QCOMPARE(panel->model().rowCount(), 0);
     QCOMPARE(Child<QLabel>(*panel, "lbBacklinks")->text(), QStringLiteral("Ссылок на этот раздел нет"));
