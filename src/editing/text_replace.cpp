@@ -96,7 +96,8 @@ std::optional<ReplacePlan> PlanReplace(const SectionTree& tree, std::string_view
         done += text.size();
         if (const std::size_t first = FindMatch(text, find, options.matchCase); first != kNotFound && s.content()) {
             TextBuffer after = ReplacedText(text, first, find, replacement, options.matchCase, at, plan.count);
-            if (!mayKeep || after.view() != text) plan.texts.push_back({&s, std::move(after)});
+            if (!mayKeep || after.view() != text)
+                plan.texts.push_back({&s, s.content()->Text.share(), std::move(after)});
         }
         if (progress && done - reported >= kProgressStep) {
             reported = done;
@@ -110,6 +111,10 @@ std::optional<ReplacePlan> PlanReplace(const SectionTree& tree, std::string_view
 
 bool ApplyReplacePlan(Document& doc, SectionHistory& history, ReplacePlan& plan, const SectionRenamer& rename) {
     if (doc.tree().revision() != plan.revision) return false;
+    for (const ReplacePlan::Text& t : plan.texts) {
+        const TextBuffer& now = t.section->content()->Text;
+        if (now.data() != t.before.data() || now.size() != t.before.size()) return false;
+    }
     if (plan.texts.empty() && plan.names.empty()) return true;
     Section* shown = doc.selected();
     const std::size_t cursor = doc.editor().selectionStart();

@@ -46,6 +46,7 @@ struct ReplaceOptions {
 struct ReplacePlan {
     struct Text {
         Section* section;
+        TextBuffer before;  // the buffer the plan was made from
         TextBuffer after;
     };
     struct Name {
@@ -73,7 +74,7 @@ using SectionRenamer = std::function<std::vector<TextChange>(Section* section, s
 // Carries out a plan made on this notebook as it still is: the texts, then the names
 // through `rename`, as one step of `history`; marks the notebook changed and shows the
 // selected section's new text with the cursor where it was. False, changing nothing, when
-// the tree changed since the plan was made.
+// the tree or one of the planned texts changed since the plan was made.
 bool ApplyReplacePlan(Document& doc, SectionHistory& history, ReplacePlan& plan, const SectionRenamer& rename);
 
 // The whole replace over a notebook, the text in the editor included: stores it, plans

@@ -24,8 +24,7 @@ namespace {
 
 QString u8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-// The dialog's strings as notebook bytes; nothing, with the refusal shown, when a character
-// has no Windows-1251 byte.
+// The dialog's strings as notebook bytes.
 struct ReplaceStrings {
     std::string find, replacement;
     bool matchCase = false;
@@ -49,14 +48,16 @@ void TFrame::createReplaceItems() {
 void TFrame::miReplaceClick() {
     if (!dlgReplace) {
         dlgReplace = new ReplaceDialog(this);
+        // Nothing for an empty "Найти:", or, with the refusal shown, for a character that has
+        // no Windows-1251 byte.
         auto strings = [this]() -> std::optional<ReplaceStrings> {
+            if (dlgReplace->findText().isEmpty()) return std::nullopt;
             for (const QString& s : {dlgReplace->findText(), dlgReplace->replacement()}) {
                 if (const auto c = CharOutsideCp1251(s.toStdString())) {
                     ui_->showError(OutsideCp1251Text(*c));
                     return std::nullopt;
                 }
             }
-            if (dlgReplace->findText().isEmpty()) return std::nullopt;
             return ReplaceStrings{QStringToBytes(dlgReplace->findText()), QStringToBytes(dlgReplace->replacement()),
                                   dlgReplace->matchCase()};
         };
@@ -77,7 +78,10 @@ void TFrame::miReplaceClick() {
         };
     }
     const QString selected = reNodeContent->textCursor().selectedText();
-    if (!selected.isEmpty() && !selected.contains(QChar(QChar::ParagraphSeparator))) dlgReplace->setFindText(selected);
+    // A selection within one line is what to find.
+    if (!selected.isEmpty() && !selected.contains(QChar(QChar::ParagraphSeparator)) &&
+        !selected.contains(QChar(QChar::LineSeparator)))
+        dlgReplace->setFindText(selected);
     dlgReplace->show();
     dlgReplace->raise();
     dlgReplace->activateWindow();

@@ -175,13 +175,17 @@ TEST_F(NotebookReplace, GivenUpOrOutdatedChangesNothing) {
         calls = call;
     }
     EXPECT_GE(calls, 3);  // given up in the middle as well as at the end
-    // A plan made before the tree changed is refused.
-    auto plan = lark::PlanReplace(doc.tree(), "step", "x", {});
-    lark::CommitRename(doc, byName("Other"), "Renamed");
-    const std::string renamedBefore = dump();
-    EXPECT_FALSE(lark::ApplyReplacePlan(doc, history, *plan,
-                                        [](Section*, std::string) { return std::vector<lark::TextChange>{}; }));
-    EXPECT_EQ(dump(), renamedBefore);
+    // A plan made before the tree or a planned text changed is refused.
+    for (const bool renaming : {true, false}) {
+        byName("more")->content()->Text = lark::TextBuffer::copyOf("plan again");
+        auto plan = lark::PlanReplace(doc.tree(), "plan", "x", {});
+        ASSERT_EQ(plan->texts.size(), 1u);
+        if (renaming) lark::CommitRename(doc, byName("Other"), "Renamed");
+        else byName("more")->content()->Text = lark::TextBuffer::copyOf("plan, edited");
+        const std::string changed = dump();
+        EXPECT_FALSE(lark::ApplyReplacePlan(doc, history, *plan, {})) << renaming;
+        EXPECT_EQ(dump(), changed);
+    }
 }
 
 }  // namespace
