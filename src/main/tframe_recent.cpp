@@ -71,7 +71,6 @@ void TFrame::fillRecentMenu() {
         saveRecent();
         fillRecentMenu();
     });
-    mnRecent->setEnabled(true);
 }
 
 void TFrame::openRecent(const QString& path) {
