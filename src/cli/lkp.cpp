@@ -18,7 +18,9 @@ const char* kUsageText =
     "  search FILE STRING             global search, one line per match\n"
     "  dates FILE [--today DD.MM.YY]  the nearest dates report\n"
     "  export FILE DIR|OUT.html       the notebook as a folder of text files or a web page\n"
-    "  import DIR OUT [--zip]         a folder of text files as a notebook\n";
+    "  import DIR OUT [--zip]         a folder of text files as a notebook\n"
+    "  replace FILE FIND REPLACEMENT [--case] [--names] OUT\n"
+    "                                 replace every match, print the count\n";
 }
 
 int run(int argc, char** argv) {
@@ -29,8 +31,9 @@ int run(int argc, char** argv) {
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     static const std::map<std::string, Command> commands = {
-        {"dump", cmdDump},     {"build", cmdBuild}, {"cat", cmdCat},       {"pack", cmdPack},     {"unpack", cmdUnpack},
-        {"search", cmdSearch}, {"dates", cmdDates}, {"export", cmdExport}, {"import", cmdImport},
+        {"dump", cmdDump},     {"build", cmdBuild},     {"cat", cmdCat},     {"pack", cmdPack},
+        {"unpack", cmdUnpack}, {"search", cmdSearch},   {"dates", cmdDates}, {"export", cmdExport},
+        {"import", cmdImport}, {"replace", cmdReplace},
     };
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         (args.empty() ? err : out) << kUsageText;

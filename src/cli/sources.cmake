@@ -10,6 +10,7 @@ set(LARKPAD_CLI_SOURCES
   notebook_commands.cpp
   notebook_loader.cpp
   notebook_loader.h
+  replace_command.cpp
   search_commands.cpp
 )
 list(TRANSFORM LARKPAD_CLI_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

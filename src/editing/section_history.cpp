@@ -1,6 +1,7 @@
 #include "editing/section_history.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 namespace lark {
@@ -59,6 +60,7 @@ std::size_t SectionHistory::bytesOf(const Step& step) {
     std::size_t n = 0;
     for (const Node& node : step.subtree) n += node.text.size() + node.name.size();
     for (const Rewrite& r : step.texts) n += r.before.size() + r.after.size();
+    for (const Retitle& r : step.names) n += r.before.size() + r.after.size();
     return n;
 }
 
@@ -133,6 +135,34 @@ void SectionHistory::runRename(Document& doc, Section* section,
         revision_ = tree.revision();
         return;
     }
+    push(doc, std::move(step));
+}
+
+void SectionHistory::runBatch(Document& doc, const std::function<BatchChanges()>& command) {
+    SectionTree& tree = doc.tree();
+    if (!valid(doc)) clear();
+    Step step(SectionStep::Batch);
+    step.selectedBefore = PathOf(doc.selected());
+    const std::uint64_t before = tree.revision();
+    BatchChanges changed = command();
+    const std::uint64_t changes = tree.revision() - before;
+    if (changes == 0 && changed.texts.empty() && changed.names.empty()) {
+        revision_ = tree.revision();
+        return;
+    }
+    if (changes != changed.names.size()) {
+        clear();
+        return;
+    }
+    std::unordered_set<const Section*> seen;
+    for (TextChange& c : changed.texts) {
+        if (!seen.insert(c.section).second) continue;
+        const TNodeContent* content = c.section->content();
+        step.texts.push_back({PathOf(c.section), std::move(c.before), content ? content->Text.share() : TextBuffer()});
+    }
+    for (NameChange& c : changed.names)
+        step.names.push_back({PathOf(c.section), std::move(c.before), std::string(c.section->name())});
+    step.selectedAfter = PathOf(doc.selected());
     push(doc, std::move(step));
 }
 
@@ -235,17 +265,30 @@ bool SectionHistory::apply(Document& doc, Step& step, bool forward) {
         Section* s = At(tree, step.from);
         if (!s) return false;
         tree.rename(s, forward ? step.nameAfter : step.nameBefore);
-        for (Rewrite& r : step.texts) {
-            Section* t = At(tree, r.path);
-            TNodeContent* content = t ? t->content() : nullptr;
-            // A text edited since keeps the edit: only the buffer the step left is swapped.
-            if (content && SameBuffer(content->Text, forward ? r.before : r.after))
-                content->Text = (forward ? r.after : r.before).share();
+        swapTexts(doc, step, forward);
+        return true;
+    }
+    case SectionStep::Batch: {
+        for (const Retitle& r : step.names) {
+            Section* s = At(tree, r.path);
+            if (!s) return false;
+            tree.rename(s, forward ? r.after : r.before);
         }
+        swapTexts(doc, step, forward);
         return true;
     }
     }
     return false;
+}
+
+void SectionHistory::swapTexts(Document& doc, Step& step, bool forward) {
+    for (Rewrite& r : step.texts) {
+        Section* t = At(doc.tree(), r.path);
+        TNodeContent* content = t ? t->content() : nullptr;
+        // A text edited since keeps the edit: only the buffer the step left is swapped.
+        if (content && SameBuffer(content->Text, forward ? r.before : r.after))
+            content->Text = (forward ? r.after : r.before).share();
+    }
 }
 
 bool SectionHistory::replay(Document& doc, bool forward) {

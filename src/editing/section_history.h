@@ -24,7 +24,19 @@ struct TextChange {
     TextBuffer before;
 };
 
-enum class SectionStep { Create, Delete, Move, Rename };
+// A section name a command replaced, with the name it had before.
+struct NameChange {
+    Section* section;
+    std::string before;
+};
+
+// What a command over many sections changed: stored texts and names.
+struct BatchChanges {
+    std::vector<TextChange> texts;
+    std::vector<NameChange> names;
+};
+
+enum class SectionStep { Create, Delete, Move, Rename, Batch };
 
 class SectionHistory {
 public:
@@ -41,6 +53,9 @@ public:
     // A rename, with the stored texts the command rewrote along with it (links that follow
     // the new name).
     void runRename(Document& doc, Section* section, const std::function<std::vector<TextChange>()>& command);
+    // A command that rewrites texts and names all over the notebook (replace all) as one
+    // step; the shape of the tree stays. A text named twice keeps its first buffer.
+    void runBatch(Document& doc, const std::function<BatchChanges()>& command);
 
     bool canUndo(const Document& doc) const { return valid(doc) && !undo_.empty(); }
     bool canRedo(const Document& doc) const { return valid(doc) && !redo_.empty(); }
@@ -72,6 +87,11 @@ private:
         TextBuffer before;
         TextBuffer after;
     };
+    struct Retitle {
+        SectionPath path;
+        std::string before;
+        std::string after;
+    };
     struct Step {
         explicit Step(SectionStep k) : kind(k) {}
         SectionStep kind;
@@ -80,6 +100,7 @@ private:
         std::string nameBefore, nameAfter;
         std::vector<Node> subtree;  // Delete: taken when done; Create: taken when undone
         std::vector<Rewrite> texts;
+        std::vector<Retitle> names;  // Batch
         SectionPath selectedBefore, selectedAfter;
         std::size_t bytes = 0;
     };
@@ -88,6 +109,7 @@ private:
     void push(Document& doc, Step step);
     bool replay(Document& doc, bool forward);
     static bool apply(Document& doc, Step& step, bool forward);
+    static void swapTexts(Document& doc, Step& step, bool forward);
     static std::vector<Node> takeSubtree(const Section* top);
     static bool removeSubtree(Document& doc, const SectionPath& path, std::vector<Node>& taken);
     static bool insertSubtree(Document& doc, const SectionPath& path, std::vector<Node>& nodes);

@@ -268,6 +268,9 @@ bool NoteEditor::event(QEvent* e) {
     return QPlainTextEdit::event(e);
 }
 
+void NoteEditor::beginJoinedEdit() { QTextCursor(document()).beginEditBlock(); }
+void NoteEditor::endJoinedEdit() { QTextCursor(document()).endEditBlock(); }
+
 void NoteEditor::insertTyped(const QString& text) {
     QTextCursor c = textCursor();
     shown_.insert(c, text);

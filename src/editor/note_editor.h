@@ -44,6 +44,12 @@ public:
     // Searches the editor's own text in place (note_editor_find.cpp).
     std::optional<std::size_t> findText(std::string_view needleLowered, std::size_t from) override;
 
+    // Replaces the selection with `text` as typing would, one step of the editor's undo;
+    // between beginJoinedEdit and endJoinedEdit every change makes one step together.
+    void replaceSelection(const QString& text) { insertTyped(text); }
+    void beginJoinedEdit();
+    void endJoinedEdit();
+
     // True while the editor shows a file loaded by loadFile (the plain-text view), until
     // the next setText or clear.
     bool showsFile() const { return showsFile_; }

@@ -227,7 +227,7 @@ QString FindAllPanel::summary() const {
     if (!finished_) return QStringLiteral("Поиск %1 прерван, найдено: %2").arg(what).arg(rows);
     if (cut_)
         return QStringLiteral("%1: показаны первые %2 совпадений, остальные не вошли в список").arg(what).arg(rows);
-    if (rows == 0) return QStringLiteral("%1 не найдено").arg(what);
+    if (rows == 0) return emptySummary.isEmpty() ? QStringLiteral("%1 не найдено").arg(what) : emptySummary;
     return QStringLiteral("%1: найдено совпадений: %2").arg(what).arg(rows);
 }
 

@@ -54,6 +54,9 @@ public:
         search = [](const NotebookSnapshot& notebook, std::string_view text, const FindAllSink& sink,
                     const std::atomic<bool>* stop) { return FindAll(notebook, text, sink, stop); };
 
+    // The line for a finished search that found nothing, in place of the usual one.
+    QString emptySummary;
+
 signals:
     // The search has ended (run to its end or to the limit); not sent when given up.
     void searchFinished();

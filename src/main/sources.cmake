@@ -32,6 +32,12 @@ set(LARKPAD_MAIN_SOURCES
   qt_translations.h
   recovery_keeper.cpp
   recovery_keeper.h
+  recent_menu.cpp
+  recent_menu.h
+  recent_notebooks.cpp
+  recent_notebooks.h
+  replace_dialog.cpp
+  replace_dialog.h
   report_box.cpp
   report_box.h
   search_prompt.cpp
@@ -43,11 +49,14 @@ set(LARKPAD_MAIN_SOURCES
   tframe.cpp
   tframe.h
   tframe_actions.cpp
+  tframe_backlinks.cpp
   tframe_document.cpp
   tframe_exchange.cpp
   tframe_help.cpp
   tframe_open_all.cpp
   tframe_recovery.cpp
+  tframe_recent.cpp
+  tframe_replace.cpp
   tframe_search.cpp
   tframe_sections.cpp
   tframe_settings.cpp

@@ -46,6 +46,7 @@ TFrame::TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent)
     createMenus();
     createToolBar();
     createPopupMenus();
+    createReplaceItems();
     connectViews();
     createDesktop();
     SetUnhandledErrorSink([this](const QString& text) { dialogs_.errorBox(this, text); });
@@ -237,6 +238,7 @@ bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {
     ui_->beginBusy(QStringLiteral("Открывается ") + QString::fromStdString(path) + QStringLiteral("..."));
     const bool ok = doc_->LoadDocument(path, readOnly);
     ui_->endBusy();
+    if (ok) rememberRecent();
     return ok;
 }
 

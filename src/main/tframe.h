@@ -224,6 +224,26 @@ private:
     // A left-button press on a link of the editor; `linkText` is read from its current text.
     void EditorLinkClick(const QString& linkText);
 
+    // ---- replace, links into a section, recent notebooks (tframe_replace.cpp and the two below) ----
+    class ReplaceDialog* dlgReplace = nullptr;
+    QAction* miReplace = nullptr;
+    void createReplaceItems();  // after the menus: its items go into them
+    void miReplaceClick();
+    bool replaceFindNext(const std::string& find, bool matchCase);
+    void replaceCurrent(const std::string& find, const std::string& replacement, bool matchCase);
+    void replaceAll(const std::string& find, const std::string& replacement, bool matchCase);
+    std::shared_ptr<class RecentNotebooks> recent_;  // tframe_recent.cpp
+    QMenu* mnRecent = nullptr;
+    void createRecentMenu();
+    void fillRecentMenu();
+    void openRecent(const QString& path);
+    void rememberRecent();  // after a notebook was opened or saved
+    void saveRecent();
+    QAction *miBacklinks = nullptr, *pmBacklinks = nullptr;  // tframe_backlinks.cpp
+    FindAllPanel* dkBacklinks = nullptr;
+    void createBacklinksItems();
+    void miBacklinksClick();
+
     // ---- settings (tframe_settings.cpp) ----
     void LoadOrSaveSettings(bool save);
 

@@ -52,6 +52,7 @@ void TFrame::saveEnded(bool saved) {
         recovery_->noteChange();
         return;
     }
+    rememberRecent();
     // The queued save starts at once, so that a wait for this one (closing, New, Open)
     // waits for it too.
     if (saves_->takeQueued() && !destroyed_) RunCommand([this] { miSaveClick(); });

@@ -1,6 +1,8 @@
 # Text search, section links, the nearest-dates report.
 # One file a line, relative to this folder.
 set(LARKPAD_SEARCH_SOURCES
+  backlinks.cpp
+  backlinks.h
   find_all.cpp
   find_all.h
   link_rename.cpp

@@ -109,7 +109,7 @@ void WindowTest::formAndCaptions() {
         if (!a->isSeparator()) popup << a->objectName();
     QCOMPARE(popup,
              (QStringList{"pmNewNode", "pmDelNode", "pmRenNode", "pmMoveNodeUp", "pmMoveNodeDown", "pmMoveNodeTop",
-                          "pmMoveNodeBottom", "pmMoveNodeLevUp", "pmUndoSection", "pmRedoSection"}));
+                          "pmMoveNodeBottom", "pmMoveNodeLevUp", "pmUndoSection", "pmRedoSection", "pmBacklinks"}));
     // Hints reach the status bar.
     Action(f, "miOpen")->showStatusText(Child<gui::SectionTreeView>(f, "tvNodes"));
     QCOMPARE(f.statusBar()->currentMessage(), QStringLiteral("Открыть существующий файл"));
