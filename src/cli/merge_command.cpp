@@ -95,8 +95,7 @@ int cmdMerge(const Args& args, std::ostream& out, std::ostream& err) {
             if (c.kind == merge::MergeConflict::Kind::Text)
                 out << ": their text is in \""
                     << cp1251::toUtf8(result.notebook.sections[static_cast<std::size_t>(c.copy)].name()) << "\"\n";
-            else
-                out << ": their name is \"" << cp1251::toUtf8(c.theirName) << "\"\n";
+            else out << ": their name is \"" << cp1251::toUtf8(c.theirName) << "\"\n";
         }
         subject = output;
         TextBuffer bytes = WriteDocument(result.notebook);

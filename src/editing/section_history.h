@@ -24,7 +24,7 @@ struct TextChange {
     TextBuffer before;
 };
 
-enum class SectionStep { Create, Delete, Move, Rename };
+enum class SectionStep { Create, Delete, Move, Rename, Replace };
 
 class SectionHistory {
 public:
@@ -41,6 +41,10 @@ public:
     // A rename, with the stored texts the command rewrote along with it (links that follow
     // the new name).
     void runRename(Document& doc, Section* section, const std::function<std::vector<TextChange>()>& command);
+
+    // A command that puts a whole new tree in place (a merge), as one step that swaps the
+    // trees back and forth.
+    void runReplace(Document& doc, const std::function<void()>& command);
 
     bool canUndo(const Document& doc) const { return valid(doc) && !undo_.empty(); }
     bool canRedo(const Document& doc) const { return valid(doc) && !redo_.empty(); }
@@ -89,6 +93,8 @@ private:
     bool replay(Document& doc, bool forward);
     static bool apply(Document& doc, Step& step, bool forward);
     static std::vector<Node> takeSubtree(const Section* top);
+    static std::vector<Node> takeAll(const Document& doc);
+    static void swapTree(Document& doc, std::vector<Node>& nodes);
     static bool removeSubtree(Document& doc, const SectionPath& path, std::vector<Node>& taken);
     static bool insertSubtree(Document& doc, const SectionPath& path, std::vector<Node>& nodes);
     void trim();

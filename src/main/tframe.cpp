@@ -21,6 +21,7 @@
 #include "main/command_runner.h"
 #include "main/dialogs.h"
 #include "main/icons.h"
+#include "main/notebook_sync.h"
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
@@ -125,6 +126,7 @@ void TFrame::connectViews() {
     };
     commands_->waitForSave = [this] { saves_->wait(); };
     saves_->ended = [this](bool saved) { saveEnded(saved); };
+    connectMerge();
 }
 
 bool TFrame::idle() const { return !destroyed_ && !doc_->loading() && !ui_->busy(); }
@@ -199,6 +201,7 @@ void TFrame::changeEvent(QEvent* event) {
 void TFrame::FormActivate() {
     if (!idle()) return;
     RunCommand([this] { SetupEditor(); });
+    if (!FirstActivation) RunCommand([this] { sync_->offerNewVersion(); });
     if (!FirstActivation) return;
     FirstActivation = false;
     RunCommand([this] { startUpDocument(); });
@@ -237,6 +240,7 @@ bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {
     ui_->beginBusy(QStringLiteral("Открывается ") + QString::fromStdString(path) + QStringLiteral("..."));
     const bool ok = doc_->LoadDocument(path, readOnly);
     ui_->endBusy();
+    if (ok) sync_->loaded();
     return ok;
 }
 

@@ -185,8 +185,8 @@ private:
 
     // A kept section keeps the sections that hold it.
     void keepHolders(int id) {
-        for (int p = nodes_[static_cast<std::size_t>(id)].parent; p != kTop && !nodes_[static_cast<std::size_t>(p)].alive;
-             p = nodes_[static_cast<std::size_t>(p)].parent)
+        for (int p = nodes_[static_cast<std::size_t>(id)].parent;
+             p != kTop && !nodes_[static_cast<std::size_t>(p)].alive; p = nodes_[static_cast<std::size_t>(p)].parent)
             nodes_[static_cast<std::size_t>(p)].alive = true;
     }
 
@@ -245,7 +245,8 @@ private:
         if (parent != kTop && sideNode < 0) return out;
         for (int c : side.children(parent == kTop ? side.root() : sideNode)) {
             const int id = ids[static_cast<std::size_t>(c)];
-            if (id >= 0 && nodes_[static_cast<std::size_t>(id)].alive && nodes_[static_cast<std::size_t>(id)].parent == parent)
+            if (id >= 0 && nodes_[static_cast<std::size_t>(id)].alive &&
+                nodes_[static_cast<std::size_t>(id)].parent == parent)
                 out.push_back(id);
         }
         return out;
@@ -262,7 +263,8 @@ private:
         for (int id : a) stamp_[static_cast<std::size_t>(id)] = round_;
         std::size_t k = 0;
         for (int id : b)
-            if (stamp_[static_cast<std::size_t>(id)] == round_ && (k >= common.size() || common[k++] != id)) return false;
+            if (stamp_[static_cast<std::size_t>(id)] == round_ && (k >= common.size() || common[k++] != id))
+                return false;
         return true;
     }
 
@@ -270,7 +272,8 @@ private:
         const Node* p = parent == kTop ? nullptr : &nodes_[static_cast<std::size_t>(parent)];
         const std::vector<int> lo = sideList(parent, ours_, p ? p->o : -1, oursId_);
         const std::vector<int> lt = sideList(parent, theirs_, p ? p->t : -1, theirsId_);
-        const std::vector<int> lb = twoWay_ ? std::vector<int>() : sideList(parent, base_, p ? p->b : -1, identityIds());
+        const std::vector<int> lb =
+            twoWay_ ? std::vector<int>() : sideList(parent, base_, p ? p->b : -1, identityIds());
         const bool theirsFirst = !twoWay_ && sameOrder(lo, lb);
         std::list<int> seq;
         std::unordered_map<int, std::list<int>::iterator> placed;

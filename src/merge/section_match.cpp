@@ -157,8 +157,7 @@ private:
             int best = -1;
             double bestScore = 0.5;
             for (auto [b, n] : shared) {
-                const double score =
-                    static_cast<double>(n) / static_cast<double>(std::max(lines.size(), lineCount[b]));
+                const double score = static_cast<double>(n) / static_cast<double>(std::max(lines.size(), lineCount[b]));
                 if (score > bestScore || (score == bestScore && (best < 0 || b < best))) {
                     best = b;
                     bestScore = score;
@@ -189,7 +188,8 @@ private:
                 std::size_t common = 0;
                 for (int c : base_.children(b))
                     if (theirs.insert(base_.name(c)).second && names.contains(base_.name(c))) ++common;
-                const double score = static_cast<double>(common) / static_cast<double>(std::max(names.size(), theirs.size()));
+                const double score =
+                    static_cast<double>(common) / static_cast<double>(std::max(names.size(), theirs.size()));
                 if (score > bestScore || (score == bestScore && best < 0)) {
                     best = b;
                     bestScore = score;

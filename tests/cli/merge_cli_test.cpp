@@ -52,9 +52,10 @@ TEST_F(LkpMerge, ExitCodesAndOutput) {
         {{base, "OURS", theirs, "-o"}, 2, kOurs, ""},
         {{file("plain.txt", "just text"), "OURS", theirs}, 3, kOurs, ""},
         {{path("missing.lkp"), "OURS", theirs}, 1, kOurs, ""},
-        {{file("empty", ""), "OURS", theirs}, 1,
-         NotebookBytes({"A|a1\r\na2 ours\r\na3\r\n", "A (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)|a1\r\na2\r\na3\r\n", "B|b", "B (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)|b theirs",
-                        "C|\xF2\xE5\xEA\xF1\xF2"}),
+        {{file("empty", ""), "OURS", theirs},
+         1,
+         NotebookBytes({"A|a1\r\na2 ours\r\na3\r\n", "A (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)|a1\r\na2\r\na3\r\n", "B|b",
+                        "B (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)|b theirs", "C|\xF2\xE5\xEA\xF1\xF2"}),
          ""},
     };
     for (auto& row : rows) {

@@ -63,12 +63,7 @@ const std::vector<MergeRow> kRows = {
     {"deletes on both", {"A|1", "B|2", "C|3"}, {"A|1", "C|3"}, {"B|2", "C|3"}, {"C|3"}, 0},
     {"delete vs edit keeps the edit", {"A|1", "B|2"}, {"A|1"}, {"A|1", "B|2e"}, {"A|1", "B|2e"}, 0},
     {"untouched vs deleted goes", {"A|1", "B|2"}, {"A|1", "B|2e"}, {"B|2"}, {"B|2e"}, 0},
-    {"rename vs edit",
-     {"A|a1/a2/a3", "B|2"},
-     {"R|a1/a2/a3", "B|2"},
-     {"A|a1/a2/a3x", "B|2"},
-     {"R|a1/a2/a3x", "B|2"},
-     0},
+    {"rename vs edit", {"A|a1/a2/a3", "B|2"}, {"R|a1/a2/a3", "B|2"}, {"A|a1/a2/a3x", "B|2"}, {"R|a1/a2/a3x", "B|2"}, 0},
     {"rename vs rename keeps ours", {"A|1"}, {"R|1"}, {"S|1"}, {"R|1"}, 1},
     {"move across parents vs edit",
      {"P|p", ".B|b1/b2", "Q|q"},
@@ -76,7 +71,12 @@ const std::vector<MergeRow> kRows = {
      {"P|p", ".B|b1/b2x", "Q|q"},
      {"P|p", "Q|q", ".B|b1/b2x"},
      0},
-    {"reorder vs edit", {"A|a", "B|b", "C|c"}, {"C|c", "A|a", "B|b"}, {"A|a", "B|bb", "C|c"}, {"C|c", "A|a", "B|bb"}, 0},
+    {"reorder vs edit",
+     {"A|a", "B|b", "C|c"},
+     {"C|c", "A|a", "B|b"},
+     {"A|a", "B|bb", "C|c"},
+     {"C|c", "A|a", "B|bb"},
+     0},
     {"lines merge", {"A|1/2/3/4/5"}, {"A|1x/2/3/4/5"}, {"A|1/2/3/4/5y"}, {"A|1x/2/3/4/5y"}, 0},
     {"conflicting lines keep both",
      {"A|1/2/3", ".K|k", "B|b"},
@@ -147,8 +147,7 @@ TEST(NotebookMerge, UnchangedMergeIsOursByteForByte) {
 }
 
 TEST(NotebookMerge, TwoWayIsTheUnion) {
-    const MergeResult r =
-        lark::merge::MergeTwoWay(Nb({"A|1", "B|2", "C|3"}), Nb({"A|1", "B|2x", "D|4", ".E|5"}));
+    const MergeResult r = lark::merge::MergeTwoWay(Nb({"A|1", "B|2", "C|3"}), Nb({"A|1", "B|2x", "D|4", ".E|5"}));
     EXPECT_EQ(Rows(r.notebook), (std::vector<std::string>{"A|1", "B|2", "B (конфликт)|2x", "D|4", ".E|5", "C|3"}));
     EXPECT_EQ(r.conflicts.size(), 1u);
 }
@@ -175,8 +174,8 @@ std::size_t SubtreeEnd(const Model& m, std::size_t i) {
 
 struct Edit {
     enum Kind { Text, Rename, Insert, Delete, Move } kind;
-    int id;      // the section edited, or the one inserted / moved after
-    int other;   // the section moved, or the new section's id
+    int id;     // the section edited, or the one inserted / moved after
+    int other;  // the section moved, or the new section's id
     std::string word;
 };
 
@@ -192,7 +191,8 @@ void Apply(Model& m, const Edit& e) {
     case Edit::Delete: m.erase(m.begin() + static_cast<std::ptrdiff_t>(i)); break;
     case Edit::Move: {
         const std::size_t s = Find(m, e.other);
-        std::vector<Sec> moved(m.begin() + static_cast<std::ptrdiff_t>(s), m.begin() + static_cast<std::ptrdiff_t>(SubtreeEnd(m, s)));
+        std::vector<Sec> moved(m.begin() + static_cast<std::ptrdiff_t>(s),
+                               m.begin() + static_cast<std::ptrdiff_t>(SubtreeEnd(m, s)));
         m.erase(m.begin() + static_cast<std::ptrdiff_t>(s), m.begin() + static_cast<std::ptrdiff_t>(SubtreeEnd(m, s)));
         const std::size_t a = Find(m, e.id);
         const int shift = m[a].depth - moved[0].depth;
