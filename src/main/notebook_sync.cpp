@@ -129,9 +129,9 @@ void NotebookSync::mergeWithDisk() {
     auto theirs = std::make_unique<Read>(path);
     doc.tvNodesChanging(false);
     const auto ours = TakeSnapshot(doc);
-    auto result = std::make_unique<merge::MergeResult>(
-        base_ && basePath_ == path ? merge::MergeNotebooks(*base_, *ours, *theirs->snapshot)
-                                   : merge::MergeTwoWay(*ours, *theirs->snapshot));
+    auto result = std::make_unique<merge::MergeResult>(base_ && basePath_ == path
+                                                           ? merge::MergeNotebooks(*base_, *ours, *theirs->snapshot)
+                                                           : merge::MergeTwoWay(*ours, *theirs->snapshot));
     apply(std::move(result));
     // What the file holds now is in the notebook: it is the new base, and saving over it
     // asks no more.

@@ -39,6 +39,9 @@ Matching SelfMatching(const SnapshotTree& tree) {
     return m;
 }
 
+// Equal texts; the same block is equal without a look at its bytes.
+bool Same(std::string_view a, std::string_view b) { return a.size() == b.size() && (a.data() == b.data() || a == b); }
+
 // The info lines without regard to the selected section.
 InfoLines WithoutActivate(const InfoLines& info) {
     InfoLines copy = info;
@@ -122,7 +125,7 @@ private:
         return p == tree.root() ? kTop : ids[static_cast<std::size_t>(p)];
     }
     bool edited(const SnapshotTree& side, int s, int b) const {
-        return side.name(s) != base_.name(b) || side.text(s) != base_.text(b);
+        return side.name(s) != base_.name(b) || !Same(side.text(s), base_.text(b));
     }
 
     void decideLife(Node& n) const {
@@ -215,15 +218,15 @@ private:
 
         const std::string_view ot = ours_.text(n.o), tt = theirs_.text(n.t);
         n.text = shared(ours_, n.o);
-        if (ot == tt) return;
+        if (Same(ot, tt)) return;
         if (!threeWay) {
             n.theirText = shared(theirs_, n.t);
             return;
         }
         const std::string_view bt = base_.text(n.b);
-        if (ot == bt) {
+        if (Same(ot, bt)) {
             n.text = shared(theirs_, n.t);
-        } else if (tt != bt) {
+        } else if (!Same(tt, bt)) {
             if (auto merged = MergeText(bt, ot, tt)) n.text = TextBuffer::copyOf(*merged);
             else n.theirText = shared(theirs_, n.t);
         }
@@ -233,11 +236,15 @@ private:
     // when both did), then each section the other side placed, after the one it follows
     // there, then those only the base still places.
     void order() {
-        std::unordered_map<int, std::vector<int>> members;
         for (std::size_t i = 0; i < nodes_.size(); ++i)
-            if (nodes_[i].alive) members[nodes_[i].parent].push_back(static_cast<int>(i));
+            if (nodes_[i].alive) kidsOf(nodes_[i].parent).push_back(static_cast<int>(i));
         stamp_.assign(nodes_.size(), 0);
-        for (auto& [parent, kids] : members) orderChildren(parent, kids);
+        orderChildren(kTop, top_);
+        for (std::size_t i = 0; i < nodes_.size(); ++i)
+            if (nodes_[i].alive && !nodes_[i].kids.empty()) orderChildren(static_cast<int>(i), nodes_[i].kids);
+    }
+    std::vector<int>& kidsOf(int parent) {
+        return parent == kTop ? top_ : nodes_[static_cast<std::size_t>(parent)].kids;
     }
 
     std::vector<int> sideList(int parent, const SnapshotTree& side, int sideNode, const std::vector<int>& ids) const {
@@ -268,10 +275,16 @@ private:
         return true;
     }
 
-    void orderChildren(int parent, const std::vector<int>& kids) {
+    // `kids` holds the section's children in no particular order and receives them in order.
+    void orderChildren(int parent, std::vector<int>& kids) {
         const Node* p = parent == kTop ? nullptr : &nodes_[static_cast<std::size_t>(parent)];
-        const std::vector<int> lo = sideList(parent, ours_, p ? p->o : -1, oursId_);
+        std::vector<int> lo = sideList(parent, ours_, p ? p->o : -1, oursId_);
         const std::vector<int> lt = sideList(parent, theirs_, p ? p->t : -1, theirsId_);
+        // The usual case: both sides hold all the children in the same order.
+        if (lo == lt && lo.size() == kids.size()) {
+            kids = std::move(lo);
+            return;
+        }
         const std::vector<int> lb =
             twoWay_ ? std::vector<int>() : sideList(parent, base_, p ? p->b : -1, identityIds());
         const bool theirsFirst = !twoWay_ && sameOrder(lo, lb);
@@ -288,8 +301,7 @@ private:
         weave(theirsFirst ? lo : lt);
         weave(lb);
         weave(kids);  // any left (moved here to break a loop) at the end
-        std::vector<int>& out = parent == kTop ? top_ : nodes_[static_cast<std::size_t>(parent)].kids;
-        out.assign(seq.begin(), seq.end());
+        kids.assign(seq.begin(), seq.end());
     }
 
     void emit() {
@@ -352,7 +364,7 @@ private:
             return;
         }
         if (n.theirText) ++result_.changed;  // the copy
-        const bool same = n.o >= 0 && n.name == ours_.name(n.o) && n.text.view() == ours_.text(n.o) &&
+        const bool same = n.o >= 0 && n.name == ours_.name(n.o) && Same(n.text.view(), ours_.text(n.o)) &&
                           n.parent == sideParent(ours_, oursId_, n.o);
         if (!same) ++result_.changed;
     }

@@ -61,6 +61,7 @@ private:
     void pathChildren(int s) {
         const int b = partner(s);
         if (b < 0) return;
+        if (sameNames(s, b)) return;
         std::unordered_map<std::string_view, std::vector<int>> free;  // base children by name
         for (int c : base_.children(b))
             if (baseFree(c)) free[base_.name(c)].push_back(c);
@@ -86,6 +87,17 @@ private:
                 pair(c, *next++);
             }
         }
+    }
+
+    // The usual case, children named alike in the same order: they pair one to one.
+    bool sameNames(int s, int b) {
+        const std::vector<int>& sc = side_.children(s);
+        const std::vector<int>& bc = base_.children(b);
+        if (sc.size() != bc.size()) return false;
+        for (std::size_t i = 0; i < sc.size(); ++i)
+            if (partner(sc[i]) >= 0 || !baseFree(bc[i]) || side_.name(sc[i]) != base_.name(bc[i])) return false;
+        for (std::size_t i = 0; i < sc.size(); ++i) pair(sc[i], bc[i]);
+        return true;
     }
 
     std::vector<int> unmatchedSide() const {
