@@ -65,7 +65,7 @@ void merge100mb(Context& ctx) {
         writeSide(*base, theirs, false, theirsPath);
     }
     const std::string paths[3] = {basePath, oursPath, theirsPath};
-    auto loadAll = [&](std::unique_ptr<BenchDocument> (&docs)[3]) {
+    auto loadAll = [&](std::unique_ptr<BenchDocument>(&docs)[3]) {
         for (int i = 0; i < 3; ++i) {
             docs[i] = std::make_unique<BenchDocument>();
             if (!docs[i]->doc.LoadDocument(paths[i], true)) throw std::runtime_error("cannot load " + paths[i]);
@@ -96,9 +96,9 @@ void merge100mb(Context& ctx) {
     }
     if (changed < 1000) throw std::runtime_error("the merge took too few of their changes");
     note("merge of three 100 MB files " + formatNumber(minimum(merge), "%.3f s") + ", loading them " +
- formatNumber(minimum(load), "%.3f s") + " (the merge alone " +
-         formatNumber(minimum(mergeOnly), "%.3f s") + ", writing its bytes " + formatNumber(minimum(writeOnly), "%.3f s") + "); " + std::to_string(changed) + " sections changed, " +
-         std::to_string(conflicts) + " conflicts, " + std::to_string(bytes) + " bytes out");
+         formatNumber(minimum(load), "%.3f s") + " (the merge alone " + formatNumber(minimum(mergeOnly), "%.3f s") +
+         ", writing its bytes " + formatNumber(minimum(writeOnly), "%.3f s") + "); " + std::to_string(changed) +
+         " sections changed, " + std::to_string(conflicts) + " conflicts, " + std::to_string(bytes) + " bytes out");
     printFigure("merge_100mb", minimum(merge) / minimum(load), 2.0);
 }
 

@@ -37,9 +37,10 @@ std::unique_ptr<LoadedNotebook> ReadSide(const std::string& path, std::ostream& 
     return nb;
 }
 
-bool EmptyFile(const std::string& path) {
+// An empty file, or /dev/null: no base. It is never opened.
+bool NoBase(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+    return stat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISCHR(st.st_mode)) && st.st_size == 0;
 }
 
 }  // namespace
@@ -75,7 +76,7 @@ int cmdMerge(const Args& args, std::ostream& out, std::ostream& err) {
     try {
         int code = kOk;
         // git hands an empty file as the base of two files added on both sides.
-        const bool noBase = EmptyFile(basePath);
+        const bool noBase = NoBase(basePath);
         subject = basePath;
         const auto base = noBase ? nullptr : ReadSide(basePath, err, code);
         if (code != kOk) return code;

@@ -57,6 +57,11 @@ TEST_F(LkpMerge, ExitCodesAndOutput) {
          NotebookBytes({"A|a1\r\na2 ours\r\na3\r\n", "A (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)|a1\r\na2\r\na3\r\n", "B|b",
                         "B (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)|b theirs", "C|\xF2\xE5\xEA\xF1\xF2"}),
          ""},
+        {{"/dev/null", "OURS", theirs},
+         1,
+         NotebookBytes({"A|a1\r\na2 ours\r\na3\r\n", "A (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)|a1\r\na2\r\na3\r\n", "B|b",
+                        "B (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)|b theirs", "C|\xF2\xE5\xEA\xF1\xF2"}),
+         ""},
     };
     for (auto& row : rows) {
         const std::string ours = file("ours.lkp", kOurs);
@@ -70,7 +75,7 @@ TEST_F(LkpMerge, ExitCodesAndOutput) {
         const auto r = lkp(args);
         EXPECT_EQ(r.code, row.code) << r.err;
         // A base without content is no base: the rest is a union, the differing A and B conflicts.
-        if (row.args[0] != path("empty")) {
+        if (row.args[0] != path("empty") && row.args[0] != "/dev/null") {
             EXPECT_EQ(r.out, row.out);
         }
         EXPECT_EQ(readAll(toOut ? path("out.lkp") : ours), row.written);
