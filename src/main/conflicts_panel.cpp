@@ -7,6 +7,7 @@
 #include "document/cp1251.h"
 #include "document/document.h"
 #include "main/find_all_host.h"
+#include "main/section_model.h"
 
 namespace lark::gui {
 
@@ -29,6 +30,17 @@ ConflictsPanel::ConflictsPanel(QMainWindow& window, FindAllHost& host)
             [this](QTreeWidgetItem* item, int) { activate(list_->indexOfTopLevelItem(item)); });
     window_.addDockWidget(Qt::BottomDockWidgetArea, this);
     hide();
+    // A rebuilt tree (undo of the merge, a load) leaves the rows pointing nowhere; a removed
+    // section's rows lead nowhere from then on.
+    SectionModel* sections = host_.sectionModel();
+    connect(sections, &QAbstractItemModel::modelReset, this, [this] { show({}); });
+    connect(sections, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this, sections](const QModelIndex& parent, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    if (const Section* gone = SectionModel::sectionAt(sections->index(row, 0, parent)))
+                        for (Section*& s : sections_)
+                            if (s && gone->contains(s)) s = nullptr;
+            });
 }
 
 void ConflictsPanel::show(const std::vector<merge::MergeConflict>& conflicts) {
@@ -62,12 +74,7 @@ void ConflictsPanel::activate(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= sections_.size()) return;
     host_.runCommand([this, row] {
         Document& doc = host_.document();
-        const Section* wanted = sections_[static_cast<std::size_t>(row)];
-        Section* found = nullptr;
-        doc.tree().forEachInOrder([&](Section& s, int) {
-            if (&s == wanted) found = &s;
-            return !found;
-        });
+        Section* found = sections_[static_cast<std::size_t>(row)];
         if (!found) {
             host_.setStatusText(QStringLiteral("Раздела больше нет"));
             return;

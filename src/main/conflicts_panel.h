@@ -1,7 +1,7 @@
 #pragma once
 // The conflicts a merge left, listed under the editor as the find-all panel lists matches:
-// the section's path and what clashed; activating a row selects the section (ours), a
-// section deleted since is not visited.
+// the section's path and what clashed; activating a row selects the section (ours). A
+// section deleted since is not visited; a rebuilt tree empties the list.
 #include <QDockWidget>
 #include <vector>
 
@@ -32,7 +32,7 @@ private:
     QMainWindow& window_;
     FindAllHost& host_;
     QTreeWidget* list_;
-    std::vector<Section*> sections_;  // by row; compared only, they may be gone
+    std::vector<Section*> sections_;  // by row; null once the section is gone
 };
 
 }  // namespace lark::gui

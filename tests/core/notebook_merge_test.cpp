@@ -18,116 +18,94 @@ using lark::NotebookSnapshot;
 using lark::TextBuffer;
 using lark::merge::MergeResult;
 
-// A notebook as rows "..Name|line/line": dots give the depth, '/' a line break (CR LF).
-NotebookSnapshot Nb(const std::vector<std::string>& rows) {
+// A notebook as "..Name|line/line;...": dots give the depth, '/' a line break (CR LF).
+NotebookSnapshot Nb(const std::string& rows) {
     NotebookSnapshot nb;
-    for (const std::string& row : rows) {
+    std::size_t at = 0;
+    while (at < rows.size()) {
+        std::size_t end = rows.find(';', at);
+        if (end == std::string::npos) end = rows.size();
+        const std::string row = rows.substr(at, end - at);
+        at = end + 1;
         const std::size_t depth = row.find_first_not_of('.');
         const std::size_t bar = row.find('|');
         std::string text = bar == std::string::npos ? "" : row.substr(bar + 1);
-        for (std::size_t at; (at = text.find('/')) != std::string::npos;) text.replace(at, 1, "\r\n");
+        for (std::size_t i; (i = text.find('/')) != std::string::npos;) text.replace(i, 1, "\r\n");
         nb.addSection(static_cast<int>(depth), row.substr(depth, bar - depth)).text_ = TextBuffer::copyOf(text);
     }
     return nb;
 }
 
-std::vector<std::string> Rows(const NotebookSnapshot& nb) {
-    std::vector<std::string> rows;
+std::string Rows(const NotebookSnapshot& nb) {
+    std::string rows;
     for (const auto& s : nb.sections) {
         std::string text(s.text());
-        for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "/");
-        std::string row = std::string(static_cast<std::size_t>(s.depth), '.') + lark::cp1251::toUtf8(s.name());
-        rows.push_back(text.empty() ? row : row + "|" + text);
+        for (std::size_t i; (i = text.find("\r\n")) != std::string::npos;) text.replace(i, 2, "/");
+        if (!rows.empty()) rows += ';';
+        rows += std::string(static_cast<std::size_t>(s.depth), '.') + lark::cp1251::toUtf8(s.name());
+        if (!text.empty()) rows += "|" + text;
     }
     return rows;
 }
 
 struct MergeRow {
     const char* label;
-    std::vector<std::string> base, ours, theirs, merged;
-    int conflicts;
+    const char* base;  // nullptr: a merge without a base
+    const char* ours;
+    const char* theirs;
+    const char* merged;
+    const char* conflicts;  // "path@section+copy" each, ';' between
+    int changed;
 };
 
-const std::vector<MergeRow> kRows = {
-    {"ours edits", {"A|1", "B|2"}, {"A|1x", "B|2"}, {"A|1", "B|2"}, {"A|1x", "B|2"}, 0},
-    {"theirs edits", {"A|1", "B|2"}, {"A|1", "B|2"}, {"A|1", "B|2y"}, {"A|1", "B|2y"}, 0},
-    {"same edit on both", {"A|1", "B|2"}, {"A|1z", "B|2"}, {"A|1z", "B|2"}, {"A|1z", "B|2"}, 0},
-    {"inserts on both sides",
-     {"A|1", "B|2"},
-     {"A|1", "N|n", "B|2"},
-     {"A|1", "B|2", ".M|m"},
-     {"A|1", "N|n", "B|2", ".M|m"},
-     0},
-    {"same insert on both", {"A|1"}, {"A|1", "N|n"}, {"A|1", "N|n"}, {"A|1", "N|n"}, 0},
-    {"delete on one side", {"A|1", "B|2", "C|3"}, {"A|1", "C|3"}, {"A|1", "B|2", "C|3"}, {"A|1", "C|3"}, 0},
-    {"deletes on both", {"A|1", "B|2", "C|3"}, {"A|1", "C|3"}, {"B|2", "C|3"}, {"C|3"}, 0},
-    {"delete vs edit keeps the edit", {"A|1", "B|2"}, {"A|1"}, {"A|1", "B|2e"}, {"A|1", "B|2e"}, 0},
-    {"untouched vs deleted goes", {"A|1", "B|2"}, {"A|1", "B|2e"}, {"B|2"}, {"B|2e"}, 0},
-    {"rename vs edit", {"A|a1/a2/a3", "B|2"}, {"R|a1/a2/a3", "B|2"}, {"A|a1/a2/a3x", "B|2"}, {"R|a1/a2/a3x", "B|2"}, 0},
-    {"rename vs rename keeps ours", {"A|1"}, {"R|1"}, {"S|1"}, {"R|1"}, 1},
-    {"move across parents vs edit",
-     {"P|p", ".B|b1/b2", "Q|q"},
-     {"P|p", "Q|q", ".B|b1/b2"},
-     {"P|p", ".B|b1/b2x", "Q|q"},
-     {"P|p", "Q|q", ".B|b1/b2x"},
-     0},
-    {"reorder vs edit",
-     {"A|a", "B|b", "C|c"},
-     {"C|c", "A|a", "B|b"},
-     {"A|a", "B|bb", "C|c"},
-     {"C|c", "A|a", "B|bb"},
-     0},
-    {"lines merge", {"A|1/2/3/4/5"}, {"A|1x/2/3/4/5"}, {"A|1/2/3/4/5y"}, {"A|1x/2/3/4/5y"}, 0},
-    {"conflicting lines keep both",
-     {"A|1/2/3", ".K|k", "B|b"},
-     {"A|1/X/3", ".K|k", "B|b"},
-     {"A|1/Y/3", ".K|k", "B|b"},
-     {"A|1/X/3", ".K|k", "A (конфликт)|1/Y/3", "B|b"},
-     1},
-    {"duplicate names pair by text, then occurrence",
-     {"N|a", "N|b", "N|c"},
-     {"N|a", "N|bx", "N|c"},
-     {"N|new", "N|a", "N|b", "N|c"},
-     {"N|new", "N|a", "N|bx", "N|c"},
-     0},
-    {"renamed parent without text, child edited",
-     {"P", ".C1|c1", ".C2|c2"},
-     {"Q", ".C1|c1", ".C2|c2"},
-     {"P", ".C1|c1", ".C2|c2x"},
-     {"Q", ".C1|c1", ".C2|c2x"},
-     0},
-    {"deleted parent keeps what theirs added under it",
-     {"P|p", ".C|c", "Z|z"},
-     {"Z|z"},
-     {"P|p", ".C|c", ".D|d", "Z|z"},
-     {"P|p", ".D|d", "Z|z"},
-     0},
-    {"moves into each other", {"A|a", "B|b"}, {"B|b", ".A|a"}, {"A|a", ".B|b"}, {"B|b", ".A|a"}, 0},
-    {"empty notebooks", {}, {}, {}, {}, 0},
-    {"empty base", {}, {"O|o"}, {"T|t"}, {"O|o", "T|t"}, 0},
+const MergeRow kRows[] = {
+    {"ours edits", "A|1;B|2", "A|1x;B|2", "A|1;B|2", "A|1x;B|2", "", 0},
+    {"theirs edits", "A|1;B|2", "A|1;B|2", "A|1;B|2y", "A|1;B|2y", "", 1},
+    {"same edit on both", "A|1;B|2", "A|1z;B|2", "A|1z;B|2", "A|1z;B|2", "", 0},
+    {"inserts on both sides", "A|1;B|2", "A|1;N|n;B|2", "A|1;B|2;.M|m", "A|1;N|n;B|2;.M|m", "", 1},
+    {"same insert on both", "A|1", "A|1;N|n", "A|1;N|n", "A|1;N|n", "", 0},
+    {"delete on one side", "A|1;B|2;C|3", "A|1;C|3", "A|1;B|2;C|3", "A|1;C|3", "", 0},
+    {"deletes on both", "A|1;B|2;C|3", "A|1;C|3", "B|2;C|3", "C|3", "", 1},
+    {"delete vs edit keeps the edit", "A|1;B|2", "A|1", "A|1;B|2e", "A|1;B|2e", "", 1},
+    {"untouched vs deleted goes", "A|1;B|2", "A|1;B|2e", "B|2", "B|2e", "", 1},
+    {"rename vs edit", "A|a1/a2/a3;B|2", "R|a1/a2/a3;B|2", "A|a1/a2/a3x;B|2", "R|a1/a2/a3x;B|2", "", 1},
+    {"rename vs rename keeps ours", "A|1", "R|1", "S|1", "R|1", "R@0+-1", 0},
+    {"move across parents vs edit", "P|p;.B|b1/b2;Q|q", "P|p;Q|q;.B|b1/b2", "P|p;.B|b1/b2x;Q|q", "P|p;Q|q;.B|b1/b2x",
+     "", 1},
+    {"reorder vs edit", "A|a;B|b;C|c", "C|c;A|a;B|b", "A|a;B|bb;C|c", "C|c;A|a;B|bb", "", 1},
+    {"lines merge", "A|1/2/3/4/5", "A|1x/2/3/4/5", "A|1/2/3/4/5y", "A|1x/2/3/4/5y", "", 1},
+    {"conflicting lines keep both", "P;.A|1/2/3;..K|k;B|b", "P;.A|1/X/3;..K|k;B|b", "P;.A|1/Y/3;..K|k;B|b",
+     "P;.A|1/X/3;..K|k;.A (конфликт)|1/Y/3;B|b", "P / A@1+3", 1},
+    {"duplicate names pair by text, then occurrence", "N|a;N|b;N|c", "N|a;N|bx;N|c", "N|new;N|a;N|b;N|c",
+     "N|new;N|a;N|bx;N|c", "", 1},
+    {"renamed parent without text, child edited", "P;.C1|c1;.C2|c2", "Q;.C1|c1;.C2|c2", "P;.C1|c1;.C2|c2x",
+     "Q;.C1|c1;.C2|c2x", "", 1},
+    {"deleted parent keeps what theirs added under it", "P|p;.C|c;Z|z", "Z|z", "P|p;.C|c;.D|d;Z|z", "P|p;.D|d;Z|z", "",
+     2},
+    {"moves into each other", "A|a;B|b", "B|b;.A|a", "A|a;.B|b", "B|b;.A|a", "", 0},
+    {"empty notebooks", "", "", "", "", "", 0},
+    {"empty base", "", "O|o", "T|t", "O|o;T|t", "", 1},
+    {"no base: the union", nullptr, "A|1;B|2;C|3", "A|1;B|2x;D|4;.E|5", "A|1;B|2;B (конфликт)|2x;D|4;.E|5;C|3", "B@1+2",
+     3},
 };
 
 TEST(NotebookMerge, Table) {
     for (const MergeRow& row : kRows) {
         SCOPED_TRACE(row.label);
-        const MergeResult r = lark::merge::MergeNotebooks(Nb(row.base), Nb(row.ours), Nb(row.theirs));
+        const MergeResult r = row.base ? lark::merge::MergeNotebooks(Nb(row.base), Nb(row.ours), Nb(row.theirs))
+                                       : lark::merge::MergeTwoWay(Nb(row.ours), Nb(row.theirs));
         EXPECT_EQ(Rows(r.notebook), row.merged);
-        EXPECT_EQ(static_cast<int>(r.conflicts.size()), row.conflicts);
+        std::string conflicts;
+        for (const auto& c : r.conflicts)
+            conflicts += (conflicts.empty() ? "" : ";") + lark::cp1251::toUtf8(c.path) + "@" +
+                         std::to_string(c.section) + "+" + std::to_string(c.copy);
+        EXPECT_EQ(conflicts, row.conflicts);
+        EXPECT_EQ(r.changed, row.changed);
     }
 }
 
-TEST(NotebookMerge, ConflictPointsAtOursAndCopy) {
-    const MergeResult r =
-        lark::merge::MergeNotebooks(Nb({"P", ".A|1/2/3"}), Nb({"P", ".A|1/X/3"}), Nb({"P", ".A|1/Y/3"}));
-    ASSERT_EQ(r.conflicts.size(), 1u);
-    EXPECT_EQ(r.conflicts[0].path, "P / A");
-    EXPECT_EQ(r.conflicts[0].section, 1);
-    EXPECT_EQ(r.conflicts[0].copy, 2);
-    EXPECT_EQ(r.changed, 1);  // the copy
-}
-
 TEST(NotebookMerge, InfoLinesAndSelection) {
-    NotebookSnapshot base = Nb({"A|1", "B|2"}), ours = Nb({"A|1", "B|2"}), theirs = Nb({"N|n", "A|1", "B|2"});
+    NotebookSnapshot base = Nb("A|1;B|2"), ours = Nb("A|1;B|2"), theirs = Nb("N|n;A|1;B|2");
     base.info = {"Activate=0", "Font=x"};
     ours.info = {"Activate=1", "Font=x"};
     theirs.info = {"Activate=0", "Font=y"};
@@ -139,17 +117,11 @@ TEST(NotebookMerge, InfoLinesAndSelection) {
 }
 
 TEST(NotebookMerge, UnchangedMergeIsOursByteForByte) {
-    NotebookSnapshot nb = Nb({"A|\xE0\xE1/", "..B|x", "C|"});  // a skipped level hangs under A
+    NotebookSnapshot nb = Nb("A|\xE0\xE1/;..B|x;C|");  // a skipped level hangs under A
     const MergeResult r = lark::merge::MergeNotebooks(nb, nb, nb);
-    EXPECT_EQ(Rows(r.notebook), (std::vector<std::string>{"A|\xE0\xE1/", ".B|x", "C"}));
+    EXPECT_EQ(Rows(r.notebook), "A|\xE0\xE1/;.B|x;C");
     EXPECT_EQ(r.notebook.sections[0].text().data(), nb.sections[0].text().data());  // shared, not copied
     EXPECT_EQ(r.changed, 0);
-}
-
-TEST(NotebookMerge, TwoWayIsTheUnion) {
-    const MergeResult r = lark::merge::MergeTwoWay(Nb({"A|1", "B|2", "C|3"}), Nb({"A|1", "B|2x", "D|4", ".E|5"}));
-    EXPECT_EQ(Rows(r.notebook), (std::vector<std::string>{"A|1", "B|2", "B (конфликт)|2x", "D|4", ".E|5", "C|3"}));
-    EXPECT_EQ(r.conflicts.size(), 1u);
 }
 
 // A random notebook model: sections in order with depth and a stable id.
