@@ -85,9 +85,11 @@ void MergeWindowTest::unsavedChangesMergeWithTheFile() {
     ReplaceElsewhere(file, {{0, "A", "1\r\n2\r\n3\r\n"}, {0, "B", "b theirs"}, {1, "C", "c"}});
     Activate(w.frame());  // unsaved changes: nothing is offered, the save asks
     QVERIFY(w.dialogs.asked.isEmpty());
-
-    w.dialogs.changedOnDisk.push_back(Answer::Merge);
-    w.trigger(Action(w.frame(), "miSave"));
+    auto mergeOnSave = [&] {
+        w.dialogs.changedOnDisk.push_back(Answer::Merge);
+        w.trigger(Action(w.frame(), "miSave"));
+    };
+    mergeOnSave();
     QCOMPARE(Outline(w.doc()), "A=mine 1\r\n2\r\n3\r\n;B=b theirs;.C=c;");
     QVERIFY(w.doc().isModified());
     QCOMPARE(w.frame().statusBar()->currentMessage(), QStringLiteral("Объединено: 2 разделов, конфликтов: 0"));
@@ -107,21 +109,18 @@ void MergeWindowTest::unsavedChangesMergeWithTheFile() {
     w.click(w.at(0));
     w.type(QStringLiteral("again "));
     ReplaceElsewhere(file, {{0, "A", "mine 1\r\n2\r\nthree\r\n"}, {0, "B", "b theirs"}, {1, "C", "c"}});
-    w.dialogs.changedOnDisk.push_back(Answer::Merge);
-    w.trigger(Action(w.frame(), "miSave"));
+    mergeOnSave();
     QCOMPARE(Outline(w.doc()), "A=again mine 1\r\n2\r\nthree\r\n;B=b theirs;.C=c;");
 
     // Clashing lines: ours stays, theirs beside it, listed; a row selects the section.
     w.click(w.at(1));
     w.type(QStringLiteral("X"));
     ReplaceElsewhere(file, {{0, "A", "mine 1\r\n2\r\nthree\r\n"}, {0, "B", "Yb theirs"}, {1, "C", "c"}});
-    w.dialogs.changedOnDisk.push_back(Answer::Merge);
-    w.trigger(Action(w.frame(), "miSave"));
+    mergeOnSave();
     QCOMPARE(Outline(w.doc()),
              "A=again mine 1\r\n2\r\nthree\r\n;B=Xb theirs;.C=c;B (\xEA\xEE\xED\xF4\xEB\xE8\xEA\xF2)=Yb theirs;");
     auto* panel = w.frame().findChild<gui::ConflictsPanel*>(QStringLiteral("dkConflicts"));
-    QVERIFY(panel && panel->isVisible());
-    QCOMPARE(panel->rowCount(), 1);
+    QVERIFY(panel && panel->isVisible() && panel->rowCount() == 1);
     w.click(w.at(0));
     panel->activate(0);
     QCOMPARE(w.name(w.doc().tree().indexOf(w.doc().selected())), "B");
