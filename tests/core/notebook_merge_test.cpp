@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,8 @@ using lark::merge::MergeResult;
 // A notebook as "..Name|line/line;...": dots give the depth, '/' a line break (CR LF).
 NotebookSnapshot Nb(const std::string& rows) {
     NotebookSnapshot nb;
-    std::size_t at = 0;
-    while (at < rows.size()) {
-        std::size_t end = rows.find(';', at);
-        if (end == std::string::npos) end = rows.size();
-        const std::string row = rows.substr(at, end - at);
-        at = end + 1;
+    std::istringstream in(rows);
+    for (std::string row; std::getline(in, row, ';');) {
         const std::size_t depth = row.find_first_not_of('.');
         const std::size_t bar = row.find('|');
         std::string text = bar == std::string::npos ? "" : row.substr(bar + 1);
