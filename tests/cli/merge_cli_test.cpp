@@ -81,10 +81,9 @@ TEST_F(LkpMerge, ExitCodesAndOutput) {
 
 TEST_F(LkpMerge, GitMergesBranchesThroughTheDriver) {
     if (std::system("git --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
-    file("base.lkp", kBase);
-    file("ours.lkp", kOurs);
-    file("theirs.lkp", kTheirs);
-    file("clash.lkp", kClash);
+    for (const auto& [name, bytes] :
+         {std::pair{"base", kBase}, {"ours", kOurs}, {"theirs", kTheirs}, {"clash", kClash}})
+        file(std::string(name) + ".lkp", bytes);
     const std::string repo = path("repo");
     const std::string git = "cd '" + repo + "' && HOME='" + repo + "' GIT_CONFIG_NOSYSTEM=1 git ";
     auto run = [&](const std::string& cmd) {
@@ -107,9 +106,7 @@ TEST_F(LkpMerge, GitMergesBranchesThroughTheDriver) {
     // A clash leaves the merge unfinished, the file holding both texts.
     EXPECT_NE(run(git + "merge -q --no-edit clash > /dev/null 2>&1"), 0);
     const std::string merged = readAll(repo + "/notes.lkp");
-    EXPECT_NE(merged.find("a2 ours"), std::string::npos);
-    EXPECT_NE(merged.find("a2 clash"), std::string::npos);
-    EXPECT_NE(merged.find("b theirs"), std::string::npos);
+    for (const char* text : {"a2 ours", "a2 clash", "b theirs"}) EXPECT_NE(merged.find(text), std::string::npos);
     EXPECT_EQ(run(git + "diff --name-only --diff-filter=U | grep -qx notes.lkp"), 0);
 }
 
