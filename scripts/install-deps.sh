@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  zlib1g-dev libdeflate-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev libdeflate-dev libgit2-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libx11-dev libxcb1-dev
   qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core

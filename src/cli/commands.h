@@ -18,5 +18,6 @@ int cmdDates(const Args& args, std::ostream& out, std::ostream& err);
 int cmdExport(const Args& args, std::ostream& out, std::ostream& err);
 int cmdImport(const Args& args, std::ostream& out, std::ostream& err);
 int cmdReplace(const Args& args, std::ostream& out, std::ostream& err);
+int cmdMerge(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace lark::cli

@@ -20,7 +20,8 @@ const char* kUsageText =
     "  export FILE DIR|OUT.html       the notebook as a folder of text files or a web page\n"
     "  import DIR OUT [--zip]         a folder of text files as a notebook\n"
     "  replace FILE FIND REPLACEMENT [--case] [--names] OUT\n"
-    "                                 replace every match, print the count\n";
+    "                                 replace every match, print the count\n"
+    "  merge BASE OURS THEIRS [-o OUT]  three versions merged into OURS (or OUT)\n";
 }
 
 int run(int argc, char** argv) {
@@ -33,7 +34,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     static const std::map<std::string, Command> commands = {
         {"dump", cmdDump},     {"build", cmdBuild},     {"cat", cmdCat},     {"pack", cmdPack},
         {"unpack", cmdUnpack}, {"search", cmdSearch},   {"dates", cmdDates}, {"export", cmdExport},
-        {"import", cmdImport}, {"replace", cmdReplace},
+        {"import", cmdImport}, {"replace", cmdReplace}, {"merge", cmdMerge},
     };
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         (args.empty() ? err : out) << kUsageText;

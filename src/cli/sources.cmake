@@ -7,6 +7,7 @@ set(LARKPAD_CLI_SOURCES
   json_io.h
   lkp.cpp
   lkp.h
+  merge_command.cpp
   notebook_commands.cpp
   notebook_loader.cpp
   notebook_loader.h

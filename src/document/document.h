@@ -126,6 +126,12 @@ public:
     // or save, and after RememberNoFile for a name that has no file yet.
     void RememberNoFile();
     void ForgetDiskState() { diskKnown_ = false; }
+    // The file under FFileName is now the one `identity` names (read elsewhere, e.g. to
+    // merge its version into the notebook).
+    void RememberDiskFile(const FileIdentity& identity) {
+        disk_ = identity;
+        diskKnown_ = identity.exists;
+    }
     // True when the file under `path` is no longer the one last read or written (another
     // program replaced or changed it, or created it meanwhile). A file deleted meanwhile
     // counts as unchanged: saving simply writes it again.

@@ -166,6 +166,49 @@ void SectionHistory::runBatch(Document& doc, const std::function<BatchChanges()>
     push(doc, std::move(step));
 }
 
+void SectionHistory::runWholeTree(Document& doc, const std::function<void()>& command) {
+    if (!valid(doc)) clear();
+    Step step(SectionStep::WholeTree);
+    step.selectedBefore = PathOf(doc.selected());
+    step.subtree = takeAll(doc);
+    command();
+    step.selectedAfter = PathOf(doc.selected());
+    push(doc, std::move(step));
+}
+
+std::vector<SectionHistory::Node> SectionHistory::takeAll(const Document& doc) {
+    std::vector<Node> nodes;
+    for (int i = 0; i < doc.tree().topLevelCount(); ++i) {
+        std::vector<Node> part = takeSubtree(doc.tree().topLevel(i));
+        nodes.insert(nodes.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+    }
+    return nodes;
+}
+
+// Puts `nodes` in place of the whole tree and leaves the tree that was there in `nodes`.
+void SectionHistory::swapTree(Document& doc, std::vector<Node>& nodes) {
+    std::vector<Node> was = takeAll(doc);
+    SectionTree& tree = doc.tree();
+    tree.beginUpdate();
+    tree.clear();
+    std::vector<Section*> chain;  // the last section made at each depth
+    for (Node& node : nodes) {
+        auto content = std::make_unique<TNodeContent>();
+        content->Level = node.level;
+        content->Text = std::move(node.text);
+        chain.resize(std::min(chain.size(), static_cast<std::size_t>(node.depth)));
+        Section* made = tree.appendChild(chain.empty() ? nullptr : chain.back(), node.name, std::move(content));
+        made->expanded = node.expanded;
+        chain.push_back(made);
+    }
+    tree.endUpdate();
+    nodes = std::move(was);
+    doc.tree().forEach([&](Section& s, int) {
+        if (s.expanded) doc.view().expand(&s);
+        return true;
+    });
+}
+
 void SectionHistory::push(Document& doc, Step step) {
     redo_.clear();
     step.bytes = bytesOf(step);
@@ -261,6 +304,7 @@ bool SectionHistory::apply(Document& doc, Step& step, bool forward) {
         Section* s = At(tree, forward ? step.from : step.to);
         return s && MoveTo(tree, s, forward ? step.to : step.from);
     }
+    case SectionStep::WholeTree: swapTree(doc, step.subtree); return true;
     case SectionStep::Rename: {
         Section* s = At(tree, step.from);
         if (!s) return false;

@@ -36,7 +36,7 @@ struct BatchChanges {
     std::vector<NameChange> names;
 };
 
-enum class SectionStep { Create, Delete, Move, Rename, Batch };
+enum class SectionStep { Create, Delete, Move, Rename, Batch, WholeTree };
 
 class SectionHistory {
 public:
@@ -56,6 +56,10 @@ public:
     // A command that rewrites texts and names all over the notebook (replace all) as one
     // step; the shape of the tree stays. A text named twice keeps its first buffer.
     void runBatch(Document& doc, const std::function<BatchChanges()>& command);
+
+    // A command that puts a whole new tree in place (a merge), as one step that swaps the
+    // trees back and forth.
+    void runWholeTree(Document& doc, const std::function<void()>& command);
 
     bool canUndo(const Document& doc) const { return valid(doc) && !undo_.empty(); }
     bool canRedo(const Document& doc) const { return valid(doc) && !redo_.empty(); }
@@ -111,6 +115,8 @@ private:
     static bool apply(Document& doc, Step& step, bool forward);
     static void swapTexts(Document& doc, Step& step, bool forward);
     static std::vector<Node> takeSubtree(const Section* top);
+    static std::vector<Node> takeAll(const Document& doc);
+    static void swapTree(Document& doc, std::vector<Node>& nodes);
     static bool removeSubtree(Document& doc, const SectionPath& path, std::vector<Node>& taken);
     static bool insertSubtree(Document& doc, const SectionPath& path, std::vector<Node>& nodes);
     void trim();

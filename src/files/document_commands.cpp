@@ -49,7 +49,8 @@ void DocumentCommands::AskSaveChanges() {
         if (!miSaveClick()) throw SilentAbort();
         return;
     case FileDialogs::Answer::No: return;
-    case FileDialogs::Answer::Cancel: throw SilentAbort();
+    case FileDialogs::Answer::Cancel:
+    case FileDialogs::Answer::Merge: throw SilentAbort();
     }
 }
 
@@ -84,6 +85,10 @@ bool DocumentCommands::miSaveClick(SaveMode mode) {
         case FileDialogs::Answer::Yes: break;
         case FileDialogs::Answer::No: return miSaveAsClick(mode);
         case FileDialogs::Answer::Cancel: return false;
+        case FileDialogs::Answer::Merge:
+            // Nothing is written: the merged notebook is the user's to look over and save.
+            if (mergeWithDisk) mergeWithDisk();
+            return false;
         }
     }
     return save(path, QFileInfo::exists(path) ? MakeBackup(path) : QString(), mode);
@@ -118,7 +123,8 @@ bool DocumentCommands::miSaveAsClick(SaveMode mode) {
         bool tried = false;
         if (QFileInfo::exists(path)) {
             switch (dialogs_.askOverwrite(owner_)) {
-            case FileDialogs::Answer::Cancel: return false;
+            case FileDialogs::Answer::Cancel:
+            case FileDialogs::Answer::Merge: return false;
             case FileDialogs::Answer::Yes:
                 // A failed save leaves the old file under its name (the replace is
                 // atomic), so there is nothing to move back.

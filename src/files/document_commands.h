@@ -35,6 +35,9 @@ public:
     // Every save goes this way, a waiting one too. Unset: saves are written here and now.
     std::function<void(std::unique_ptr<SaveJob>, std::function<void(bool saved)> done)> startSave;
     std::function<void()> waitForSave;
+    // Merges the file's version into the notebook (the answer "Объединить" when the file
+    // changed elsewhere); set by the window.
+    std::function<void()> mergeWithDisk;
 
     // Returns normally when the caller may go on; ends the command with SilentAbort on
     // Cancel, and also when the user answered Yes but the notebook was not saved.

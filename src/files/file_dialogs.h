@@ -9,7 +9,7 @@ namespace lark::files {
 
 class FileDialogs {
 public:
-    enum class Answer { Yes, No, Cancel };
+    enum class Answer { Yes, No, Cancel, Merge };
 
     virtual ~FileDialogs() = default;
 
@@ -18,7 +18,8 @@ public:
     // The overwrite question of Save as: exclamation icon, application title, Yes/No/Cancel.
     virtual Answer askOverwrite(QWidget* parent) = 0;
     // The file was changed by another program since it was opened or saved: Yes overwrites
-    // it, No saves under another name, Cancel (also Esc) saves nothing.
+    // it, No saves under another name, Merge merges its version into the notebook (saving
+    // nothing yet), Cancel (also Esc) saves nothing.
     virtual Answer askChangedOnDisk(QWidget* parent, const QString& path) = 0;
     // The open dialog with its read-only check box, showing `folder` first; empty when
     // cancelled.

@@ -117,10 +117,12 @@ Dialogs::Answer Dialogs::askChangedOnDisk(QWidget* parent, const QString& path) 
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Перезаписать"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Сохранить как..."));
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+    QPushButton* merge = box.addButton(QStringLiteral("Объединить"), QMessageBox::ApplyRole);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::Cancel);
     fitCaption(box);
-    return toAnswer(box.exec());
+    const int button = box.exec();
+    return box.clickedButton() == merge ? Answer::Merge : toAnswer(button);
 }
 
 QString Dialogs::openFile(QWidget* parent, const QString& folder, bool& readOnly) {

@@ -9,6 +9,8 @@ set(LARKPAD_MAIN_SOURCES
   background_saves.h
   command_runner.cpp
   command_runner.h
+  conflicts_panel.cpp
+  conflicts_panel.h
   dialogs.cpp
   dialogs.h
   find_all_host.h
@@ -26,6 +28,8 @@ set(LARKPAD_MAIN_SOURCES
   interface_settings.cpp
   interface_settings.h
   larkpad.qrc
+  notebook_sync.cpp
+  notebook_sync.h
   paced_launches.cpp
   paced_launches.h
   qt_translations.cpp
@@ -53,6 +57,7 @@ set(LARKPAD_MAIN_SOURCES
   tframe_document.cpp
   tframe_exchange.cpp
   tframe_help.cpp
+  tframe_merge.cpp
   tframe_open_all.cpp
   tframe_recovery.cpp
   tframe_recent.cpp

@@ -21,6 +21,7 @@
 #include "main/command_runner.h"
 #include "main/dialogs.h"
 #include "main/icons.h"
+#include "main/notebook_sync.h"
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
@@ -126,6 +127,7 @@ void TFrame::connectViews() {
     };
     commands_->waitForSave = [this] { saves_->wait(); };
     saves_->ended = [this](bool saved) { saveEnded(saved); };
+    connectMerge();
 }
 
 bool TFrame::idle() const { return !destroyed_ && !doc_->loading() && !ui_->busy(); }
@@ -200,6 +202,7 @@ void TFrame::changeEvent(QEvent* event) {
 void TFrame::FormActivate() {
     if (!idle()) return;
     RunCommand([this] { SetupEditor(); });
+    if (!FirstActivation) RunCommand([this] { sync_->offerNewVersion(); });
     if (!FirstActivation) return;
     FirstActivation = false;
     RunCommand([this] { startUpDocument(); });
@@ -238,7 +241,10 @@ bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {
     ui_->beginBusy(QStringLiteral("Открывается ") + QString::fromStdString(path) + QStringLiteral("..."));
     const bool ok = doc_->LoadDocument(path, readOnly);
     ui_->endBusy();
-    if (ok) rememberRecent();
+    if (ok) {
+        rememberRecent();
+        sync_->loaded();
+    }
     return ok;
 }
 

@@ -36,10 +36,12 @@ class DocumentCommands;
 namespace lark::gui {
 
 class BackgroundSaves;
+class ConflictsPanel;
 class Dialogs;
 class FindAllPanel;
 class WindowSystem;
 class NoteEditor;
+class NotebookSync;
 class PacedLaunches;
 class RecoveryKeeper;
 class SectionModel;
@@ -170,6 +172,13 @@ private:
     // ---- export and import (tframe_exchange.cpp) ----
     void miExportClick();
     void miImportClick();
+
+    // ---- merging with other versions of the file (tframe_merge.cpp) ----
+    void connectMerge();
+    void miMergeFileClick();
+    QAction* miMergeFile = nullptr;
+    ConflictsPanel* dkConflicts = nullptr;
+    std::unique_ptr<NotebookSync> sync_;
 
     // ---- section commands (tframe_sections.cpp) ----
     void pmNewNodeClick();

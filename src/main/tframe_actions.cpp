@@ -58,6 +58,8 @@ void TFrame::createActions() {
          "Сохранить блокнот как страницу HTML или папку текстовых файлов", &TFrame::miExportClick},
         {&TFrame::miImport, "miImport", "Импорт...", nullptr, nullptr,
          "Открыть папку текстовых файлов как новый блокнот", &TFrame::miImportClick},
+        {&TFrame::miMergeFile, "miMergeFile", "Объединить с файлом...", nullptr, nullptr,
+         "Добавить в блокнот разделы другого файла, различия сохранить как конфликты", &TFrame::miMergeFileClick},
         {&TFrame::miExit, "miExit", "Выход", nullptr, "Alt+X", "Завершить работу с программой", &TFrame::miExitClick},
         // "&Правка"
         {&TFrame::miUndo, "miUndo", "Отменить", nullptr, "Ctrl+Z", "Отмена последнего действия", &TFrame::miUndoClick},
@@ -153,6 +155,7 @@ void TFrame::createMenus() {
     mnFile->addActions({miSave, miSaveAs});
     mnFile->addSeparator();
     mnFile->addActions({miExport, miImport});
+    mnFile->addAction(miMergeFile);
     mnFile->addSeparator();
     mnFile->addAction(miExit);
 

@@ -41,7 +41,8 @@ bool TFrame::offerRecovery() {
         switch (dialogs_.askRecovery(this, QString::fromUtf8(kRestoreRecoveryText).arg(shown))) {
         case Dialogs::Answer::Yes: restoreCopy(std::move(claim), copy, notebook, notebook); break;
         case Dialogs::Answer::No: RemoveRecoveryCopy(copy); break;
-        case Dialogs::Answer::Cancel: break;  // kept for the next start
+        case Dialogs::Answer::Cancel:
+        case Dialogs::Answer::Merge: break;  // kept for the next start
         }
         return true;
     }
@@ -60,7 +61,8 @@ void TFrame::offerOrphanedCopies() {
             restoreCopy(std::move(claim), orphan.copyPath, std::string(), orphan.notebookPath);
             return;
         case Dialogs::Answer::No: RemoveRecoveryCopy(orphan.copyPath); break;
-        case Dialogs::Answer::Cancel: return;  // this one and the rest are kept
+        case Dialogs::Answer::Cancel:
+        case Dialogs::Answer::Merge: return;  // this one and the rest are kept
         }
     }
 }
