@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/commands.h"
+#include "cli/password_source.h"
 
 namespace lark::cli {
 
@@ -18,7 +19,11 @@ const char* kUsageText =
     "  search FILE STRING             global search, one line per match\n"
     "  dates FILE [--today DD.MM.YY]  the nearest dates report\n"
     "  export FILE DIR|OUT.html       the notebook as a folder of text files or a web page\n"
-    "  import DIR OUT [--zip]         a folder of text files as a notebook\n";
+    "  import DIR OUT [--zip]         a folder of text files as a notebook\n"
+    "  seal IN OUT                    protect a notebook with a password (--password-file)\n"
+    "  unseal IN OUT                  remove the password protection (--password-file)\n"
+    "Commands that read a sealed notebook need --password-file F: the password is\n"
+    "F's first line, or with - a line of standard input.\n";
 }
 
 int run(int argc, char** argv) {
@@ -26,11 +31,17 @@ int run(int argc, char** argv) {
     return run(args, std::cout, std::cerr);
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+    // The password of sealed notebooks, for whichever command reads one.
+    std::vector<std::string> args = given;
+    PasswordSource passwords;
+    if (!passwords.take(args, err)) return kUsage;
+    const PasswordScope scope(passwords);
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     static const std::map<std::string, Command> commands = {
-        {"dump", cmdDump},     {"build", cmdBuild}, {"cat", cmdCat},       {"pack", cmdPack},     {"unpack", cmdUnpack},
-        {"search", cmdSearch}, {"dates", cmdDates}, {"export", cmdExport}, {"import", cmdImport},
+        {"dump", cmdDump},     {"build", cmdBuild},   {"cat", cmdCat},       {"pack", cmdPack},
+        {"unpack", cmdUnpack}, {"search", cmdSearch}, {"dates", cmdDates},   {"export", cmdExport},
+        {"import", cmdImport}, {"seal", cmdSeal},     {"unseal", cmdUnseal},
     };
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         (args.empty() ? err : out) << kUsageText;

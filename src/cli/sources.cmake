@@ -10,6 +10,9 @@ set(LARKPAD_CLI_SOURCES
   notebook_commands.cpp
   notebook_loader.cpp
   notebook_loader.h
+  password_source.cpp
+  password_source.h
+  seal_commands.cpp
   search_commands.cpp
 )
 list(TRANSFORM LARKPAD_CLI_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

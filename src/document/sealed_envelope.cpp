@@ -3,11 +3,11 @@
 #include <sodium.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -94,7 +94,7 @@ TextBuffer unseal(std::uint64_t size, const ReadAt& read, const SealKey& key) {
         throw LarkError("Out of memory", ErrorKind::Sealed);
     }
     std::vector<unsigned char> chunk(kSealedChunk);
-    std::uint64_t at = 0;  // in the stream
+    std::uint64_t at = 0;   // in the stream
     std::uint64_t put = 0;  // in the content
     bool first = true;
     do {
@@ -167,9 +167,12 @@ TextBuffer SealBytes(std::string_view content, const SealKey& key) {
 }
 
 TextBuffer UnsealBytes(std::string_view sealed, const SealKey& key) {
-    return unseal(sealed.size(), [sealed](unsigned char* dst, std::size_t n, std::uint64_t offset) {
-        std::memcpy(dst, sealed.data() + offset, n);
-    }, key);
+    return unseal(
+        sealed.size(),
+        [sealed](unsigned char* dst, std::size_t n, std::uint64_t offset) {
+            std::memcpy(dst, sealed.data() + offset, n);
+        },
+        key);
 }
 
 TextBuffer UnsealFile(int fd, std::int64_t size, const SealKey& key) {

@@ -116,7 +116,8 @@ std::vector<Tamper> tamperings() {
         {"one byte appended", [](std::string& s) { s += 'x'; }},
         {"a tag's worth appended", [](std::string& s) { s += std::string(17, '\0'); }},
         {"first chunk appended again", [h](std::string& s) { s += s.substr(h, kSealed); }},
-        {"chunks swapped", [h](std::string& s) {
+        {"chunks swapped",
+         [h](std::string& s) {
              const std::string a = s.substr(h, kSealed), b = s.substr(h + kSealed, kSealed);
              s.replace(h, kSealed, b);
              s.replace(h + kSealed, kSealed, a);
@@ -168,9 +169,9 @@ TEST(SealedEnvelope, StoredParametersAreBounded) {
     };
     const std::uint64_t GiB = std::uint64_t{1} << 30;
     const Row rows[] = {
-        {1, 8192, true},       {0, 8192, false},         {1, 8191, false},  {8, 512 << 20, true},
-        {9, 8192, false},      {4, GiB, true},           {5, GiB, false},   {1, GiB, true},
-        {1, GiB + 1, false},   {8, (GiB / 2) + 1, false}, {3, 128 << 20, true},
+        {1, 8192, true},      {0, 8192, false}, {1, 8191, false}, {8, 512 << 20, true}, {9, 8192, false},
+        {4, GiB, true},       {5, GiB, false},  {1, GiB, true},   {1, GiB + 1, false},  {8, (GiB / 2) + 1, false},
+        {3, 128 << 20, true},
     };
     const auto key = testKey();
     std::string s = sealed("x", *key);
@@ -243,8 +244,8 @@ TEST_P(SealedSaves, WriteNoPlainByteAndReadBackWithTheKeyOnly) {
     }
     const std::string want = coretest::describe(d.doc.tree());
     // Neither the text nor the framing of a plain or compressed notebook went to disk.
-    for (const std::string_view plain : {std::string_view(kMarker), std::string_view("ZIPPED!"),
-                                         std::string_view("LKP\x01", 4)})
+    for (const std::string_view plain :
+         {std::string_view(kMarker), std::string_view("ZIPPED!"), std::string_view("LKP\x01", 4)})
         EXPECT_EQ(recorder.written.find(plain), std::string::npos) << "written in the clear: " << plain;
     for (const std::string& f : {path, backup}) {
         const std::string bytes = readFile(f);
