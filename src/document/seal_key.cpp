@@ -55,4 +55,9 @@ std::shared_ptr<const SealKey> SealKey::fromBytes(const std::array<unsigned char
     return key;
 }
 
+bool SamePassword(const SealKey& key, std::string_view password) {
+    const auto other = SealKey::derive(password, key.params());
+    return sodium_memcmp(other->bytes(), key.bytes(), kSealKeyBytes) == 0;
+}
+
 }  // namespace lark

@@ -60,6 +60,9 @@ private:
     SealParams params_;
 };
 
+// True when `password` derives `key` under the key's own parameters (compared in constant time).
+bool SamePassword(const SealKey& key, std::string_view password);
+
 // Initialises libsodium once; throws LarkError when it cannot run.
 void EnsureSodium();
 

@@ -28,6 +28,7 @@ set(LARKPAD_MAIN_SOURCES
   larkpad.qrc
   paced_launches.cpp
   paced_launches.h
+  password_dialog.cpp
   qt_translations.cpp
   qt_translations.h
   recovery_keeper.cpp
@@ -50,6 +51,7 @@ set(LARKPAD_MAIN_SOURCES
   tframe_recovery.cpp
   tframe_search.cpp
   tframe_sections.cpp
+  tframe_seal.cpp
   tframe_settings.cpp
   tframe_tray.cpp
   tframe_view.cpp

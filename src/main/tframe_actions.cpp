@@ -58,6 +58,12 @@ void TFrame::createActions() {
          "Сохранить блокнот как страницу HTML или папку текстовых файлов", &TFrame::miExportClick},
         {&TFrame::miImport, "miImport", "Импорт...", nullptr, nullptr,
          "Открыть папку текстовых файлов как новый блокнот", &TFrame::miImportClick},
+        {&TFrame::miProtect, "miProtect", "Защитить паролем...", nullptr, nullptr,
+         "Шифровать блокнот: открыть его можно будет только с паролем", &TFrame::miProtectClick},
+        {&TFrame::miChangePassword, "miChangePassword", "Изменить пароль...", nullptr, nullptr,
+         "Задать блокноту новый пароль", &TFrame::miChangePasswordClick},
+        {&TFrame::miUnprotect, "miUnprotect", "Снять защиту", nullptr, nullptr,
+         "Сохранять блокнот без шифрования", &TFrame::miUnprotectClick},
         {&TFrame::miExit, "miExit", "Выход", nullptr, "Alt+X", "Завершить работу с программой", &TFrame::miExitClick},
         // "&Правка"
         {&TFrame::miUndo, "miUndo", "Отменить", nullptr, "Ctrl+Z", "Отмена последнего действия", &TFrame::miUndoClick},
@@ -151,6 +157,8 @@ void TFrame::createMenus() {
     mnFile->addAction(miPrintNode);
     mnFile->addSeparator();
     mnFile->addActions({miSave, miSaveAs});
+    mnFile->addSeparator();
+    mnFile->addActions({miProtect, miChangePassword, miUnprotect});
     mnFile->addSeparator();
     mnFile->addActions({miExport, miImport});
     mnFile->addSeparator();
