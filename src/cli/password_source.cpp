@@ -33,7 +33,7 @@ void dropLineEnd(std::string& line) {
 // One line of standard input; the terminal does not echo it.
 void readStandardInput(std::string& line) {
     const bool terminal = ::isatty(STDIN_FILENO) != 0;
-    termios saved {};
+    termios saved{};
     if (terminal && ::tcgetattr(STDIN_FILENO, &saved) == 0) {
         termios quiet = saved;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
@@ -66,7 +66,8 @@ bool PasswordSource::take(std::vector<std::string>& args, std::ostream& err) {
 
 std::shared_ptr<const SealKey> PasswordSource::keyFor(const SealParams& params) {
     if (!file_)
-        throw LarkError("the notebook is sealed with a password; give it with --password-file F", ErrorKind::NeedsPassword);
+        throw LarkError("the notebook is sealed with a password; give it with --password-file F",
+                        ErrorKind::NeedsPassword);
     if (!password_) {
         auto line = wipedString();
         if (*file_ == "-") {

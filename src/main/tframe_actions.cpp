@@ -62,8 +62,8 @@ void TFrame::createActions() {
          "Шифровать блокнот: открыть его можно будет только с паролем", &TFrame::miProtectClick},
         {&TFrame::miChangePassword, "miChangePassword", "Изменить пароль...", nullptr, nullptr,
          "Задать блокноту новый пароль", &TFrame::miChangePasswordClick},
-        {&TFrame::miUnprotect, "miUnprotect", "Снять защиту", nullptr, nullptr,
-         "Сохранять блокнот без шифрования", &TFrame::miUnprotectClick},
+        {&TFrame::miUnprotect, "miUnprotect", "Снять защиту", nullptr, nullptr, "Сохранять блокнот без шифрования",
+         &TFrame::miUnprotectClick},
         {&TFrame::miExit, "miExit", "Выход", nullptr, "Alt+X", "Завершить работу с программой", &TFrame::miExitClick},
         // "&Правка"
         {&TFrame::miUndo, "miUndo", "Отменить", nullptr, "Ctrl+Z", "Отмена последнего действия", &TFrame::miUndoClick},

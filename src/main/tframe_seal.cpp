@@ -85,8 +85,9 @@ bool TFrame::askFileKey(const std::string& path, std::shared_ptr<const SealKey>&
         readExactly(fd.get(), head, kSealHeaderSize, 0);
         const SealParams params = ReadSealParams(std::string_view(head, kSealHeaderSize));
         const QString name = QFileInfo(QString::fromStdString(path)).fileName();
-        key = askKeyFor(params, QStringLiteral("Пароль блокнота «%1»:").arg(name),
-                        [&](const std::shared_ptr<const SealKey>& k) { return SealKeyOpens(fd.get(), st.st_size, *k); });
+        key =
+            askKeyFor(params, QStringLiteral("Пароль блокнота «%1»:").arg(name),
+                      [&](const std::shared_ptr<const SealKey>& k) { return SealKeyOpens(fd.get(), st.st_size, *k); });
     } catch (const LarkError& e) {
         ShowErrorBox(QString::fromUtf8(e.what()));
         return false;
