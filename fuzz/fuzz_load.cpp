@@ -7,10 +7,10 @@
 // what the plain bytes give.
 #include <array>
 #include <cstddef>
-#include <memory>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,7 +67,6 @@ struct Desk {
     }
 };
 
-
 // The fixed test key and its parameters; the seeds sealed-*.lkp are sealed with them.
 const std::shared_ptr<const lark::SealKey>& testKey() {
     static const std::shared_ptr<const lark::SealKey> key = [] {
@@ -99,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Desk a, b;
             const std::string plain = a.loadSealed(lark::SealBytes(content.view(), *key).view(), key);
             const std::string direct = b.loadSealed(bytes, key);
-            if (plain != direct) differs("a sealed input loads differently from its content sealed again", plain, direct);
+            if (plain != direct)
+                differs("a sealed input loads differently from its content sealed again", plain, direct);
         } catch (const lark::LarkError& e) {
             if (e.kind() != lark::ErrorKind::Sealed) differs("unsealing failed otherwise", "Sealed", e.what());
         }

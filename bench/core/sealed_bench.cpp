@@ -108,7 +108,8 @@ void loadSealed(Context& ctx) {
         plainLoad.push_back(runChild("child-load", {plain})["seconds"]);
         load.push_back(runChild("child-load-sealed", {sealed})["seconds"]);
     }
-    note("sealed load " + ms(minimum(load)) + ", pull " + ms(minimum(pull)) + " + plain load " + ms(minimum(plainLoad)));
+    note("sealed load " + ms(minimum(load)) + ", pull " + ms(minimum(pull)) + " + plain load " +
+         ms(minimum(plainLoad)));
     printFigure("load_sealed", minimum(load) / (minimum(pull) + minimum(plainLoad)), 1.15);
 }
 

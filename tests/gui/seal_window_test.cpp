@@ -2,11 +2,16 @@
 // wrong one is refused and asked again, Cancel opens nothing), protecting writes every file
 // sealed, an export asks first, and removing the protection writes the notebook in the clear.
 #include <QAction>
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "document/load_bytes.h"
+#include "document/memory_view.h"
+#include "document/recovery.h"
 #include "document/seal_key.h"
 #include "document/sealed_envelope.h"
+#include "document/snapshot.h"
 #include "files/paths.h"
 #include "main/recovery_keeper.h"
 #include "support/frame_access.h"
@@ -43,6 +48,7 @@ private slots:
     void openAsksUntilThePasswordIsRight_data();
     void openAsksUntilThePasswordIsRight();
     void protectWritesEverythingSealedAndExportAsksFirst();
+    void sealedRecoveryCopyComesBackWithThePassword();
 };
 
 void SealWindowTest::openAsksUntilThePasswordIsRight_data() {
@@ -92,8 +98,7 @@ void SealWindowTest::protectWritesEverythingSealedAndExportAsksFirst() {
     Window w({nb});
     QVERIFY(!Action(w.frame(), "miUnprotect")->isEnabled());
     // A mismatch is said and asked again.
-    w.dialogs.passwords = {QStringLiteral("один"), QStringLiteral("два"), QStringLiteral("три"),
-                           QStringLiteral("три")};
+    w.dialogs.passwords = {QStringLiteral("один"), QStringLiteral("два"), QStringLiteral("три"), QStringLiteral("три")};
     w.trigger(Action(w.frame(), "miProtect"));
     QCOMPARE(w.dialogs.messages, QStringList{QStringLiteral("Пароли не совпадают")});
     w.waitForSaves();
@@ -126,6 +131,33 @@ void SealWindowTest::protectWritesEverythingSealedAndExportAsksFirst() {
     QVERIFY(ReadAll(nb).find(kMarker) != std::string::npos);
     QVERIFY(!w.frame().windowTitle().contains(kProtected));
     QVERIFY(w.dialogs.allUsed());
+}
+
+void SealWindowTest::sealedRecoveryCopyComesBackWithThePassword() {
+    const QString nb = sealed(QStringLiteral("crashed.lkp"), "пароль");
+    // The copy a crashed window left: one more section, sealed with the notebook's key.
+    const std::string bytes = ReadAll(nb);
+    const auto key = SealKey::derive("пароль", ReadSealParams(bytes));
+    {
+        MemoryTreeView view;
+        MemoryEditor editor;
+        MemoryUi ui;
+        Document d(view, editor, ui);
+        LoadFromBytes(d, TextBuffer::copyOf(bytes), false, std::string(), key);
+        auto snapshot = TakeSnapshot(d);
+        snapshot->addSection(0, "Unsaved").text_ = TextBuffer::copyOf(kMarker);
+        const std::string directory = RecoveryDirectory(QApplication::applicationName().toStdString());
+        WriteRecoveryCopy(*snapshot, RecoveryPathFor(directory, nb.toStdString()), nb.toStdString(), key.get());
+    }
+    Window w({nb}, [](ScriptedDialogs& d) {
+        d.passwords = {QStringLiteral("пароль"), QStringLiteral("wrong"), QStringLiteral("пароль")};
+        d.recoveries.push_back(gui::Dialogs::Answer::Yes);
+    });
+    QCOMPARE(w.dialogs.errors, QStringList{QString::fromUtf8(kSealBrokenText)});
+    QVERIFY(w.dialogs.allUsed());
+    QCOMPARE(w.name(2), std::string("Unsaved"));
+    QVERIFY(w.doc().isModified());
+    QVERIFY(w.doc().sealKey != nullptr);
 }
 
 QTEST_MAIN(SealWindowTest)
