@@ -78,76 +78,78 @@ TEST(SealedEnvelope, RoundTripsEverySizeAroundTheChunkBoundaries) {
     }
 }
 
-struct Tamper {
-    std::string label;
-    std::function<void(std::string&)> change;
-};
-
 void flip(std::string& s, std::size_t at) { s[at] = static_cast<char>(s[at] ^ 0x10); }
 void setLE(std::string& s, std::size_t at, std::uint64_t v, int n) {
     for (int i = 0; i < n; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
 }
 
-// A sealed file of three chunks (two full, one short) changed in every region.
-std::vector<Tamper> tamperings() {
-    const std::size_t h = lark::kSealHeaderSize;
-    std::vector<Tamper> rows = {
-        {"marker", [](std::string& s) { flip(s, 3); }},
-        {"version", [](std::string& s) { flip(s, 8); }},
-        {"derivation", [](std::string& s) { flip(s, 9); }},
-        {"ops limit", [](std::string& s) { flip(s, 10); }},
-        {"memory limit", [](std::string& s) { flip(s, 15); }},
-        {"salt first", [](std::string& s) { flip(s, 22); }},
-        {"salt last", [](std::string& s) { flip(s, 37); }},
-        {"stream header first", [](std::string& s) { flip(s, 38); }},
-        {"stream header last", [](std::string& s) { flip(s, 61); }},
-        {"first chunk tag byte", [h](std::string& s) { flip(s, h); }},
-        {"first chunk text", [h](std::string& s) { flip(s, h + 100); }},
-        {"first chunk mac", [h](std::string& s) { flip(s, h + kSealed - 1); }},
-        {"second chunk", [h](std::string& s) { flip(s, h + kSealed + 5); }},
-        {"last chunk", [h](std::string& s) { flip(s, h + 2 * kSealed + 20); }},
-        {"last byte", [](std::string& s) { flip(s, s.size() - 1); }},
-        {"cut inside the header", [](std::string& s) { s.resize(40); }},
-        {"cut after the header", [h](std::string& s) { s.resize(h); }},
-        {"cut after one chunk", [h](std::string& s) { s.resize(h + kSealed); }},
-        {"cut after two chunks", [h](std::string& s) { s.resize(h + 2 * kSealed); }},
-        {"cut one byte", [](std::string& s) { s.pop_back(); }},
-        {"cut the tag of the last chunk", [](std::string& s) { s.resize(s.size() - 16); }},
-        {"one byte appended", [](std::string& s) { s += 'x'; }},
-        {"a tag's worth appended", [](std::string& s) { s += std::string(17, '\0'); }},
-        {"first chunk appended again", [h](std::string& s) { s += s.substr(h, kSealed); }},
-        {"chunks swapped",
-         [h](std::string& s) {
-             const std::string a = s.substr(h, kSealed), b = s.substr(h + kSealed, kSealed);
-             s.replace(h, kSealed, b);
-             s.replace(h + kSealed, kSealed, a);
-         }},
-        {"second chunk dropped", [h](std::string& s) { s.erase(h + kSealed, kSealed); }},
-        {"ops limit zero", [](std::string& s) { setLE(s, 10, 0, 4); }},
-        {"ops limit over the bound", [](std::string& s) { setLE(s, 10, lark::kMaxSealOps + 1, 4); }},
-        {"memory over 1 GiB", [](std::string& s) { setLE(s, 14, lark::kMaxSealMemory + 1024, 8); }},
-        {"memory under the least", [](std::string& s) { setLE(s, 14, 4096, 8); }},
-    };
-    return rows;
-}
-
+// A sealed file of three chunks (two full, one short) changed in every region: each change
+// is refused as damage, and a load of it leaves the notebook on screen as it was.
 TEST(SealedEnvelope, EveryTamperingIsRefusedAndLoadsNothing) {
     const auto key = testKey();
-    const std::string content = coretest::notebook("", "A\r\n", {kMarker + random(2 * kSealChunk, 1)});
-    const std::string good = sealed(content, *key);
+    const std::string good = sealed(coretest::notebook("", "A\r\n", {kMarker + random(2 * kSealChunk, 1)}), *key);
+    const std::size_t h = lark::kSealHeaderSize, n = good.size();
+    std::vector<std::pair<std::string, std::string>> rows;  // label, bytes
+    auto add = [&](const std::string& label, const std::function<void(std::string&)>& change) {
+        std::string bad = good;
+        change(bad);
+        rows.emplace_back(label, bad);
+    };
+    const std::pair<const char*, std::size_t> flips[] = {
+        {"marker", 3},
+        {"version", 8},
+        {"derivation", 9},
+        {"ops limit", 10},
+        {"memory limit", 15},
+        {"salt first", 22},
+        {"salt last", 37},
+        {"stream header first", 38},
+        {"stream header last", 61},
+        {"first chunk tag", h},
+        {"first chunk text", h + 100},
+        {"first chunk mac", h + kSealed - 1},
+        {"second chunk", h + kSealed + 5},
+        {"last chunk", h + 2 * kSealed + 20},
+        {"last byte", n - 1},
+    };
+    for (const auto& [label, at] : flips)
+        add(std::string("flipped: ") + label, [at = at](std::string& s) { flip(s, at); });
+    const std::pair<const char*, std::size_t> cuts[] = {
+        {"inside the header", 40},
+        {"after the header", h},
+        {"after one chunk", h + kSealed},
+        {"after two chunks", h + 2 * kSealed},
+        {"one byte", n - 1},
+        {"the last tag", n - 16},
+    };
+    for (const auto& [label, size] : cuts)
+        add(std::string("cut: ") + label, [size = size](std::string& s) { s.resize(size); });
+    const std::tuple<const char*, std::size_t, std::uint64_t, int> params[] = {
+        {"ops limit zero", 10, 0, 4},
+        {"ops limit over the bound", 10, lark::kMaxSealOps + 1, 4},
+        {"memory over 1 GiB", 14, lark::kMaxSealMemory + 1024, 8},
+        {"memory under the least", 14, 4096, 8},
+    };
+    for (const auto& [label, at, v, w] : params)
+        add(label, [at = at, v = v, w = w](std::string& s) { setLE(s, at, v, w); });
+    add("one byte appended", [](std::string& s) { s += 'x'; });
+    add("a tag's worth appended", [](std::string& s) { s += std::string(17, '\0'); });
+    add("first chunk appended again", [h](std::string& s) { s += s.substr(h, kSealed); });
+    add("second chunk dropped", [h](std::string& s) { s.erase(h + kSealed, kSealed); });
+    add("chunks swapped", [h](std::string& s) {
+        s = s.substr(0, h) + s.substr(h + kSealed, kSealed) + s.substr(h, kSealed) + s.substr(h + 2 * kSealed);
+    });
+
     ScratchDir dir;
     Desk d;
     d.buildSample();
     const std::string before = coretest::describe(d.doc.tree());
-    for (const Tamper& row : tamperings()) {
-        SCOPED_TRACE(row.label);
-        std::string bad = good;
-        row.change(bad);
+    for (const auto& [label, bad] : rows) {
+        SCOPED_TRACE(label);
         ASSERT_NE(bad, good);
         expectBroken(bad, *key);
-        // Without its marker the file is no sealed notebook at all (the window shows such
-        // files as plain text).
-        if (row.label == "marker") continue;
+        // Without its marker the file is no sealed notebook at all (shown as plain text).
+        if (label == "flipped: marker") continue;
         writeFile(dir.file("t.lkp"), bad);
         d.ui.errors.clear();
         EXPECT_FALSE(d.doc.LoadDocument(dir.file("t.lkp"), false, key));
