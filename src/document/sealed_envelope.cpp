@@ -97,15 +97,21 @@ TextBuffer unseal(std::uint64_t size, const ReadAt& read, const SealKey& key) {
     std::uint64_t at = 0;   // in the stream
     std::uint64_t put = 0;  // in the content
     bool first = true;
-    do {
-        const std::size_t len = static_cast<std::size_t>(std::min<std::uint64_t>(stream - at, kSealedChunk));
-        read(chunk.data(), len, kSealHeaderSize + at);
-        at += len;
-        pullChunk(state, reinterpret_cast<unsigned char*>(out.data()) + put, chunk.data(), len, at == stream,
-                  first ? head : nullptr, first ? kSealAuthenticated : 0);
-        put += len - kSealChunkOverhead;
-        first = false;
-    } while (at < stream);
+    try {
+        do {
+            const std::size_t len = static_cast<std::size_t>(std::min<std::uint64_t>(stream - at, kSealedChunk));
+            read(chunk.data(), len, kSealHeaderSize + at);
+            at += len;
+            pullChunk(state, reinterpret_cast<unsigned char*>(out.data()) + put, chunk.data(), len, at == stream,
+                      first ? head : nullptr, first ? kSealAuthenticated : 0);
+            put += len - kSealChunkOverhead;
+            first = false;
+        } while (at < stream);
+    } catch (...) {
+        // What was decrypted before the damage goes nowhere, not even to freed memory.
+        sodium_memzero(out.data(), put);
+        throw;
+    }
     return out;
 }
 
