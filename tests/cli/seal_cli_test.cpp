@@ -57,6 +57,15 @@ TEST_F(SealCli, EveryReadingCommandOpensASealedNotebookWithItsPasswordOnly) {
     }
 }
 
+// The built binary, the password coming through standard input (not a terminal: no prompt).
+TEST_F(SealCli, APasswordFromStandardInputOpensTheNotebook) {
+    const std::string sealed = sealedSample("пароль");
+    const std::string cmd = std::string("'") + LKP_BINARY + "' cat '" + sealed + "' 0 --password-file - < '" +
+                            file("in", "пароль\n") + "' > '" + path("out") + "' 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(lkptest::readAll(path("out")), "Hi");
+}
+
 TEST_F(SealCli, SealAndUnsealRoundTripAndRefuseWhatTheyCannotDo) {
     const std::string plain = file("p.lkp", kSample);
     const std::string pw = file("pw", "секрет\r\n");
