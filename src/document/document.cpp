@@ -322,7 +322,7 @@ void Document::parseFromHeldFile(const std::string& path, bool readOnly, const s
     }
 }
 
-bool Document::LoadDocument(const std::string& path, bool readOnly, std::shared_ptr<const SealKey> key) {
+bool Document::LoadDocument(const std::string& path, bool readOnly, const std::shared_ptr<const SealKey>& key) {
     bool result = false;
     try {
         try {

@@ -115,7 +115,7 @@ public:
     // Pipelines; each reports its own errors in the error box and returns success.
     // A sealed file opens with `key` alone (derived from its password under the file's own
     // parameters, see SealKeyOpens); without one it is refused (NeedsPassword).
-    bool LoadDocument(const std::string& path, bool readOnly, std::shared_ptr<const SealKey> key = {});
+    bool LoadDocument(const std::string& path, bool readOnly, const std::shared_ptr<const SealKey>& key = {});
     // `backupPath`, when not empty, receives the file's previous version (see
     // ReplaceFileContents); the file is never moved away from its name meanwhile. Written
     // on the calling thread; the window writes its saves on a worker with the steps below.

@@ -88,7 +88,8 @@ void setLE(std::string& s, std::size_t at, std::uint64_t v, int n) {
 TEST(SealedEnvelope, EveryTamperingIsRefusedAndLoadsNothing) {
     const auto key = testKey();
     const std::string good = sealed(coretest::notebook("", "A\r\n", {kMarker + random(2 * kSealChunk, 1)}), *key);
-    const std::size_t h = lark::kSealHeaderSize, n = good.size();
+    constexpr std::size_t h = lark::kSealHeaderSize;
+    const std::size_t n = good.size();
     std::vector<std::pair<std::string, std::string>> rows;  // label, bytes
     auto add = [&](const std::string& label, const std::function<void(std::string&)>& change) {
         std::string bad = good;
@@ -134,9 +135,9 @@ TEST(SealedEnvelope, EveryTamperingIsRefusedAndLoadsNothing) {
         add(label, [at = at, v = v, w = w](std::string& s) { setLE(s, at, v, w); });
     add("one byte appended", [](std::string& s) { s += 'x'; });
     add("a tag's worth appended", [](std::string& s) { s += std::string(17, '\0'); });
-    add("first chunk appended again", [h](std::string& s) { s += s.substr(h, kSealed); });
-    add("second chunk dropped", [h](std::string& s) { s.erase(h + kSealed, kSealed); });
-    add("chunks swapped", [h](std::string& s) {
+    add("first chunk appended again", [](std::string& s) { s += s.substr(h, kSealed); });
+    add("second chunk dropped", [](std::string& s) { s.erase(h + kSealed, kSealed); });
+    add("chunks swapped", [](std::string& s) {
         s = s.substr(0, h) + s.substr(h + kSealed, kSealed) + s.substr(h, kSealed) + s.substr(h + 2 * kSealed);
     });
 

@@ -31,13 +31,13 @@ class SealWindowTest : public QObject {
     QTemporaryDir dir_;
     QString path(const QString& name) { return dir_.filePath(name); }
     QString plain(const QString& name) {
-        const QString p = path(name);
+        QString p = path(name);
         WriteNotebook(p, {{0, "A", kMarker}, {0, "B", "second"}}, 0);
         return p;
     }
     // The plain notebook sealed under `password` with the smallest derivation.
     QString sealed(const QString& name, const char* password) {
-        const QString p = plain(name);
+        QString p = plain(name);
         const auto key = SealKey::derive(password, FreshSealParams(1, 8192));
         WriteAll(p, std::string(SealBytes(ReadAll(p), *key).view()));
         return p;
