@@ -31,11 +31,11 @@ int run(int argc, char** argv) {
     return run(args, std::cout, std::cerr);
 }
 
-int run(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     // The password of sealed notebooks, for whichever command reads one.
-    std::vector<std::string> args = given;
+    std::vector<std::string> rest = args;
     PasswordSource passwords;
-    if (!passwords.take(args, err)) return kUsage;
+    if (!passwords.take(rest, err)) return kUsage;
     const PasswordScope scope(passwords);
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     static const std::map<std::string, Command> commands = {
@@ -43,16 +43,16 @@ int run(const std::vector<std::string>& given, std::ostream& out, std::ostream& 
         {"unpack", cmdUnpack}, {"search", cmdSearch}, {"dates", cmdDates},   {"export", cmdExport},
         {"import", cmdImport}, {"seal", cmdSeal},     {"unseal", cmdUnseal},
     };
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        (args.empty() ? err : out) << kUsageText;
-        return args.empty() ? kUsage : kOk;
+    if (rest.empty() || rest[0] == "--help" || rest[0] == "-h" || rest[0] == "help") {
+        (rest.empty() ? err : out) << kUsageText;
+        return rest.empty() ? kUsage : kOk;
     }
-    const auto it = commands.find(args[0]);
+    const auto it = commands.find(rest[0]);
     if (it == commands.end()) {
-        err << "lkp: unknown command '" << args[0] << "'\n" << kUsageText;
+        err << "lkp: unknown command '" << rest[0] << "'\n" << kUsageText;
         return kUsage;
     }
-    return it->second(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    return it->second(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
 }
 
 }  // namespace lark::cli
