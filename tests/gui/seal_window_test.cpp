@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "document/errors.h"
 #include "document/load_bytes.h"
 #include "document/memory_view.h"
 #include "document/recovery.h"
@@ -110,6 +111,26 @@ void SealWindowTest::protectWritesEverythingSealedAndExportAsksFirst() {
         QVERIFY2(IsSealed(bytes), qPrintable(f));
         QVERIFY2(bytes.find(kMarker) == std::string::npos, qPrintable(f));
     }
+    // A new password needs the current one; the notebook is then written under the new one.
+    auto opensWith = [&](const char* password) {
+        const std::string b = ReadAll(nb);
+        try {
+            return UnsealBytes(b, *SealKey::derive(password, ReadSealParams(b))).view().find(kMarker) !=
+                   std::string::npos;
+        } catch (const LarkError&) {
+            return false;
+        }
+    };
+    QVERIFY(opensWith("три"));
+    w.dialogs.passwords = {QStringLiteral("два")};
+    w.trigger(Action(w.frame(), "miChangePassword"));
+    QCOMPARE(w.dialogs.errors, QStringList{QStringLiteral("Неверный пароль")});
+    w.dialogs.passwords = {QStringLiteral("три"), QStringLiteral("четыре"), QStringLiteral("четыре")};
+    w.trigger(Action(w.frame(), "miChangePassword"));
+    w.waitForSaves();
+    QVERIFY(opensWith("четыре"));
+    QVERIFY(!opensWith("три"));
+
     // The recovery copy of unsaved changes is sealed too.
     w.type(QStringLiteral("more "));
     QVERIFY(w.frame().recoveryKeeper().writeNow());
