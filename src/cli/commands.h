@@ -19,5 +19,7 @@ int cmdExport(const Args& args, std::ostream& out, std::ostream& err);
 int cmdImport(const Args& args, std::ostream& out, std::ostream& err);
 int cmdReplace(const Args& args, std::ostream& out, std::ostream& err);
 int cmdMerge(const Args& args, std::ostream& out, std::ostream& err);
+int cmdSeal(const Args& args, std::ostream& out, std::ostream& err);
+int cmdUnseal(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace lark::cli

@@ -83,6 +83,7 @@ void WriteNotebookJson(const LoadedNotebook& nb, std::ostream& out) {
     JsonWriter w(out);
     w.raw("{\n  \"envelope\": ");
     w.raw(nb.enveloped ? "\"zipped\"" : "\"none\"");
+    if (nb.sealed) w.raw(",\n  \"sealed\": true");
     w.raw(",\n  \"kind\": ");
     w.raw(nb.plainText() ? "\"plain-text\"" : "\"notebook\"");
     w.raw(",\n  \"info\": [");

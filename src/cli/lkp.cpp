@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/commands.h"
+#include "cli/password_source.h"
 
 namespace lark::cli {
 
@@ -21,7 +22,11 @@ const char* kUsageText =
     "  import DIR OUT [--zip]         a folder of text files as a notebook\n"
     "  replace FILE FIND REPLACEMENT [--case] [--names] OUT\n"
     "                                 replace every match, print the count\n"
-    "  merge BASE OURS THEIRS [-o OUT]  three versions merged into OURS (or OUT)\n";
+    "  merge BASE OURS THEIRS [-o OUT]  three versions merged into OURS (or OUT)\n"
+    "  seal IN OUT                    protect a notebook with a password (--password-file)\n"
+    "  unseal IN OUT                  remove the password protection (--password-file)\n"
+    "Commands that read a sealed notebook need --password-file F: the password is\n"
+    "F's first line, or with - a line of standard input.\n";
 }
 
 int run(int argc, char** argv) {
@@ -30,22 +35,28 @@ int run(int argc, char** argv) {
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    // The password of sealed notebooks, for whichever command reads one.
+    std::vector<std::string> rest = args;
+    PasswordSource passwords;
+    if (!passwords.take(rest, err)) return kUsage;
+    const PasswordScope scope(passwords);
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     static const std::map<std::string, Command> commands = {
         {"dump", cmdDump},     {"build", cmdBuild},     {"cat", cmdCat},     {"pack", cmdPack},
         {"unpack", cmdUnpack}, {"search", cmdSearch},   {"dates", cmdDates}, {"export", cmdExport},
-        {"import", cmdImport}, {"replace", cmdReplace}, {"merge", cmdMerge},
+        {"import", cmdImport}, {"replace", cmdReplace}, {"merge", cmdMerge}, {"seal", cmdSeal},
+        {"unseal", cmdUnseal},
     };
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        (args.empty() ? err : out) << kUsageText;
-        return args.empty() ? kUsage : kOk;
+    if (rest.empty() || rest[0] == "--help" || rest[0] == "-h" || rest[0] == "help") {
+        (rest.empty() ? err : out) << kUsageText;
+        return rest.empty() ? kUsage : kOk;
     }
-    const auto it = commands.find(args[0]);
+    const auto it = commands.find(rest[0]);
     if (it == commands.end()) {
-        err << "lkp: unknown command '" << args[0] << "'\n" << kUsageText;
+        err << "lkp: unknown command '" << rest[0] << "'\n" << kUsageText;
         return kUsage;
     }
-    return it->second(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    return it->second(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
 }
 
 }  // namespace lark::cli

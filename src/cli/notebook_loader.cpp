@@ -5,11 +5,13 @@
 
 #include <cerrno>
 
+#include "cli/password_source.h"
 #include "document/envelope.h"
 #include "document/errors.h"
 #include "document/file_access.h"
 #include "document/file_replace.h"
 #include "document/load_bytes.h"
+#include "document/sealed_envelope.h"
 #include "document/unique_fd.h"
 
 namespace lark::cli {
@@ -22,7 +24,22 @@ std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path) {
     struct stat st {};
     if (fstat(fd.get(), &st) != 0) throw LarkError(systemErrorText(errno), ErrorKind::System, errno);
     try {
-        LoadFromFile(nb->doc, fd.get(), static_cast<std::int64_t>(st.st_size), true, path, &nb->enveloped);
+        // A sealed file opens with the password of the command line, under its own parameters.
+        std::shared_ptr<const SealKey> key;
+        char head[kSealHeaderSize];
+        if (st.st_size >= static_cast<off_t>(kSealMarker.size())) {
+            readExactly(fd.get(), head, kSealMarker.size(), 0);
+            if (IsSealed(std::string_view(head, kSealMarker.size()))) {
+                if (st.st_size < static_cast<off_t>(kSealHeaderSize))
+                    throw LarkError(kSealBrokenText, ErrorKind::Sealed);
+                readExactly(fd.get(), head, kSealHeaderSize, 0);
+                PasswordSource none;
+                PasswordSource* source = CurrentPasswordSource() ? CurrentPasswordSource() : &none;
+                key = source->keyFor(ReadSealParams(std::string_view(head, kSealHeaderSize)));
+            }
+        }
+        LoadFromFile(nb->doc, fd.get(), static_cast<std::int64_t>(st.st_size), true, path, &nb->enveloped, key,
+                     &nb->sealed);
     } catch (const LarkError& e) {
         if (e.kind() != ErrorKind::Format) throw;
         nb->error = e.what();

@@ -29,7 +29,8 @@ struct LoadedNotebook {
     ProbeEditor editor;
     MemoryUi ui;  // ui.errors: the non-fatal messages, in order
     Document doc{view, editor, ui};
-    bool enveloped = false;            // the file started with the "ZIPPED!" envelope
+    bool enveloped = false;            // the content started with the "ZIPPED!" envelope
+    bool sealed = false;               // the file is sealed with a password
     std::optional<std::string> error;  // the fatal format error, when the parse stopped
 
     bool plainText() const { return editor.shownAsPlainText; }

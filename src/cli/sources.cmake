@@ -12,6 +12,9 @@ set(LARKPAD_CLI_SOURCES
   notebook_loader.cpp
   notebook_loader.h
   replace_command.cpp
+  password_source.cpp
+  password_source.h
+  seal_commands.cpp
   search_commands.cpp
 )
 list(TRANSFORM LARKPAD_CLI_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

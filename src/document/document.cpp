@@ -14,6 +14,8 @@
 #include "document/errors.h"
 #include "document/file_replace.h"
 #include "document/format.h"
+#include "document/seal_key.h"
+#include "document/sealed_envelope.h"
 #include "document/snapshot.h"
 
 namespace lark {
@@ -116,6 +118,7 @@ void Document::ClearDocument() {
     editor_.setModified(false);
     setTreeModified(false);
     FFileName.clear();
+    sealKey.reset();  // the last holder wipes it
     ui_.setStatus("");
 }
 
@@ -264,7 +267,7 @@ void Document::ApplyFileInfo(std::string_view infoText) {
 
 void Document::StoreActiveSection() { SetActivateLine(FFileInfo, selected_ ? tree_.indexOf(selected_) : 0); }
 
-void Document::parseFromHeldFile(const std::string& path, bool readOnly) {
+void Document::parseFromHeldFile(const std::string& path, bool readOnly, const std::shared_ptr<const SealKey>& key) {
     const std::int64_t size = DocumentFileSize(FFileHandle);
     char head[8];
     bool enveloped = false;
@@ -285,7 +288,27 @@ void Document::parseFromHeldFile(const std::string& path, bool readOnly) {
             d.loading_ = false;
         }
     };
-    if (enveloped) {
+    if (size >= 8 && IsSealed(std::string_view(head, 8))) {
+        if (!key) throw LarkError(kSealNeedsPasswordText, ErrorKind::NeedsPassword);
+        // Verified to its last chunk before anything is parsed; from then on the notebook
+        // (even one that fails to parse half-way) keeps the key, so nothing it shows is ever
+        // written out in the clear.
+        TextBuffer content = UnsealFile(FFileHandle.fd(), size, *key);
+        struct KeepKey {
+            Document& d;
+            const std::shared_ptr<const SealKey>& k;
+            ~KeepKey() { d.sealKey = k; }
+        } keep{*this, key};
+        Updating guard(*this);
+        if (IsEnveloped(content.view())) {
+            BlockSource source = UnzipToBlocks(content.view());
+            content.reset();
+            ParseDocument(*this, source, readOnly, path);
+        } else {
+            MemorySource source(content.view());
+            ParseDocument(*this, source, readOnly, path);
+        }
+    } else if (enveloped) {
         // Unpacked in full before the parse starts, each text block straight into the
         // buffer its section keeps.
         BlockSource source = UnzipFileToBlocks(FFileHandle.fd(), size);
@@ -299,7 +322,7 @@ void Document::parseFromHeldFile(const std::string& path, bool readOnly) {
     }
 }
 
-bool Document::LoadDocument(const std::string& path, bool readOnly) {
+bool Document::LoadDocument(const std::string& path, bool readOnly, const std::shared_ptr<const SealKey>& key) {
     bool result = false;
     try {
         try {
@@ -310,7 +333,7 @@ bool Document::LoadDocument(const std::string& path, bool readOnly) {
             throw LarkError("Cannot open file \"" + path + "\". " + e.what(), e.kind(), e.sysErrno());
         }
         spareSnapshot_.reset();  // sized for the notebook that goes
-        parseFromHeldFile(path, readOnly);
+        parseFromHeldFile(path, readOnly, key);
         // The view mirrors the selection made while the tree was being rebuilt.
         view_.showSelection(selected_);
         tvNodesChange(false);
@@ -342,6 +365,7 @@ std::unique_ptr<SaveJob> Document::BeginSave(const std::string& path, const std:
         job->path = path;
         job->backupPath = backupPath;
         job->zip = UseZip;
+        job->sealKey = sealKey;
         tvNodesChanging(false);
         StoreActiveSection();
         job->snapshot = TakeSnapshot(*this, std::move(spareSnapshot_));
@@ -366,7 +390,17 @@ void Document::WriteSave(SaveJob& job) noexcept {
         // packing the written content, without the content's own copy.
         const NotebookSnapshot& snapshot = *job.snapshot;
         TextBuffer content = job.zip ? ZipDocument(snapshot) : WriteDocument(snapshot);
-        job.warning = ReplaceFileContents(job.path, content.view(), ReplaceOptions{job.backupPath, &job.held});
+        ReplaceOptions options;
+        options.backupPath = job.backupPath;
+        options.held = &job.held;
+        if (job.sealKey) {
+            // Sealed with a fresh stream header; the backup of a file that was not sealed
+            // yet is kept sealed as well.
+            TextBuffer sealed = SealBytes(content.view(), *job.sealKey);
+            content = std::move(sealed);
+            options.backupBytes = [key = job.sealKey](int fd) { return SealedCopyUnlessSealed(fd, *key); };
+        }
+        job.warning = ReplaceFileContents(job.path, content.view(), options);
         ReleasePagesInPieces(content.data(), content.size());
     } catch (...) {
         job.failure = std::current_exception();

@@ -20,6 +20,7 @@
 namespace lark {
 
 struct NotebookSnapshot;
+class SealKey;
 
 // One save, split so that the writing can run on another thread while the window goes on
 // editing: BeginSave takes the snapshot on the window's thread, WriteSave writes it (any
@@ -37,8 +38,9 @@ struct SaveJob {
     // The document's held file, in the job's hands while it runs: the write checks the
     // lock through it and passes it the new file.
     DocumentFile held;
-    std::exception_ptr failure;  // what WriteSave threw
-    std::string warning;         // what went wrong after the file was in place
+    std::shared_ptr<const SealKey> sealKey;  // a sealed notebook's key; null for a plain one
+    std::exception_ptr failure;              // what WriteSave threw
+    std::string warning;                     // what went wrong after the file was in place
 };
 
 inline constexpr const char* kNewNodeName = "New Node";
@@ -63,6 +65,10 @@ public:
     DocumentFile FFileHandle;
     bool FUpdating = false;
     bool UseZip = false;  // mirrors the check mark of the compression option
+    // The key of a notebook sealed with a password, null for one that is not: its saves
+    // and recovery copies are sealed with it. It goes when the notebook does (ClearDocument,
+    // a load), so a closed notebook's key is wiped.
+    std::shared_ptr<const SealKey> sealKey;
 
     // The tree (names, order, stored texts, info lines) changed since the notebook was read
     // or written; the editor's own text counts apart. Every writer goes through
@@ -107,7 +113,9 @@ public:
     void StoreActiveSection();
 
     // Pipelines; each reports its own errors in the error box and returns success.
-    bool LoadDocument(const std::string& path, bool readOnly);
+    // A sealed file opens with `key` alone (derived from its password under the file's own
+    // parameters, see SealKeyOpens); without one it is refused (NeedsPassword).
+    bool LoadDocument(const std::string& path, bool readOnly, const std::shared_ptr<const SealKey>& key = {});
     // `backupPath`, when not empty, receives the file's previous version (see
     // ReplaceFileContents); the file is never moved away from its name meanwhile. Written
     // on the calling thread; the window writes its saves on a worker with the steps below.
@@ -141,7 +149,7 @@ public:
     bool loading() const { return loading_; }
 
 private:
-    void parseFromHeldFile(const std::string& path, bool readOnly);
+    void parseFromHeldFile(const std::string& path, bool readOnly, const std::shared_ptr<const SealKey>& key);
 
     SectionTree tree_;
     ITreeView& view_;

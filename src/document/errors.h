@@ -7,13 +7,15 @@
 namespace lark {
 
 enum class ErrorKind {
-    General,   // any other failure with a message
-    System,    // an operating-system call failed; message is its strerror text
-    InUse,     // the file is held by another opener (lock conflict)
-    Format,    // fatal notebook format error
-    Envelope,  // damaged "ZIPPED!" envelope
-    Write,     // the notebook could not be written
-    Encoding,  // text that Windows-1251 cannot hold
+    General,        // any other failure with a message
+    System,         // an operating-system call failed; message is its strerror text
+    InUse,          // the file is held by another opener (lock conflict)
+    Format,         // fatal notebook format error
+    Envelope,       // damaged "ZIPPED!" envelope
+    Sealed,         // a sealed notebook that does not open with the key given (wrong password, damage)
+    NeedsPassword,  // a sealed notebook read without any key
+    Write,          // the notebook could not be written
+    Encoding,       // text that Windows-1251 cannot hold
 };
 
 class LarkError : public std::runtime_error {

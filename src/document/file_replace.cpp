@@ -245,12 +245,13 @@ int linkCheckedFile(int fd, const struct stat& old, const std::string& path, con
 // Keeps the file open as `old` under `backup`: a hard link to that very file where the file
 // system allows one, else a flushed copy read from it; either first under a temporary name,
 // then renamed onto the backup name.
-void keepBackup(const std::string& target, int oldFd, const struct stat& old, const std::string& backup) {
+void keepBackup(const std::string& target, int oldFd, const struct stat& old, const std::string& backup,
+                const std::optional<TextBuffer>& bytes) {
     FileOps& ops = CurrentFileOps();
     const std::string dir = directoryOf(backup);
     const std::string prefix = TemporaryPrefix(baseOf(backup));
     std::string name;
-    for (int attempt = 0;; ++attempt) {
+    for (int attempt = 0; !bytes; ++attempt) {
         name = dir + "/" + prefix + randomSuffix();
         const int err = linkCheckedFile(oldFd, old, target, name);
         if (err == 0) break;
@@ -269,6 +270,21 @@ void keepBackup(const std::string& target, int oldFd, const struct stat& old, co
         name = std::move(copy.name);
         copy.name.clear();
         break;
+    }
+    if (bytes) {
+        // Bytes of the caller's choosing, written the way a copy is.
+        Temporary copy = createTemporary(dir, prefix, backup);
+        struct Cleanup {
+            Temporary& t;
+            ~Cleanup() {
+                if (!t.name.empty()) (void)CurrentFileOps().unlink(t.name.c_str());
+            }
+        } cleanup{copy};
+        keepMode(copy.fd.get(), old, backup);
+        writeAll(copy.fd.get(), bytes->view(), backup);
+        nameTemporary(copy, dir, prefix, backup);
+        name = std::move(copy.name);
+        copy.name.clear();
     }
     if (ops.rename(name.c_str(), backup.c_str()) != 0) {
         const int err = errno;
@@ -353,7 +369,11 @@ std::string ReplaceFileContents(const std::string& path, std::string_view data, 
     if (hadOld) keepMode(tmp.fd.get(), old, path);
     writeAll(tmp.fd.get(), data, path);
     nameTemporary(tmp, dir, prefix, path);
-    if (!backup.empty()) keepBackup(target, existing.get(), old, backup);
+    if (!backup.empty()) {
+        const std::optional<TextBuffer> bytes =
+            options.backupBytes ? options.backupBytes(existing.get()) : std::optional<TextBuffer>();
+        keepBackup(target, existing.get(), old, backup, bytes);
+    }
     if (ops.rename(tmp.name.c_str(), target.c_str()) != 0) throw cannotCreate(path, errno);
     tmp.name.clear();  // it is the document now
     if (options.held) options.held->adopt(tmp.fd.release(), false);

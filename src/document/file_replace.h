@@ -10,6 +10,8 @@
 // A save killed at any moment therefore leaves the old or the new file under the name, and
 // a complete backup; temporaries it leaves behind are removed by the next save of the
 // same target (each temporary is locked while its writer lives, so no live one is touched).
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,10 @@ struct ReplaceOptions {
     // The caller's held document file: its own lock does not count as another opener's,
     // and after success it holds the new file (open for reading and writing, locked).
     DocumentFile* held = nullptr;
+    // When set, decides what the backup holds, given the previous version open for reading:
+    // other bytes (the backup is then written from them, never a link to that version), or
+    // nullopt for the previous version itself.
+    std::function<std::optional<TextBuffer>(int fd)> backupBytes = {};
 };
 
 // Writes `data` as the new contents of `path`. A symbolic link is followed (the file it

@@ -2,8 +2,10 @@
 
 #include "document/document.h"
 #include "document/envelope.h"
+#include "document/errors.h"
 #include "document/file_access.h"
 #include "document/format.h"
+#include "document/sealed_envelope.h"
 
 namespace lark {
 
@@ -24,7 +26,26 @@ struct Updating {
 
 }  // namespace
 
-void LoadFromBytes(Document& doc, TextBuffer bytes, bool readOnly, const std::string& path) {
+// The notebook keeps the key of the content it came from, whatever the parse makes of it.
+struct KeepKey {
+    Document& d;
+    const std::shared_ptr<const SealKey>& k;
+    ~KeepKey() { d.sealKey = k; }
+};
+
+TextBuffer unsealed(TextBuffer bytes, const std::shared_ptr<const SealKey>& key) {
+    if (!key) throw LarkError(kSealNeedsPasswordText, ErrorKind::NeedsPassword);
+    return UnsealBytes(bytes.view(), *key);
+}
+
+void LoadFromBytes(Document& doc, TextBuffer bytes, bool readOnly, const std::string& path,
+                   const std::shared_ptr<const SealKey>& key) {
+    if (IsSealed(bytes.view())) {
+        TextBuffer content = unsealed(std::move(bytes), key);
+        KeepKey keep{doc, key};
+        LoadFromBytes(doc, std::move(content), readOnly, path);
+        return;
+    }
     if (IsEnveloped(bytes.view())) {
         // Unpacked block by block; the packed bytes go as soon as that is done.
         BlockSource source = UnzipToBlocks(bytes.view());
@@ -38,13 +59,24 @@ void LoadFromBytes(Document& doc, TextBuffer bytes, bool readOnly, const std::st
     ParseDocument(doc, source, readOnly, path);
 }
 
-void LoadFromFile(Document& doc, int fd, std::int64_t size, bool readOnly, const std::string& path, bool* enveloped) {
+void LoadFromFile(Document& doc, int fd, std::int64_t size, bool readOnly, const std::string& path, bool* enveloped,
+                  const std::shared_ptr<const SealKey>& key, bool* sealed) {
     char head[8];
     bool zipped = false;
     if (size >= 8) {
         readExactly(fd, head, 8, 0);
         zipped = IsEnveloped(std::string_view(head, 8));
+        if (IsSealed(std::string_view(head, 8))) {
+            if (sealed) *sealed = true;
+            if (!key) throw LarkError(kSealNeedsPasswordText, ErrorKind::NeedsPassword);
+            TextBuffer content = UnsealFile(fd, size, *key);
+            if (enveloped) *enveloped = IsEnveloped(content.view());
+            KeepKey keep{doc, key};
+            LoadFromBytes(doc, std::move(content), readOnly, path);
+            return;
+        }
     }
+    if (sealed) *sealed = false;
     if (enveloped) *enveloped = zipped;
     if (zipped) {
         BlockSource source = UnzipFileToBlocks(fd, size);

@@ -24,6 +24,7 @@
 #include "document/file_replace.h"
 #include "document/load_bytes.h"
 #include "document/memory_view.h"
+#include "document/sealed_envelope.h"
 
 namespace lark {
 namespace {
@@ -331,7 +332,8 @@ RecoveryClaim ClaimNewRecoveryCopy(const std::string& directory, const std::stri
     return {};
 }
 
-void WriteRecoveryCopy(const NotebookSnapshot& snapshot, const std::string& copyPath, const std::string& notebookPath) {
+void WriteRecoveryCopy(const NotebookSnapshot& snapshot, const std::string& copyPath, const std::string& notebookPath,
+                       const SealKey* key) {
     const auto [directory, name] = splitPath(copyPath);
     const UniqueFd dir = openFolder(directory, true);
     if (!notebookPath.empty()) {
@@ -345,7 +347,8 @@ void WriteRecoveryCopy(const NotebookSnapshot& snapshot, const std::string& copy
         } catch (const LarkError&) {}
         if (!recorded) writeAt(dir.get(), nameFile, canonical);
     }
-    const TextBuffer packed = ZipDocument(snapshot);
+    TextBuffer packed = ZipDocument(snapshot);
+    if (key) packed = SealBytes(packed.view(), *key);
     writeAt(dir.get(), name, packed.view());
 }
 
@@ -395,9 +398,22 @@ std::vector<OrphanedCopy> OrphanedRecoveryCopies(const std::string& directory) {
     return out;
 }
 
-void RestoreRecoveryCopy(Document& doc, const std::string& copyPath, const std::string& notebookName) {
+std::optional<SealParams> RecoveryCopySealParams(const std::string& copyPath) {
+    const auto [directory, name] = splitPath(copyPath);
+    const TextBuffer bytes = readAt(openFolder(directory, false).get(), name);
+    if (!IsSealed(bytes.view())) return std::nullopt;
+    return ReadSealParams(bytes.view());
+}
+
+void RestoreRecoveryCopy(Document& doc, const std::string& copyPath, const std::string& notebookName,
+                         const std::shared_ptr<const SealKey>& key) {
     const auto [directory, name] = splitPath(copyPath);
     TextBuffer bytes = readAt(openFolder(directory, false).get(), name);
+    const bool sealed = IsSealed(bytes.view());
+    if (sealed) {
+        if (!key) throw LarkError(kSealNeedsPasswordText, ErrorKind::NeedsPassword);
+        bytes = UnsealBytes(bytes.view(), *key);
+    }
     // Read once aside, so that a damaged copy never touches the notebook on screen.
     {
         MemoryTreeView view;
@@ -415,6 +431,7 @@ void RestoreRecoveryCopy(Document& doc, const std::string& copyPath, const std::
     doc.view().showSelection(doc.selected());
     doc.tvNodesChange(false);
     doc.FFileName = notebookName;
+    doc.sealKey = sealed ? key : nullptr;
     doc.setTreeModified(true);
 }
 

@@ -9,10 +9,13 @@
 // through a symbolic link: an entry under a copy's name that is not a regular file (a link,
 // a FIFO, a folder) is never read, written through or offered; it is set aside as
 // "<name>.refused".
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "document/seal_key.h"
 #include "document/snapshot.h"
 #include "document/unique_fd.h"
 
@@ -73,9 +76,10 @@ RecoveryClaim ClaimNewRecoveryCopy(const std::string& directory, const std::stri
 
 // Writes the snapshot, compressed, under a temporary name in the folder, then renames it
 // over the copy; creates the folder (private to the user) when needed. `notebookPath`
-// (non-empty for a named notebook) is recorded beside the copy. Throws LarkError.
+// (non-empty for a named notebook) is recorded beside the copy. A sealed notebook's copy is
+// sealed with its key (`key`), compressed inside. Throws LarkError.
 void WriteRecoveryCopy(const NotebookSnapshot& snapshot, const std::string& copyPath,
-                       const std::string& notebookPath = {});
+                       const std::string& notebookPath = {}, const SealKey* key = nullptr);
 
 // Removes a copy (never what a link there names); its notebook's recorded path goes with
 // the last copy of that notebook. False when nothing was removed.
@@ -92,7 +96,13 @@ std::vector<OrphanedCopy> OrphanedRecoveryCopies(const std::string& directory);
 // Replaces the document's notebook by the copy at `copyPath`, shown under `notebookName`
 // and marked changed; the file held open stays the one it was. A copy that cannot be read
 // or parsed, or is not a regular file, leaves the document as it was and throws LarkError.
-void RestoreRecoveryCopy(Document& doc, const std::string& copyPath, const std::string& notebookName);
+// A sealed copy needs its notebook's key (NeedsPassword without one, Sealed for a wrong one)
+// and leaves the document sealed with it.
+void RestoreRecoveryCopy(Document& doc, const std::string& copyPath, const std::string& notebookName,
+                         const std::shared_ptr<const SealKey>& key = {});
+// The key-derivation parameters of a sealed copy; nullopt for a copy that is not sealed.
+// Throws LarkError for a copy that cannot be read or whose header is refused.
+std::optional<SealParams> RecoveryCopySealParams(const std::string& copyPath);
 
 // Moves a damaged copy aside (".damaged" added, never over an earlier one); the new name.
 std::string SetAsideDamagedCopy(const std::string& copyPath);

@@ -32,6 +32,10 @@ set(LARKPAD_DOCUMENT_SOURCES
   section_name.cpp
   section_name.h
   scan_either.h
+  seal_key.cpp
+  seal_key.h
+  sealed_envelope.cpp
+  sealed_envelope.h
   section_tree.cpp
   section_tree.h
   snapshot.cpp

@@ -33,6 +33,8 @@ public:
     QString saveFile(QWidget* parent, const QString& folder) override;
     // One-line input box; false when cancelled.
     virtual bool inputBox(QWidget* parent, const QString& caption, const QString& prompt, QString& value);
+    // A password typed without being shown; false when cancelled. Defined in password_dialog.cpp.
+    virtual bool askPassword(QWidget* parent, const QString& prompt, QString& password);
     // The print dialog; false when cancelled.
     virtual bool printDialog(QWidget* parent, QPrinter& printer);
     // Where to export the notebook: an HTML page (`html` true) or a new folder of text files;

@@ -82,12 +82,14 @@ void RecoveryKeeper::writeCopy() {
     std::shared_ptr<NotebookSnapshot> snapshot = TakeSnapshot(doc_);
     const std::string path = claim_.copyPath();
     const std::string notebook = claimedFor_;
+    // A sealed notebook's copy is sealed with its key: nothing of it is ever in the clear.
+    std::shared_ptr<const SealKey> key = doc_.sealKey;
     writing_ = true;
     writingChanges_ = changes_;
-    watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [snapshot, path, notebook] {
+    watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [snapshot, path, notebook, key] {
         RunBelowWindowPriority();
         try {
-            WriteRecoveryCopy(*snapshot, path, notebook);
+            WriteRecoveryCopy(*snapshot, path, notebook, key.get());
             return true;
         } catch (...) {
             // A copy that cannot be written leaves the notebook as safe as it was without
@@ -107,7 +109,7 @@ bool RecoveryKeeper::writeNow() {
     writingChanges_ = changes_;
     bool ok = false;
     try {
-        WriteRecoveryCopy(*TakeSnapshot(doc_), claim_.copyPath(), claimedFor_);
+        WriteRecoveryCopy(*TakeSnapshot(doc_), claim_.copyPath(), claimedFor_, doc_.sealKey.get());
         ok = true;
     } catch (...) {}
     countWrite(ok);

@@ -32,6 +32,7 @@ set(LARKPAD_MAIN_SOURCES
   notebook_sync.h
   paced_launches.cpp
   paced_launches.h
+  password_dialog.cpp
   qt_translations.cpp
   qt_translations.h
   recovery_keeper.cpp
@@ -64,6 +65,7 @@ set(LARKPAD_MAIN_SOURCES
   tframe_replace.cpp
   tframe_search.cpp
   tframe_sections.cpp
+  tframe_seal.cpp
   tframe_settings.cpp
   tframe_tray.cpp
   tframe_view.cpp

@@ -238,8 +238,11 @@ void TFrame::startUpDocument() {
 }
 
 bool TFrame::loadWithProgress(const std::string& path, bool readOnly) {
+    // A sealed notebook opens only with its password; Cancel opens nothing.
+    std::shared_ptr<const SealKey> key;
+    if (!askFileKey(path, key)) return false;
     ui_->beginBusy(QStringLiteral("Открывается ") + QString::fromStdString(path) + QStringLiteral("..."));
-    const bool ok = doc_->LoadDocument(path, readOnly);
+    const bool ok = doc_->LoadDocument(path, readOnly, key);
     ui_->endBusy();
     if (ok) {
         rememberRecent();

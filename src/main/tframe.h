@@ -14,6 +14,7 @@
 #include "desktop/tray_area.h"
 #include "document/document.h"
 #include "document/recovery.h"
+#include "document/seal_key.h"
 #include "editing/section_commands.h"
 #include "editing/section_history.h"
 #include "files/file_type.h"
@@ -310,6 +311,23 @@ private:
     // A line about the desktop in the status bar; it stays after the start-up document.
     void desktopNotice(const QString& text);
     void noteTrayMissing();
+    // ---- password protection (tframe_seal.cpp) ----
+    QAction *miProtect = nullptr, *miChangePassword = nullptr, *miUnprotect = nullptr;
+    void miProtectClick();
+    void miChangePasswordClick();
+    void miUnprotectClick();
+    // The key of the sealed file at `path`, asked for until it opens the file: false on
+    // Cancel. A file that is not sealed (or cannot be read: the load says why) needs none.
+    bool askFileKey(const std::string& path, std::shared_ptr<const SealKey>& key);
+    // Asks for the password under `params` until `opens` takes its key; null on Cancel.
+    std::shared_ptr<const SealKey> askKeyFor(const SealParams& params, const QString& prompt,
+                                             const std::function<bool(const std::shared_ptr<const SealKey>&)>& opens);
+    // A new password, typed twice; null on Cancel.
+    std::shared_ptr<const SealKey> askNewKey();
+    void sealChanged(const QString& status);
+    // The protection in the caption and the items that fit it; true when the export may go on.
+    QString sealCaption(const QString& title);
+    bool confirmPlainExport();
     // Long loads keep the window painted and show progress after a moment.
     bool loadWithProgress(const std::string& path, bool readOnly);
 

@@ -60,6 +60,12 @@ void TFrame::createActions() {
          "Открыть папку текстовых файлов как новый блокнот", &TFrame::miImportClick},
         {&TFrame::miMergeFile, "miMergeFile", "Объединить с файлом...", nullptr, nullptr,
          "Добавить в блокнот разделы другого файла, различия сохранить как конфликты", &TFrame::miMergeFileClick},
+        {&TFrame::miProtect, "miProtect", "Защитить паролем...", nullptr, nullptr,
+         "Шифровать блокнот: открыть его можно будет только с паролем", &TFrame::miProtectClick},
+        {&TFrame::miChangePassword, "miChangePassword", "Изменить пароль...", nullptr, nullptr,
+         "Задать блокноту новый пароль", &TFrame::miChangePasswordClick},
+        {&TFrame::miUnprotect, "miUnprotect", "Снять защиту", nullptr, nullptr, "Сохранять блокнот без шифрования",
+         &TFrame::miUnprotectClick},
         {&TFrame::miExit, "miExit", "Выход", nullptr, "Alt+X", "Завершить работу с программой", &TFrame::miExitClick},
         // "&Правка"
         {&TFrame::miUndo, "miUndo", "Отменить", nullptr, "Ctrl+Z", "Отмена последнего действия", &TFrame::miUndoClick},
@@ -153,6 +159,8 @@ void TFrame::createMenus() {
     mnFile->addAction(miPrintNode);
     mnFile->addSeparator();
     mnFile->addActions({miSave, miSaveAs});
+    mnFile->addSeparator();
+    mnFile->addActions({miProtect, miChangePassword, miUnprotect});
     mnFile->addSeparator();
     mnFile->addActions({miExport, miImport});
     mnFile->addAction(miMergeFile);

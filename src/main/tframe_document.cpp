@@ -40,6 +40,7 @@ void TFrame::updateCaption() {
         title = (doc_->isModified() ? QStringLiteral("*") : QString()) + name + QStringLiteral(" — ") +
                 QString::fromUtf8(kAppTitle);
     }
+    title = sealCaption(title);
     if (title != windowTitle()) setWindowTitle(title);
 }
 

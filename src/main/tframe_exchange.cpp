@@ -20,6 +20,7 @@ namespace lark::gui {
 
 void TFrame::miExportClick() {
     if (commands_->commitEdits) commands_->commitEdits();
+    if (!confirmPlainExport()) return;
     bool html = false;
     const QString target = dialogs_.exportTarget(this, html);
     if (target.isEmpty()) return;

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/errors.h"
 #include "document/file_access.h"
 #include "document/recovery.h"
 #include "main/app_texts.h"
@@ -70,7 +71,22 @@ void TFrame::offerOrphanedCopies() {
 void TFrame::restoreCopy(RecoveryClaim claim, const std::string& copy, const std::string& shownAs,
                          const std::string& keptFor) {
     try {
-        RestoreRecoveryCopy(*doc_, copy, shownAs);
+        // A sealed notebook's copy is sealed: it comes back with the notebook's password
+        // (Cancel keeps it for the next start).
+        if (const std::optional<SealParams> params = RecoveryCopySealParams(copy)) {
+            const auto opens = [&](const std::shared_ptr<const SealKey>& key) {
+                try {
+                    RestoreRecoveryCopy(*doc_, copy, shownAs, key);
+                    return true;
+                } catch (const LarkError& e) {
+                    if (e.kind() != ErrorKind::Sealed) throw;
+                    return false;
+                }
+            };
+            if (!askKeyFor(*params, QStringLiteral("Пароль блокнота:"), opens)) return;
+        } else {
+            RestoreRecoveryCopy(*doc_, copy, shownAs);
+        }
         recovery_->keepRestoredCopy(std::move(claim), keptFor);
         ui_->setStatusText(QString::fromUtf8(kRestoredStatusText));
     } catch (const std::exception& e) {

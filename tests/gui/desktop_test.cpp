@@ -110,6 +110,8 @@ void DesktopTest::registration_data() {
         << "notes.dat" << QByteArray("LKP\x01\x0c\0\0\0Activate=0\r\n", 20) << "application/x-larkpad";
     QTest::newRow("nominal: renamed compressed notebook")
         << "packed.bin" << QByteArray("ZIPPED!\x78\xda\x01\x02\x03") << "application/x-larkpad";
+    QTest::newRow("nominal: renamed sealed notebook")
+        << "locked.bin" << QByteArray("LKSEALED\x01\x02\x03\0\0\0", 14) << "application/x-larkpad";
     QTest::newRow("robustness: magic with another version byte")
         << "other.dat" << QByteArray("LKP\x02\x0c\0\0\0", 8) << "application/octet-stream";
 }

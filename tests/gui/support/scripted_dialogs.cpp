@@ -76,6 +76,18 @@ bool ScriptedDialogs::inputBox(QWidget*, const QString& caption, const QString&,
     return false;
 }
 
+bool ScriptedDialogs::askPassword(QWidget*, const QString& prompt, QString& password) {
+    asked << prompt;
+    QString typed;
+    if (!take(passwords, typed)) {
+        unexpected << QStringLiteral("password: ") + prompt;
+        return false;
+    }
+    if (typed.isNull()) return false;
+    password = typed;
+    return true;
+}
+
 bool ScriptedDialogs::printDialog(QWidget*, QPrinter& printer) {
     asked << QStringLiteral("print");
     printFiles << printer.outputFileName();
@@ -108,7 +120,7 @@ QString ScriptedDialogs::importFolder(QWidget*) {
 bool ScriptedDialogs::allUsed() const {
     return unexpected.isEmpty() && saveChanges.empty() && overwrite.empty() && changedOnDisk.empty() &&
            confirms.empty() && recoveries.empty() && opens.empty() && saves.empty() && prints.empty() &&
-           exports.empty() && imports.empty();
+           exports.empty() && imports.empty() && passwords.empty();
 }
 
 }  // namespace lark::guitest

@@ -32,6 +32,7 @@ public:
     std::deque<ExportChoice> exports;     // export dialog results
     std::deque<QString> imports;          // import folder choices (empty: cancel)
     std::deque<QString> prints;           // print dialog results: a PDF file to print to (empty: cancel)
+    std::deque<QString> passwords;        // typed passwords (a null string: Cancel)
     std::function<void()> duringConfirm;  // runs while a confirmation is open
 
     QStringList errors, messages, confirmTexts, asked, unexpected;
@@ -49,6 +50,7 @@ public:
     QString openFile(QWidget*, const QString& folder, bool& readOnly) override;
     QString saveFile(QWidget*, const QString& folder) override;
     bool inputBox(QWidget*, const QString& caption, const QString&, QString&) override;
+    bool askPassword(QWidget*, const QString& prompt, QString& password) override;
     bool printDialog(QWidget*, QPrinter& printer) override;
     QString exportTarget(QWidget*, bool& html) override;
     QString importFolder(QWidget*) override;
