@@ -2,6 +2,7 @@
 // document, instead of building the whole CR LF byte text (or even reading the document's
 // pieces) at each find. A line break is one character here and two bytes (CR LF) in
 // text(); the positions are converted the way selectionStart and select do.
+#include <QPointer>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <array>
@@ -73,6 +74,8 @@ public:
         text_.clear();
     }
 
+    QString kept() const { return valid_ && editor_->document() == doc_ ? text_ : QString(); }
+
     void shown(const QString& plain) {
         if (editor_->document() != doc_) attach();
         text_ = plain;
@@ -114,7 +117,7 @@ private:
     }
 
     NoteEditor* editor_;
-    QTextDocument* doc_ = nullptr;
+    QPointer<QTextDocument> doc_;  // the editor deletes documents it no longer shows
     QString text_;
     bool valid_ = false;
 };
@@ -123,6 +126,7 @@ private:
 
 void NoteEditor::rememberShownText(const QString& shown) { FindCopy::of(this).shown(shown); }
 void NoteEditor::forgetShownText() { FindCopy::of(this).forget(); }
+QString NoteEditor::keptShownText() { return FindCopy::of(this).kept(); }
 
 std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, std::size_t from) {
     if (needleLowered.empty()) return std::nullopt;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "editor/editor_capacity.h"
+#include "editor/kept_documents.h"
 #include "editor/line_groups.h"
 #include "editor/long_lines.h"
 #include "editor/note_editor.h"
@@ -102,6 +103,7 @@ private slots:
     void shownTextAgainstTheBytes();
     void tripleClickSelectsTheLine();
     void scrollBarSpansTheLines();
+    void sectionsShownAgainAgainstTheirBytes();
 };
 
 void LineGroupsTest::groupLines_data() {
@@ -442,6 +444,55 @@ void LineGroupsTest::scrollBarSpansTheLines() {
     grouped.setLineWrapMode(QPlainTextEdit::WidgetWidth);
     grouped.setLineWrapMode(QPlainTextEdit::NoWrap);
     same();
+}
+
+// Large texts shown, edited, read (as a save does) or left unread (as discarding does) and
+// shown again, at random, against the bytes each should show: a document kept from before is
+// only ever shown for exactly its bytes, with nothing to undo; no more are kept than allowed.
+void LineGroupsTest::sectionsShownAgainAgainstTheirBytes() {
+    const std::size_t large = KeptDocuments::kKeptFrom + 100;
+    std::vector<std::string> sections{repeat("ab cd\r\nefg\r\n", large), repeat("ab cd\r\nefg\r\n", large),
+                                      repeat("abc defgh ", large), repeat("xy\r\n", large), "small"};
+    const std::size_t z = sections[1].find('e', large / 2);
+    sections[1][z] = 'Z';  // as long as the first, one letter apart
+    NoteEditor e;
+    std::size_t shown = 0;
+    std::uint32_t x = 2463534242u;
+    const auto next = [&x](std::uint32_t n) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x % n;
+    };
+    for (int i = 0; i < 100; ++i) {
+        switch (next(4)) {
+        case 0:
+            // Typed somewhere.
+            putCaret(e, static_cast<int>(next(static_cast<std::uint32_t>(e.document()->characterCount()))));
+            step(e, next(2) ? "q" : "enter");
+            break;
+        case 1:
+            // Saved: the section holds the bytes read.
+            sections[shown] = e.text();
+            e.setModified(false);
+            break;
+        default: {
+            // Edits not saved are dropped; another section is shown.
+            e.setModified(false);
+            shown = next(static_cast<std::uint32_t>(sections.size()));
+            e.setText(sections[shown]);
+            QVERIFY(e.text() == sections[shown]);
+            QVERIFY(!e.document()->isUndoAvailable() && !e.modified());
+            QCOMPARE(e.textCursor().position(), 0);
+            const std::size_t zAt = sections[shown].find('Z');
+            QCOMPARE(e.findText("z", 0), zAt == std::string::npos ? std::nullopt : std::optional{zAt});
+        }
+        }
+        QVERIFY(e.findChildren<QTextDocument*>(QString(), Qt::FindDirectChildrenOnly).size() <=
+                static_cast<qsizetype>(1 + KeptDocuments::kKeptAtMost));
+    }
+    e.clear();
+    QCOMPARE(e.findChildren<QTextDocument*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
 }
 
 QTEST_MAIN(LineGroupsTest)
