@@ -142,7 +142,14 @@ void NoteEditor::setText(std::string_view text) {
 
 void NoteEditor::showDocument(QTextDocument* doc, ShownText::Shape shape) {
     QTextDocument* const old = document();
+    std::optional<ScrollBarsAhead> ahead;
     if (doc != old) {
+        // The scroll bars a kept document needs come before it, as before a text put in.
+        qsizetype blocks = 0;
+        qsizetype longest = 0;
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++blocks)
+            longest = std::max<qsizetype>(longest, b.length() - 1);
+        ahead.emplace(*this, blocks, longest);
         // The new document looks as the old did.
         if (doc->defaultFont() != old->defaultFont()) doc->setDefaultFont(old->defaultFont());
         doc->setDefaultTextOption(old->defaultTextOption());
