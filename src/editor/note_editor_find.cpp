@@ -43,8 +43,9 @@ const FoldTables& foldTables() {
     return t;
 }
 
-// The editor's characters, kept up to date from the document's change notices: small
-// changes are copied in, large ones drop the copy until the next find reads it whole.
+// The editor's characters, kept up to date from the document's change notices: every change
+// is copied in, a paste of megabytes too (reading what it added costs less than reading the
+// whole text again at the next find).
 // Line breaks are '\n' where the text was shown whole and U+2029 elsewhere; the find
 // treats both alike.
 class FindCopy : public QObject {
@@ -84,8 +85,6 @@ public:
     }
 
 private:
-    static constexpr int kCopyLimit = 1 << 20;  // larger changes are read again whole
-
     void attach() {
         if (doc_) disconnect(doc_, nullptr, this, nullptr);
         doc_ = editor_->document();
@@ -98,7 +97,7 @@ private:
         if (!valid_) return;
         const int length = doc_->characterCount() - 1;
         // Changes at the very start may count the document's closing separator.
-        if (position < 0 || added > kCopyLimit || position + removed > text_.size() || position + added > length) {
+        if (position < 0 || position + removed > text_.size() || position + added > length) {
             valid_ = false;
             text_.clear();
             return;

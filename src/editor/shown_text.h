@@ -51,7 +51,6 @@ public:
     // Answers for `doc` from now on, a document show() filled before in the way `shape`
     // tells (the editor swaps in one it kept).
     void adopt(QTextDocument& doc, Shape shape);
-    QTextDocument& document() const { return *doc_; }
     bool grouped() const { return grouped_; }
     bool hasPieces() const { return split_; }
     // Block boundaries shown inside long lines.

@@ -82,6 +82,17 @@ bool stepBoth(Pair& p, const QString& token) {
     return !QTest::currentTestFailed();
 }
 
+// Numbers below n, the same sequence for the same seed.
+struct Random {
+    std::uint32_t x;
+    std::uint32_t operator()(std::uint32_t n) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x % n;
+    }
+};
+
 // U+2028 written as '|' for the tables.
 QString bars(QString s) { return s.replace(QChar(QChar::LineSeparator), u'|'); }
 
@@ -287,13 +298,7 @@ void LineGroupsTest::randomEditsMatchThePlainEditor() {
                              "right",      "shift-right", "cut",      "paste",           "paste:a\\nb", "word-left",
                              "word-right", "word-bs",     "word-del", "shift-word-right"};
     Pair p(text.toStdString(), kSmall, longLine);
-    std::uint32_t x = static_cast<std::uint32_t>(qEnvironmentVariableIntValue("LARKPAD_TEST_SEED")) | 12345u;
-    const auto next = [&x](std::uint32_t n) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        return x % n;
-    };
+    Random next{static_cast<std::uint32_t>(qEnvironmentVariableIntValue("LARKPAD_TEST_SEED")) | 12345u};
     for (int i = 0; i < 600; ++i) {
         if (next(8) == 0) {
             const std::size_t at = next(static_cast<std::uint32_t>(p.plain.text().size() + 1));
@@ -498,13 +503,7 @@ void LineGroupsTest::sectionsShownAgainAgainstTheirBytes() {
     sections[1][z] = 'Z';  // as long as the first, one letter apart
     NoteEditor e;
     std::size_t shown = 0;
-    std::uint32_t x = 2463534242u;
-    const auto next = [&x](std::uint32_t n) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        return x % n;
-    };
+    Random next{2463534242u};
     for (int i = 0; i < 100; ++i) {
         switch (next(4)) {
         case 0:
