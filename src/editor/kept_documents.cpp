@@ -7,12 +7,12 @@ namespace lark::gui {
 
 void KeptDocuments::shown(std::string_view bytes) {
     bytes_.clear();
-    if (static_cast<qsizetype>(bytes.size()) >= kKeptFrom) bytes_.assign(bytes);
+    if (static_cast<qsizetype>(bytes.size()) >= from_) bytes_.assign(bytes);
     knownAt_ = changes_;
 }
 
 void KeptDocuments::read(const std::string& bytes) {
-    if (known() || static_cast<qsizetype>(bytes.size()) < kKeptFrom) return;
+    if (known() || static_cast<qsizetype>(bytes.size()) < from_) return;
     bytes_ = bytes;
     knownAt_ = changes_;
 }

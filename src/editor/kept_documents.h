@@ -4,7 +4,8 @@
 // ten megabytes anew. A document is kept under the exact bytes its text stands for, and
 // only while nothing changed it since those bytes were known: a section whose stored bytes
 // differ in any way (edited, replaced, restored by an undo of the tree) never finds it.
-// Only texts of kKeptFrom characters or more are kept, kKeptAtMost of them.
+// Only texts of kKeptFrom bytes or more are kept by default (smaller ones are shown afresh in
+// a few tens of milliseconds), kKeptAtMost of them.
 #include <QString>
 #include <QTextDocument>
 #include <cstdint>
@@ -20,8 +21,14 @@ namespace lark::gui {
 
 class KeptDocuments {
 public:
-    static constexpr qsizetype kKeptFrom = qsizetype{1} << 20;
+    static constexpr qsizetype kKeptFrom = qsizetype{4} << 20;
     static constexpr std::size_t kKeptAtMost = 2;
+
+    // Texts of fewer bytes are not kept (the documents kept go).
+    void setKeptFrom(qsizetype bytes) {
+        clear();
+        from_ = bytes;
+    }
 
     struct Kept {
         std::unique_ptr<QTextDocument> doc;
@@ -57,6 +64,7 @@ private:
         int characters = 0;
     };
     std::vector<Entry> entries_;  // oldest first
+    qsizetype from_ = kKeptFrom;
     std::string bytes_;
     std::uint64_t changes_ = 0;
     std::uint64_t knownAt_ = 0;

@@ -64,7 +64,7 @@ std::string NoteEditor::text() const {
     if (replaced > 0) const_cast<NoteEditor*>(this)->reportReplaced(replaced);
     // What the document holds is known again (unless a character stood for none of these
     // bytes): it may be kept under them.
-    else const_cast<KeptDocuments&>(kept_).read(bytes);
+    else kept_.read(bytes);
     return bytes;
 }
 

@@ -73,6 +73,10 @@ public:
     // The longest line shown whole, from the next setText on.
     void setLongLineLength(qsizetype length);
 
+    // Texts of this many bytes or more have their documents kept to be shown again
+    // (kept_documents.h).
+    void setKeptDocumentsFrom(qsizetype bytes) { kept_.setKeptFrom(bytes); }
+
     // Lines shown several to a block (line_groups.h) from the next setText on; true while
     // the text shown last has them.
     void setLineGrouping(const LineGrouping& grouping);
@@ -117,7 +121,7 @@ private:
     // Gives the layout the line counts of grouped blocks again after it dropped them.
     void recountGroupedLines();
     ShownText shown_;
-    KeptDocuments kept_;
+    mutable KeptDocuments kept_;  // text() tells it the bytes read
     int charset_ = 0;
     bool showsFile_ = false;
     bool linksEnabled_ = false;

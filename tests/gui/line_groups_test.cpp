@@ -496,15 +496,18 @@ void LineGroupsTest::scrollBarSpansTheLines() {
 // shown again, at random, against the bytes each should show: a document kept from before is
 // only ever shown for exactly its bytes, with nothing to undo; no more are kept than allowed.
 void LineGroupsTest::sectionsShownAgainAgainstTheirBytes() {
-    const std::size_t large = KeptDocuments::kKeptFrom + 100;
+    const std::size_t large = 5000;
     std::vector<std::string> sections{repeat("ab cd\r\nefg\r\n", large), repeat("ab cd\r\nefg\r\n", large),
                                       repeat("abc defgh ", large), repeat("xy\r\n", large), "small"};
     const std::size_t z = sections[1].find('e', large / 2);
     sections[1][z] = 'Z';  // as long as the first, one letter apart
     NoteEditor e;
+    e.setLineGrouping(kSmall);
+    e.setLongLineLength(16);
+    e.setKeptDocumentsFrom(4000);
     std::size_t shown = 0;
     Random next{2463534242u};
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 300; ++i) {
         switch (next(4)) {
         case 0:
             // Typed somewhere.
