@@ -152,7 +152,11 @@ void NoteEditor::showDocument(QTextDocument* doc, ShownText::Shape shape) {
         ahead.emplace(*this, blocks, longest);
         // The new document looks as the old did.
         if (doc->defaultFont() != old->defaultFont()) doc->setDefaultFont(old->defaultFont());
-        doc->setDefaultTextOption(old->defaultTextOption());
+        // (Setting an option lays every block out again, the same option too.)
+        const QTextOption a = doc->defaultTextOption(), b = old->defaultTextOption();
+        if (a.tabStopDistance() != b.tabStopDistance() || a.tabs() != b.tabs() || a.wrapMode() != b.wrapMode() ||
+            a.flags() != b.flags() || a.alignment() != b.alignment() || a.textDirection() != b.textDirection())
+            doc->setDefaultTextOption(b);
         doc->setDocumentMargin(old->documentMargin());
         doc->setUndoRedoEnabled(old->isUndoRedoEnabled());
         disconnect(old->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
