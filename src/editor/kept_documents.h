@@ -24,6 +24,9 @@ public:
     static constexpr qsizetype kKeptFrom = qsizetype{4} << 20;
     static constexpr std::size_t kKeptAtMost = 2;
 
+    // Room for every entry up front: keeping the document shown never fails half way.
+    KeptDocuments() { entries_.reserve(kKeptAtMost + 1); }
+
     // Texts of fewer bytes are not kept (the documents kept go).
     void setKeptFrom(qsizetype bytes) {
         clear();
