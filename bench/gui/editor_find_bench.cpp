@@ -86,16 +86,10 @@ void editorFind(Context& ctx) {
         throw std::runtime_error("the editor's find and the byte search disagree");
 
     const double c = median(core), g = median(gui);
-    // What a find pays once after a change too large to follow (over a million
-    // characters at once): reading the document's characters whole.
-    QString raw;
-    const double readWhole = timeIt([&] { raw = editor.document()->toRawText(); });
     note("section " + std::to_string(shown.size()) + " bytes, " + std::to_string(editor.blockCount()) +
          " lines; shown in " + formatNumber(showSeconds * 1000, "%.0f") + " ms");
     note("core FindFolded " + formatNumber(c * 1000, "%.2f") + " ms, editor findText " +
          formatNumber(g * 1000, "%.2f") + " ms");
-    note("a find after a change of over a million characters first reads the text whole: " +
-         formatNumber(readWhole * 1000, "%.0f") + " ms");
     printFigure("editor_find_10mb", g / c, kTarget);
 }
 

@@ -13,8 +13,10 @@ class QTextDocument;
 
 namespace lark::gui {
 
-// Lines longer than this are shown in pieces of at most this many characters.
-constexpr qsizetype kLongLine = 8192;
+// Lines longer than this are shown in pieces of at most this many characters: short enough
+// that a keystroke lays out little, and as long as the most characters a group of lines
+// holds (line_groups.h).
+constexpr qsizetype kLongLine = 2048;
 
 // Where the pieces of the long lines of `shown` (line breaks '\n') begin: indexes into
 // `shown`, ascending. A piece ends after a blank where one is in its second half, and

@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -23,7 +24,21 @@
 
 namespace lark::gui {
 
+namespace {
+
+// A document for the editor, the editor's child: the editor deletes the document it shows
+// when another takes its place unless the editor itself is its parent, and keeps it then.
+QTextDocument* newDocument(QObject* parent) {
+    auto* doc = new QTextDocument(parent);
+    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+    return doc;
+}
+
+}  // namespace
+
 NoteEditor::NoteEditor(QWidget* parent) : QPlainTextEdit(parent), shown_(*document()) {
+    setDocument(newDocument(this));
+    shown_.adopt(*document(), {});
     setObjectName(QStringLiteral("reNodeContent"));
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -47,6 +62,9 @@ std::string NoteEditor::text() const {
     // toRawText keeps no-break spaces and paragraph separators as they are.
     std::string bytes = shown_.bytes(&replaced);
     if (replaced > 0) const_cast<NoteEditor*>(this)->reportReplaced(replaced);
+    // What the document holds is known again (unless a character stood for none of these
+    // bytes): it may be kept under them.
+    else kept_.read(bytes);
     return bytes;
 }
 
@@ -88,15 +106,75 @@ void NoteEditor::setText(std::string_view text) {
     // The layout's notices while the text goes in count nothing: the groups are counted
     // once it is in.
     const QScopedValueRollback quiet(recounting_, true);
+    QString findCopy = keptShownText();
     forgetShownText();
     forgetLinks();
+    // A large text shown a moment ago is not converted again: its document was kept under
+    // its exact bytes, and the one shown now is kept in turn while its bytes are known.
+    if (kept_.holds(text)) {
+        showDocument(document(), shown_.shape());
+        rememberShownText(findCopy);
+        emit textChanged();  // as when the text is put in
+        return;
+    }
+    std::optional<KeptDocuments::Kept> found = kept_.take(text);
+    QTextDocument* const old = document();
+    const bool keepOld = kept_.known();
+    if (keepOld) kept_.keep({std::unique_ptr<QTextDocument>(old), shown_.shape(), findCopy, {}});
+    if (found) {
+        kept_.showsKept(*found);
+        showDocument(found->doc.release(), found->shape);
+        if (!keepOld) delete old;
+        rememberShownText(found->findCopy);
+        emit textChanged();
+        return;
+    }
+    if (keepOld) showDocument(newDocument(this), {});
     std::optional<ScrollBarsAhead> ahead;
     const QString oneToOne = shown_.show(text, [&](qsizetype lines, qsizetype longest, const QString& chars) {
         ahead.emplace(*this, lines, longest);
         setPlainText(chars);
     });
+    kept_.shown(text);
     // Where long lines are shown in pieces, the find reads the text itself.
     if (!oneToOne.isNull()) rememberShownText(oneToOne);
+}
+
+void NoteEditor::showDocument(QTextDocument* doc, ShownText::Shape shape) {
+    QTextDocument* const old = document();
+    std::optional<ScrollBarsAhead> ahead;
+    if (doc != old) {
+        // The scroll bars a kept document needs come before it, as before a text put in.
+        qsizetype blocks = 0;
+        qsizetype longest = 0;
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++blocks)
+            longest = std::max<qsizetype>(longest, b.length() - 1);
+        ahead.emplace(*this, blocks, longest);
+        // The new document looks as the old did.
+        if (doc->defaultFont() != old->defaultFont()) doc->setDefaultFont(old->defaultFont());
+        // (Setting an option lays every block out again, the same option too.)
+        const QTextOption a = doc->defaultTextOption(), b = old->defaultTextOption();
+        if (a.tabStopDistance() != b.tabStopDistance() || a.tabs() != b.tabs() || a.wrapMode() != b.wrapMode() ||
+            a.flags() != b.flags() || a.alignment() != b.alignment() || a.textDirection() != b.textDirection())
+            doc->setDefaultTextOption(b);
+        doc->setDocumentMargin(old->documentMargin());
+        doc->setUndoRedoEnabled(old->isUndoRedoEnabled());
+        disconnect(old->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+                   &NoteEditor::recountGroupedLines);
+        disconnect(old, &QTextDocument::contentsChange, this, &NoteEditor::blocksChanged);
+        shown_.adopt(*doc, shape);
+        connect(doc->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+                &NoteEditor::recountGroupedLines);
+        connect(doc, &QTextDocument::contentsChange, this, &NoteEditor::blocksChanged);
+        setDocument(doc);
+    }
+    // As a text shown afresh: no history of another section's edits, nothing modified.
+    doc->clearUndoRedoStacks();
+    doc->setModified(false);
+    setTextCursor(QTextCursor(doc));
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    shown_.recountLines();
 }
 
 // What was worked out for a block (its links, its separator count) is worked out again
@@ -109,6 +187,7 @@ void NoteEditor::blocksChanged(int position, int /*removed*/, int added) {
         if (b == last) break;
     }
     shown_.changed(position, added);
+    kept_.changed();
 }
 
 void NoteEditor::recountGroupedLines() {
@@ -117,8 +196,21 @@ void NoteEditor::recountGroupedLines() {
     shown_.recountLines();
 }
 
+void NoteEditor::setLongLineLength(qsizetype length) {
+    // Documents shown another way are not shown again.
+    kept_.clear();
+    shown_.setLongLineLength(length);
+}
+
+void NoteEditor::setLineGrouping(const LineGrouping& grouping) {
+    kept_.clear();
+    shown_.setLineGrouping(grouping);
+}
+
 void NoteEditor::clear() {
     showsFile_ = false;
+    // Nothing of a notebook closed stays in memory.
+    kept_.clear();
     shown_.clear();
     forgetLinks();
     QPlainTextEdit::clear();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/interfaces.h"
+#include "editor/kept_documents.h"
 #include "editor/shown_text.h"
 
 namespace lark::gui {
@@ -76,11 +77,15 @@ public:
     int hiddenBoundaries() const { return shown_.hiddenBoundaries(); }
     bool splitsLongLines() const { return shown_.hasPieces(); }
     // The longest line shown whole, from the next setText on.
-    void setLongLineLength(qsizetype length) { shown_.setLongLineLength(length); }
+    void setLongLineLength(qsizetype length);
+
+    // Texts of this many bytes or more have their documents kept to be shown again
+    // (kept_documents.h).
+    void setKeptDocumentsFrom(qsizetype bytes) { kept_.setKeptFrom(bytes); }
 
     // Lines shown several to a block (line_groups.h) from the next setText on; true while
     // the text shown last has them.
-    void setLineGrouping(const LineGrouping& grouping) { shown_.setLineGrouping(grouping); }
+    void setLineGrouping(const LineGrouping& grouping);
     bool groupsLines() const { return shown_.grouped(); }
 
     // Line `line` (from 0, as the editor shows lines) in the bytes of text(): its first
@@ -104,6 +109,11 @@ private:
     // Keeps the characters just shown for the find (note_editor_find.cpp).
     void rememberShownText(const QString& shown);
     void forgetShownText();
+    // The find's copy while it follows the document shown (null otherwise).
+    QString keptShownText();
+    // Shows `doc`, filled before in the way `shape` tells, in place of the document shown
+    // (kept_documents.h): nothing to undo, nothing modified, the caret at the start.
+    void showDocument(QTextDocument* doc, ShownText::Shape shape);
     // Inserts typed or pasted text, keeping the line breaks it brings apart from the
     // boundaries inside long lines.
     void insertTyped(const QString& text);
@@ -117,6 +127,7 @@ private:
     // Gives the layout the line counts of grouped blocks again after it dropped them.
     void recountGroupedLines();
     ShownText shown_;
+    mutable KeptDocuments kept_;  // text() tells it the bytes read
     int charset_ = 0;
     bool showsFile_ = false;
     bool linksEnabled_ = false;

@@ -2,6 +2,7 @@
 // document, instead of building the whole CR LF byte text (or even reading the document's
 // pieces) at each find. A line break is one character here and two bytes (CR LF) in
 // text(); the positions are converted the way selectionStart and select do.
+#include <QPointer>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <array>
@@ -42,8 +43,9 @@ const FoldTables& foldTables() {
     return t;
 }
 
-// The editor's characters, kept up to date from the document's change notices: small
-// changes are copied in, large ones drop the copy until the next find reads it whole.
+// The editor's characters, kept up to date from the document's change notices: every change
+// is copied in, a paste of megabytes too (reading what it added costs less than reading the
+// whole text again at the next find).
 // Line breaks are '\n' where the text was shown whole and U+2029 elsewhere; the find
 // treats both alike.
 class FindCopy : public QObject {
@@ -73,6 +75,8 @@ public:
         text_.clear();
     }
 
+    QString kept() const { return valid_ && editor_->document() == doc_ ? text_ : QString(); }
+
     void shown(const QString& plain) {
         if (editor_->document() != doc_) attach();
         text_ = plain;
@@ -81,8 +85,6 @@ public:
     }
 
 private:
-    static constexpr int kCopyLimit = 1 << 20;  // larger changes are read again whole
-
     void attach() {
         if (doc_) disconnect(doc_, nullptr, this, nullptr);
         doc_ = editor_->document();
@@ -95,7 +97,7 @@ private:
         if (!valid_) return;
         const int length = doc_->characterCount() - 1;
         // Changes at the very start may count the document's closing separator.
-        if (position < 0 || added > kCopyLimit || position + removed > text_.size() || position + added > length) {
+        if (position < 0 || position + removed > text_.size() || position + added > length) {
             valid_ = false;
             text_.clear();
             return;
@@ -114,7 +116,7 @@ private:
     }
 
     NoteEditor* editor_;
-    QTextDocument* doc_ = nullptr;
+    QPointer<QTextDocument> doc_;  // the editor deletes documents it no longer shows
     QString text_;
     bool valid_ = false;
 };
@@ -123,6 +125,7 @@ private:
 
 void NoteEditor::rememberShownText(const QString& shown) { FindCopy::of(this).shown(shown); }
 void NoteEditor::forgetShownText() { FindCopy::of(this).forget(); }
+QString NoteEditor::keptShownText() { return FindCopy::of(this).kept(); }
 
 std::optional<std::size_t> NoteEditor::findText(std::string_view needleLowered, std::size_t from) {
     if (needleLowered.empty()) return std::nullopt;

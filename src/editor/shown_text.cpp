@@ -10,7 +10,7 @@
 
 namespace lark::gui {
 
-ShownText::ShownText(QTextDocument& doc) : doc_(doc), longLine_(kLongLine) {}
+ShownText::ShownText(QTextDocument& doc) : doc_(&doc), longLine_(kLongLine) {}
 
 QString ShownText::show(std::string_view bytes, const Fill& fill) {
     QString shown = TextToEditor(bytes);
@@ -49,17 +49,17 @@ QString ShownText::show(std::string_view bytes, const Fill& fill) {
         fill(lines, longest, chars);
     } else {
         // As a plain-text editor fills its document: no undo step, nothing changed.
-        const bool undo = doc_.isUndoRedoEnabled();
-        doc_.setUndoRedoEnabled(false);
-        doc_.setPlainText(chars);
-        doc_.setUndoRedoEnabled(undo);
-        doc_.setModified(false);
+        const bool undo = doc_->isUndoRedoEnabled();
+        doc_->setUndoRedoEnabled(false);
+        doc_->setPlainText(chars);
+        doc_->setUndoRedoEnabled(undo);
+        doc_->setModified(false);
     }
-    if (split_) MarkContinuations(doc_, breaks);
+    if (split_) MarkContinuations(*doc_, breaks);
     if (grouped_) {
         // The counts are those of the blocks made, unless the document made others.
-        const bool aligned = static_cast<std::size_t>(doc_.blockCount()) == groups.size() + breaks.size();
-        CountGroupedLines(doc_, aligned ? groups : std::vector<int>{});
+        const bool aligned = static_cast<std::size_t>(doc_->blockCount()) == groups.size() + breaks.size();
+        CountGroupedLines(*doc_, aligned ? groups : std::vector<int>{});
     }
     starts_.clear();
     return split_ ? QString() : chars;
@@ -71,32 +71,39 @@ void ShownText::clear() {
     grouped_ = false;
 }
 
-int ShownText::hiddenBoundaries() const { return split_ ? ContinuationCount(doc_) : 0; }
+void ShownText::adopt(QTextDocument& doc, Shape shape) {
+    doc_ = &doc;
+    split_ = shape.pieces;
+    grouped_ = shape.grouped;
+    starts_.clear();
+}
+
+int ShownText::hiddenBoundaries() const { return split_ ? ContinuationCount(*doc_) : 0; }
 
 std::string ShownText::bytes(qsizetype* replaced) const {
     // toRawText keeps no-break spaces and paragraph separators as they are.
-    return EditorToText(split_ ? RawTextWithoutContinuations(doc_) : doc_.toRawText(), replaced);
+    return EditorToText(split_ ? RawTextWithoutContinuations(*doc_) : doc_->toRawText(), replaced);
 }
 
 QString ShownText::plainText() const {
-    return split_ ? PlainFromRaw(RawTextWithoutContinuations(doc_)) : doc_.toPlainText();
+    return split_ ? PlainFromRaw(RawTextWithoutContinuations(*doc_)) : doc_->toPlainText();
 }
 
 QString ShownText::plainText(int from, int to) const {
-    QTextCursor c(&doc_);
+    QTextCursor c(doc_);
     c.setPosition(from);
     c.setPosition(to, QTextCursor::KeepAnchor);
     return SelectedPlainText(c);
 }
 
-qsizetype ShownText::length() const { return doc_.characterCount() - 1 - hiddenBoundaries(); }
+qsizetype ShownText::length() const { return doc_->characterCount() - 1 - hiddenBoundaries(); }
 
 std::size_t ShownText::blockStart(int number, std::size_t beyondByte) const {
     // Every line break is two bytes; a boundary inside a long line is none.
     if (starts_.empty()) starts_.push_back(0);
     const auto want = static_cast<std::size_t>(std::max(number, 0));
     if (starts_.size() <= want || starts_.back() <= beyondByte) {
-        QTextBlock b = doc_.findBlockByNumber(static_cast<int>(starts_.size()) - 1);
+        QTextBlock b = doc_->findBlockByNumber(static_cast<int>(starts_.size()) - 1);
         for (QTextBlock next = b.next(); next.isValid() && (starts_.size() <= want || starts_.back() <= beyondByte);
              next = b.next()) {
             std::size_t bytes = static_cast<std::size_t>(b.length() - 1);
@@ -117,8 +124,8 @@ std::size_t ShownText::bytesBefore(const QTextBlock& block, int offset) const {
 }
 
 std::size_t ShownText::toByte(int position) const {
-    const QTextBlock found = doc_.findBlock(position);
-    const QTextBlock block = found.isValid() ? found : doc_.lastBlock();
+    const QTextBlock found = doc_->findBlock(position);
+    const QTextBlock block = found.isValid() ? found : doc_->lastBlock();
     if (grouped_ || split_) return bytesBefore(block, position - block.position());
     // One block a line: a line break is two bytes.
     return static_cast<std::size_t>(position) + static_cast<std::size_t>(std::max(block.blockNumber(), 0));
@@ -130,7 +137,7 @@ int ShownText::toPosition(std::size_t byte) const {
         // beyond it).
         blockStart(0, byte);
         const auto k = static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), byte) - starts_.begin()) - 1;
-        const QTextBlock b = doc_.findBlockByNumber(std::max(k, 0));
+        const QTextBlock b = doc_->findBlockByNumber(std::max(k, 0));
         const std::size_t start = starts_[static_cast<std::size_t>(std::max(k, 0))];
         // Within the block a separator is two bytes; a byte inside one stands before it.
         const std::size_t want = byte - start;
@@ -149,15 +156,15 @@ int ShownText::toPosition(std::size_t byte) const {
     }
     // Line n starts at byte (its editor position + n); find the last line starting at or
     // before the byte.
-    int lo = 0, hi = doc_.blockCount() - 1;
+    int lo = 0, hi = doc_->blockCount() - 1;
     while (lo < hi) {
         const int mid = (lo + hi + 1) / 2;
         const std::size_t start =
-            static_cast<std::size_t>(doc_.findBlockByNumber(mid).position()) + static_cast<std::size_t>(mid);
+            static_cast<std::size_t>(doc_->findBlockByNumber(mid).position()) + static_cast<std::size_t>(mid);
         if (start <= byte) lo = mid;
         else hi = mid - 1;
     }
-    const QTextBlock block = doc_.findBlockByNumber(lo);
+    const QTextBlock block = doc_->findBlockByNumber(lo);
     const std::size_t start = static_cast<std::size_t>(block.position()) + static_cast<std::size_t>(lo);
     const int offset =
         static_cast<int>(std::min<std::size_t>(byte - start, static_cast<std::size_t>(block.length() - 1)));
@@ -167,7 +174,7 @@ int ShownText::toPosition(std::size_t byte) const {
 std::optional<std::pair<std::size_t, std::size_t>> ShownText::lineInBytes(int line) const {
     if (line < 0) return std::nullopt;
     if (!grouped_ && !split_) {
-        const QTextBlock block = doc_.findBlockByNumber(line);
+        const QTextBlock block = doc_->findBlockByNumber(line);
         if (!block.isValid()) return std::nullopt;
         return std::pair{static_cast<std::size_t>(block.position() + line),
                          static_cast<std::size_t>(block.length() - 1)};
@@ -177,7 +184,7 @@ std::optional<std::pair<std::size_t, std::size_t>> ShownText::lineInBytes(int li
     const auto separator = QChar(QChar::LineSeparator);
     std::size_t byte = 0;
     int seen = 0;
-    QTextBlock b = doc_.begin();
+    QTextBlock b = doc_->begin();
     for (; b.isValid(); b = b.next()) {
         const int separators = grouped_ ? SeparatorsIn(b) : 0;
         const bool startsLine = !(split_ && ContinuesLine(b));
@@ -210,7 +217,7 @@ bool ShownText::samePlace(int a, int b) const {
     // Nothing but boundaries inside long lines between them (looked at one by one, up to
     // the first that is none, not counted from the text's start).
     for (int p = std::min(a, b); p < std::max(a, b); ++p) {
-        const QTextBlock block = doc_.findBlock(p);
+        const QTextBlock block = doc_->findBlock(p);
         if (p != block.position() + block.length() - 1 || !block.next().isValid() || !ContinuesLine(block.next()))
             return false;
     }
@@ -222,14 +229,14 @@ int ShownText::wordMoveTarget(int from, bool forward) const {
         // Where lines are grouped, the layout of a block would take a line separator for
         // a blank between words.
         const auto separator = QChar(QChar::LineSeparator);
-        if (forward ? doc_.characterAt(at) == separator : at > 0 && doc_.characterAt(at - 1) == separator)
+        if (forward ? doc_->characterAt(at) == separator : at > 0 && doc_->characterAt(at - 1) == separator)
             return forward ? at + 1 : at - 1;
-        QTextCursor c(&doc_);
+        QTextCursor c(doc_);
         c.setPosition(at);
         c.movePosition(forward ? QTextCursor::NextWord : QTextCursor::PreviousWord);
         const int to = c.position();
-        const QTextBlock block = doc_.findBlock(at);
-        if (!grouped_ || doc_.findBlock(to) != block) return to;
+        const QTextBlock block = doc_->findBlock(at);
+        if (!grouped_ || doc_->findBlock(to) != block) return to;
         const QString t = block.text();
         const int start = block.position();
         if (forward) {
@@ -250,7 +257,7 @@ int ShownText::wordMoveTarget(int from, bool forward) const {
 }
 
 std::optional<int> ShownText::boundaryInWord(int at, bool forward) const {
-    const QTextBlock b = doc_.findBlock(at);
+    const QTextBlock b = doc_->findBlock(at);
     // The position on the other side of the boundaries (of empty pieces too) reached at
     // `at`, and the characters on both sides of them.
     int beyond = 0, left = 0, right = 0;
@@ -273,13 +280,13 @@ std::optional<int> ShownText::boundaryInWord(int at, bool forward) const {
         return std::nullopt;
     }
     const auto inWord = [](QChar ch) { return ch.isLetterOrNumber() || ch == u'_'; };
-    if (!inWord(doc_.characterAt(left)) || !inWord(doc_.characterAt(right))) return std::nullopt;
+    if (!inWord(doc_->characterAt(left)) || !inWord(doc_->characterAt(right))) return std::nullopt;
     return beyond;
 }
 
 int ShownText::lineEndBeyondPieces(int position, bool forward) const {
     if (!split_) return position;
-    QTextBlock b = doc_.findBlock(position);
+    QTextBlock b = doc_->findBlock(position);
     if (!b.isValid()) return position;
     if (forward) {
         if (position != b.position() + b.length() - 1) return position;
@@ -295,7 +302,7 @@ bool ShownText::startsPiece(const QTextBlock& block) const { return split_ && Co
 
 std::optional<std::pair<int, int>> ShownText::groupedLineAround(int position) const {
     if (!grouped_) return std::nullopt;
-    const QTextBlock block = doc_.findBlock(position);
+    const QTextBlock block = doc_->findBlock(position);
     if (!block.isValid() || SeparatorsIn(block) == 0) return std::nullopt;
     const QString t = block.text();
     const int at = position - block.position();
@@ -308,12 +315,12 @@ std::optional<std::pair<int, int>> ShownText::groupedLineAround(int position) co
 
 std::optional<int> ShownText::erasedAcrossBoundary(int position, bool forward) const {
     if (!split_) return std::nullopt;
-    const QTextBlock block = doc_.findBlock(position);
+    const QTextBlock block = doc_->findBlock(position);
     const bool atBoundary = forward ? position == block.position() + block.length() - 1 && block.next().isValid() &&
                                           ContinuesLine(block.next())
                                     : position == block.position() && ContinuesLine(block);
     if (!atBoundary) return std::nullopt;
-    return ErasedCharacter(doc_, position, forward);
+    return ErasedCharacter(*doc_, position, forward);
 }
 
 void ShownText::insert(QTextCursor& cursor, const QString& text) {
@@ -324,7 +331,7 @@ void ShownText::insert(QTextCursor& cursor, const QString& text) {
     lines.replace(QChar(QChar::ParagraphSeparator), u'\n');
     const std::vector<qsizetype> breaks = DisplayBreaks(lines, longLine_);
     bool joined = false;
-    if (grouped_ || lines.count(u'\n') + doc_.blockCount() >= grouping_.fromLines) {
+    if (grouped_ || lines.count(u'\n') + doc_->blockCount() >= grouping_.fromLines) {
         LineGrouping grouping = grouping_;
         grouping.characters = std::min(grouping.characters, longLine_);
         grouping.fromLines = 1;
@@ -341,27 +348,27 @@ void ShownText::insert(QTextCursor& cursor, const QString& text) {
     if (joined && !grouped_) {
         grouped_ = true;
         // Every block's count is worked out anew from here on.
-        for (QTextBlock b = doc_.begin(); b.isValid(); b = b.next()) ForgetSeparatorCount(b);
+        for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next()) ForgetSeparatorCount(b);
     }
-    if (joined) CountGroupedLines(doc_);
+    if (joined) CountGroupedLines(*doc_);
 }
 
 void ShownText::insertLineBreak(QTextCursor& cursor) const { InsertLineBreak(cursor); }
 
 void ShownText::changed(int position, int added) {
     // The starts of the blocks up to the one changed stay.
-    const auto first = static_cast<std::size_t>(std::max(doc_.findBlock(position).blockNumber(), 0));
+    const auto first = static_cast<std::size_t>(std::max(doc_->findBlock(position).blockNumber(), 0));
     if (starts_.size() > first + 1) starts_.resize(first + 1);
     if (!grouped_) return;
-    const QTextBlock last = doc_.findBlock(position + std::max(added, 0));
-    for (QTextBlock b = doc_.findBlock(position); b.isValid(); b = b.next()) {
+    const QTextBlock last = doc_->findBlock(position + std::max(added, 0));
+    for (QTextBlock b = doc_->findBlock(position); b.isValid(); b = b.next()) {
         ForgetSeparatorCount(b);
         if (b == last) break;
     }
 }
 
 void ShownText::recountLines() {
-    if (grouped_) CountGroupedLines(doc_);
+    if (grouped_) CountGroupedLines(*doc_);
 }
 
 }  // namespace lark::gui

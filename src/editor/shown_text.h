@@ -43,6 +43,14 @@ public:
     void clear();
 
     // How the text shown last is shown.
+    struct Shape {
+        bool grouped = false;
+        bool pieces = false;
+    };
+    Shape shape() const { return {grouped_, split_}; }
+    // Answers for `doc` from now on, a document show() filled before in the way `shape`
+    // tells (the editor swaps in one it kept).
+    void adopt(QTextDocument& doc, Shape shape);
     bool grouped() const { return grouped_; }
     bool hasPieces() const { return split_; }
     // Block boundaries shown inside long lines.
@@ -107,7 +115,7 @@ private:
     std::size_t blockStart(int number, std::size_t beyondByte = 0) const;
     // The byte where `block` starts and the bytes of the characters before `offset` in it.
     std::size_t bytesBefore(const QTextBlock& block, int offset) const;
-    QTextDocument& doc_;
+    QTextDocument* doc_;
     qsizetype longLine_;
     LineGrouping grouping_;
     bool split_ = false;

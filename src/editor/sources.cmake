@@ -8,6 +8,8 @@ set(LARKPAD_EDITOR_SOURCES
   editor_capacity.h
   editor_links.cpp
   editor_links.h
+  kept_documents.cpp
+  kept_documents.h
   line_groups.cpp
   line_groups.h
   long_lines.cpp

@@ -5,10 +5,12 @@
 #include <QTextDocument>
 #include <QtTest>
 #include <algorithm>
+#include <numeric>
 #include <optional>
 #include <string>
 
 #include "editor/editor_capacity.h"
+#include "editor/kept_documents.h"
 #include "editor/line_groups.h"
 #include "editor/long_lines.h"
 #include "editor/note_editor.h"
@@ -80,8 +82,59 @@ bool stepBoth(Pair& p, const QString& token) {
     return !QTest::currentTestFailed();
 }
 
+// Numbers below n, the same sequence for the same seed.
+struct Random {
+    std::uint32_t x;
+    std::uint32_t operator()(std::uint32_t n) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x % n;
+    }
+};
+
 // U+2028 written as '|' for the tables.
 QString bars(QString s) { return s.replace(QChar(QChar::LineSeparator), u'|'); }
+
+// The conversions of `shown` against a model read straight from the characters of a plain
+// document (a block a line): a line break two bytes, every other character one, a line's
+// bytes between two line breaks, a word move that of the plain document's cursor. Checked
+// at the bytes `at` (with the text between each and the next), and at the lines `lines`.
+void checkShownAgainstPlain(const ShownText& shown, QTextDocument& plainDoc, const std::vector<std::size_t>& at,
+                            const std::vector<int>& lines) {
+    const QString chars = plainDoc.toPlainText();
+    std::vector<std::size_t> byteOf{0};  // of every plain position
+    std::vector<std::pair<std::size_t, std::size_t>> spans{{0, 0}};
+    for (const QChar ch : chars) {
+        byteOf.push_back(byteOf.back() + (ch == u'\n' ? 2 : 1));
+        if (ch == u'\n') spans.emplace_back(byteOf.back(), 0);
+        else ++spans.back().second;
+    }
+    QCOMPARE(shown.length(), chars.size());
+    const auto positionOf = [&](std::size_t byte) {  // a byte inside a line break stands before it
+        return static_cast<int>(std::ranges::upper_bound(byteOf, byte) - byteOf.begin()) - 1;
+    };
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        const int p = positionOf(at[k]);
+        const int shownAt = shown.toPosition(at[k]);
+        QCOMPARE(shown.toByte(shownAt), byteOf[static_cast<std::size_t>(p)]);
+        for (const bool forward : {true, false}) {
+            QTextCursor c(&plainDoc);
+            c.setPosition(p);
+            c.movePosition(forward ? QTextCursor::NextWord : QTextCursor::PreviousWord);
+            QCOMPARE(shown.toByte(shown.wordMoveTarget(shownAt, forward)),
+                     byteOf[static_cast<std::size_t>(c.position())]);
+        }
+        const int q = positionOf(at[(k + 1) % at.size()]);
+        const int shownTo = shown.toPosition(at[(k + 1) % at.size()]);
+        QCOMPARE(shown.plainText(std::min(shownAt, shownTo), std::max(shownAt, shownTo)),
+                 chars.mid(std::min(p, q), std::abs(q - p)));
+    }
+    using Span = std::optional<std::pair<std::size_t, std::size_t>>;
+    for (const int k : lines)
+        QCOMPARE(shown.lineInBytes(k),
+                 k < static_cast<int>(spans.size()) ? Span{spans[static_cast<std::size_t>(k)]} : Span{});
+}
 
 }  // namespace
 
@@ -102,6 +155,7 @@ private slots:
     void shownTextAgainstTheBytes();
     void tripleClickSelectsTheLine();
     void scrollBarSpansTheLines();
+    void sectionsShownAgainAgainstTheirBytes();
 };
 
 void LineGroupsTest::groupLines_data() {
@@ -226,10 +280,11 @@ void LineGroupsTest::randomEditsMatchThePlainEditor_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("longLine");
     QTest::newRow("nominal: grouped lines") << QByteArray::fromStdString(lines(120)) << static_cast<int>(kLongLine);
-    // (Pieces end after a blank here: where a long line is cut inside a word, word moves
-    // stop at the cut, unlike the whole line's.)
     QTest::newRow("nominal: grouped lines beside long lines in pieces")
         << QByteArray::fromStdString(lines(60) + "\r\n" + repeat("abc defgh ", 200) + "\r\n" + lines(30)) << 16;
+    QTest::newRow("nominal: grouped lines beside a long line cut inside words")
+        << QByteArray::fromStdString(lines(40) + "\r\n" + repeat("abcdefghijklmnopqrstu v", 300) + "\r\n" + lines(20))
+        << 16;
 }
 
 void LineGroupsTest::randomEditsMatchThePlainEditor() {
@@ -243,13 +298,7 @@ void LineGroupsTest::randomEditsMatchThePlainEditor() {
                              "right",      "shift-right", "cut",      "paste",           "paste:a\\nb", "word-left",
                              "word-right", "word-bs",     "word-del", "shift-word-right"};
     Pair p(text.toStdString(), kSmall, longLine);
-    std::uint32_t x = static_cast<std::uint32_t>(qEnvironmentVariableIntValue("LARKPAD_TEST_SEED")) | 12345u;
-    const auto next = [&x](std::uint32_t n) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        return x % n;
-    };
+    Random next{static_cast<std::uint32_t>(qEnvironmentVariableIntValue("LARKPAD_TEST_SEED")) | 12345u};
     for (int i = 0; i < 600; ++i) {
         if (next(8) == 0) {
             const std::size_t at = next(static_cast<std::uint32_t>(p.plain.text().size() + 1));
@@ -258,6 +307,16 @@ void LineGroupsTest::randomEditsMatchThePlainEditor() {
         }
         const QString& token = tokens[static_cast<qsizetype>(next(static_cast<std::uint32_t>(tokens.size())))];
         if (!stepBoth(p, token)) return;
+        // Both ways of showing answer as the plain document's characters do, at bytes and
+        // lines at random and at the text's end.
+        const auto bytes = static_cast<std::uint32_t>(p.plain.text().size());
+        const std::vector<std::size_t> at{next(bytes + 1), next(bytes + 1), next(bytes + 1), bytes};
+        const auto lineCount = static_cast<std::uint32_t>(p.plain.document()->blockCount());
+        const std::vector<int> lines{static_cast<int>(next(lineCount)), static_cast<int>(lineCount)};
+        for (const NoteEditor* e : {&p.grouped, &p.plain}) {
+            checkShownAgainstPlain(e->shownText(), *p.plain.document(), at, lines);
+            if (QTest::currentTestFailed()) return;
+        }
     }
     QCOMPARE(p.grouped.printedText(), p.plain.toPlainText());
     while (p.grouped.document()->isUndoAvailable()) p.grouped.undo();
@@ -343,7 +402,6 @@ void LineGroupsTest::shownTextAgainstTheBytes() {
         if (br == std::string::npos) break;
         start = br + 2;
     }
-    using Span = std::optional<std::pair<std::size_t, std::size_t>>;
     QTextDocument plainDoc;
     ShownText plain(plainDoc);
     plain.setLineGrouping({1 << 30, 1, 1});
@@ -367,21 +425,11 @@ void LineGroupsTest::shownTextAgainstTheBytes() {
         QCOMPARE(shown.hasPieces(), way.pieces);
         QCOMPARE(shown.bytes(), bytes);
         QCOMPARE(shown.plainText(), plainDoc.toPlainText());
-        QCOMPARE(shown.length(), static_cast<qsizetype>(bytes.size() - (lineSpans.size() - 1)));
-        for (std::size_t b = 0; b <= bytes.size(); ++b) {
-            // A byte between CR and LF stands before the line break.
-            const bool insideBreak = b > 0 && bytes[b - 1] == '\r';
-            QCOMPARE(shown.toByte(shown.toPosition(b)), insideBreak ? b - 1 : b);
-        }
-        for (int k = 0; k <= static_cast<int>(lineSpans.size()); ++k)
-            QCOMPARE(shown.lineInBytes(k),
-                     k < static_cast<int>(lineSpans.size()) ? Span{lineSpans[static_cast<std::size_t>(k)]} : Span{});
-        for (int p = 0; p < plainDoc.characterCount(); ++p) {
-            const std::size_t b = plain.toByte(p);
-            for (const bool forward : {true, false})
-                QCOMPARE(shown.toByte(shown.wordMoveTarget(shown.toPosition(b), forward)),
-                         plain.toByte(plain.wordMoveTarget(p, forward)));
-        }
+        std::vector<std::size_t> at(bytes.size() + 1);
+        std::iota(at.begin(), at.end(), std::size_t{0});
+        std::vector<int> lines(lineSpans.size() + 1);
+        std::iota(lines.begin(), lines.end(), 0);
+        checkShownAgainstPlain(shown, plainDoc, at, lines);
     }
 }
 
@@ -442,6 +490,52 @@ void LineGroupsTest::scrollBarSpansTheLines() {
     grouped.setLineWrapMode(QPlainTextEdit::WidgetWidth);
     grouped.setLineWrapMode(QPlainTextEdit::NoWrap);
     same();
+}
+
+// Large texts shown, edited, read (as a save does) or left unread (as discarding does) and
+// shown again, at random, against the bytes each should show: a document kept from before is
+// only ever shown for exactly its bytes, with nothing to undo; no more are kept than allowed.
+void LineGroupsTest::sectionsShownAgainAgainstTheirBytes() {
+    const std::size_t large = 5000;
+    std::vector<std::string> sections{repeat("ab cd\r\nefg\r\n", large), repeat("ab cd\r\nefg\r\n", large),
+                                      repeat("abc defgh ", large), repeat("xy\r\n", large), "small"};
+    const std::size_t z = sections[1].find('e', large / 2);
+    sections[1][z] = 'Z';  // as long as the first, one letter apart
+    NoteEditor e;
+    e.setLineGrouping(kSmall);
+    e.setLongLineLength(16);
+    e.setKeptDocumentsFrom(4000);
+    std::size_t shown = 0;
+    Random next{2463534242u};
+    for (int i = 0; i < 300; ++i) {
+        switch (next(4)) {
+        case 0:
+            // Typed somewhere.
+            putCaret(e, static_cast<int>(next(static_cast<std::uint32_t>(e.document()->characterCount()))));
+            step(e, next(2) ? "q" : "enter");
+            break;
+        case 1:
+            // Saved: the section holds the bytes read.
+            sections[shown] = e.text();
+            e.setModified(false);
+            break;
+        default: {
+            // Edits not saved are dropped; another section is shown.
+            e.setModified(false);
+            shown = next(static_cast<std::uint32_t>(sections.size()));
+            e.setText(sections[shown]);
+            QVERIFY(e.text() == sections[shown]);
+            QVERIFY(!e.document()->isUndoAvailable() && !e.modified());
+            QCOMPARE(e.textCursor().position(), 0);
+            const std::size_t zAt = sections[shown].find('Z');
+            QCOMPARE(e.findText("z", 0), zAt == std::string::npos ? std::nullopt : std::optional{zAt});
+        }
+        }
+        QVERIFY(e.findChildren<QTextDocument*>(QString(), Qt::FindDirectChildrenOnly).size() <=
+                static_cast<qsizetype>(1 + KeptDocuments::kKeptAtMost));
+    }
+    e.clear();
+    QCOMPARE(e.findChildren<QTextDocument*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
 }
 
 QTEST_MAIN(LineGroupsTest)
