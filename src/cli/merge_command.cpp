@@ -9,7 +9,6 @@
 #include "cli/lkp.h"
 #include "cli/notebook_loader.h"
 #include "document/cp1251.h"
-#include "document/envelope.h"
 #include "document/errors.h"
 #include "document/format.h"
 #include "document/snapshot.h"
@@ -99,8 +98,7 @@ int cmdMerge(const Args& args, std::ostream& out, std::ostream& err) {
             else out << ": their name is \"" << cp1251::toUtf8(c.theirName) << "\"\n";
         }
         subject = output;
-        TextBuffer bytes = WriteDocument(result.notebook);
-        if (ours->enveloped) bytes = ZipBuffer(bytes.view());
+        const TextBuffer bytes = OutputBytes(*ours, WriteDocument(result.notebook));
         WriteOutput(err, output, bytes.view());
         out.flush();
         return result.conflicts.empty() ? kOk : kFailed;

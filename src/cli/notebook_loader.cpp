@@ -40,11 +40,21 @@ std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path) {
         }
         LoadFromFile(nb->doc, fd.get(), static_cast<std::int64_t>(st.st_size), true, path, &nb->enveloped, key,
                      &nb->sealed);
+        if (nb->sealed) nb->key = std::move(key);
     } catch (const LarkError& e) {
         if (e.kind() != ErrorKind::Format) throw;
         nb->error = e.what();
     }
     return nb;
+}
+
+TextBuffer OutputBytes(const LoadedNotebook& source, TextBuffer content) {
+    if (source.enveloped) content = ZipBuffer(content.view());
+    if (source.sealed) {
+        if (!source.key) throw LarkError(kSealBrokenText, ErrorKind::Sealed);
+        content = SealBytes(content.view(), *source.key);
+    }
+    return content;
 }
 
 void WriteOutput(std::ostream& err, const std::string& path, std::string_view data) {

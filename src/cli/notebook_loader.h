@@ -10,6 +10,8 @@
 
 #include "document/document.h"
 #include "document/memory_view.h"
+#include "document/seal_key.h"
+#include "document/text_buffer.h"
 
 namespace lark::cli {
 
@@ -29,9 +31,10 @@ struct LoadedNotebook {
     ProbeEditor editor;
     MemoryUi ui;  // ui.errors: the non-fatal messages, in order
     Document doc{view, editor, ui};
-    bool enveloped = false;            // the content started with the "ZIPPED!" envelope
-    bool sealed = false;               // the file is sealed with a password
-    std::optional<std::string> error;  // the fatal format error, when the parse stopped
+    bool enveloped = false;              // the content started with the "ZIPPED!" envelope
+    bool sealed = false;                 // the file is sealed with a password
+    std::shared_ptr<const SealKey> key;  // its key, for writing it back sealed
+    std::optional<std::string> error;    // the fatal format error, when the parse stopped
 
     bool plainText() const { return editor.shownAsPlainText; }
 };
@@ -39,6 +42,11 @@ struct LoadedNotebook {
 // Reads and parses `path`. A fatal format error is kept in `error` (the sections read
 // before it stay); I/O errors and a damaged envelope throw LarkError.
 std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path);
+
+// The bytes of a notebook written from `source`: in the envelope when it had one, and
+// sealed under its key when it was sealed, so a command never writes a sealed notebook's
+// text in the clear.
+TextBuffer OutputBytes(const LoadedNotebook& source, TextBuffer content);
 
 // Replaces `path` with `data` (a temporary file renamed over it). The output is written
 // once the rename is done; a failure to flush the folder after it is a warning on `err`.

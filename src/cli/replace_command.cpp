@@ -20,7 +20,6 @@
 #include "cli/lkp.h"
 #include "cli/notebook_loader.h"
 #include "document/cp1251.h"
-#include "document/envelope.h"
 #include "document/errors.h"
 #include "document/format.h"
 #include "editing/section_commands.h"
@@ -91,8 +90,7 @@ int cmdReplace(const Args& args, std::ostream& out, std::ostream& err) {
             });
         history.clear();
         doc.StoreActiveSection();
-        TextBuffer content = WriteDocument(doc.tree(), doc.FFileInfo);
-        if (nb->enveloped) content = ZipBuffer(content.view());
+        const TextBuffer content = OutputBytes(*nb, WriteDocument(doc.tree(), doc.FFileInfo));
         subject = target;
         WriteOutput(err, target, content.view());
         out << count.value_or(0) << "\n";

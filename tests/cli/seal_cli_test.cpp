@@ -88,4 +88,34 @@ TEST_F(SealCli, SealAndUnsealRoundTripAndRefuseWhatTheyCannotDo) {
     EXPECT_EQ(lkp({"seal", plain, path("x"), "--password-file"}).code, 2) << "no password file";
 }
 
+// Commands that write a notebook read from a sealed one write it sealed again, under the
+// same password: the same bytes inside as from the plain file, never a readable one.
+TEST_F(SealCli, ReplaceAndMergeOfASealedNotebookWriteItSealed) {
+    const std::string plain = file("p.lkp", kSample);
+    const std::string pw = file("pw", "пароль\n");
+    const std::string sealed = sealedSample("пароль");
+    const std::vector<std::vector<std::string>> rows = {
+        {"replace", "IN", "Hi", "Hello", "OUT"},
+        {"merge", plain, "IN", plain, "-o", "OUT"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row[0]);
+        auto args = [&](const std::string& in, const std::string& out) {
+            std::vector<std::string> a;
+            for (const auto& v : row) a.push_back(v == "IN" ? in : v == "OUT" ? out : v);
+            return a;
+        };
+        ASSERT_EQ(lkp(args(plain, path("plain-out"))).code, 0);
+        EXPECT_EQ(lkp(args(sealed, path("sealed-out"))).code, 1) << "no password";
+        auto withPassword = args(sealed, path("sealed-out"));
+        withPassword.insert(withPassword.end(), {"--password-file", pw});
+        ASSERT_EQ(lkp(withPassword).code, 0);
+        const std::string written = lkptest::readAll(path("sealed-out"));
+        EXPECT_TRUE(lark::IsSealed(written));
+        EXPECT_EQ(written.find("Notes"), std::string::npos);
+        ASSERT_EQ(lkp({"unseal", path("sealed-out"), path("u.lkp"), "--password-file", pw}).code, 0);
+        EXPECT_EQ(lkptest::readAll(path("u.lkp")), lkptest::readAll(path("plain-out")));
+    }
+}
+
 }  // namespace
