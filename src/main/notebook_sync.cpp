@@ -72,13 +72,15 @@ struct NotebookSync::Read {
     FileIdentity identity;
     std::shared_ptr<const NotebookSnapshot> snapshot;
 
-    explicit Read(const std::string& path) {
+    // A sealed version opens with the notebook's own key (a sync tool's copy of a sealed
+    // notebook is sealed under the same password).
+    Read(const std::string& path, const std::shared_ptr<const SealKey>& key) {
         const UniqueFd fd(OpenRegularFile(path, O_RDONLY));
         struct stat st {};
         if (fstat(fd.get(), &st) != 0) throw LarkError(systemErrorText(errno), ErrorKind::System, errno);
         identity = IdentityOf(fd.get());
         // A format error stops the merge: half a notebook would look like deleted sections.
-        LoadFromFile(doc, fd.get(), static_cast<std::int64_t>(st.st_size), true, path);
+        LoadFromFile(doc, fd.get(), static_cast<std::int64_t>(st.st_size), true, path, nullptr, key);
         if (editor.plainText) throw LarkError(path + ": не файл блокнота", ErrorKind::Format);
         snapshot = TakeSnapshot(doc);
     }
@@ -126,7 +128,7 @@ void NotebookSync::offerNewVersion() {
 void NotebookSync::mergeWithDisk() {
     Document& doc = host_.document();
     const std::string path = doc.FFileName;
-    auto theirs = std::make_unique<Read>(path);
+    auto theirs = std::make_unique<Read>(path, doc.sealKey);
     doc.tvNodesChanging(false);
     const auto ours = TakeSnapshot(doc);
     auto result = std::make_unique<merge::MergeResult>(base_ && basePath_ == path
@@ -142,7 +144,7 @@ void NotebookSync::mergeWithDisk() {
 
 void NotebookSync::mergeWithFile(const std::string& path) {
     Document& doc = host_.document();
-    const Read theirs(path);
+    const Read theirs(path, doc.sealKey);
     doc.tvNodesChanging(false);
     const auto ours = TakeSnapshot(doc);
     apply(std::make_unique<merge::MergeResult>(merge::MergeTwoWay(*ours, *theirs.snapshot)));

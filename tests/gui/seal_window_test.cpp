@@ -50,6 +50,7 @@ private slots:
     void openAsksUntilThePasswordIsRight();
     void protectWritesEverythingSealedAndExportAsksFirst();
     void sealedRecoveryCopyComesBackWithThePassword();
+    void mergesASealedCopyWithTheNotebooksKey();
 };
 
 void SealWindowTest::openAsksUntilThePasswordIsRight_data() {
@@ -179,6 +180,21 @@ void SealWindowTest::sealedRecoveryCopyComesBackWithThePassword() {
     QCOMPARE(w.name(2), std::string("Unsaved"));
     QVERIFY(w.doc().isModified());
     QVERIFY(w.doc().sealKey != nullptr);
+}
+
+void SealWindowTest::mergesASealedCopyWithTheNotebooksKey() {
+    const QString nb = sealed(QStringLiteral("synced.lkp"), "пароль");
+    const auto key = SealKey::derive("пароль", ReadSealParams(ReadAll(nb)));
+    const QString copy = path(QStringLiteral("synced.sync-conflict.lkp"));
+    WriteNotebook(copy, {{0, "A", kMarker}, {0, "B", "second"}, {0, "N", "new"}}, 0);
+    WriteAll(copy, std::string(SealBytes(ReadAll(copy), *key).view()));
+    Window w({nb}, [](ScriptedDialogs& d) { d.passwords = {QStringLiteral("пароль")}; });
+    w.dialogs.opens.push_back({copy, false});
+    w.trigger(Action(w.frame(), "miMergeFile"));
+    QVERIFY(w.dialogs.errors.isEmpty());
+    QCOMPARE(w.name(2), std::string("N"));
+    QVERIFY(w.doc().isModified());
+    QVERIFY(w.dialogs.allUsed());
 }
 
 QTEST_MAIN(SealWindowTest)
