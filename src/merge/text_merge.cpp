@@ -10,7 +10,8 @@ namespace lark::merge {
 namespace {
 
 git_merge_file_input input(std::string_view text) {
-    git_merge_file_input in = GIT_MERGE_FILE_INPUT_INIT;
+    git_merge_file_input in{};
+    git_merge_file_input_init(&in, GIT_MERGE_FILE_INPUT_VERSION);
     in.ptr = text.data();
     in.size = text.size();
     return in;
@@ -29,7 +30,8 @@ std::optional<std::string> MergeText(std::string_view base, std::string_view our
     static std::once_flag once;
     std::call_once(once, [] { git_libgit2_init(); });
     const git_merge_file_input a = input(base), o = input(ours), t = input(theirs);
-    git_merge_file_options options = GIT_MERGE_FILE_OPTIONS_INIT;
+    git_merge_file_options options{};
+    git_merge_file_options_init(&options, GIT_MERGE_FILE_OPTIONS_VERSION);
     ResultGuard guard;
     const int rc = git_merge_file(&guard.result, &a, &o, &t, &options);
     if (rc == GIT_EBUFS || (rc < 0 && git_error_last() && git_error_last()->klass == GIT_ERROR_NOMEMORY))
