@@ -13,6 +13,7 @@ packages=(
   qt6-base-private-dev libxtst-dev openbox tint2
   chromium
   qt6-translations-l10n clang-tidy clang-format
+  libhunspell-dev hunspell-ru hunspell-en-us
 )
 
 missing=()

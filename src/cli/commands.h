@@ -17,5 +17,6 @@ int cmdSearch(const Args& args, std::ostream& out, std::ostream& err);
 int cmdDates(const Args& args, std::ostream& out, std::ostream& err);
 int cmdExport(const Args& args, std::ostream& out, std::ostream& err);
 int cmdImport(const Args& args, std::ostream& out, std::ostream& err);
+int cmdSpell(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace lark::cli

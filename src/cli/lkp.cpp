@@ -18,7 +18,8 @@ const char* kUsageText =
     "  search FILE STRING             global search, one line per match\n"
     "  dates FILE [--today DD.MM.YY]  the nearest dates report\n"
     "  export FILE DIR|OUT.html       the notebook as a folder of text files or a web page\n"
-    "  import DIR OUT [--zip]         a folder of text files as a notebook\n";
+    "  import DIR OUT [--zip]         a folder of text files as a notebook\n"
+    "  spell FILE [--lang ru_RU,en_US]  every unknown word: section, offset, suggestions\n";
 }
 
 int run(int argc, char** argv) {
@@ -30,7 +31,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     static const std::map<std::string, Command> commands = {
         {"dump", cmdDump},     {"build", cmdBuild}, {"cat", cmdCat},       {"pack", cmdPack},     {"unpack", cmdUnpack},
-        {"search", cmdSearch}, {"dates", cmdDates}, {"export", cmdExport}, {"import", cmdImport},
+        {"search", cmdSearch}, {"dates", cmdDates}, {"export", cmdExport}, {"import", cmdImport}, {"spell", cmdSpell},
     };
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         (args.empty() ? err : out) << kUsageText;

@@ -11,5 +11,6 @@ set(LARKPAD_CLI_SOURCES
   notebook_loader.cpp
   notebook_loader.h
   search_commands.cpp
+  spell_commands.cpp
 )
 list(TRANSFORM LARKPAD_CLI_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

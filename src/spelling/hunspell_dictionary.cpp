@@ -1,0 +1,127 @@
+#include "spelling/hunspell_dictionary.h"
+
+#include <hunspell.hxx>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "document/cp1251.h"
+#include "document/errors.h"
+#include "document/unique_fd.h"
+
+namespace lark::spelling {
+
+namespace {
+
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return out;
+}
+
+// Runs `cd` over `in`; nothing when a character cannot be converted.
+std::optional<std::string> convert(iconv_t cd, std::string_view in) {
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::string out(in.size() * 4 + 8, '\0');
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    if (::iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
+    if (::iconv(cd, nullptr, nullptr, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+
+// A regular file that can be read; opened without waiting, so a FIFO cannot block.
+void checkReadable(const std::string& path) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st{};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+        const int err = errno;
+        throw LarkError(path + ": " + std::strerror(err), ErrorKind::System, err);
+    }
+    if (!S_ISREG(st.st_mode)) throw LarkError(path + ": not a regular file", ErrorKind::System);
+}
+
+}  // namespace
+
+HunspellDictionary::HunspellDictionary(const DictionaryFile& file) : name_(file.name) {
+    // Hunspell tells of a file it cannot read only on stderr: both are checked first.
+    for (const std::string* path : {&file.affPath, &file.dicPath}) checkReadable(*path);
+    hunspell_ = std::make_unique<Hunspell>(file.affPath.c_str(), file.dicPath.c_str());
+    encoding_ = hunspell_->get_dict_encoding();
+    const std::string enc = upper(encoding_);
+    if (enc == "UTF-8" || enc == "UTF8") {
+        kind_ = Kind::Utf8;
+    } else if (enc.find("1251") != std::string::npos) {
+        kind_ = Kind::Cp1251;
+    } else {
+        kind_ = Kind::Other;
+        toDict_ = ::iconv_open(encoding_.c_str(), "UTF-8");
+        fromDict_ = ::iconv_open("UTF-8", encoding_.c_str());
+        if (toDict_ == kNoConverter || fromDict_ == kNoConverter) {
+            const int err = errno;
+            if (toDict_ != kNoConverter) ::iconv_close(toDict_);
+            if (fromDict_ != kNoConverter) ::iconv_close(fromDict_);
+            throw LarkError("The dictionary " + name_ + " is in an encoding this system cannot convert: " + encoding_,
+                            ErrorKind::Encoding, err);
+        }
+    }
+}
+
+HunspellDictionary::~HunspellDictionary() {
+    if (toDict_ != kNoConverter) ::iconv_close(toDict_);
+    if (fromDict_ != kNoConverter) ::iconv_close(fromDict_);
+}
+
+std::optional<std::string> HunspellDictionary::toDictionary(std::string_view word) {
+    switch (kind_) {
+        case Kind::Cp1251: return std::string(word);
+        case Kind::Utf8: return cp1251::toUtf8(word);
+        case Kind::Other: return convert(toDict_, cp1251::toUtf8(word));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> HunspellDictionary::fromDictionary(const std::string& word) {
+    switch (kind_) {
+        case Kind::Cp1251: return word;
+        case Kind::Utf8: return cp1251::fromUtf8(word);
+        case Kind::Other: {
+            const std::optional<std::string> utf8 = convert(fromDict_, word);
+            if (!utf8) return std::nullopt;
+            return cp1251::fromUtf8(*utf8);
+        }
+    }
+    return std::nullopt;
+}
+
+bool HunspellDictionary::knows(std::string_view word) {
+    const std::optional<std::string> w = toDictionary(word);
+    return w && hunspell_->spell(*w);
+}
+
+std::vector<std::string> HunspellDictionary::suggest(std::string_view word) {
+    std::vector<std::string> out;
+    const std::optional<std::string> w = toDictionary(word);
+    if (!w) return out;
+    for (const std::string& s : hunspell_->suggest(*w)) {
+        std::optional<std::string> held = fromDictionary(s);
+        if (held && !held->empty()) out.push_back(std::move(*held));
+    }
+    return out;
+}
+
+void HunspellDictionary::add(std::string_view word) {
+    if (const std::optional<std::string> w = toDictionary(word)) hunspell_->add(*w);
+}
+
+}  // namespace lark::spelling
