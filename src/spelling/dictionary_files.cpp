@@ -12,7 +12,7 @@ namespace lark::spelling {
 namespace {
 
 bool isRegularFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -62,9 +62,7 @@ std::vector<DictionaryFile> FindDictionaries(const std::vector<std::string>& fol
 std::vector<std::string> DefaultLanguages(const std::vector<DictionaryFile>& found) {
     std::vector<std::string> chosen;
     const auto pick = [&](std::string_view exact, std::string_view prefix) {
-        const auto named = [&](std::string_view n) {
-            return std::ranges::find(found, n, &DictionaryFile::name);
-        };
+        const auto named = [&](std::string_view n) { return std::ranges::find(found, n, &DictionaryFile::name); };
         auto it = named(exact);
         if (it == found.end())
             it = std::ranges::find_if(found, [&](const DictionaryFile& d) { return d.name.starts_with(prefix); });

@@ -43,7 +43,7 @@ std::optional<std::string> convert(iconv_t cd, std::string_view in) {
 // A regular file that can be read; opened without waiting, so a FIFO cannot block.
 void checkReadable(const std::string& path) {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st{};
+    struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
         const int err = errno;
         throw LarkError(path + ": " + std::strerror(err), ErrorKind::System, err);
@@ -84,22 +84,22 @@ HunspellDictionary::~HunspellDictionary() {
 
 std::optional<std::string> HunspellDictionary::toDictionary(std::string_view word) {
     switch (kind_) {
-        case Kind::Cp1251: return std::string(word);
-        case Kind::Utf8: return cp1251::toUtf8(word);
-        case Kind::Other: return convert(toDict_, cp1251::toUtf8(word));
+    case Kind::Cp1251: return std::string(word);
+    case Kind::Utf8: return cp1251::toUtf8(word);
+    case Kind::Other: return convert(toDict_, cp1251::toUtf8(word));
     }
     return std::nullopt;
 }
 
 std::optional<std::string> HunspellDictionary::fromDictionary(const std::string& word) {
     switch (kind_) {
-        case Kind::Cp1251: return word;
-        case Kind::Utf8: return cp1251::fromUtf8(word);
-        case Kind::Other: {
-            const std::optional<std::string> utf8 = convert(fromDict_, word);
-            if (!utf8) return std::nullopt;
-            return cp1251::fromUtf8(*utf8);
-        }
+    case Kind::Cp1251: return word;
+    case Kind::Utf8: return cp1251::fromUtf8(word);
+    case Kind::Other: {
+        const std::optional<std::string> utf8 = convert(fromDict_, word);
+        if (!utf8) return std::nullopt;
+        return cp1251::fromUtf8(*utf8);
+    }
     }
     return std::nullopt;
 }

@@ -32,7 +32,7 @@ std::string systemText(int err) {
 
 void makeFolders(const std::string& folder) {
     if (folder.empty()) return;
-    struct stat st{};
+    struct stat st {};
     if (::stat(folder.c_str(), &st) == 0) return;
     const std::size_t slash = folder.rfind('/');
     if (slash != std::string::npos && slash > 0) makeFolders(folder.substr(0, slash));
@@ -73,7 +73,7 @@ void PersonalWords::load() {
         if (errno == ELOOP) throw LarkError(path_ + ": a symbolic link, not a word list", ErrorKind::System, ELOOP);
         fail(path_, errno);
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0) fail(path_, errno);
     if (!S_ISREG(st.st_mode)) throw LarkError(path_ + ": not a regular file", ErrorKind::System);
     if (static_cast<std::size_t>(st.st_size) > kMostBytes) throw LarkError(path_ + ": too large", ErrorKind::System);

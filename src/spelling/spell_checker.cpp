@@ -6,8 +6,8 @@
 
 namespace lark::spelling {
 
-void SpellChecker::loadDictionaries(const std::vector<DictionaryFile>& found,
-                                    const std::vector<std::string>& languages, std::vector<std::string>* missing) {
+void SpellChecker::loadDictionaries(const std::vector<DictionaryFile>& found, const std::vector<std::string>& languages,
+                                    std::vector<std::string>* missing) {
     for (const std::string& language : languages) {
         const auto it = std::ranges::find(found, language, &DictionaryFile::name);
         if (it == found.end()) {

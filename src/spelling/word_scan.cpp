@@ -68,7 +68,8 @@ std::vector<WordRun> CheckedWords(std::string_view text) {
             continue;
         }
         const std::size_t start = i;
-        while (i < n && (isWordChar(at(text, i)) || (isJoiner(at(text, i)) && i + 1 < n && isWordChar(at(text, i + 1)))))
+        while (i < n &&
+               (isWordChar(at(text, i)) || (isJoiner(at(text, i)) && i + 1 < n && isWordChar(at(text, i + 1)))))
             ++i;
         while (link != links.end() && link->start + link->length <= start) ++link;
         const bool inLink = link != links.end() && link->start < i;
