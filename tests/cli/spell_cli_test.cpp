@@ -56,8 +56,8 @@ struct SpellCli : lkptest::ScratchTest {
 TEST_F(SpellCli, PrintsUnknownWordsWithSuggestions) {
     const std::string file = this->file(
         "n.lkp", notebook({cp("Первый"), cp("\tВторой"), "Third"},
-                          {cp("Привет, пачему!\r\nМама мыла раму 12.05.23 file://@Ошибко NASA кто-нибудь ёлка"),
-                           "", "Helo world, don't"}));
+                          {cp("Привет, пачему!\r\nМама мыла раму 12.05.23 file://@Ошибко NASA кто-нибудь ёлка"), "",
+                           "Helo world, don't"}));
     auto r = lkp({"spell", file});
     ASSERT_EQ(r.code, 0) << r.err;
     const std::string firstLine = r.out.substr(0, r.out.find('\n'));

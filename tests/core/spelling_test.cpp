@@ -108,8 +108,8 @@ TEST_F(TinyDictionaries, WordsGoInAndComeBackInTheDictionarysEncoding) {
             const char* word;
             bool known;
         };
-        const Row rows[] = {{"ёлка", true}, {"Ёлка", true},  {"ЁЛКА", true}, {"елка", false},
-                            {"кот", true},  {"кто", false},  {"cafe", true}, {"її", false}};
+        const Row rows[] = {{"ёлка", true}, {"Ёлка", true}, {"ЁЛКА", true}, {"елка", false},
+                            {"кот", true},  {"кто", false}, {"cafe", true}, {"її", false}};
         for (const Row& row : rows) EXPECT_EQ(d.knows(cp(row.word)), row.known) << row.word;
         const auto suggested = d.suggest(cp("ёлко"));
         ASSERT_FALSE(suggested.empty());
@@ -205,7 +205,7 @@ TEST(PersonalWords, AddWritesAWholeNewFileAndKeepsOddLines) {
         words.add(cp("Ёжик"));
         words.add(cp("Ёжик"));
         EXPECT_EQ(readFile(path), "Ёжик\n");
-        struct stat st{};
+        struct stat st {};
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0600u);
     }

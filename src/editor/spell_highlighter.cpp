@@ -1,0 +1,180 @@
+#include "editor/spell_highlighter.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+
+#include "document/cp1251.h"
+#include "document/errors.h"
+#include "editor/note_editor.h"
+#include "editor/text_codec.h"
+#include "spelling/spell_checker.h"
+
+namespace lark::gui {
+
+namespace {
+
+// How long one paint may spend on words it has not met before.
+constexpr qint64 kSliceMs = 4;
+// Lines remembered at most; beyond, the memory starts afresh.
+constexpr qsizetype kMostLines = 20000;
+
+// The editor's characters as Windows-1251 bytes, one a character: a character without a
+// byte (a line separator of grouped lines, half a surrogate pair) stands as a blank.
+std::string lineBytes(const QString& text) {
+    std::string bytes(static_cast<std::size_t>(text.size()), ' ');
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (const auto b = cp1251::fromUnicode(text[i].unicode())) bytes[static_cast<std::size_t>(i)] = static_cast<char>(*b);
+    return bytes;
+}
+
+}  // namespace
+
+SpellHighlighter::SpellHighlighter(NoteEditor* editor) : QObject(editor), editor_(editor) {
+    setObjectName(QStringLiteral("spellHighlighter"));
+    editor->extraMarks = [this](QList<QTextEdit::ExtraSelection>& marks) { addVisibleMarks(marks); };
+    editor->viewport()->installEventFilter(this);
+}
+
+SpellHighlighter* InstallSpellHighlighter(NoteEditor* editor) {
+    if (auto* existing = editor->findChild<SpellHighlighter*>(QString(), Qt::FindDirectChildrenOnly)) return existing;
+    return new SpellHighlighter(editor);
+}
+
+void SpellHighlighter::setChecker(std::shared_ptr<spelling::SpellChecker> checker) {
+    checker_ = std::move(checker);
+    forget();
+}
+
+void SpellHighlighter::forget() {
+    lines_.clear();
+    editor_->viewport()->update();
+}
+
+std::optional<SpellHighlighter::Runs> SpellHighlighter::misspelt(const QString& text, QElapsedTimer* budget) {
+    const std::string bytes = lineBytes(text);
+    Runs runs;
+    bool complete = true;
+    for (const spelling::WordRun& run : spelling::CheckedWords(bytes)) {
+        const std::string_view word = std::string_view(bytes).substr(run.start, run.length);
+        if (!checker_->decided(word) && budget->hasExpired(kSliceMs)) {
+            complete = false;  // the verdicts so far are remembered by the checker
+            continue;
+        }
+        if (!checker_->known(word)) runs.emplace_back(static_cast<int>(run.start), static_cast<int>(run.length));
+    }
+    if (!complete) return std::nullopt;
+    if (lines_.size() >= kMostLines) lines_.clear();
+    lines_.insert(text, runs);
+    return runs;
+}
+
+void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) {
+    shown_.clear();
+    pending_ = false;
+    if (!checker_ || !checker_->hasDictionaries()) return;
+    QElapsedTimer budget;
+    budget.start();
+    QTextCharFormat look;
+    look.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    look.setUnderlineColor(Qt::red);
+    const QTextBlock first = editor_->cursorForPosition(QPoint(0, 0)).block();
+    const QTextBlock last = editor_->cursorForPosition(QPoint(0, editor_->viewport()->height())).block();
+    const ShownText& shown = editor_->shownText();
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        if (b.isVisible()) {
+            const QString text = b.text();
+            std::optional<Runs> runs;
+            if (const auto it = lines_.constFind(text); it != lines_.constEnd()) runs = *it;
+            else runs = misspelt(text, &budget);
+            if (!runs) {
+                pending_ = true;
+            } else {
+                // A word cut by a boundary inside a long line is not judged by its halves.
+                const bool cutBefore = shown.startsPiece(b);
+                const bool cutAfter = b.next().isValid() && shown.startsPiece(b.next());
+                for (const auto& [start, length] : *runs) {
+                    if ((cutBefore && start == 0) || (cutAfter && start + length == text.size())) continue;
+                    QTextEdit::ExtraSelection mark{QTextCursor(b), look};
+                    mark.cursor.setPosition(b.position() + start);
+                    mark.cursor.setPosition(b.position() + start + length, QTextCursor::KeepAnchor);
+                    shown_.append(mark);
+                }
+            }
+        }
+        if (b == last) break;
+    }
+    marks.append(shown_);
+    if (pending_) QTimer::singleShot(1, this, [this] { editor_->viewport()->update(); });
+}
+
+std::vector<MisspeltWord> SpellHighlighter::shownWords() const {
+    std::vector<MisspeltWord> words;
+    for (const QTextEdit::ExtraSelection& s : shown_)
+        words.push_back({s.cursor.selectionStart(), s.cursor.selectionEnd() - s.cursor.selectionStart(),
+                         s.cursor.selectedText()});
+    return words;
+}
+
+std::optional<MisspeltWord> SpellHighlighter::wordAt(int position) {
+    for (const MisspeltWord& w : shownWords())
+        if (w.position <= position && position <= w.position + w.length) return w;
+    return std::nullopt;
+}
+
+QMenu* SpellHighlighter::menuFor(int position, QWidget* parent) {
+    if (!checker_) return nullptr;
+    const std::optional<MisspeltWord> word = wordAt(position);
+    if (!word) return nullptr;
+    const std::string bytes = QStringToBytes(word->text);
+    auto* menu = new QMenu(parent);
+    if (!editor_->isReadOnly()) {
+        for (const std::string& s : checker_->suggestions(bytes, kMostSuggestions)) {
+            const QString with = BytesToQString(s);
+            connect(menu->addAction(with), &QAction::triggered, this, [this, w = *word, with] { replace(w, with); });
+        }
+        if (!menu->isEmpty()) menu->addSeparator();
+    }
+    connect(menu->addAction(QStringLiteral("Добавить в словарь")), &QAction::triggered, this, [this, bytes] {
+        try {
+            checker_->addToPersonal(bytes);
+        } catch (const LarkError& e) {
+            if (onWordListError) onWordListError(QString::fromStdString(e.what()));
+        }
+        forget();
+    });
+    connect(menu->addAction(QStringLiteral("Пропустить")), &QAction::triggered, this, [this, bytes] {
+        checker_->skip(bytes);
+        forget();
+    });
+    return menu;
+}
+
+void SpellHighlighter::replace(const MisspeltWord& word, const QString& with) {
+    QTextCursor c(editor_->document());
+    c.setPosition(word.position);
+    c.setPosition(word.position + word.length, QTextCursor::KeepAnchor);
+    if (c.selectedText() != word.text) return;  // the text changed meanwhile
+    c.beginEditBlock();
+    c.insertText(with);
+    c.endEditBlock();
+}
+
+bool SpellHighlighter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ContextMenu || !checker_) return QObject::eventFilter(watched, event);
+    auto* e = static_cast<QContextMenuEvent*>(event);
+    const int position = e->reason() == QContextMenuEvent::Mouse ? editor_->cursorForPosition(e->pos()).position()
+                                                                  : editor_->textCursor().position();
+    const std::unique_ptr<QMenu> spelling(menuFor(position, editor_));
+    if (!spelling) return QObject::eventFilter(watched, event);
+    const std::unique_ptr<QMenu> menu(editor_->createStandardContextMenu(e->pos()));
+    QAction* before = menu->actions().value(0);
+    menu->insertActions(before, spelling->actions());
+    menu->insertSeparator(before);
+    menu->exec(e->globalPos());
+    return true;
+}
+
+}  // namespace lark::gui

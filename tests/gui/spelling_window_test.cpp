@@ -1,0 +1,297 @@
+// Spelling in the editor and the window: the underline, the context menu, the option and
+// its dictionaries across a restart, and a system without dictionaries.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "document/cp1251.h"
+#include "document/errors.h"
+#include "editor/note_editor.h"
+#include "editor/spell_highlighter.h"
+#include "main/ini_file.h"
+#include "main/interface_settings.h"
+#include "main/spelling_control.h"
+#include "spelling/spell_checker.h"
+#include "support/fake_desktop.h"
+#include "support/frame_access.h"
+#include "support/window_fixture.h"
+
+using namespace lark;
+using guitest::Window;
+using lark::guitest::Action;
+
+namespace {
+
+std::shared_ptr<spelling::SpellChecker> systemChecker() {
+    auto checker = std::make_shared<spelling::SpellChecker>();
+    const auto found = spelling::FindDictionaries(spelling::HunspellFolders());
+    checker->loadDictionaries(found, {"ru_RU", "en_US"});
+    try {
+        checker->usePersonalWords(spelling::PersonalWordsPath());
+    } catch (const LarkError&) {
+        // a list the test made unreadable: the checker works on without it
+    }
+    return checker;
+}
+
+// The words underlined in view, as "position:text" items.
+QStringList underlined(gui::NoteEditor& editor, gui::SpellHighlighter& spell) {
+    editor.viewport()->repaint();
+    for (int i = 0; spell.pending() && i < 200; ++i) {
+        QTest::qWait(5);
+        editor.viewport()->repaint();
+    }
+    QStringList words;
+    for (const gui::MisspeltWord& w : spell.shownWords()) words << QString::number(w.position) + ":" + w.text;
+    return words;
+}
+
+QAction* menuAction(QMenu& menu, const QString& text) {
+    for (QAction* a : menu.actions())
+        if (a->text() == text) return a;
+    return nullptr;
+}
+
+}  // namespace
+
+class SpellingWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void underlineLeavesTheDocumentAlone();
+    void onlyTheLinesInViewAreChecked();
+    void suggestionReplacesTheWordAsOneUndoStep();
+    void skipAndAddToTheWordList();
+    void optionAndDictionariesSurviveARestart();
+    void noDictionaryGreysTheOption();
+
+private:
+    QTemporaryDir data_;
+    std::shared_ptr<spelling::SpellChecker> checker_;
+};
+
+void SpellingWindowTest::initTestCase() {
+    guitest::IsolateUserDirectories();
+    guitest::UseFakeDesktop();
+    QVERIFY(data_.isValid());
+    qputenv("XDG_DATA_HOME", data_.path().toLocal8Bit());
+    qunsetenv("DICPATH");
+    checker_ = systemChecker();
+    QVERIFY2(checker_->languages() == (std::vector<std::string>{"ru_RU", "en_US"}),
+             "hunspell-ru and hunspell-en-us are installed by scripts/install-deps.sh");
+}
+
+void SpellingWindowTest::init() {
+    QFile::remove(gui::TFrame::SettingsFilePath());
+    QFile::remove(data_.filePath("larkpad/dictionary.txt"));
+    qunsetenv("DICPATH");
+}
+
+// The underline is drawn as extra selections beside the links: the text, its undo history
+// and its modified state stay as they were.
+void SpellingWindowTest::underlineLeavesTheDocumentAlone() {
+    gui::NoteEditor editor;
+    editor.setLinksEnabled(true);
+    editor.resize(600, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    const std::string text = *cp1251::fromUtf8("Превет, мир! file://@Ошибко и Helo 12.05.23 NASA");
+    editor.setText(text);
+    editor.setModified(false);
+    auto* spell = gui::InstallSpellHighlighter(&editor);
+    QCOMPARE(gui::InstallSpellHighlighter(&editor), spell);
+    spell->setChecker(checker_);
+    const int undoSteps = editor.document()->availableUndoSteps();
+    QCOMPARE(underlined(editor, *spell), (QStringList{"0:Превет", "30:Helo"}));
+    QCOMPARE(editor.text(), text);
+    QVERIFY(!editor.modified());
+    QVERIFY(!editor.document()->isUndoAvailable() || editor.document()->availableUndoSteps() == undoSteps);
+    // The link's underline is there too.
+    const auto marks = editor.extraSelections();
+    QCOMPARE(marks.size(), 3);
+    QVERIFY(std::ranges::any_of(marks, [](const QTextEdit::ExtraSelection& s) {
+        return s.cursor.selectedText() == "file://@Ошибко" && s.format.fontUnderline();
+    }));
+    QVERIFY(std::ranges::all_of(marks, [](const QTextEdit::ExtraSelection& s) {
+        return s.cursor.selectedText() == "file://@Ошибко" ||
+               s.format.underlineStyle() == QTextCharFormat::WaveUnderline;
+    }));
+    // Typing a fix takes the underline away; the checker off takes every one away.
+    QTextCursor c(editor.document());
+    c.setPosition(2);
+    c.deleteChar();
+    c.insertText("и");
+    QCOMPARE(underlined(editor, *spell), QStringList{"30:Helo"});
+    spell->setChecker(nullptr);
+    QCOMPARE(underlined(editor, *spell), QStringList{});
+    QCOMPARE(editor.extraSelections().size(), 1);
+}
+
+void SpellingWindowTest::onlyTheLinesInViewAreChecked() {
+    gui::NoteEditor editor;
+    editor.resize(400, 200);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += "слово ошибкаа" + std::to_string(i % 10) + "\r\n";
+    text += "хвостоваяошибка\r\n";
+    editor.setText(*cp1251::fromUtf8(text));
+    auto* spell = gui::InstallSpellHighlighter(&editor);
+    auto checker = systemChecker();
+    spell->setChecker(checker);
+    const QStringList first = underlined(editor, *spell);
+    QVERIFY(first.size() < 60);
+    QVERIFY(!checker->decided(*cp1251::fromUtf8("хвостоваяошибка")));
+    editor.moveCursor(QTextCursor::End);
+    QVERIFY(underlined(editor, *spell).contains(QString::number(2000 * 15) + ":хвостоваяошибка"));
+}
+
+void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
+    gui::NoteEditor editor;
+    editor.resize(600, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setText(*cp1251::fromUtf8("Мы пачему-то здесь.\r\nВторая строка"));
+    editor.setModified(false);
+    auto* spell = gui::InstallSpellHighlighter(&editor);
+    spell->setChecker(checker_);
+    QCOMPARE(underlined(editor, *spell), QStringList{"3:пачему-то"});
+    QVERIFY(spell->menuFor(0) == nullptr);
+    const std::unique_ptr<QMenu> menu(spell->menuFor(5));
+    QVERIFY(menu);
+    QStringList suggestions;
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) break;
+        suggestions << a->text();
+    }
+    QVERIFY(!suggestions.isEmpty());
+    QVERIFY(suggestions.size() <= gui::SpellHighlighter::kMostSuggestions);
+    QVERIFY2(suggestions.contains("почему-то"), qPrintable(suggestions.join(", ")));
+    QVERIFY(menuAction(*menu, "Добавить в словарь"));
+    QVERIFY(menuAction(*menu, "Пропустить"));
+    menuAction(*menu, "почему-то")->trigger();
+    QCOMPARE(editor.text(), *cp1251::fromUtf8("Мы почему-то здесь.\r\nВторая строка"));
+    QVERIFY(editor.modified());
+    QCOMPARE(underlined(editor, *spell), QStringList{});
+    editor.undo();
+    QCOMPARE(editor.text(), *cp1251::fromUtf8("Мы пачему-то здесь.\r\nВторая строка"));
+    QVERIFY(!editor.document()->isUndoAvailable());
+    QCOMPARE(underlined(editor, *spell), QStringList{"3:пачему-то"});
+    // A read-only text offers no replacement.
+    editor.setReadOnly(true);
+    const std::unique_ptr<QMenu> readOnly(spell->menuFor(5));
+    QVERIFY(readOnly);
+    QCOMPARE(readOnly->actions().first()->text(), QStringLiteral("Добавить в словарь"));
+}
+
+void SpellingWindowTest::skipAndAddToTheWordList() {
+    gui::NoteEditor editor;
+    editor.resize(600, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setText(*cp1251::fromUtf8("Ларкпад и Ларкпадом, флибустьерр"));
+    auto* spell = gui::InstallSpellHighlighter(&editor);
+    auto checker = systemChecker();
+    spell->setChecker(checker);
+    QCOMPARE(underlined(editor, *spell), (QStringList{"0:Ларкпад", "10:Ларкпадом", "21:флибустьерр"}));
+    {
+        const std::unique_ptr<QMenu> menu(spell->menuFor(25));
+        menuAction(*menu, "Пропустить")->trigger();
+    }
+    QCOMPARE(underlined(editor, *spell), (QStringList{"0:Ларкпад", "10:Ларкпадом"}));
+    {
+        const std::unique_ptr<QMenu> menu(spell->menuFor(1));
+        menuAction(*menu, "Добавить в словарь")->trigger();
+    }
+    QCOMPARE(underlined(editor, *spell), QStringList{"10:Ларкпадом"});
+    QFile list(data_.filePath("larkpad/dictionary.txt"));
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(list.readAll()), QStringLiteral("Ларкпад\n"));
+    // The next run knows the added word, not the skipped one.
+    spell->setChecker(systemChecker());
+    QCOMPARE(underlined(editor, *spell), (QStringList{"10:Ларкпадом", "21:флибустьерр"}));
+    // A list that cannot be written is reported; the word is skipped for this run.
+    QFile::remove(list.fileName());
+    QVERIFY(QFile::link(data_.filePath("elsewhere"), list.fileName()));
+    spell->setChecker(systemChecker());
+    QString reported;
+    spell->onWordListError = [&](const QString& text) { reported = text; };
+    {
+        const std::unique_ptr<QMenu> menu(spell->menuFor(12));
+        menuAction(*menu, "Добавить в словарь")->trigger();
+    }
+    QVERIFY(!reported.isEmpty());
+    QVERIFY(!QFile::exists(data_.filePath("elsewhere")));
+    QCOMPARE(underlined(editor, *spell), (QStringList{"0:Ларкпад", "21:флибустьерр"}));
+    QFile::remove(list.fileName());
+}
+
+void SpellingWindowTest::optionAndDictionariesSurviveARestart() {
+    auto settings = [] { return IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString()); };
+    {
+        Window w;
+        auto* option = Action(w.frame(), "miSpellCheck");
+        QVERIFY(option->isEnabled());
+        QVERIFY(option->isChecked());  // on by default with dictionaries
+        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
+        QVERIFY(control);
+        QTRY_VERIFY(!control->loading());
+        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
+        QVERIFY(spell && spell->checker());
+        QCOMPARE(spell->checker()->languages(), (std::vector<std::string>{"ru_RU", "en_US"}));
+        std::vector<std::string> offered;
+        control->chooseDictionaries = [&](const auto&, const auto& chosen) {
+            offered = chosen;
+            return std::optional<std::vector<std::string>>(std::vector<std::string>{"en_US"});
+        };
+        w.trigger(Action(w.frame(), "miDictionaries"));
+        QCOMPARE(offered, (std::vector<std::string>{"ru_RU", "en_US"}));
+        QTRY_VERIFY(!control->loading());
+        QTRY_COMPARE(spell->checker()->languages(), std::vector<std::string>{"en_US"});
+        w.trigger(option);
+        QVERIFY(!option->isChecked());
+        QVERIFY(!spell->checker());
+        QVERIFY(w.frame().close());
+    }
+    QCOMPARE(settings().value(kSettingsSection, "SpellCheck"), std::optional<std::string>("0"));
+    QCOMPARE(settings().value(kSettingsSection, "SpellLanguages"), std::optional<std::string>("en_US"));
+    {
+        Window w;
+        QVERIFY(!Action(w.frame(), "miSpellCheck")->isChecked());
+        w.trigger(Action(w.frame(), "miSpellCheck"));
+        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
+        QTRY_VERIFY(!control->loading());
+        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
+        QTRY_VERIFY(spell->checker());
+        QCOMPARE(spell->checker()->languages(), std::vector<std::string>{"en_US"});
+        QVERIFY(w.frame().close());
+    }
+    QCOMPARE(settings().value(kSettingsSection, "SpellCheck"), std::optional<std::string>("1"));
+}
+
+void SpellingWindowTest::noDictionaryGreysTheOption() {
+    QTemporaryDir empty;
+    qputenv("DICPATH", empty.path().toLocal8Bit());
+    {
+        Window w;
+        auto* option = Action(w.frame(), "miSpellCheck");
+        QVERIFY(!option->isEnabled());
+        QVERIFY(!option->isChecked());
+        QVERIFY(option->statusTip().contains("hunspell-ru"));
+        QVERIFY(option->statusTip().contains("hunspell-en-us"));
+        QVERIFY(!w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter")->checker());
+        w.trigger(Action(w.frame(), "miDictionaries"));  // says the same, asks nothing
+        QVERIFY(w.frame().close());
+    }
+    // The choice stays as it was for when dictionaries come.
+    const IniFile ini = IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
+    QCOMPARE(ini.value(kSettingsSection, "SpellCheck"), std::optional<std::string>("1"));
+    qunsetenv("DICPATH");
+}
+
+QTEST_MAIN(SpellingWindowTest)
+#include "spelling_window_test.moc"
