@@ -26,7 +26,8 @@ constexpr qsizetype kMostLines = 20000;
 std::string lineBytes(const QString& text) {
     std::string bytes(static_cast<std::size_t>(text.size()), ' ');
     for (qsizetype i = 0; i < text.size(); ++i)
-        if (const auto b = cp1251::fromUnicode(text[i].unicode())) bytes[static_cast<std::size_t>(i)] = static_cast<char>(*b);
+        if (const auto b = cp1251::fromUnicode(text[i].unicode()))
+            bytes[static_cast<std::size_t>(i)] = static_cast<char>(*b);
     return bytes;
 }
 
@@ -113,8 +114,8 @@ void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) 
 std::vector<MisspeltWord> SpellHighlighter::shownWords() const {
     std::vector<MisspeltWord> words;
     for (const QTextEdit::ExtraSelection& s : shown_)
-        words.push_back({s.cursor.selectionStart(), s.cursor.selectionEnd() - s.cursor.selectionStart(),
-                         s.cursor.selectedText()});
+        words.push_back(
+            {s.cursor.selectionStart(), s.cursor.selectionEnd() - s.cursor.selectionStart(), s.cursor.selectedText()});
     return words;
 }
 
@@ -166,13 +167,18 @@ bool SpellHighlighter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::ContextMenu || !checker_) return QObject::eventFilter(watched, event);
     auto* e = static_cast<QContextMenuEvent*>(event);
     const int position = e->reason() == QContextMenuEvent::Mouse ? editor_->cursorForPosition(e->pos()).position()
-                                                                  : editor_->textCursor().position();
-    const std::unique_ptr<QMenu> spelling(menuFor(position, editor_));
-    if (!spelling) return QObject::eventFilter(watched, event);
-    const std::unique_ptr<QMenu> menu(editor_->createStandardContextMenu(e->pos()));
-    QAction* before = menu->actions().value(0);
-    menu->insertActions(before, spelling->actions());
-    menu->insertSeparator(before);
+                                                                 : editor_->textCursor().position();
+    const std::unique_ptr<QMenu> menu(menuFor(position, editor_));
+    if (!menu) return QObject::eventFilter(watched, event);
+    QMenu* text = textMenu ? textMenu() : nullptr;
+    std::unique_ptr<QMenu> standard;
+    if (!text) {
+        standard.reset(editor_->createStandardContextMenu(e->pos()));
+        text = standard.get();
+    }
+    emit text->aboutToShow();  // the text menu brings its items up to date
+    menu->addSeparator();
+    menu->addActions(text->actions());
     menu->exec(e->globalPos());
     return true;
 }

@@ -48,6 +48,9 @@ public:
     void setChecker(std::shared_ptr<spelling::SpellChecker> checker);
     spelling::SpellChecker* checker() const { return checker_.get(); }
 
+    // The menu whose items follow the spelling ones on a misspelt word (the window's own
+    // text menu); the editor's standard menu when this gives none.
+    std::function<QMenu*()> textMenu;
     // Told when "Добавить в словарь" could not write the personal word list (the message).
     std::function<void(const QString&)> onWordListError;
 

@@ -53,6 +53,7 @@ SpellingControl::SpellingControl(NoteEditor& editor, QMenu& options, QWidget* wi
         miSpellCheck_->setStatusTip(QStringLiteral("Подчёркивать слова, которых нет в словарях"));
         miDictionaries_->setStatusTip(QStringLiteral("Выбрать словари проверки орфографии"));
     }
+    highlighter_->textMenu = [window] { return window->findChild<QMenu*>(QStringLiteral("pmTextMenu")); };
     highlighter_->onWordListError = [this](const QString& text) {
         if (onNotice) onNotice(text);
     };

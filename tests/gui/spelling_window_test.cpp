@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -181,6 +182,25 @@ void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
     QCOMPARE(editor.text(), *cp1251::fromUtf8("Мы пачему-то здесь.\r\nВторая строка"));
     QVERIFY(!editor.document()->isUndoAvailable());
     QCOMPARE(underlined(editor, *spell), QStringList{"3:пачему-то"});
+    // A right click on the word: the spelling items, then the text menu's.
+    QMenu textMenu;
+    textMenu.addAction("Копировать");
+    spell->textMenu = [&] { return &textMenu; };
+    QStringList shown;
+    QTimer::singleShot(50, [&] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : popup->actions()) shown << (a->isSeparator() ? QString("-") : a->text());
+            popup->close();
+        }
+    });
+    const QRect at = editor.cursorRect(QTextCursor(editor.document()->findBlock(0)));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at.center() + QPoint(40, 0),
+                            editor.viewport()->mapToGlobal(at.center()));
+    QApplication::sendEvent(editor.viewport(), &click);
+    QVERIFY(click.isAccepted());
+    QVERIFY2(shown.size() >= 5 &&
+                 shown.mid(shown.size() - 4) == QStringList({"Добавить в словарь", "Пропустить", "-", "Копировать"}),
+             qPrintable(shown.join("|")));
     // A read-only text offers no replacement.
     editor.setReadOnly(true);
     const std::unique_ptr<QMenu> readOnly(spell->menuFor(5));
