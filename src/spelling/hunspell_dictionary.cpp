@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -13,6 +14,7 @@
 #include "document/cp1251.h"
 #include "document/errors.h"
 #include "document/unique_fd.h"
+#include "spelling/word_scan.h"
 
 namespace lark::spelling {
 
@@ -51,6 +53,41 @@ void checkReadable(const std::string& path) {
     if (!S_ISREG(st.st_mode)) throw LarkError(path + ": not a regular file", ErrorKind::System);
 }
 
+constexpr unsigned kLatin = 1;
+constexpr unsigned kCyrillic = 2;
+
+unsigned scriptsOf(std::string_view cp1251Text) {
+    unsigned scripts = 0;
+    for (const char ch : cp1251Text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (!IsWordLetter(c)) continue;
+        scripts |= c < 0x80 ? kLatin : kCyrillic;
+    }
+    return scripts;
+}
+
+// The TRY line of an .aff file, as it stands (the dictionary's encoding); empty for none.
+std::string tryLine(const std::string& affPath) {
+    const UniqueFd fd(::open(affPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) return {};
+    std::string head(1u << 18, '\0');
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::read(fd.get(), head.data() + got, head.size() - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    head.resize(got);
+    for (std::size_t from = 0; from < head.size();) {
+        std::size_t end = head.find('\n', from);
+        if (end == std::string::npos) end = head.size();
+        const std::string_view line = std::string_view(head).substr(from, end - from);
+        if (line.starts_with("TRY ") || line.starts_with("TRY\t")) return std::string(line.substr(4));
+        from = end + 1;
+    }
+    return {};
+}
+
 }  // namespace
 
 HunspellDictionary::HunspellDictionary(const DictionaryFile& file) : name_(file.name) {
@@ -75,6 +112,12 @@ HunspellDictionary::HunspellDictionary(const DictionaryFile& file) : name_(file.
                             ErrorKind::Encoding, err);
         }
     }
+    const std::string tried = tryLine(file.affPath);
+    std::string tryText;
+    if (kind_ == Kind::Cp1251) tryText = tried;
+    else if (kind_ == Kind::Utf8) tryText = cp1251::fromUtf8Lossy(tried, ' ');
+    else if (const auto utf8 = convert(fromDict_, tried)) tryText = cp1251::fromUtf8Lossy(*utf8, ' ');
+    scripts_ = scriptsOf(tryText);
 }
 
 HunspellDictionary::~HunspellDictionary() {
@@ -104,13 +147,19 @@ std::optional<std::string> HunspellDictionary::fromDictionary(const std::string&
     return std::nullopt;
 }
 
+bool HunspellDictionary::fits(std::string_view word) const {
+    return scripts_ == 0 || (scriptsOf(word) & ~scripts_) == 0;
+}
+
 bool HunspellDictionary::knows(std::string_view word) {
+    if (!fits(word)) return false;
     const std::optional<std::string> w = toDictionary(word);
     return w && hunspell_->spell(*w);
 }
 
 std::vector<std::string> HunspellDictionary::suggest(std::string_view word) {
     std::vector<std::string> out;
+    if (!fits(word)) return out;
     const std::optional<std::string> w = toDictionary(word);
     if (!w) return out;
     for (const std::string& s : hunspell_->suggest(*w)) {

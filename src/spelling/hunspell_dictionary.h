@@ -3,6 +3,9 @@
 // own encoding (the SET line of its .aff: UTF-8, KOI8-R, ISO8859-1...): every word goes in
 // converted to it, and every suggestion comes back converted; a suggestion Windows-1251
 // cannot hold is dropped, and a word the dictionary's encoding cannot hold is not in it.
+// A dictionary whose TRY line (the letters its suggestions try) holds only Latin letters,
+// or only Cyrillic ones, is not asked about words with letters of the other script: it
+// knows none of them, and its suggestions for them cost much and bring nothing.
 // Not for use by two threads at once.
 #include <iconv.h>
 
@@ -38,6 +41,8 @@ public:
     void add(std::string_view word);
 
 private:
+    // Whether the word's letters are of the scripts the dictionary is for.
+    bool fits(std::string_view word) const;
     std::optional<std::string> toDictionary(std::string_view word);
     std::optional<std::string> fromDictionary(const std::string& word);
 
@@ -45,6 +50,7 @@ private:
     std::string encoding_;
     std::unique_ptr<Hunspell> hunspell_;
     enum class Kind { Utf8, Cp1251, Other } kind_ = Kind::Utf8;
+    unsigned scripts_ = 0;  // kLatin | kCyrillic of the TRY line; 0: any word
     iconv_t toDict_ = reinterpret_cast<iconv_t>(-1);
     iconv_t fromDict_ = reinterpret_cast<iconv_t>(-1);
 };

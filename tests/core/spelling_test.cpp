@@ -70,9 +70,11 @@ TEST(SpellWords, PositionsAreBytePositions) {
 // A dictionary written for the test in the encoding it names.
 class TinyDictionaries : public ::testing::Test {
 protected:
-    void add(const std::string& name, const std::string& encoding, const std::vector<const char*>& words) {
+    void add(const std::string& name, const std::string& encoding, const std::vector<const char*>& words,
+             const char* tryLetters = "оеаитнлкрсмвуяыьчжёзбгдпхцшщэюфъйeaitnlrso") {
         const std::string iconvName = encoding == "microsoft-cp1251" ? "CP1251" : encoding;
-        std::string aff = "SET " + encoding + "\nTRY " + encode(iconvName, "оеаитнлкрсмвуяыьчжёзбгдпхцшщэюфъй") + "\n";
+        std::string aff = "SET " + encoding + "\n";
+        if (*tryLetters) aff += "TRY " + encode(iconvName, tryLetters) + "\n";
         std::string dic = std::to_string(words.size()) + "\n";
         for (const char* w : words) dic += encode(iconvName, w) + "\n";
         writeFile(dir.file(name + ".aff"), aff);
@@ -166,6 +168,26 @@ TEST_F(TinyDictionaries, CheckerTakesDictionariesInTurnSkipsAndAddsWords) {
     EXPECT_TRUE(next.known("cxt"));
     EXPECT_TRUE(next.known("CXT"));
     EXPECT_FALSE(next.known("cxx"));
+}
+
+// A dictionary whose suggestions try only letters of one script is not asked about words
+// with letters of the other.
+TEST_F(TinyDictionaries, WordsOfAnotherScriptAreNotAsked) {
+    struct Row {
+        const char* tryLetters;
+        bool latin, cyrillic, mixed;
+    };
+    const Row rows[] = {
+        {"оеа", false, true, false}, {"eao", true, false, false}, {"оеаeao", true, true, true}, {"", true, true, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tryLetters);
+        add("xx", "UTF-8", {"cat", "кот", "catкот"}, row.tryLetters);
+        sp::HunspellDictionary d(file("xx"));
+        EXPECT_EQ(d.knows("cat"), row.latin);
+        EXPECT_EQ(!d.suggest("cxt").empty(), row.latin);
+        EXPECT_EQ(d.knows(cp("кот")), row.cyrillic);
+        EXPECT_EQ(d.knows(cp("catкот")), row.mixed);
+    }
 }
 
 TEST_F(TinyDictionaries, FindsPairsOfRegularFilesOnly) {
