@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "document/cp1251.h"
@@ -37,6 +38,14 @@ SpellHighlighter::SpellHighlighter(NoteEditor* editor) : QObject(editor), editor
     setObjectName(QStringLiteral("spellHighlighter"));
     editor->extraMarks = [this](QList<QTextEdit::ExtraSelection>& marks) { addVisibleMarks(marks); };
     editor->viewport()->installEventFilter(this);
+    // One character typed or erased; a paste, an undo or a replacement is no typing.
+    connect(editor->document(), &QTextDocument::contentsChange, this,
+            [this](int position, int removed, int added) { typedAt_ = removed + added == 1 ? position + added : -1; });
+    connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        if (typedAt_ < 0 || editor_->textCursor().position() == typedAt_) return;
+        typedAt_ = -1;
+        editor_->viewport()->update();  // the word left behind is judged now
+    });
 }
 
 SpellHighlighter* InstallSpellHighlighter(NoteEditor* editor) {
@@ -84,6 +93,8 @@ void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) 
     const QTextBlock first = editor_->cursorForPosition(QPoint(0, 0)).block();
     const QTextBlock last = editor_->cursorForPosition(QPoint(0, editor_->viewport()->height())).block();
     const ShownText& shown = editor_->shownText();
+    const QTextCursor caret = editor_->textCursor();
+    if (caret.hasSelection() || caret.position() != typedAt_) typedAt_ = -1;
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
         if (b.isVisible()) {
             const QString text = b.text();
@@ -98,6 +109,8 @@ void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) 
                 const bool cutAfter = b.next().isValid() && shown.startsPiece(b.next());
                 for (const auto& [start, length] : *runs) {
                     if ((cutBefore && start == 0) || (cutAfter && start + length == text.size())) continue;
+                    const int at = b.position() + start;
+                    if (at <= typedAt_ && typedAt_ <= at + length) continue;  // still being typed
                     QTextEdit::ExtraSelection mark{QTextCursor(b), look};
                     mark.cursor.setPosition(b.position() + start);
                     mark.cursor.setPosition(b.position() + start + length, QTextCursor::KeepAnchor);

@@ -5,6 +5,9 @@
 // the context menu offers up to 7 suggestions (one undoable edit replaces the word),
 // "Добавить в словарь" and "Пропустить".
 //
+// The word being typed (the caret right after a character typed or erased in it) is judged
+// once the caret leaves it: a half-typed word is not underlined.
+//
 // Each paint checks what is in view within a few milliseconds; words left unchecked then
 // are checked in the next slice, a moment later, so typing never waits for a screenful of
 // new words. What a line holds is remembered by its text, so a keystroke checks again only
@@ -81,6 +84,7 @@ private:
 
     NoteEditor* editor_;
     std::shared_ptr<spelling::SpellChecker> checker_;
+    int typedAt_ = -1;  // where the last edit ended while the caret stays there; -1 for none
     QHash<QString, Runs> lines_;
     QList<QTextEdit::ExtraSelection> shown_;
     bool pending_ = false;

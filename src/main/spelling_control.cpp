@@ -65,6 +65,7 @@ SpellingControl::SpellingControl(NoteEditor& editor, QMenu& options, QWidget* wi
         if (!loaded.notice.isEmpty() && onNotice) onNotice(loaded.notice);
         // A load overtaken by another choice is dropped.
         if (watcher_.property("generation").toInt() != generation_) return;
+        loading_ = false;
         highlighter_->setChecker(std::move(loaded.checker));
         emit checkerChanged();
     });
@@ -111,6 +112,7 @@ void SpellingControl::apply() {
     miSpellCheck_->setChecked(on);
     ++generation_;
     if (!on) {
+        loading_ = false;
         highlighter_->setChecker(nullptr);
         emit checkerChanged();
         return;
@@ -119,6 +121,7 @@ void SpellingControl::apply() {
     const auto found = found_;
     const std::string personal = spelling::PersonalWordsPath();
     watcher_.waitForFinished();
+    loading_ = true;
     watcher_.setProperty("generation", generation_);
     watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [found, names, personal] {
         Loaded loaded;

@@ -54,7 +54,7 @@ public:
     bool checking() const;
     const std::vector<std::string>& languages() const { return languages_; }
     // True while dictionaries are being loaded.
-    bool loading() const { return watcher_.isRunning(); }
+    bool loading() const { return loading_; }
 
 signals:
     // The editor has its checker (or none, with the option off).
@@ -79,6 +79,7 @@ private:
     };
     QFutureWatcher<Loaded> watcher_;
     int generation_ = 0;
+    bool loading_ = false;  // until the latest load has reached the editor
 };
 
 // The "Словари..." dialog itself: a list of the found dictionaries to tick.

@@ -50,6 +50,16 @@ QStringList underlined(gui::NoteEditor& editor, gui::SpellHighlighter& spell) {
     return words;
 }
 
+// Types `text` key by key, as a keyboard with those letters would.
+void typeText(QWidget& editor, const QString& text) {
+    for (const QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(&editor, &press);
+        QApplication::sendEvent(&editor, &release);
+    }
+}
+
 QAction* menuAction(QMenu& menu, const QString& text) {
     for (QAction* a : menu.actions())
         if (a->text() == text) return a;
@@ -127,6 +137,17 @@ void SpellingWindowTest::underlineLeavesTheDocumentAlone() {
     c.deleteChar();
     c.insertText("и");
     QCOMPARE(underlined(editor, *spell), QStringList{"30:Helo"});
+    // A word being typed is judged once the caret leaves it.
+    editor.moveCursor(QTextCursor::End);
+    typeText(editor, " Превет");
+    QCOMPARE(underlined(editor, *spell), QStringList{"30:Helo"});
+    QTest::keyClick(&editor, Qt::Key_Left);
+    QCOMPARE(underlined(editor, *spell), (QStringList{"30:Helo", "49:Превет"}));
+    QTest::keyClick(&editor, Qt::Key_End);
+    QTest::keyClick(&editor, Qt::Key_Backspace);
+    QCOMPARE(underlined(editor, *spell), QStringList{"30:Helo"});
+    typeText(editor, "ь ");
+    QCOMPARE(underlined(editor, *spell), (QStringList{"30:Helo", "49:Превеь"}));
     spell->setChecker(nullptr);
     QCOMPARE(underlined(editor, *spell), QStringList{});
     QCOMPARE(editor.extraSelections().size(), 1);
