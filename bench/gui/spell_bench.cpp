@@ -6,8 +6,9 @@
 //                    the window benchmarks' baseline (0.55 ms on the bench machine, so the
 //                    target of 5 ms is a ratio of 5 / 0.55)
 //   spell_keystroke  a character typed in the middle of a 10 MB section of Russian text, until
-//                    the editor has painted, with checking on against the same keystroke with
-//                    checking off, in turns (target 1.2)
+//                    the editor has painted (and undone afterwards), with checking on against
+//                    the same keystroke with checking off, in turns, the quickest of each side
+//                    (target 1.2)
 // Both in one fresh process.
 #include <QApplication>
 #include <QFontMetricsF>
@@ -36,7 +37,7 @@ using namespace lark::bench;
 constexpr double kBaselineOnBenchMachine = 0.00055;
 constexpr double kVisibleSeconds = 0.005;
 constexpr int kScreenfulRuns = 15;
-constexpr int kKeysPerSide = 5;
+constexpr int kKeysPerSide = 8;
 
 // Russian words as a text is made of (UTF-8), some misspelt.
 constexpr const char* kWords =
@@ -186,6 +187,8 @@ int spellChild(const std::vector<std::string>& args) {
         });
         if (editor.document()->characterCount() != before + 1)
             throw std::runtime_error("the key did not reach the editor");
+        editor.undo();  // every keystroke goes into the same text
+        settle();
         return seconds;
     };
     for (int i = 0; i < reps * kKeysPerSide; ++i) {
@@ -199,8 +202,10 @@ int spellChild(const std::vector<std::string>& args) {
     }
     editor.document()->setModified(false);
     doc.setTreeModified(false);
-    std::printf("base=%.6f visible=%.6f unknown=%zu keyon=%.6f keyoff=%.6f\n", median(base), median(visible), unknown,
-                median(keyOn), median(keyOff));
+    // The machine's other work only ever adds to a keystroke: the quickest of each side is
+    // compared, the medians noted.
+    std::printf("base=%.6f visible=%.6f unknown=%zu keyon=%.6f keyoff=%.6f keyonmedian=%.6f keyoffmedian=%.6f\n",
+                median(base), median(visible), unknown, minimum(keyOn), minimum(keyOff), median(keyOn), median(keyOff));
     return 0;
 }
 LARK_BENCH_COMMAND("spell-editor", spellChild);
@@ -210,7 +215,8 @@ void spellCase(Context& ctx) {
     auto ms = [](double s) { return formatNumber(s * 1e3, "%.2f ms"); };
     note("screenful " + ms(v.at("base")) + "; checking 50 lines " + ms(v.at("visible")) + " (" +
          formatNumber(v.at("unknown"), "%.0f") + " unknown words, target " + ms(kVisibleSeconds) +
-         "); keystroke in 10 MB with checking " + ms(v.at("keyon")) + ", without " + ms(v.at("keyoff")));
+         "); keystroke in 10 MB with checking " + ms(v.at("keyon")) + ", without " + ms(v.at("keyoff")) +
+         " (quickest; medians " + ms(v.at("keyonmedian")) + ", " + ms(v.at("keyoffmedian")) + ")");
     printFigure("spell_visible", v.at("visible") / v.at("base"), kVisibleSeconds / kBaselineOnBenchMachine);
     printFigure("spell_keystroke", v.at("keyon") / v.at("keyoff"), 1.2);
 }

@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 
 #include "document/cp1251.h"
 #include "document/errors.h"
@@ -63,11 +64,15 @@ void SpellHighlighter::forget() {
     editor_->viewport()->update();
 }
 
-std::optional<SpellHighlighter::Runs> SpellHighlighter::misspelt(const QString& text, QElapsedTimer* budget) {
+std::optional<SpellHighlighter::Runs> SpellHighlighter::misspelt(const QString& text, QElapsedTimer* budget,
+                                                                 int typing) {
     const std::string bytes = lineBytes(text);
     Runs runs;
     bool complete = true;
     for (const spelling::WordRun& run : spelling::CheckedWords(bytes)) {
+        if (typing >= 0 && run.start <= static_cast<std::size_t>(typing) &&
+            static_cast<std::size_t>(typing) <= run.start + run.length)
+            continue;
         const std::string_view word = std::string_view(bytes).substr(run.start, run.length);
         if (!checker_->decided(word) && budget->hasExpired(kSliceMs)) {
             complete = false;  // the verdicts so far are remembered by the checker
@@ -76,12 +81,17 @@ std::optional<SpellHighlighter::Runs> SpellHighlighter::misspelt(const QString& 
         if (!checker_->known(word)) runs.emplace_back(static_cast<int>(run.start), static_cast<int>(run.length));
     }
     if (!complete) return std::nullopt;
+    if (typing >= 0) return runs;
     if (lines_.size() >= kMostLines) lines_.clear();
     lines_.insert(text, runs);
     return runs;
 }
 
+// The marks of the last paint that still stand where a block's words are are kept as they
+// are: a new mark costs the layout of its line (QTextCursor works out its place on screen),
+// and after an edit the marks move with the text by themselves.
 void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) {
+    QList<QTextEdit::ExtraSelection> previous = std::move(shown_);
     shown_.clear();
     pending_ = false;
     if (!checker_ || !checker_->hasDictionaries()) return;
@@ -95,27 +105,49 @@ void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) 
     const ShownText& shown = editor_->shownText();
     const QTextCursor caret = editor_->textCursor();
     if (caret.hasSelection() || caret.position() != typedAt_) typedAt_ = -1;
+    qsizetype kept = 0;  // the first mark of `previous` not yet passed
+    std::vector<std::pair<int, int>> wanted;
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
         if (b.isVisible()) {
             const QString text = b.text();
+            const int from = b.position();
+            const int typing = typedAt_ >= from && typedAt_ <= from + text.size() ? typedAt_ - from : -1;
             std::optional<Runs> runs;
             if (const auto it = lines_.constFind(text); it != lines_.constEnd()) runs = *it;
-            else runs = misspelt(text, &budget);
+            else runs = misspelt(text, &budget, typing);
             if (!runs) {
                 pending_ = true;
             } else {
                 // A word cut by a boundary inside a long line is not judged by its halves.
                 const bool cutBefore = shown.startsPiece(b);
                 const bool cutAfter = b.next().isValid() && shown.startsPiece(b.next());
+                wanted.clear();
                 for (const auto& [start, length] : *runs) {
                     if ((cutBefore && start == 0) || (cutAfter && start + length == text.size())) continue;
-                    const int at = b.position() + start;
+                    const int at = from + start;
                     if (at <= typedAt_ && typedAt_ <= at + length) continue;  // still being typed
-                    QTextEdit::ExtraSelection mark{QTextCursor(b), look};
-                    mark.cursor.setPosition(b.position() + start);
-                    mark.cursor.setPosition(b.position() + start + length, QTextCursor::KeepAnchor);
-                    shown_.append(mark);
+                    wanted.emplace_back(at, at + length);
                 }
+                while (kept < previous.size() && previous[kept].cursor.selectionStart() < from) ++kept;
+                qsizetype end = kept;
+                while (end < previous.size() && previous[end].cursor.selectionEnd() <= from + text.size()) ++end;
+                const bool same =
+                    end - kept == static_cast<qsizetype>(wanted.size()) &&
+                    std::equal(wanted.begin(), wanted.end(), previous.begin() + kept,
+                               [](const std::pair<int, int>& w, const QTextEdit::ExtraSelection& m) {
+                                   return m.cursor.selectionStart() == w.first && m.cursor.selectionEnd() == w.second;
+                               });
+                if (same) {
+                    shown_.append(previous.mid(kept, end - kept));
+                } else {
+                    for (const auto& [at, to] : wanted) {
+                        QTextEdit::ExtraSelection mark{QTextCursor(b), look};
+                        mark.cursor.setPosition(at);
+                        mark.cursor.setPosition(to, QTextCursor::KeepAnchor);
+                        shown_.append(mark);
+                    }
+                }
+                kept = end;
             }
         }
         if (b == last) break;

@@ -77,8 +77,10 @@ protected:
 
 private:
     using Runs = std::vector<std::pair<int, int>>;
-    // The misspelt words of one block's text; nothing when the slice ran out first.
-    std::optional<Runs> misspelt(const QString& text, QElapsedTimer* budget);
+    // The misspelt words of one block's text, but for the word touching `typing` (a
+    // position in the block; -1 for none), which is not asked about; nothing when the slice
+    // ran out first. Remembered when complete and nothing was left out.
+    std::optional<Runs> misspelt(const QString& text, QElapsedTimer* budget, int typing);
     void replace(const MisspeltWord& word, const QString& with);
     void forget();
 
