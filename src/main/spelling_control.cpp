@@ -66,8 +66,7 @@ SpellingControl::SpellingControl(NoteEditor& editor, QMenu& options, QWidget* wi
         // A load overtaken by another choice is dropped.
         if (watcher_.property("generation").toInt() != generation_) return;
         loading_ = false;
-        highlighter_->setChecker(std::move(loaded.checker));
-        emit checkerChanged();
+        useChecker(std::move(loaded.checker));
     });
     apply();
 }
@@ -113,8 +112,7 @@ void SpellingControl::apply() {
     ++generation_;
     if (!on) {
         loading_ = false;
-        highlighter_->setChecker(nullptr);
-        emit checkerChanged();
+        useChecker(nullptr);
         return;
     }
     const std::vector<std::string> names = languages_.empty() ? spelling::DefaultLanguages(found_) : languages_;
@@ -139,6 +137,20 @@ void SpellingControl::apply() {
         loaded.checker = std::move(checker);
         return loaded;
     }));
+}
+
+void SpellingControl::useChecker(std::shared_ptr<spelling::SpellChecker> checker) {
+    std::shared_ptr<spelling::SpellChecker> old = std::move(current_);
+    current_ = std::move(checker);
+    highlighter_->setChecker(current_);
+    if (old) {
+        QThreadPool& pool = BackgroundPool();
+        pool.start([old = std::move(old)]() mutable {
+            RunBelowWindowPriority();
+            old.reset();
+        });
+    }
+    emit checkerChanged();
 }
 
 std::optional<std::vector<std::string>> ChooseDictionariesDialog(QWidget* parent,

@@ -62,6 +62,9 @@ signals:
 
 private:
     void apply();
+    // Puts `checker` to the editor; the one it replaces is freed on a worker (freeing a
+    // Russian dictionary takes a good part of a second).
+    void useChecker(std::shared_ptr<spelling::SpellChecker> checker);
     void optionClicked();
     void dictionariesClicked();
 
@@ -78,6 +81,7 @@ private:
         QString notice;
     };
     QFutureWatcher<Loaded> watcher_;
+    std::shared_ptr<spelling::SpellChecker> current_;
     int generation_ = 0;
     bool loading_ = false;  // until the latest load has reached the editor
 };
