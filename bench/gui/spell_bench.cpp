@@ -21,7 +21,7 @@
 #include "document/cp1251.h"
 #include "document/document.h"
 #include "editor/note_editor.h"
-#include "editor/spell_highlighter.h"
+#include "editor/spell_marks.h"
 #include "editor/text_codec.h"
 #include "gui/quiet_dialogs.h"
 #include "main/spelling_control.h"

@@ -11,7 +11,7 @@
 #include "document/cp1251.h"
 #include "document/errors.h"
 #include "editor/note_editor.h"
-#include "editor/spell_highlighter.h"
+#include "editor/spell_marks.h"
 #include "main/ini_file.h"
 #include "main/interface_settings.h"
 #include "main/spelling_control.h"

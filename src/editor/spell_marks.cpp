@@ -1,4 +1,4 @@
-#include "editor/spell_highlighter.h"
+#include "editor/spell_marks.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
