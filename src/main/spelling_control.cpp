@@ -23,6 +23,18 @@ namespace {
 constexpr const char* kSpellCheckKey = "SpellCheck";
 constexpr const char* kSpellLanguagesKey = "SpellLanguages";
 
+// The checker loaded last, kept for the program's life: the next window, or the option
+// switched on again, takes it at once (its verdicts and skipped words with it) instead of
+// loading the same dictionaries again. Never freed: the program's end need not wait for it.
+struct LastLoaded {
+    std::string key;  // the dictionaries' files and the word list it was loaded from
+    std::shared_ptr<spelling::SpellChecker> checker;
+};
+LastLoaded& lastLoaded() {
+    static auto* last = new LastLoaded;
+    return *last;
+}
+
 }  // namespace
 
 QString SpellingControl::missingHint() {
@@ -64,6 +76,7 @@ SpellingControl::SpellingControl(NoteEditor& editor, QMenu& options, QWidget* wi
         Loaded loaded = watcher_.result();
         if (!loaded.notice.isEmpty() && onNotice) onNotice(loaded.notice);
         // A load overtaken by another choice is dropped.
+        if (loaded.checker) lastLoaded() = {watcher_.property("key").toString().toStdString(), loaded.checker};
         if (watcher_.property("generation").toInt() != generation_) return;
         loading_ = false;
         useChecker(std::move(loaded.checker));
@@ -71,7 +84,8 @@ SpellingControl::SpellingControl(NoteEditor& editor, QMenu& options, QWidget* wi
     apply();
 }
 
-SpellingControl::~SpellingControl() { watcher_.waitForFinished(); }
+// A load still running goes on and is dropped: it holds nothing of the window.
+SpellingControl::~SpellingControl() = default;
 
 bool SpellingControl::checking() const { return miSpellCheck_->isChecked(); }
 
@@ -115,12 +129,24 @@ void SpellingControl::apply() {
         useChecker(nullptr);
         return;
     }
-    const std::vector<std::string> names = languages_.empty() ? spelling::DefaultLanguages(found_) : languages_;
+    // The chosen dictionaries that are still there; the default ones when none is.
+    std::vector<std::string> names;
+    for (const std::string& name : languages_)
+        if (std::ranges::find(found_, name, &spelling::DictionaryFile::name) != found_.end()) names.push_back(name);
+    if (names.empty()) names = spelling::DefaultLanguages(found_);
     const auto found = found_;
     const std::string personal = spelling::PersonalWordsPath();
-    watcher_.waitForFinished();
+    std::string key = personal;
+    for (const std::string& name : names)
+        key += "\n" + std::ranges::find(found_, name, &spelling::DictionaryFile::name)->dicPath;
+    if (lastLoaded().checker && lastLoaded().key == key) {
+        loading_ = false;
+        useChecker(lastLoaded().checker);
+        return;
+    }
     loading_ = true;
     watcher_.setProperty("generation", generation_);
+    watcher_.setProperty("key", QString::fromStdString(key));
     watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [found, names, personal] {
         Loaded loaded;
         auto checker = std::make_shared<spelling::SpellChecker>();

@@ -79,6 +79,7 @@ private slots:
     void skipAndAddToTheWordList();
     void optionAndDictionariesSurviveARestart();
     void noDictionaryGreysTheOption();
+    void vanishedDictionariesGiveWayToTheDefaults();
 
 private:
     QTemporaryDir data_;
@@ -332,6 +333,30 @@ void SpellingWindowTest::noDictionaryGreysTheOption() {
     const IniFile ini = IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
     QCOMPARE(ini.value(kSettingsSection, "SpellCheck"), std::optional<std::string>("1"));
     qunsetenv("DICPATH");
+}
+
+void SpellingWindowTest::vanishedDictionariesGiveWayToTheDefaults() {
+    QDir().mkpath(QFileInfo(gui::TFrame::SettingsFilePath()).absolutePath());
+    IniFile ini;
+    ini.setValue(kSettingsSection, "SpellCheck", "1");
+    ini.setValue(kSettingsSection, "SpellLanguages", "xx_XX,en_US");
+    ini.save(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
+    std::string written = "xx_XX,en_US";
+    for (const auto& expected : {std::vector<std::string>{"en_US"}, std::vector<std::string>{"ru_RU", "en_US"}}) {
+        Window w;
+        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
+        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
+        QTRY_VERIFY(!control->loading());
+        QVERIFY(spell->checker());
+        QCOMPARE(spell->checker()->languages(), expected);
+        QVERIFY(w.frame().close());
+        IniFile gone = IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
+        QCOMPARE(gone.value(kSettingsSection, "SpellLanguages"),
+                 std::optional<std::string>(written));  // kept as chosen
+        written = "xx_XX";
+        gone.setValue(kSettingsSection, "SpellLanguages", written);
+        gone.save(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
+    }
 }
 
 QTEST_MAIN(SpellingWindowTest)
