@@ -60,22 +60,13 @@ TEST_F(SpellCli, PrintsUnknownWordsWithSuggestions) {
                            "Helo world, don't"}));
     auto r = lkp({"spell", file});
     ASSERT_EQ(r.code, 0) << r.err;
-    const std::string firstLine = r.out.substr(0, r.out.find('\n'));
-    EXPECT_EQ(firstLine.substr(0, firstLine.find('\t', 4)), "0\t8\tпачему") << r.out;
-    const std::vector<std::string> suggestions = [&] {
-        std::vector<std::string> s;
-        std::size_t from = firstLine.find('\t', 4);
-        while (from != std::string::npos) {
-            const std::size_t end = firstLine.find('\t', from + 1);
-            s.push_back(firstLine.substr(from + 1, end == std::string::npos ? end : end - from - 1));
-            from = end;
-        }
-        return s;
-    }();
-    EXPECT_LE(suggestions.size(), 3u);
-    EXPECT_NE(std::ranges::find(suggestions, "почему"), suggestions.end()) << firstLine;
-    const std::string second = r.out.substr(firstLine.size() + 1);
-    EXPECT_TRUE(second.starts_with("2\t0\tHelo\t")) << r.out;
+    // Two lines: the Russian word with up to 3 suggestions, one of them the right word, then
+    // the English one.
+    const std::string first = r.out.substr(0, r.out.find('\n') + 1);
+    EXPECT_TRUE(first.starts_with("0\t8\tпачему\t")) << r.out;
+    EXPECT_LE(std::ranges::count(first, '\t'), 5);
+    EXPECT_NE(first.find("\tпочему\t") + first.find("\tпочему\n"), 2 * std::string::npos) << first;
+    EXPECT_TRUE(r.out.substr(first.size()).starts_with("2\t0\tHelo\t")) << r.out;
     EXPECT_EQ(std::ranges::count(r.out, '\n'), 2) << r.out;
 
     r = lkp({"spell", "--lang", "en_US", file});

@@ -60,6 +60,21 @@ void typeText(QWidget& editor, const QString& text) {
     }
 }
 
+// An editor on screen showing `utf8`, unmodified, its words checked by `checker`.
+struct CheckedEditor {
+    CheckedEditor(const std::string& utf8, std::shared_ptr<spelling::SpellChecker> checker, QSize size = {600, 300}) {
+        editor.resize(size);
+        editor.show();
+        editor.setText(*cp1251::fromUtf8(utf8));
+        editor.setModified(false);
+        spell = gui::InstallSpellHighlighter(&editor);
+        spell->setChecker(std::move(checker));
+    }
+    QStringList underlined() { return ::underlined(editor, *spell); }
+    gui::NoteEditor editor;
+    gui::SpellHighlighter* spell = nullptr;
+};
+
 QAction* menuAction(QMenu& menu, const QString& text) {
     for (QAction* a : menu.actions())
         if (a->text() == text) return a;
@@ -106,19 +121,15 @@ void SpellingWindowTest::init() {
 // The underline is drawn as extra selections beside the links: the text, its undo history
 // and its modified state stay as they were.
 void SpellingWindowTest::underlineLeavesTheDocumentAlone() {
-    gui::NoteEditor editor;
+    CheckedEditor e("Превет, мир! file://@Ошибко и Helo 12.05.23 NASA", checker_);
+    gui::NoteEditor& editor = e.editor;
+    auto* spell = e.spell;
     editor.setLinksEnabled(true);
-    editor.resize(600, 300);
-    editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    const std::string text = *cp1251::fromUtf8("Превет, мир! file://@Ошибко и Helo 12.05.23 NASA");
-    editor.setText(text);
-    editor.setModified(false);
-    auto* spell = gui::InstallSpellHighlighter(&editor);
+    const std::string text = editor.text();
     QCOMPARE(gui::InstallSpellHighlighter(&editor), spell);
-    spell->setChecker(checker_);
     const int undoSteps = editor.document()->availableUndoSteps();
-    QCOMPARE(underlined(editor, *spell), (QStringList{"0:Превет", "30:Helo"}));
+    QCOMPARE(e.underlined(), (QStringList{"0:Превет", "30:Helo"}));
     QCOMPARE(editor.text(), text);
     QVERIFY(!editor.modified());
     QVERIFY(!editor.document()->isUndoAvailable() || editor.document()->availableUndoSteps() == undoSteps);
@@ -137,52 +148,43 @@ void SpellingWindowTest::underlineLeavesTheDocumentAlone() {
     c.setPosition(2);
     c.deleteChar();
     c.insertText("и");
-    QCOMPARE(underlined(editor, *spell), QStringList{"30:Helo"});
+    QCOMPARE(e.underlined(), QStringList{"30:Helo"});
     // A word being typed is judged once the caret leaves it.
     editor.moveCursor(QTextCursor::End);
     typeText(editor, " Превет");
-    QCOMPARE(underlined(editor, *spell), QStringList{"30:Helo"});
+    QCOMPARE(e.underlined(), QStringList{"30:Helo"});
     QTest::keyClick(&editor, Qt::Key_Left);
-    QCOMPARE(underlined(editor, *spell), (QStringList{"30:Helo", "49:Превет"}));
+    QCOMPARE(e.underlined(), (QStringList{"30:Helo", "49:Превет"}));
     QTest::keyClick(&editor, Qt::Key_End);
     QTest::keyClick(&editor, Qt::Key_Backspace);
-    QCOMPARE(underlined(editor, *spell), QStringList{"30:Helo"});
+    QCOMPARE(e.underlined(), QStringList{"30:Helo"});
     typeText(editor, "ь ");
-    QCOMPARE(underlined(editor, *spell), (QStringList{"30:Helo", "49:Превеь"}));
+    QCOMPARE(e.underlined(), (QStringList{"30:Helo", "49:Превеь"}));
     spell->setChecker(nullptr);
-    QCOMPARE(underlined(editor, *spell), QStringList{});
+    QCOMPARE(e.underlined(), QStringList{});
     QCOMPARE(editor.extraSelections().size(), 1);
 }
 
 void SpellingWindowTest::onlyTheLinesInViewAreChecked() {
-    gui::NoteEditor editor;
-    editor.resize(400, 200);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
     std::string text;
     for (int i = 0; i < 2000; ++i) text += "слово ошибкаа" + std::to_string(i % 10) + "\r\n";
-    text += "хвостоваяошибка\r\n";
-    editor.setText(*cp1251::fromUtf8(text));
-    auto* spell = gui::InstallSpellHighlighter(&editor);
     auto checker = systemChecker();
-    spell->setChecker(checker);
-    const QStringList first = underlined(editor, *spell);
+    CheckedEditor e(text + "хвостоваяошибка\r\n", checker, {400, 200});
+    gui::NoteEditor& editor = e.editor;
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    const QStringList first = e.underlined();
     QVERIFY(first.size() < 60);
     QVERIFY(!checker->decided(*cp1251::fromUtf8("хвостоваяошибка")));
     editor.moveCursor(QTextCursor::End);
-    QVERIFY(underlined(editor, *spell).contains(QString::number(2000 * 15) + ":хвостоваяошибка"));
+    QVERIFY(e.underlined().contains(QString::number(2000 * 15) + ":хвостоваяошибка"));
 }
 
 void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
-    gui::NoteEditor editor;
-    editor.resize(600, 300);
-    editor.show();
+    CheckedEditor e("Мы пачему-то здесь.\r\nВторая строка", checker_);
+    gui::NoteEditor& editor = e.editor;
+    auto* spell = e.spell;
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.setText(*cp1251::fromUtf8("Мы пачему-то здесь.\r\nВторая строка"));
-    editor.setModified(false);
-    auto* spell = gui::InstallSpellHighlighter(&editor);
-    spell->setChecker(checker_);
-    QCOMPARE(underlined(editor, *spell), QStringList{"3:пачему-то"});
+    QCOMPARE(e.underlined(), QStringList{"3:пачему-то"});
     QVERIFY(spell->menuFor(0) == nullptr);
     const std::unique_ptr<QMenu> menu(spell->menuFor(5));
     QVERIFY(menu);
@@ -199,11 +201,11 @@ void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
     menuAction(*menu, "почему-то")->trigger();
     QCOMPARE(editor.text(), *cp1251::fromUtf8("Мы почему-то здесь.\r\nВторая строка"));
     QVERIFY(editor.modified());
-    QCOMPARE(underlined(editor, *spell), QStringList{});
+    QCOMPARE(e.underlined(), QStringList{});
     editor.undo();
     QCOMPARE(editor.text(), *cp1251::fromUtf8("Мы пачему-то здесь.\r\nВторая строка"));
     QVERIFY(!editor.document()->isUndoAvailable());
-    QCOMPARE(underlined(editor, *spell), QStringList{"3:пачему-то"});
+    QCOMPARE(e.underlined(), QStringList{"3:пачему-то"});
     // A right click on the word: the spelling items, then the text menu's.
     QMenu textMenu;
     textMenu.addAction("Копировать");
@@ -231,31 +233,27 @@ void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
 }
 
 void SpellingWindowTest::skipAndAddToTheWordList() {
-    gui::NoteEditor editor;
-    editor.resize(600, 300);
-    editor.show();
+    CheckedEditor e("Ларкпад и Ларкпадом, флибустьерр", systemChecker());
+    gui::NoteEditor& editor = e.editor;
+    auto* spell = e.spell;
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.setText(*cp1251::fromUtf8("Ларкпад и Ларкпадом, флибустьерр"));
-    auto* spell = gui::InstallSpellHighlighter(&editor);
-    auto checker = systemChecker();
-    spell->setChecker(checker);
-    QCOMPARE(underlined(editor, *spell), (QStringList{"0:Ларкпад", "10:Ларкпадом", "21:флибустьерр"}));
+    QCOMPARE(e.underlined(), (QStringList{"0:Ларкпад", "10:Ларкпадом", "21:флибустьерр"}));
     {
         const std::unique_ptr<QMenu> menu(spell->menuFor(25));
         menuAction(*menu, "Пропустить")->trigger();
     }
-    QCOMPARE(underlined(editor, *spell), (QStringList{"0:Ларкпад", "10:Ларкпадом"}));
+    QCOMPARE(e.underlined(), (QStringList{"0:Ларкпад", "10:Ларкпадом"}));
     {
         const std::unique_ptr<QMenu> menu(spell->menuFor(1));
         menuAction(*menu, "Добавить в словарь")->trigger();
     }
-    QCOMPARE(underlined(editor, *spell), QStringList{"10:Ларкпадом"});
+    QCOMPARE(e.underlined(), QStringList{"10:Ларкпадом"});
     QFile list(data_.filePath("larkpad/dictionary.txt"));
     QVERIFY(list.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(list.readAll()), QStringLiteral("Ларкпад\n"));
     // The next run knows the added word, not the skipped one.
     spell->setChecker(systemChecker());
-    QCOMPARE(underlined(editor, *spell), (QStringList{"10:Ларкпадом", "21:флибустьерр"}));
+    QCOMPARE(e.underlined(), (QStringList{"10:Ларкпадом", "21:флибустьерр"}));
     // A list that cannot be written is reported; the word is skipped for this run.
     QFile::remove(list.fileName());
     QVERIFY(QFile::link(data_.filePath("elsewhere"), list.fileName()));
@@ -268,7 +266,7 @@ void SpellingWindowTest::skipAndAddToTheWordList() {
     }
     QVERIFY(!reported.isEmpty());
     QVERIFY(!QFile::exists(data_.filePath("elsewhere")));
-    QCOMPARE(underlined(editor, *spell), (QStringList{"0:Ларкпад", "21:флибустьерр"}));
+    QCOMPARE(e.underlined(), (QStringList{"0:Ларкпад", "21:флибустьерр"}));
     QFile::remove(list.fileName());
 }
 
