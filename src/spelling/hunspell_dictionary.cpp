@@ -20,6 +20,7 @@ namespace lark::spelling {
 
 namespace {
 
+// NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open reports a failure so
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 std::string upper(std::string_view s) {
@@ -101,16 +102,18 @@ HunspellDictionary::HunspellDictionary(const DictionaryFile& file) : name_(file.
     } else if (enc.find("1251") != std::string::npos) {
         kind_ = Kind::Cp1251;
     } else {
-        kind_ = Kind::Other;
-        toDict_ = ::iconv_open(encoding_.c_str(), "UTF-8");
-        fromDict_ = ::iconv_open("UTF-8", encoding_.c_str());
-        if (toDict_ == kNoConverter || fromDict_ == kNoConverter) {
+        const iconv_t to = ::iconv_open(encoding_.c_str(), "UTF-8");
+        const iconv_t from = ::iconv_open("UTF-8", encoding_.c_str());
+        if (to == kNoConverter || from == kNoConverter) {
             const int err = errno;
-            if (toDict_ != kNoConverter) ::iconv_close(toDict_);
-            if (fromDict_ != kNoConverter) ::iconv_close(fromDict_);
+            if (to != kNoConverter) ::iconv_close(to);
+            if (from != kNoConverter) ::iconv_close(from);
             throw LarkError("The dictionary " + name_ + " is in an encoding this system cannot convert: " + encoding_,
                             ErrorKind::Encoding, err);
         }
+        kind_ = Kind::Other;
+        toDict_ = to;
+        fromDict_ = from;
     }
     const std::string tried = tryLine(file.affPath);
     std::string tryText;
@@ -121,8 +124,9 @@ HunspellDictionary::HunspellDictionary(const DictionaryFile& file) : name_(file.
 }
 
 HunspellDictionary::~HunspellDictionary() {
-    if (toDict_ != kNoConverter) ::iconv_close(toDict_);
-    if (fromDict_ != kNoConverter) ::iconv_close(fromDict_);
+    if (kind_ != Kind::Other) return;
+    ::iconv_close(toDict_);
+    ::iconv_close(fromDict_);
 }
 
 std::optional<std::string> HunspellDictionary::toDictionary(std::string_view word) {

@@ -51,8 +51,8 @@ private:
     std::unique_ptr<Hunspell> hunspell_;
     enum class Kind { Utf8, Cp1251, Other } kind_ = Kind::Utf8;
     unsigned scripts_ = 0;  // kLatin | kCyrillic of the TRY line; 0: any word
-    iconv_t toDict_ = reinterpret_cast<iconv_t>(-1);
-    iconv_t fromDict_ = reinterpret_cast<iconv_t>(-1);
+    iconv_t toDict_{};      // both open while kind_ is Other
+    iconv_t fromDict_{};
 };
 
 }  // namespace lark::spelling
