@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QThreadPool>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
@@ -30,6 +31,17 @@ struct LastLoaded {
     std::string key;  // the dictionaries' files and the word list it was loaded from
     std::shared_ptr<spelling::SpellChecker> checker;
 };
+// Dictionaries are loaded and freed on a thread of their own: the background pool's threads
+// are kept for saves and recovery copies.
+QThreadPool& dictionaryThread() {
+    static auto* pool = [] {
+        auto* p = new QThreadPool;  // lives as long as the process: a load may still end at exit
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return *pool;
+}
+
 LastLoaded& lastLoaded() {
     static auto* last = new LastLoaded;
     return *last;
@@ -147,7 +159,8 @@ void SpellingControl::apply() {
     loading_ = true;
     watcher_.setProperty("generation", generation_);
     watcher_.setProperty("key", QString::fromStdString(key));
-    watcher_.setFuture(QtConcurrent::run(&BackgroundPool(), [found, names, personal] {
+    watcher_.setFuture(QtConcurrent::run(&dictionaryThread(), [found, names, personal] {
+        RunBelowWindowPriority();
         Loaded loaded;
         auto checker = std::make_shared<spelling::SpellChecker>();
         try {
@@ -170,8 +183,7 @@ void SpellingControl::useChecker(std::shared_ptr<spelling::SpellChecker> checker
     current_ = std::move(checker);
     highlighter_->setChecker(current_);
     if (old) {
-        QThreadPool& pool = BackgroundPool();
-        pool.start([old = std::move(old)]() mutable {
+        dictionaryThread().start([old = std::move(old)]() mutable {
             RunBelowWindowPriority();
             old.reset();
         });

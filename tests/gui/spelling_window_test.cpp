@@ -26,6 +26,9 @@ using lark::guitest::Action;
 
 namespace {
 
+// Loading the Russian dictionary takes a good part of a second, much longer on a busy machine.
+constexpr int kLoadMs = 60000;
+
 std::shared_ptr<spelling::SpellChecker> systemChecker() {
     auto checker = std::make_shared<spelling::SpellChecker>();
     const auto found = spelling::FindDictionaries(spelling::HunspellFolders());
@@ -71,6 +74,14 @@ struct CheckedEditor {
         spell->setChecker(std::move(checker));
     }
     QStringList underlined() { return ::underlined(editor, *spell); }
+    // Chooses `item` in the spelling menu of the word at `position`.
+    void choose(int position, const QString& item) {
+        const std::unique_ptr<QMenu> menu(spell->menuFor(position));
+        QVERIFY(menu);
+        for (QAction* a : menu->actions())
+            if (a->text() == item) return a->trigger();
+        QFAIL("no such item");
+    }
     gui::NoteEditor editor;
     gui::SpellHighlighter* spell = nullptr;
 };
@@ -238,15 +249,9 @@ void SpellingWindowTest::skipAndAddToTheWordList() {
     auto* spell = e.spell;
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QCOMPARE(e.underlined(), (QStringList{"0:Ларкпад", "10:Ларкпадом", "21:флибустьерр"}));
-    {
-        const std::unique_ptr<QMenu> menu(spell->menuFor(25));
-        menuAction(*menu, "Пропустить")->trigger();
-    }
+    e.choose(25, "Пропустить");
     QCOMPARE(e.underlined(), (QStringList{"0:Ларкпад", "10:Ларкпадом"}));
-    {
-        const std::unique_ptr<QMenu> menu(spell->menuFor(1));
-        menuAction(*menu, "Добавить в словарь")->trigger();
-    }
+    e.choose(1, "Добавить в словарь");
     QCOMPARE(e.underlined(), QStringList{"10:Ларкпадом"});
     QFile list(data_.filePath("larkpad/dictionary.txt"));
     QVERIFY(list.open(QIODevice::ReadOnly));
@@ -260,10 +265,7 @@ void SpellingWindowTest::skipAndAddToTheWordList() {
     spell->setChecker(systemChecker());
     QString reported;
     spell->onWordListError = [&](const QString& text) { reported = text; };
-    {
-        const std::unique_ptr<QMenu> menu(spell->menuFor(12));
-        menuAction(*menu, "Добавить в словарь")->trigger();
-    }
+    e.choose(12, "Добавить в словарь");
     QVERIFY(!reported.isEmpty());
     QVERIFY(!QFile::exists(data_.filePath("elsewhere")));
     QCOMPARE(e.underlined(), (QStringList{"0:Ларкпад", "21:флибустьерр"}));
@@ -279,7 +281,7 @@ void SpellingWindowTest::optionAndDictionariesSurviveARestart() {
         QVERIFY(option->isChecked());  // on by default with dictionaries
         auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
         QVERIFY(control);
-        QTRY_VERIFY(!control->loading());
+        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
         auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
         QVERIFY(spell && spell->checker());
         QCOMPARE(spell->checker()->languages(), (std::vector<std::string>{"ru_RU", "en_US"}));
@@ -290,8 +292,8 @@ void SpellingWindowTest::optionAndDictionariesSurviveARestart() {
         };
         w.trigger(Action(w.frame(), "miDictionaries"));
         QCOMPARE(offered, (std::vector<std::string>{"ru_RU", "en_US"}));
-        QTRY_VERIFY(!control->loading());
-        QTRY_COMPARE(spell->checker()->languages(), std::vector<std::string>{"en_US"});
+        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
+        QTRY_COMPARE_WITH_TIMEOUT(spell->checker()->languages(), std::vector<std::string>{"en_US"}, kLoadMs);
         w.trigger(option);
         QVERIFY(!option->isChecked());
         QVERIFY(!spell->checker());
@@ -304,9 +306,9 @@ void SpellingWindowTest::optionAndDictionariesSurviveARestart() {
         QVERIFY(!Action(w.frame(), "miSpellCheck")->isChecked());
         w.trigger(Action(w.frame(), "miSpellCheck"));
         auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
-        QTRY_VERIFY(!control->loading());
+        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
         auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
-        QTRY_VERIFY(spell->checker());
+        QTRY_VERIFY_WITH_TIMEOUT(spell->checker(), kLoadMs);
         QCOMPARE(spell->checker()->languages(), std::vector<std::string>{"en_US"});
         QVERIFY(w.frame().close());
     }
@@ -344,7 +346,7 @@ void SpellingWindowTest::vanishedDictionariesGiveWayToTheDefaults() {
         Window w;
         auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
         auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
-        QTRY_VERIFY(!control->loading());
+        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
         QVERIFY(spell->checker());
         QCOMPARE(spell->checker()->languages(), expected);
         QVERIFY(w.frame().close());
