@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source under src/ includes a header of a layer above its own, or of
 # another layer on the same level. Layers, lowest first:
-#   document -> editing, search, finder, merge -> files, desktop -> editor, cli -> main
+#   document -> editing, search, finder, merge -> files, desktop, spelling -> editor, cli -> main
 # The window (main) reaches the editor through its public header editor/editor.h only.
 # Usage: scripts/check-includes.sh [source root]   (default: the repository's src/)
 set -euo pipefail
@@ -11,6 +11,8 @@ declare -A rank=([document]=0 [editing]=1 [search]=1 [finder]=1 [merge]=1 [files
 # The desktop around the window (tray, hiding, signals, shell) sits beside files: main may
 # include it, and it includes neither main nor files.
 rank[desktop]=${rank[files]}
+# Spell checking (Hunspell, no Qt) sits beside files too: the editor and lkp use it.
+rank[spelling]=${rank[files]}
 
 bad=0
 while IFS= read -r -d '' file; do
@@ -38,7 +40,7 @@ while IFS= read -r -d '' file; do
 done < <(find "$root" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.h.in' \) -print0 | sort -z)
 
 if [[ $bad -ne 0 ]]; then
-    echo "Includes run against the layers: document -> editing, search, finder, merge -> files, desktop -> editor, cli -> main" >&2
+    echo "Includes run against the layers: document -> editing, search, finder, merge -> files, desktop, spelling -> editor, cli -> main" >&2
     exit 1
 fi
 echo "Includes follow the layers."

@@ -14,6 +14,7 @@ packages=(
   chromium
   qt6-translations-l10n clang-tidy clang-format
   libsodium-dev
+  libhunspell-dev hunspell-ru hunspell-en-us
 )
 
 missing=()

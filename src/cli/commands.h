@@ -21,5 +21,6 @@ int cmdReplace(const Args& args, std::ostream& out, std::ostream& err);
 int cmdMerge(const Args& args, std::ostream& out, std::ostream& err);
 int cmdSeal(const Args& args, std::ostream& out, std::ostream& err);
 int cmdUnseal(const Args& args, std::ostream& out, std::ostream& err);
+int cmdSpell(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace lark::cli

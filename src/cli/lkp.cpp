@@ -25,6 +25,7 @@ const char* kUsageText =
     "  merge BASE OURS THEIRS [-o OUT]  three versions merged into OURS (or OUT)\n"
     "  seal IN OUT                    protect a notebook with a password (--password-file)\n"
     "  unseal IN OUT                  remove the password protection (--password-file)\n"
+    "  spell FILE [--lang ru_RU,en_US]  every unknown word: section, offset, suggestions\n"
     "Commands that read a sealed notebook need --password-file F: the password is\n"
     "F's first line, or with - a line of standard input.\n";
 }
@@ -45,7 +46,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         {"dump", cmdDump},     {"build", cmdBuild},     {"cat", cmdCat},     {"pack", cmdPack},
         {"unpack", cmdUnpack}, {"search", cmdSearch},   {"dates", cmdDates}, {"export", cmdExport},
         {"import", cmdImport}, {"replace", cmdReplace}, {"merge", cmdMerge}, {"seal", cmdSeal},
-        {"unseal", cmdUnseal},
+        {"unseal", cmdUnseal}, {"spell", cmdSpell},
     };
     if (rest.empty() || rest[0] == "--help" || rest[0] == "-h" || rest[0] == "help") {
         (rest.empty() ? err : out) << kUsageText;

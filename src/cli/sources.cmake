@@ -16,5 +16,6 @@ set(LARKPAD_CLI_SOURCES
   password_source.h
   seal_commands.cpp
   search_commands.cpp
+  spell_commands.cpp
 )
 list(TRANSFORM LARKPAD_CLI_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -7,5 +7,6 @@
 #include "editor/editor_capacity.h"  // IWYU pragma: export
 #include "editor/editor_links.h"     // IWYU pragma: export
 #include "editor/note_editor.h"      // IWYU pragma: export
+#include "editor/spell_marks.h"      // IWYU pragma: export
 #include "editor/text_codec.h"       // IWYU pragma: export
 #include "editor/text_printer.h"     // IWYU pragma: export

@@ -298,6 +298,7 @@ void NoteEditor::showVisibleLinks() {
             }
         }
     }
+    if (extraMarks) extraMarks(wanted);
     const QList<QTextEdit::ExtraSelection> shown = extraSelections();
     const bool same = std::ranges::equal(wanted, shown, [](const auto& a, const auto& b) {
         return a.cursor.anchor() == b.cursor.anchor() && a.cursor.position() == b.cursor.position() &&

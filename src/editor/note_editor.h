@@ -28,6 +28,10 @@ public:
     // Told how many characters of an input were replaced.
     std::function<void(qsizetype)> onReplaced;
 
+    // More marks drawn with the links at each paint (the spelling underlines): appended to
+    // the links' extra selections, so neither touches the document.
+    std::function<void(QList<QTextEdit::ExtraSelection>&)> extraMarks;
+
     std::string text() const override;
     void setText(std::string_view text) override;
     void clear() override;

@@ -19,6 +19,8 @@ set(LARKPAD_EDITOR_SOURCES
   note_editor_find.cpp
   shown_text.cpp
   shown_text.h
+  spell_marks.cpp
+  spell_marks.h
   text_codec.cpp
   text_codec.h
   text_printer.cpp

@@ -51,6 +51,8 @@ set(LARKPAD_MAIN_SOURCES
   section_model.h
   section_tree_view.cpp
   section_tree_view.h
+  spelling_control.cpp
+  spelling_control.h
   tframe.cpp
   tframe.h
   tframe_actions.cpp

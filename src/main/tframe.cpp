@@ -25,6 +25,7 @@
 #include "main/recovery_keeper.h"
 #include "main/section_model.h"
 #include "main/section_tree_view.h"
+#include "main/spelling_control.h"
 #include "main/window_ui.h"
 
 namespace lark::gui {
@@ -45,6 +46,8 @@ TFrame::TFrame(Dialogs& dialogs, QStringList arguments, QWidget* parent)
     recovery_->savePending = [this] { return saves_->running(); };
     createActions();
     createMenus();
+    spelling_ = new SpellingControl(*reNodeContent, *mnOptions, this);
+    spelling_->onNotice = [this](const QString& text) { sbStatus->showMessage(text); };
     createToolBar();
     createPopupMenus();
     createReplaceItems();

@@ -47,6 +47,7 @@ class PacedLaunches;
 class RecoveryKeeper;
 class SectionModel;
 class SectionTreeView;
+class SpellingControl;
 class WindowUi;
 
 class TFrame : public QMainWindow, public FindAllHost {
@@ -256,6 +257,9 @@ private:
 
     // ---- settings (tframe_settings.cpp) ----
     void LoadOrSaveSettings(bool save);
+
+    // ---- spell checking (spelling_control.cpp): its two items of "Настройка" ----
+    SpellingControl* spelling_ = nullptr;
 
     // ---- tray (tframe_tray.cpp) ----
     void SetTrayMode(bool on);

@@ -15,6 +15,7 @@
 #include "editor/editor.h"
 #include "main/interface_settings.h"
 #include "main/section_tree_view.h"
+#include "main/spelling_control.h"
 #include "main/tframe.h"
 
 namespace lark::gui {
@@ -116,6 +117,7 @@ void TFrame::LoadOrSaveSettings(bool save) {
         miShowToolBar->setChecked(s.showToolBar);
         tbToolBar->setVisible(s.showToolBar);
         miUseTray->setChecked(s.useTray);
+        spelling_->readSettings(ini);
         return;
     }
 
@@ -125,6 +127,7 @@ void TFrame::LoadOrSaveSettings(bool save) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     IniFile ini = IniFile::load(file);
     WriteInterfaceSettings(ini, currentSettings());
+    spelling_->writeSettings(ini);
     ini.save(file);
 }
 

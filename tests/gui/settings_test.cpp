@@ -107,9 +107,10 @@ void SettingsTest::firstRunUsesDefaultsAndWritesElevenKeys() {
     QCOMPARE(lines.value(0), QStringLiteral("[InterfaceSettings]"));
     for (const QString& line : lines.mid(1)) keys << line.section('=', 0, 0);
     // The eleven keys in the order they are written, spelt out here: a key dropped from the
-    // program's own list must fail this.
-    const QStringList expected{"Maximized", "WindowWidth", "WindowHeight", "WindowLeft",  "WindowTop", "TreeWidth",
-                               "WordWrap",  "Zipping",     "SaveOnMin",    "ShowToolBar", "UseTray"};
+    // program's own list must fail this. The spelling's two keys come after them.
+    const QStringList expected{"Maximized", "WindowWidth", "WindowHeight",  "WindowLeft", "WindowTop",
+                               "TreeWidth", "WordWrap",    "Zipping",       "SaveOnMin",  "ShowToolBar",
+                               "UseTray",   "SpellCheck",  "SpellLanguages"};
     QCOMPARE(keys, expected);
     QCOMPARE(stored("Maximized"), 0);
     QCOMPARE(stored("WindowWidth"), placed.width());

@@ -382,8 +382,9 @@ void ViewCommandsTest::optionsMenu() {
     QStringList items;
     for (QAction* a : Child<QMenu>(f, "mnOptions")->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(items, (QStringList{"Сохранять при минимизации", "Отображать панель инструментов",
-                                 "Сворачиваться в трей\tWin+Z", "-", "Сжатие информации"}));
+    QCOMPARE(items,
+             (QStringList{"Сохранять при минимизации", "Отображать панель инструментов", "Сворачиваться в трей\tWin+Z",
+                          "-", "Сжатие информации", "-", "Проверка орфографии", "Словари..."}));
     QVERIFY(Child<QToolBar>(f, "tbToolBar")->isVisible());
     w.trigger(Action(f, "miShowToolBar"));
     QVERIFY(!Action(f, "miShowToolBar")->isChecked());
