@@ -40,7 +40,7 @@ int usageError(std::ostream& err, const std::string& message) {
 
 int cmdReplace(const Args& args, std::ostream& out, std::ostream& err) {
     Args positional;
-    ReplaceOptions options;
+    TextReplaceOptions options;
     options.names = false;
     bool optionsDone = false;
     for (const auto& a : args) {

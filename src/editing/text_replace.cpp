@@ -66,7 +66,7 @@ std::string OutsideCp1251Text(std::string_view character) {
 std::string ReplacedCountText(std::size_t count) { return "Заменено: " + std::to_string(count); }
 
 std::optional<ReplacePlan> PlanReplace(const SectionTree& tree, std::string_view find, std::string_view replacement,
-                                       const ReplaceOptions& options, const ReplaceProgress& progress) {
+                                       const TextReplaceOptions& options, const ReplaceProgress& progress) {
     ReplacePlan plan;
     plan.revision = tree.revision();
     if (find.empty()) return plan;
@@ -145,7 +145,7 @@ bool ApplyReplacePlan(Document& doc, SectionHistory& history, ReplacePlan& plan,
 }
 
 std::optional<std::size_t> ReplaceInNotebook(Document& doc, SectionHistory& history, std::string_view find,
-                                             std::string_view replacement, const ReplaceOptions& options,
+                                             std::string_view replacement, const TextReplaceOptions& options,
                                              const ReplaceProgress& progress, const SectionRenamer& rename) {
     // The text in the editor counts as stored: it is replaced along with the others.
     if (doc.selected()) doc.tvNodesChanging(false);

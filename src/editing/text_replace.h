@@ -37,7 +37,7 @@ std::string OutsideCp1251Text(std::string_view character);
 // "Заменено: N".
 std::string ReplacedCountText(std::size_t count);
 
-struct ReplaceOptions {
+struct TextReplaceOptions {
     bool matchCase = false;
     bool names = true;  // section names too, not only the texts
 };
@@ -65,7 +65,7 @@ using ReplaceProgress = std::function<bool(std::size_t done, std::size_t total)>
 
 // Plans the replace over the stored names and texts. Nothing when `progress` gave it up.
 std::optional<ReplacePlan> PlanReplace(const SectionTree& tree, std::string_view find, std::string_view replacement,
-                                       const ReplaceOptions& options, const ReplaceProgress& progress = {});
+                                       const TextReplaceOptions& options, const ReplaceProgress& progress = {});
 
 // Renames a section the way the window renames (links may follow); returns the stored
 // texts it rewrote with their buffers from before.
@@ -80,7 +80,7 @@ bool ApplyReplacePlan(Document& doc, SectionHistory& history, ReplacePlan& plan,
 // The whole replace over a notebook, the text in the editor included: stores it, plans
 // and applies. The number of matches replaced, or nothing when it was given up.
 std::optional<std::size_t> ReplaceInNotebook(Document& doc, SectionHistory& history, std::string_view find,
-                                             std::string_view replacement, const ReplaceOptions& options,
+                                             std::string_view replacement, const TextReplaceOptions& options,
                                              const ReplaceProgress& progress, const SectionRenamer& rename);
 
 }  // namespace lark

@@ -95,7 +95,7 @@ struct ReplaceBook : larktest::Notebook {
         });
         return out + "selected " + (doc.selected() ? std::string(doc.selected()->name()) : "-") + ", " + editor.text();
     }
-    std::optional<std::size_t> replace(const char* find, const char* repl, lark::ReplaceOptions options,
+    std::optional<std::size_t> replace(const char* find, const char* repl, lark::TextReplaceOptions options,
                                        const lark::ReplaceProgress& progress = {}) {
         return lark::ReplaceInNotebook(doc, history, find, repl, options, progress, [&](Section* s, std::string n) {
             renamed.push_back(n);
