@@ -3,12 +3,15 @@
 // then the program's own load steps into an in-memory document. The input is never
 // modified.
 #include <memory>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
+#include "cli/lkp.h"
 #include "document/document.h"
+#include "document/errors.h"
 #include "document/memory_view.h"
 #include "document/seal_key.h"
 #include "document/text_buffer.h"
@@ -47,6 +50,39 @@ std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path);
 // sealed under its key when it was sealed, so a command never writes a sealed notebook's
 // text in the clear.
 TextBuffer OutputBytes(const LoadedNotebook& source, TextBuffer content);
+
+// Loads `path` and runs `body(notebook, subject)`, which returns an exit code. A format
+// error and a file that is not a notebook end it with their exit codes; the core's errors
+// end it with "lkp: SUBJECT: message" and 1, SUBJECT being the file until the body points
+// `subject` at its own output. What was printed is flushed and checked.
+template <class Body>
+int WithNotebook(const std::string& path, std::ostream& out, std::ostream& err, Body body) {
+    std::string subject = path;
+    try {
+        const auto nb = LoadNotebook(path);
+        if (nb->error) {
+            err << "lkp: " << path << ": " << *nb->error << "\n";
+            return kFailed;
+        }
+        if (nb->plainText()) {
+            err << "lkp: " << path << ": not a notebook\n";
+            return kNotNotebook;
+        }
+        if (const int code = body(*nb, subject); code != kOk) return code;
+    } catch (const LarkError& e) {
+        err << "lkp: " << subject << ": " << e.what() << "\n";
+        return kFailed;
+    } catch (const std::bad_alloc&) {
+        err << "lkp: " << subject << ": Out of memory\n";
+        return kFailed;
+    }
+    out.flush();
+    if (!out) {
+        err << "lkp: cannot write the output\n";
+        return kFailed;
+    }
+    return kOk;
+}
 
 // Replaces `path` with `data` (a temporary file renamed over it). The output is written
 // once the rename is done; a failure to flush the folder after it is a warning on `err`.

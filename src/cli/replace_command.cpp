@@ -70,18 +70,8 @@ int cmdReplace(const Args& args, std::ostream& out, std::ostream& err) {
     }
     const std::string find = *cp1251::fromUtf8(positional[1]);
     const std::string replacement = *cp1251::fromUtf8(positional[2]);
-    std::string subject = path;
-    try {
-        const auto nb = LoadNotebook(path);
-        if (nb->error) {
-            err << "lkp: " << path << ": " << *nb->error << "\n";
-            return kFailed;
-        }
-        if (nb->plainText()) {
-            err << "lkp: " << path << ": not a notebook\n";
-            return kNotNotebook;
-        }
-        Document& doc = nb->doc;
+    return WithNotebook(path, out, err, [&](LoadedNotebook& nb, std::string& subject) {
+        Document& doc = nb.doc;
         SectionHistory history;
         const std::optional<std::size_t> count =
             ReplaceInNotebook(doc, history, find, replacement, options, {}, [&](Section* section, std::string name) {
@@ -90,23 +80,12 @@ int cmdReplace(const Args& args, std::ostream& out, std::ostream& err) {
             });
         history.clear();
         doc.StoreActiveSection();
-        const TextBuffer content = OutputBytes(*nb, WriteDocument(doc.tree(), doc.FFileInfo));
+        const TextBuffer content = OutputBytes(nb, WriteDocument(doc.tree(), doc.FFileInfo));
         subject = target;
         WriteOutput(err, target, content.view());
         out << count.value_or(0) << "\n";
-    } catch (const LarkError& e) {
-        err << "lkp: " << subject << ": " << e.what() << "\n";
-        return kFailed;
-    } catch (const std::bad_alloc&) {
-        err << "lkp: " << subject << ": Out of memory\n";
-        return kFailed;
-    }
-    out.flush();
-    if (!out) {
-        err << "lkp: cannot write the output\n";
-        return kFailed;
-    }
-    return kOk;
+        return kOk;
+    });
 }
 
 }  // namespace lark::cli

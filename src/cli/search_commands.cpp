@@ -47,35 +47,6 @@ bool isHelp(const Args& args) {
     return false;
 }
 
-// Loads FILE and runs `body` on the notebook; reports load failures with their exit codes.
-template <class Body>
-int withNotebook(const std::string& path, std::ostream& out, std::ostream& err, Body body) {
-    try {
-        const auto nb = LoadNotebook(path);
-        if (nb->error) {
-            err << "lkp: " << path << ": " << *nb->error << "\n";
-            return kFailed;
-        }
-        if (nb->plainText()) {
-            err << "lkp: " << path << ": not a notebook\n";
-            return kNotNotebook;
-        }
-        body(nb->doc);
-    } catch (const LarkError& e) {
-        err << "lkp: " << path << ": " << e.what() << "\n";
-        return kFailed;
-    } catch (const std::bad_alloc&) {
-        err << "lkp: " << path << ": Out of memory\n";
-        return kFailed;
-    }
-    out.flush();
-    if (!out) {
-        err << "lkp: cannot write the output\n";
-        return kFailed;
-    }
-    return kOk;
-}
-
 }  // namespace
 
 int cmdSearch(const Args& args, std::ostream& out, std::ostream& err) {
@@ -98,7 +69,8 @@ int cmdSearch(const Args& args, std::ostream& out, std::ostream& err) {
     if (!needle)
         return usageError(err, "the search string is not valid UTF-8 or has characters Windows-1251 cannot hold",
                           kSearchUsage);
-    return withNotebook(path, out, err, [&](Document& doc) {
+    return WithNotebook(path, out, err, [&](LoadedNotebook& nb, std::string&) {
+        Document& doc = nb.doc;
         SearchState state;
         state.FSearchText = *needle;
         state.FGlobalSearch = true;
@@ -109,6 +81,7 @@ int cmdSearch(const Args& args, std::ostream& out, std::ostream& err) {
             if (hit == SearchHit::Name) out << "\tname\n";
             else out << "\ttext\t" << doc.editor().selectionStart() << "\n";
         }
+        return kOk;
     });
 }
 
@@ -146,8 +119,8 @@ int cmdDates(const Args& args, std::ostream& out, std::ostream& err) {
     } else {
         today = TodayKey();
     }
-    return withNotebook(positional[0], out, err, [&](Document& doc) {
-        const std::string report = cp1251::toUtf8(NearestDatesReport(doc, today));
+    return WithNotebook(positional[0], out, err, [&](LoadedNotebook& nb, std::string&) {
+        const std::string report = cp1251::toUtf8(NearestDatesReport(nb.doc, today));
         std::string text;
         text.reserve(report.size() + 1);
         for (std::size_t i = 0; i < report.size(); ++i) {
@@ -156,6 +129,7 @@ int cmdDates(const Args& args, std::ostream& out, std::ostream& err) {
         }
         text.push_back('\n');
         out << text;
+        return kOk;
     });
 }
 

@@ -129,19 +129,10 @@ int cmdSpell(const Args& args, std::ostream& out, std::ostream& err) {
     if (positional.size() != 1) return usageError(err, positional.empty() ? "missing arguments" : "too many arguments");
     if (langs && spelling::SplitLanguages(*langs).empty()) return usageError(err, "--lang names no dictionary");
     const std::string& path = positional[0];
-    try {
-        const auto nb = LoadNotebook(path);
-        if (nb->error) {
-            err << "lkp: " << path << ": " << *nb->error << "\n";
-            return kFailed;
-        }
-        if (nb->plainText()) {
-            err << "lkp: " << path << ": not a notebook\n";
-            return kNotNotebook;
-        }
+    return WithNotebook(path, out, err, [&](LoadedNotebook& nb, std::string&) {
         const auto checker = makeChecker(langs, err);
         if (!checker) return kFailed;
-        const SectionTree& tree = nb->doc.tree();
+        const SectionTree& tree = nb.doc.tree();
         const int count = tree.count();
         // The distinct unknown words, in the order they come, then their suggestions.
         std::unordered_map<std::string, std::size_t> known;
@@ -168,19 +159,8 @@ int cmdSpell(const Args& args, std::ostream& out, std::ostream& err) {
                 out << line;
             }
         }
-    } catch (const LarkError& e) {
-        err << "lkp: " << path << ": " << e.what() << "\n";
-        return kFailed;
-    } catch (const std::bad_alloc&) {
-        err << "lkp: " << path << ": Out of memory\n";
-        return kFailed;
-    }
-    out.flush();
-    if (!out) {
-        err << "lkp: cannot write the output\n";
-        return kFailed;
-    }
-    return kOk;
+        return kOk;
+    });
 }
 
 }  // namespace lark::cli
