@@ -63,6 +63,12 @@ void typeText(QWidget& editor, const QString& text) {
     }
 }
 
+QAction* menuAction(QMenu& menu, const QString& text) {
+    for (QAction* a : menu.actions())
+        if (a->text() == text) return a;
+    return nullptr;
+}
+
 // An editor on screen showing `utf8`, unmodified, its words checked by `checker`.
 struct CheckedEditor {
     CheckedEditor(const std::string& utf8, std::shared_ptr<spelling::SpellChecker> checker, QSize size = {600, 300}) {
@@ -78,18 +84,22 @@ struct CheckedEditor {
     void choose(int position, const QString& item) {
         const std::unique_ptr<QMenu> menu(spell->menuFor(position));
         QVERIFY(menu);
-        for (QAction* a : menu->actions())
-            if (a->text() == item) return a->trigger();
-        QFAIL("no such item");
+        QAction* a = menuAction(*menu, item);
+        QVERIFY2(a, "no such item");
+        a->trigger();
     }
     gui::NoteEditor editor;
     gui::SpellHighlighter* spell = nullptr;
 };
 
-QAction* menuAction(QMenu& menu, const QString& text) {
-    for (QAction* a : menu.actions())
-        if (a->text() == text) return a;
-    return nullptr;
+// The settings file as the window left it.
+IniFile settings() { return IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString()); }
+
+// The window's highlighter once its dictionaries have loaded (null when they failed).
+gui::SpellHighlighter* loadedSpell(Window& w) {
+    auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(control && !control->loading(), kLoadMs); }();
+    return w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
 }
 
 }  // namespace
@@ -133,8 +143,7 @@ void SpellingWindowTest::init() {
 // and its modified state stay as they were.
 void SpellingWindowTest::underlineLeavesTheDocumentAlone() {
     CheckedEditor e("Превет, мир! file://@Ошибко и Helo 12.05.23 NASA", checker_);
-    gui::NoteEditor& editor = e.editor;
-    auto* spell = e.spell;
+    auto& [editor, spell] = e;
     editor.setLinksEnabled(true);
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     const std::string text = editor.text();
@@ -192,8 +201,7 @@ void SpellingWindowTest::onlyTheLinesInViewAreChecked() {
 
 void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
     CheckedEditor e("Мы пачему-то здесь.\r\nВторая строка", checker_);
-    gui::NoteEditor& editor = e.editor;
-    auto* spell = e.spell;
+    auto& [editor, spell] = e;
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QCOMPARE(e.underlined(), QStringList{"3:пачему-то"});
     QVERIFY(spell->menuFor(0) == nullptr);
@@ -245,8 +253,7 @@ void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
 
 void SpellingWindowTest::skipAndAddToTheWordList() {
     CheckedEditor e("Ларкпад и Ларкпадом, флибустьерр", systemChecker());
-    gui::NoteEditor& editor = e.editor;
-    auto* spell = e.spell;
+    auto& [editor, spell] = e;
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QCOMPARE(e.underlined(), (QStringList{"0:Ларкпад", "10:Ларкпадом", "21:флибустьерр"}));
     e.choose(25, "Пропустить");
@@ -273,17 +280,14 @@ void SpellingWindowTest::skipAndAddToTheWordList() {
 }
 
 void SpellingWindowTest::optionAndDictionariesSurviveARestart() {
-    auto settings = [] { return IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString()); };
     {
         Window w;
         auto* option = Action(w.frame(), "miSpellCheck");
         QVERIFY(option->isEnabled());
         QVERIFY(option->isChecked());  // on by default with dictionaries
-        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
-        QVERIFY(control);
-        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
-        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
+        auto* spell = loadedSpell(w);
         QVERIFY(spell && spell->checker());
+        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
         QCOMPARE(spell->checker()->languages(), (std::vector<std::string>{"ru_RU", "en_US"}));
         std::vector<std::string> offered;
         control->chooseDictionaries = [&](const auto&, const auto& chosen) {
@@ -305,9 +309,7 @@ void SpellingWindowTest::optionAndDictionariesSurviveARestart() {
         Window w;
         QVERIFY(!Action(w.frame(), "miSpellCheck")->isChecked());
         w.trigger(Action(w.frame(), "miSpellCheck"));
-        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
-        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
-        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
+        auto* spell = loadedSpell(w);
         QTRY_VERIFY_WITH_TIMEOUT(spell->checker(), kLoadMs);
         QCOMPARE(spell->checker()->languages(), std::vector<std::string>{"en_US"});
         QVERIFY(w.frame().close());
@@ -330,8 +332,7 @@ void SpellingWindowTest::noDictionaryGreysTheOption() {
         QVERIFY(w.frame().close());
     }
     // The choice stays as it was for when dictionaries come.
-    const IniFile ini = IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
-    QCOMPARE(ini.value(kSettingsSection, "SpellCheck"), std::optional<std::string>("1"));
+    QCOMPARE(settings().value(kSettingsSection, "SpellCheck"), std::optional<std::string>("1"));
     qunsetenv("DICPATH");
 }
 
@@ -344,13 +345,11 @@ void SpellingWindowTest::vanishedDictionariesGiveWayToTheDefaults() {
     std::string written = "xx_XX,en_US";
     for (const auto& expected : {std::vector<std::string>{"en_US"}, std::vector<std::string>{"ru_RU", "en_US"}}) {
         Window w;
-        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
-        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
-        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
+        auto* spell = loadedSpell(w);
         QVERIFY(spell->checker());
         QCOMPARE(spell->checker()->languages(), expected);
         QVERIFY(w.frame().close());
-        IniFile gone = IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
+        IniFile gone = settings();
         QCOMPARE(gone.value(kSettingsSection, "SpellLanguages"),
                  std::optional<std::string>(written));  // kept as chosen
         written = "xx_XX";
