@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "document/cp1251.h"
 #include "fixture.h"
@@ -19,11 +17,8 @@ namespace sp = lark::spelling;
 std::string cp(const char* utf8) { return *lark::cp1251::fromUtf8(utf8); }
 std::string utf(std::string_view bytes) { return lark::cp1251::toUtf8(bytes); }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+using coretest::readFile;
+using coretest::writeFile;
 
 // The checked words of a text, as UTF-8.
 std::vector<std::string> checked(const char* utf8) {
@@ -106,13 +101,9 @@ TEST_F(TinyDictionaries, WordsGoInAndComeBackInTheDictionarysEncoding) {
         add("xx", encoding, words);
         sp::HunspellDictionary d(file("xx"));
         EXPECT_EQ(d.encoding(), encoding);
-        struct Row {
-            const char* word;
-            bool known;
-        };
-        const Row rows[] = {{"ёлка", true}, {"Ёлка", true}, {"ЁЛКА", true}, {"елка", false},
-                            {"кот", true},  {"кто", false}, {"cafe", true}, {"її", false}};
-        for (const Row& row : rows) EXPECT_EQ(d.knows(cp(row.word)), row.known) << row.word;
+        const std::pair<const char*, bool> rows[] = {{"ёлка", true}, {"Ёлка", true}, {"ЁЛКА", true}, {"елка", false},
+                                                     {"кот", true},  {"кто", false}, {"cafe", true}, {"її", false}};
+        for (const auto& [word, known] : rows) EXPECT_EQ(d.knows(cp(word)), known) << word;
         const auto suggested = d.suggest(cp("ёлко"));
         ASSERT_FALSE(suggested.empty());
         EXPECT_EQ(utf(suggested.front()), "ёлка");
