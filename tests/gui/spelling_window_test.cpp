@@ -41,18 +41,6 @@ std::shared_ptr<spelling::SpellChecker> systemChecker() {
     return checker;
 }
 
-// The words underlined in view, as "position:text" items.
-QStringList underlined(gui::NoteEditor& editor, gui::SpellHighlighter& spell) {
-    editor.viewport()->repaint();
-    for (int i = 0; spell.pending() && i < 200; ++i) {
-        QTest::qWait(5);
-        editor.viewport()->repaint();
-    }
-    QStringList words;
-    for (const gui::MisspeltWord& w : spell.shownWords()) words << QString::number(w.position) + ":" + w.text;
-    return words;
-}
-
 // Types `text` key by key, as a keyboard with those letters would.
 void typeText(QWidget& editor, const QString& text) {
     for (const QChar ch : text) {
@@ -79,7 +67,17 @@ struct CheckedEditor {
         spell = gui::InstallSpellHighlighter(&editor);
         spell->setChecker(std::move(checker));
     }
-    QStringList underlined() { return ::underlined(editor, *spell); }
+    // The words underlined in view, as "position:text" items.
+    QStringList underlined() {
+        editor.viewport()->repaint();
+        for (int i = 0; spell->pending() && i < 200; ++i) {
+            QTest::qWait(5);
+            editor.viewport()->repaint();
+        }
+        QStringList words;
+        for (const gui::MisspeltWord& w : spell->shownWords()) words << QString::number(w.position) + ":" + w.text;
+        return words;
+    }
     // Chooses `item` in the spelling menu of the word at `position`.
     void choose(int position, const QString& item) {
         const std::unique_ptr<QMenu> menu(spell->menuFor(position));
