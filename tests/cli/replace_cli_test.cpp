@@ -3,12 +3,11 @@
 #include <vector>
 
 #include "cli/notebook_loader.h"
+#include "core/fixture.h"
 #include "document/cp1251.h"
 #include "lkp_test_support.h"
 
 namespace {
-
-using lkptest::block;
 
 std::string cp(const char* utf8) { return *lark::cp1251::fromUtf8(utf8); }
 
@@ -25,9 +24,8 @@ std::string contents(const std::string& path) {
 struct ReplaceCli : lkptest::ScratchTest {};
 
 TEST_F(ReplaceCli, Rows) {
-    const std::string in =
-        file("in.lkp", std::string("LKP\x01", 4) + block("") + block(cp("План\r\n\tёлка -x\r\nMisc\r\n")) +
-                           block(cp("план ПЛАН\r\nПлан")) + block(cp("Ёлка и ёлка -x")) + block("no"));
+    const std::string in = file("in.lkp", coretest::notebook("", cp("План\r\n\tёлка -x\r\nMisc\r\n"),
+                                                             {cp("план ПЛАН\r\nПлан"), cp("Ёлка и ёлка -x"), "no"}));
     const std::string out = path("out.lkp");
     const std::string same = "План=план ПЛАН\r\nПлан|ёлка -x=Ёлка и ёлка -x|Misc=no";
     const struct {

@@ -3,51 +3,35 @@
 #include <string>
 #include <vector>
 
+#include "core/fixture.h"
 #include "document/cp1251.h"
 #include "lkp_test_support.h"
 
 namespace {
 
-using lkptest::block;
+using coretest::notebook;
 
 std::string cp(const char* utf8) { return *lark::cp1251::fromUtf8(utf8); }
 
-std::string notebook(const std::vector<std::string>& outline, const std::vector<std::string>& texts) {
-    std::string out = std::string("LKP\x01", 4) + block("");
-    std::string lines;
-    for (const auto& l : outline) lines += l + "\r\n";
-    out += block(lines);
-    for (const auto& t : texts) out += block(t);
-    return out;
-}
-
-// Sets an environment variable for one test.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
+// Sets an environment variable for one scope, then puts back what was there.
+struct ScopedEnv {
+    ScopedEnv(const char* variable, const std::string& value) : name(variable) {
+        if (const char* was = std::getenv(name)) old = was;
         ::setenv(name, value.c_str(), 1);
     }
-    ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
+    ~ScopedEnv() { old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name); }
+    const char* name;
+    std::optional<std::string> old;
 };
 
 struct SpellCli : lkptest::ScratchTest {
     void SetUp() override {
-        lkptest::ScratchTest::SetUp();
+        ScratchTest::SetUp();
         data_.emplace("XDG_DATA_HOME", path("data"));
     }
     void TearDown() override {
         data_.reset();
-        lkptest::ScratchTest::TearDown();
+        ScratchTest::TearDown();
     }
     std::optional<ScopedEnv> data_;
 };
@@ -55,7 +39,7 @@ struct SpellCli : lkptest::ScratchTest {
 // Every unknown word, in notebook order, with its section, byte offset and suggestions.
 TEST_F(SpellCli, PrintsUnknownWordsWithSuggestions) {
     const std::string file = this->file(
-        "n.lkp", notebook({cp("Первый"), cp("\tВторой"), "Third"},
+        "n.lkp", notebook("", cp("Первый\r\n\tВторой\r\nThird\r\n"),
                           {cp("Привет, пачему!\r\nМама мыла раму 12.05.23 file://@Ошибко NASA кто-нибудь ёлка"), "",
                            "Helo world, don't"}));
     auto r = lkp({"spell", file});
@@ -77,7 +61,7 @@ TEST_F(SpellCli, PrintsUnknownWordsWithSuggestions) {
 }
 
 TEST_F(SpellCli, PersonalWordsAreKnown) {
-    const std::string file = this->file("n.lkp", notebook({"A"}, {cp("Ларкпад и larkpad")}));
+    const std::string file = this->file("n.lkp", notebook("", "A\r\n", {cp("Ларкпад и larkpad")}));
     auto r = lkp({"spell", file, "--lang", "ru_RU,en_US"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.out.starts_with("0\t0\tЛаркпад")) << r.out;
@@ -90,7 +74,7 @@ TEST_F(SpellCli, PersonalWordsAreKnown) {
 }
 
 TEST_F(SpellCli, MissingDictionariesAndUsage) {
-    const std::string good = file("g.lkp", notebook({"A"}, {"x"}));
+    const std::string good = file("g.lkp", notebook("", "A\r\n", {"x"}));
     const std::string text = file("t.txt", "just some text");
     std::filesystem::create_directories(path("empty"));
     struct Row {

@@ -165,25 +165,21 @@ TEST(SealedEnvelope, EveryTamperingIsRefusedAndLoadsNothing) {
 }
 
 TEST(SealedEnvelope, StoredParametersAreBounded) {
-    struct Row {
-        std::uint32_t ops;
-        std::uint64_t mem;
-        bool allowed;
-    };
     const std::uint64_t GiB = std::uint64_t{1} << 30;
-    const Row rows[] = {
+    const std::tuple<std::uint32_t, std::uint64_t, bool> rows[] = {
+        // ops, memory, allowed
         {1, 8192, true},      {0, 8192, false}, {1, 8191, false}, {8, 512 << 20, true}, {9, 8192, false},
         {4, GiB, true},       {5, GiB, false},  {1, GiB, true},   {1, GiB + 1, false},  {8, (GiB / 2) + 1, false},
         {3, 128 << 20, true},
     };
     const auto key = testKey();
     std::string s = sealed("x", *key);
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::to_string(r.ops) + " " + std::to_string(r.mem));
-        EXPECT_EQ(lark::SealParamsAllowed(r.ops, r.mem), r.allowed);
-        setLE(s, 10, r.ops, 4);
-        setLE(s, 14, r.mem, 8);
-        if (r.allowed) EXPECT_EQ(lark::ReadSealParams(s).memLimit, r.mem);
+    for (const auto& [ops, mem, allowed] : rows) {
+        SCOPED_TRACE(std::to_string(ops) + " " + std::to_string(mem));
+        EXPECT_EQ(lark::SealParamsAllowed(ops, mem), allowed);
+        setLE(s, 10, ops, 4);
+        setLE(s, 14, mem, 8);
+        if (allowed) EXPECT_EQ(lark::ReadSealParams(s).memLimit, mem);
         else EXPECT_THROW((void)lark::ReadSealParams(s), lark::LarkError);
     }
 }
@@ -218,62 +214,56 @@ struct WriteRecorder : lark::FileOps {
     }
 };
 
-struct SaveRow {
-    std::string label;
-    bool zip;
-};
-CORETEST_PRINTS_LABEL(SaveRow)
-class SealedSaves : public ::testing::TestWithParam<SaveRow> {};
+TEST(SealedEnvelope, SavesWriteNoPlainByteAndReadBackWithTheKeyOnly) {
+    for (const bool zip : {false, true}) {
+        SCOPED_TRACE(zip ? "zipped" : "plain");
+        ScratchDir dir;
+        const std::string path = dir.file("n.lkp"), backup = dir.file("n.bak");
+        Desk d;
+        lark::Section* top = d.add(nullptr, "Дневник", kMarker + " \xe0\xe1\xe2");
+        d.add(top, "Вложенный", std::string(kSealChunk + 1, 'q') + kMarker);
+        d.doc.UseZip = zip;
+        ASSERT_TRUE(d.doc.SaveDocument(path)) << d.lastError();
 
-TEST_P(SealedSaves, WriteNoPlainByteAndReadBackWithTheKeyOnly) {
-    ScratchDir dir;
-    const std::string path = dir.file("n.lkp"), backup = dir.file("n.bak");
-    Desk d;
-    lark::Section* top = d.add(nullptr, "Дневник", kMarker + " \xe0\xe1\xe2");
-    d.add(top, "Вложенный", std::string(kSealChunk + 1, 'q') + kMarker);
-    d.doc.UseZip = GetParam().zip;
-    ASSERT_TRUE(d.doc.SaveDocument(path)) << d.lastError();
+        const auto key = testKey();
+        d.doc.sealKey = key;
+        d.editor.setText(kMarker + "2");
+        d.editor.setModified(true);
+        d.doc.SelectSection(top);
+        WriteRecorder recorder;
+        {
+            lark::ScopedFileOps scoped(recorder);
+            ASSERT_TRUE(d.doc.SaveDocument(path, backup)) << d.lastError();
+            ASSERT_TRUE(d.doc.SaveDocument(path, backup)) << d.lastError();
+        }
+        const std::string want = coretest::describe(d.doc.tree());
+        // Neither the text nor the framing of a plain or compressed notebook went to disk.
+        for (const std::string_view plain :
+             {std::string_view(kMarker), std::string_view("ZIPPED!"), std::string_view("LKP\x01", 4)})
+            EXPECT_EQ(recorder.written.find(plain), std::string::npos) << "written in the clear: " << plain;
+        for (const std::string& f : {path, backup}) {
+            const std::string bytes = readFile(f);
+            EXPECT_TRUE(lark::IsSealed(bytes)) << f;
+            EXPECT_EQ(bytes.find(kMarker), std::string::npos) << f;
+        }
+        // The backup of the file that was not sealed yet is that file, sealed.
+        lark::TextBuffer first = lark::UnsealBytes(readFile(backup), *key);
+        lark::UnzipBuffer(first);
+        EXPECT_NE(first.view().find(kMarker), std::string::npos);
+        lark::CloseDocumentFile(d.doc.FFileHandle);
 
-    const auto key = testKey();
-    d.doc.sealKey = key;
-    d.editor.setText(kMarker + "2");
-    d.editor.setModified(true);
-    d.doc.SelectSection(top);
-    WriteRecorder recorder;
-    {
-        lark::ScopedFileOps scoped(recorder);
-        ASSERT_TRUE(d.doc.SaveDocument(path, backup)) << d.lastError();
-        ASSERT_TRUE(d.doc.SaveDocument(path, backup)) << d.lastError();
+        Desk e;
+        EXPECT_FALSE(e.doc.LoadDocument(path, false));
+        EXPECT_EQ(e.lastError(), lark::kSealNeedsPasswordText);
+        EXPECT_EQ(e.doc.tree().count(), 0);
+        ASSERT_TRUE(e.doc.LoadDocument(path, false, key)) << e.lastError();
+        EXPECT_EQ(coretest::describe(e.doc.tree()), want);
+        EXPECT_EQ(e.doc.sealKey, key);
+        // Closing the notebook lets go of its key.
+        e.doc.ClearDocument();
+        EXPECT_EQ(e.doc.sealKey, nullptr);
     }
-    const std::string want = coretest::describe(d.doc.tree());
-    // Neither the text nor the framing of a plain or compressed notebook went to disk.
-    for (const std::string_view plain :
-         {std::string_view(kMarker), std::string_view("ZIPPED!"), std::string_view("LKP\x01", 4)})
-        EXPECT_EQ(recorder.written.find(plain), std::string::npos) << "written in the clear: " << plain;
-    for (const std::string& f : {path, backup}) {
-        const std::string bytes = readFile(f);
-        EXPECT_TRUE(lark::IsSealed(bytes)) << f;
-        EXPECT_EQ(bytes.find(kMarker), std::string::npos) << f;
-    }
-    // The backup of the file that was not sealed yet is that file, sealed.
-    lark::TextBuffer first = lark::UnsealBytes(readFile(backup), *key);
-    lark::UnzipBuffer(first);
-    EXPECT_NE(first.view().find(kMarker), std::string::npos);
-    lark::CloseDocumentFile(d.doc.FFileHandle);
-
-    Desk e;
-    EXPECT_FALSE(e.doc.LoadDocument(path, false));
-    EXPECT_EQ(e.lastError(), lark::kSealNeedsPasswordText);
-    EXPECT_EQ(e.doc.tree().count(), 0);
-    ASSERT_TRUE(e.doc.LoadDocument(path, false, key)) << e.lastError();
-    EXPECT_EQ(coretest::describe(e.doc.tree()), want);
-    EXPECT_EQ(e.doc.sealKey, key);
-    // Closing the notebook lets go of its key.
-    e.doc.ClearDocument();
-    EXPECT_EQ(e.doc.sealKey, nullptr);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, SealedSaves, ::testing::Values(SaveRow{"plain", false}, SaveRow{"zipped", true}),
-                         coretest::ByLabel());
 
 TEST(SealedEnvelope, RecoveryCopyIsSealedAndRestoresWithTheKey) {
     ScratchDir dir;

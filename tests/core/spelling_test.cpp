@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "document/cp1251.h"
 #include "fixture.h"
@@ -19,11 +17,8 @@ namespace sp = lark::spelling;
 std::string cp(const char* utf8) { return *lark::cp1251::fromUtf8(utf8); }
 std::string utf(std::string_view bytes) { return lark::cp1251::toUtf8(bytes); }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+using coretest::readFile;
+using coretest::writeFile;
 
 // The checked words of a text, as UTF-8.
 std::vector<std::string> checked(const char* utf8) {
@@ -106,32 +101,18 @@ TEST_F(TinyDictionaries, WordsGoInAndComeBackInTheDictionarysEncoding) {
         add("xx", encoding, words);
         sp::HunspellDictionary d(file("xx"));
         EXPECT_EQ(d.encoding(), encoding);
-        struct Row {
-            const char* word;
-            bool known;
-        };
-        const Row rows[] = {{"ёлка", true}, {"Ёлка", true}, {"ЁЛКА", true}, {"елка", false},
-                            {"кот", true},  {"кто", false}, {"cafe", true}, {"її", false}};
-        for (const Row& row : rows) EXPECT_EQ(d.knows(cp(row.word)), row.known) << row.word;
+        const std::pair<const char*, bool> rows[] = {{"ёлка", true}, {"Ёлка", true}, {"ЁЛКА", true}, {"елка", false},
+                                                     {"кот", true},  {"кто", false}, {"cafe", true}, {"її", false}};
+        for (const auto& [word, known] : rows) EXPECT_EQ(d.knows(cp(word)), known) << word;
         const auto suggested = d.suggest(cp("ёлко"));
         ASSERT_FALSE(suggested.empty());
         EXPECT_EQ(utf(suggested.front()), "ёлка");
     }
 }
 
-TEST_F(TinyDictionaries, SuggestionsWindows1251CannotHoldAreNotOffered) {
-    add("xx", "UTF-8", {"café", "cafe", "naïve"});
-    sp::SpellChecker checker;
-    checker.addDictionary(std::make_unique<sp::HunspellDictionary>(file("xx")));
-    const auto cafes = checker.suggestions("caffe", 7);
-    EXPECT_EQ(cafes, std::vector<std::string>{"cafe"});
-    EXPECT_EQ(checker.suggestions("naive", 7), std::vector<std::string>{});
-    EXPECT_FALSE(checker.known("naive"));
-}
-
 TEST_F(TinyDictionaries, CheckerTakesDictionariesInTurnSkipsAndAddsWords) {
     add("ru", "KOI8-R", {"кот", "кит", "код"});
-    add("en", "UTF-8", {"cat", "cot", "don't"});
+    add("en", "UTF-8", {"cat", "cot", "don't", "café", "cafe", "naïve"});
     const auto found = sp::FindDictionaries({dir.path()});
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(sp::DefaultLanguages(found), (std::vector<std::string>{"ru", "en"}))
@@ -147,6 +128,10 @@ TEST_F(TinyDictionaries, CheckerTakesDictionariesInTurnSkipsAndAddsWords) {
     EXPECT_TRUE(checker.known("don\x92t")) << "the typographic apostrophe is the dictionary's";
     EXPECT_FALSE(checker.known(cp("кат")));
     EXPECT_EQ(checker.suggestions("cxt", 1).size(), 1u);
+    // Suggestions Windows-1251 cannot hold are not offered.
+    EXPECT_EQ(checker.suggestions("caffe", 7), std::vector<std::string>{"cafe"});
+    EXPECT_EQ(checker.suggestions("naive", 7), std::vector<std::string>{});
+    EXPECT_FALSE(checker.known("naive"));
 
     const std::string text = cp("кот кат cat cxt кат");
     EXPECT_EQ(checker.unknownWords(text), (std::vector<WordRun>{{4, 3}, {12, 3}, {16, 3}}));

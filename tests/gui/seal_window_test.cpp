@@ -31,17 +31,17 @@ class SealWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString path(const QString& name) { return dir_.filePath(name); }
-    QString plain(const QString& name) {
+    // A notebook of `rows`, sealed under `key` unless it is null.
+    QString plain(const QString& name, const SealKey* key = nullptr,
+                  const std::vector<SectionRow>& rows = {{0, "A", kMarker}, {0, "B", "second"}}) {
         QString p = path(name);
-        WriteNotebook(p, {{0, "A", kMarker}, {0, "B", "second"}}, 0);
+        WriteNotebook(p, rows, 0);
+        if (key) WriteAll(p, std::string(SealBytes(ReadAll(p), *key).view()));
         return p;
     }
-    // The plain notebook sealed under `password` with the smallest derivation.
+    // Sealed under `password` with the smallest derivation.
     QString sealed(const QString& name, const char* password) {
-        QString p = plain(name);
-        const auto key = SealKey::derive(password, FreshSealParams(1, 8192));
-        WriteAll(p, std::string(SealBytes(ReadAll(p), *key).view()));
-        return p;
+        return plain(name, SealKey::derive(password, FreshSealParams(1, 8192)).get());
     }
 
 private slots:
@@ -185,9 +185,8 @@ void SealWindowTest::sealedRecoveryCopyComesBackWithThePassword() {
 void SealWindowTest::mergesASealedCopyWithTheNotebooksKey() {
     const QString nb = sealed(QStringLiteral("synced.lkp"), "пароль");
     const auto key = SealKey::derive("пароль", ReadSealParams(ReadAll(nb)));
-    const QString copy = path(QStringLiteral("synced.sync-conflict.lkp"));
-    WriteNotebook(copy, {{0, "A", kMarker}, {0, "B", "second"}, {0, "N", "new"}}, 0);
-    WriteAll(copy, std::string(SealBytes(ReadAll(copy), *key).view()));
+    const QString copy = plain(QStringLiteral("synced.sync-conflict.lkp"), key.get(),
+                               {{0, "A", kMarker}, {0, "B", "second"}, {0, "N", "new"}});
     Window w({nb}, [](ScriptedDialogs& d) { d.passwords = {QStringLiteral("пароль")}; });
     w.dialogs.opens.push_back({copy, false});
     w.trigger(Action(w.frame(), "miMergeFile"));

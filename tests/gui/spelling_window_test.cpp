@@ -41,18 +41,6 @@ std::shared_ptr<spelling::SpellChecker> systemChecker() {
     return checker;
 }
 
-// The words underlined in view, as "position:text" items.
-QStringList underlined(gui::NoteEditor& editor, gui::SpellHighlighter& spell) {
-    editor.viewport()->repaint();
-    for (int i = 0; spell.pending() && i < 200; ++i) {
-        QTest::qWait(5);
-        editor.viewport()->repaint();
-    }
-    QStringList words;
-    for (const gui::MisspeltWord& w : spell.shownWords()) words << QString::number(w.position) + ":" + w.text;
-    return words;
-}
-
 // Types `text` key by key, as a keyboard with those letters would.
 void typeText(QWidget& editor, const QString& text) {
     for (const QChar ch : text) {
@@ -61,6 +49,12 @@ void typeText(QWidget& editor, const QString& text) {
         QApplication::sendEvent(&editor, &press);
         QApplication::sendEvent(&editor, &release);
     }
+}
+
+QAction* menuAction(QMenu& menu, const QString& text) {
+    for (QAction* a : menu.actions())
+        if (a->text() == text) return a;
+    return nullptr;
 }
 
 // An editor on screen showing `utf8`, unmodified, its words checked by `checker`.
@@ -73,23 +67,37 @@ struct CheckedEditor {
         spell = gui::InstallSpellHighlighter(&editor);
         spell->setChecker(std::move(checker));
     }
-    QStringList underlined() { return ::underlined(editor, *spell); }
+    // The words underlined in view, as "position:text" items.
+    QStringList underlined() {
+        editor.viewport()->repaint();
+        for (int i = 0; spell->pending() && i < 200; ++i) {
+            QTest::qWait(5);
+            editor.viewport()->repaint();
+        }
+        QStringList words;
+        for (const gui::MisspeltWord& w : spell->shownWords()) words << QString::number(w.position) + ":" + w.text;
+        return words;
+    }
     // Chooses `item` in the spelling menu of the word at `position`.
     void choose(int position, const QString& item) {
         const std::unique_ptr<QMenu> menu(spell->menuFor(position));
         QVERIFY(menu);
-        for (QAction* a : menu->actions())
-            if (a->text() == item) return a->trigger();
-        QFAIL("no such item");
+        QAction* a = menuAction(*menu, item);
+        QVERIFY2(a, "no such item");
+        a->trigger();
     }
     gui::NoteEditor editor;
     gui::SpellHighlighter* spell = nullptr;
 };
 
-QAction* menuAction(QMenu& menu, const QString& text) {
-    for (QAction* a : menu.actions())
-        if (a->text() == text) return a;
-    return nullptr;
+// The settings file as the window left it.
+IniFile settings() { return IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString()); }
+
+// The window's highlighter once its dictionaries have loaded (null when they failed).
+gui::SpellHighlighter* loadedSpell(Window& w) {
+    auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(control && !control->loading(), kLoadMs); }();
+    return w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
 }
 
 }  // namespace
@@ -133,8 +141,7 @@ void SpellingWindowTest::init() {
 // and its modified state stay as they were.
 void SpellingWindowTest::underlineLeavesTheDocumentAlone() {
     CheckedEditor e("Превет, мир! file://@Ошибко и Helo 12.05.23 NASA", checker_);
-    gui::NoteEditor& editor = e.editor;
-    auto* spell = e.spell;
+    auto& [editor, spell] = e;
     editor.setLinksEnabled(true);
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     const std::string text = editor.text();
@@ -192,8 +199,7 @@ void SpellingWindowTest::onlyTheLinesInViewAreChecked() {
 
 void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
     CheckedEditor e("Мы пачему-то здесь.\r\nВторая строка", checker_);
-    gui::NoteEditor& editor = e.editor;
-    auto* spell = e.spell;
+    auto& [editor, spell] = e;
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QCOMPARE(e.underlined(), QStringList{"3:пачему-то"});
     QVERIFY(spell->menuFor(0) == nullptr);
@@ -245,8 +251,7 @@ void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
 
 void SpellingWindowTest::skipAndAddToTheWordList() {
     CheckedEditor e("Ларкпад и Ларкпадом, флибустьерр", systemChecker());
-    gui::NoteEditor& editor = e.editor;
-    auto* spell = e.spell;
+    auto& [editor, spell] = e;
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QCOMPARE(e.underlined(), (QStringList{"0:Ларкпад", "10:Ларкпадом", "21:флибустьерр"}));
     e.choose(25, "Пропустить");
@@ -273,17 +278,14 @@ void SpellingWindowTest::skipAndAddToTheWordList() {
 }
 
 void SpellingWindowTest::optionAndDictionariesSurviveARestart() {
-    auto settings = [] { return IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString()); };
     {
         Window w;
         auto* option = Action(w.frame(), "miSpellCheck");
         QVERIFY(option->isEnabled());
         QVERIFY(option->isChecked());  // on by default with dictionaries
-        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
-        QVERIFY(control);
-        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
-        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
+        auto* spell = loadedSpell(w);
         QVERIFY(spell && spell->checker());
+        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
         QCOMPARE(spell->checker()->languages(), (std::vector<std::string>{"ru_RU", "en_US"}));
         std::vector<std::string> offered;
         control->chooseDictionaries = [&](const auto&, const auto& chosen) {
@@ -305,9 +307,7 @@ void SpellingWindowTest::optionAndDictionariesSurviveARestart() {
         Window w;
         QVERIFY(!Action(w.frame(), "miSpellCheck")->isChecked());
         w.trigger(Action(w.frame(), "miSpellCheck"));
-        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
-        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
-        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
+        auto* spell = loadedSpell(w);
         QTRY_VERIFY_WITH_TIMEOUT(spell->checker(), kLoadMs);
         QCOMPARE(spell->checker()->languages(), std::vector<std::string>{"en_US"});
         QVERIFY(w.frame().close());
@@ -330,8 +330,7 @@ void SpellingWindowTest::noDictionaryGreysTheOption() {
         QVERIFY(w.frame().close());
     }
     // The choice stays as it was for when dictionaries come.
-    const IniFile ini = IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
-    QCOMPARE(ini.value(kSettingsSection, "SpellCheck"), std::optional<std::string>("1"));
+    QCOMPARE(settings().value(kSettingsSection, "SpellCheck"), std::optional<std::string>("1"));
     qunsetenv("DICPATH");
 }
 
@@ -344,13 +343,11 @@ void SpellingWindowTest::vanishedDictionariesGiveWayToTheDefaults() {
     std::string written = "xx_XX,en_US";
     for (const auto& expected : {std::vector<std::string>{"en_US"}, std::vector<std::string>{"ru_RU", "en_US"}}) {
         Window w;
-        auto* control = w.frame().findChild<gui::SpellingControl*>("spellingControl");
-        auto* spell = w.frame().findChild<gui::SpellHighlighter*>("spellHighlighter");
-        QTRY_VERIFY_WITH_TIMEOUT(!control->loading(), kLoadMs);
+        auto* spell = loadedSpell(w);
         QVERIFY(spell->checker());
         QCOMPARE(spell->checker()->languages(), expected);
         QVERIFY(w.frame().close());
-        IniFile gone = IniFile::load(QFile::encodeName(gui::TFrame::SettingsFilePath()).toStdString());
+        IniFile gone = settings();
         QCOMPARE(gone.value(kSettingsSection, "SpellLanguages"),
                  std::optional<std::string>(written));  // kept as chosen
         written = "xx_XX";
