@@ -22,6 +22,10 @@ namespace {
 constexpr qint64 kSliceMs = 4;
 // Lines remembered at most; beyond, the memory starts afresh.
 constexpr qsizetype kMostLines = 20000;
+// Marks on screen at most, from the top. A screen of text that is mostly unknown words (a
+// log, code, another language) would otherwise cost a wave, and a cursor that every edit
+// moves, per word: typing into such a text must not slow down for a check.
+constexpr qsizetype kMostMarks = 50;
 
 // The editor's characters as Windows-1251 bytes, one a character: a character without a
 // byte (a line separator of grouped lines, half a surrogate pair) stands as a blank.
@@ -151,6 +155,11 @@ void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) 
             }
         }
         if (b == last) break;
+        if (shown_.size() >= kMostMarks) {
+            shown_.resize(kMostMarks);
+            pending_ = false;  // what lies below is not looked at
+            break;
+        }
     }
     marks.append(shown_);
     if (pending_) QTimer::singleShot(1, this, [this] { editor_->viewport()->update(); });

@@ -195,6 +195,21 @@ void SpellingWindowTest::onlyTheLinesInViewAreChecked() {
     QVERIFY(!checker->decided(*cp1251::fromUtf8("хвостоваяошибка")));
     editor.moveCursor(QTextCursor::End);
     QVERIFY(e.underlined().contains(QString::number(2000 * 15) + ":хвостоваяошибка"));
+
+    // A screen of hardly anything but unknown words (a log, code) is underlined from the
+    // top up to a bound: every mark costs each keystroke and each paint.
+    std::string dense;
+    for (int i = 0; i < 60; ++i) {
+        for (const char* letter : {"а", "б", "в", "г", "д", "е", "ж", "з", "и", "к"})
+            dense += "ошибка" + std::string(letter) + "я ";
+        dense += "\r\n";
+    }
+    CheckedEditor d(dense, checker, {900, 700});
+    QVERIFY(QTest::qWaitForWindowExposed(&d.editor));
+    const QStringList marks = d.underlined();
+    QCOMPARE(marks.size(), 50);
+    QCOMPARE(marks.first(), QStringLiteral("0:ошибкаая"));
+    QCOMPARE(marks.last(), QStringLiteral("445:ошибкакя"));
 }
 
 void SpellingWindowTest::suggestionReplacesTheWordAsOneUndoStep() {
