@@ -43,6 +43,7 @@
 #include "gui/quiet_dialogs.h"
 #include "main/dialogs.h"
 #include "main/tframe.h"
+#include "screenful.h"
 #include "support/frame_access.h"
 
 namespace {
@@ -83,27 +84,6 @@ std::string words(std::size_t n, const char* lineBreak, std::size_t lineLength) 
     }
     out.resize(n);
     return out;
-}
-
-// One screenful of `text` laid out the way the editor shows it.
-double screenful(const QString& text, const gui::NoteEditor& editor) {
-    const QFontMetricsF fm(editor.font());
-    const int rows = static_cast<int>(editor.viewport()->height() / fm.lineSpacing()) + 1;
-    const qreal width = editor.viewport()->width();
-    const qsizetype columns = static_cast<qsizetype>(width / fm.averageCharWidth()) + 1;
-    return timeIt([&] {
-        for (int r = 0; r < rows; ++r) {
-            QTextLayout layout(text.mid(r * columns, columns), editor.font());
-            layout.beginLayout();
-            QTextLine line = layout.createLine();
-            if (line.isValid()) line.setLineWidth(width);
-            layout.endLayout();
-        }
-    });
-}
-
-void settle() {
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
 // One key typed at `position` of the editor's text (its middle by default), until the

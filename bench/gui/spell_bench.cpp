@@ -26,6 +26,7 @@
 #include "gui/quiet_dialogs.h"
 #include "main/spelling_control.h"
 #include "main/tframe.h"
+#include "screenful.h"
 #include "spelling/spell_checker.h"
 #include "support/frame_access.h"
 
@@ -87,26 +88,6 @@ std::string russianText(std::size_t n, std::uint32_t seed) {
     }
     out.resize(n);
     return out;
-}
-
-double screenful(const QString& text, const gui::NoteEditor& editor) {
-    const QFontMetricsF fm(editor.font());
-    const int rows = static_cast<int>(editor.viewport()->height() / fm.lineSpacing()) + 1;
-    const qreal width = editor.viewport()->width();
-    const qsizetype columns = static_cast<qsizetype>(width / fm.averageCharWidth()) + 1;
-    return timeIt([&] {
-        for (int r = 0; r < rows; ++r) {
-            QTextLayout layout(text.mid(r * columns, columns), editor.font());
-            layout.beginLayout();
-            QTextLine line = layout.createLine();
-            if (line.isValid()) line.setLineWidth(width);
-            layout.endLayout();
-        }
-    });
-}
-
-void settle() {
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
 std::shared_ptr<spelling::SpellChecker> freshChecker() {

@@ -68,19 +68,6 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-template <class Body>
-int guarded(std::ostream& err, const std::string& subject, Body body) {
-    try {
-        return body();
-    } catch (const LarkError& e) {
-        err << "lkp: " << subject << ": " << e.what() << "\n";
-        return kFailed;
-    } catch (const std::bad_alloc&) {
-        err << "lkp: " << subject << ": Out of memory\n";
-        return kFailed;
-    }
-}
-
 }  // namespace
 
 int cmdExport(const Args& args, std::ostream& out, std::ostream& err) {
@@ -91,7 +78,7 @@ int cmdExport(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& target = positional[1];
     std::unique_ptr<NotebookSnapshot> notebook;
     std::optional<int> selected;
-    if (int code = guarded(err, path, [&] {
+    if (int code = Guarded(err, path, [&] {
             const auto nb = LoadNotebook(path);
             if (nb->error) throw LarkError(*nb->error);
             if (nb->plainText()) {
@@ -104,7 +91,7 @@ int cmdExport(const Args& args, std::ostream& out, std::ostream& err) {
             return static_cast<int>(kOk);
         }))
         return code;
-    return guarded(err, target, [&] {
+    return Guarded(err, target, [&] {
         if (isHtmlTarget(target)) WriteOutput(err, target, files::NotebookHtml(*notebook, baseName(path)));
         else files::ExportFolder(*notebook, selected, target);
         return kOk;
@@ -119,7 +106,7 @@ int cmdImport(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& target = positional[1];
     files::ImportedNotebook imported;
     TextBuffer content;
-    if (int code = guarded(err, dir, [&] {
+    if (int code = Guarded(err, dir, [&] {
             imported = files::ImportFolder(dir);
             content = WriteDocument(imported.notebook);
             return kOk;
@@ -129,7 +116,7 @@ int cmdImport(const Args& args, std::ostream& out, std::ostream& err) {
         err << "lkp: " << dir << ": left out " << skipped << " (not a .txt or .md file)\n";
     for (const std::string& link : imported.links)
         err << "lkp: " << dir << ": left out " << link << " (a symbolic link, not followed)\n";
-    return guarded(err, target, [&] {
+    return Guarded(err, target, [&] {
         if (zip) content = ZipBuffer(content.view());
         WriteOutput(err, target, content.view());
         return kOk;

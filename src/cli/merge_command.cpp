@@ -72,7 +72,7 @@ int cmdMerge(const Args& args, std::ostream& out, std::ostream& err) {
     if (output.empty()) output = oursPath;
 
     std::string subject = oursPath;
-    try {
+    return Guarded(err, subject, [&]() -> int {
         int code = kOk;
         // git hands an empty file as the base of two files added on both sides.
         const bool noBase = NoBase(basePath);
@@ -102,13 +102,7 @@ int cmdMerge(const Args& args, std::ostream& out, std::ostream& err) {
         WriteOutput(err, output, bytes.view());
         out.flush();
         return result.conflicts.empty() ? kOk : kFailed;
-    } catch (const LarkError& e) {
-        err << "lkp: " << subject << ": " << e.what() << "\n";
-        return kFailed;
-    } catch (const std::bad_alloc&) {
-        err << "lkp: " << subject << ": Out of memory\n";
-        return kFailed;
-    }
+    });
 }
 
 }  // namespace lark::cli

@@ -51,14 +51,28 @@ std::unique_ptr<LoadedNotebook> LoadNotebook(const std::string& path);
 // text in the clear.
 TextBuffer OutputBytes(const LoadedNotebook& source, TextBuffer content);
 
-// Loads `path` and runs `body(notebook, subject)`, which returns an exit code. A format
-// error and a file that is not a notebook end it with their exit codes; the core's errors
-// end it with "lkp: SUBJECT: message" and 1, SUBJECT being the file until the body points
-// `subject` at its own output. What was printed is flushed and checked.
+// Runs `body` (which returns an exit code); the core's errors end it with
+// "lkp: SUBJECT: message" and 1. `subject` is read when an error is reported, so a body may
+// point it at its own output once it gets there.
+template <class Body>
+int Guarded(std::ostream& err, const std::string& subject, Body body) {
+    try {
+        return body();
+    } catch (const LarkError& e) {
+        err << "lkp: " << subject << ": " << e.what() << "\n";
+    } catch (const std::bad_alloc&) {
+        err << "lkp: " << subject << ": Out of memory\n";
+    }
+    return kFailed;
+}
+
+// Loads `path` and runs `body(notebook, subject)`, which returns an exit code, under
+// Guarded with the file as the subject. A format error and a file that is not a notebook
+// end it with their exit codes. What was printed is flushed and checked.
 template <class Body>
 int WithNotebook(const std::string& path, std::ostream& out, std::ostream& err, Body body) {
     std::string subject = path;
-    try {
+    const int code = Guarded(err, subject, [&]() -> int {
         const auto nb = LoadNotebook(path);
         if (nb->error) {
             err << "lkp: " << path << ": " << *nb->error << "\n";
@@ -68,14 +82,9 @@ int WithNotebook(const std::string& path, std::ostream& out, std::ostream& err, 
             err << "lkp: " << path << ": not a notebook\n";
             return kNotNotebook;
         }
-        if (const int code = body(*nb, subject); code != kOk) return code;
-    } catch (const LarkError& e) {
-        err << "lkp: " << subject << ": " << e.what() << "\n";
-        return kFailed;
-    } catch (const std::bad_alloc&) {
-        err << "lkp: " << subject << ": Out of memory\n";
-        return kFailed;
-    }
+        return body(*nb, subject);
+    });
+    if (code != kOk) return code;
     out.flush();
     if (!out) {
         err << "lkp: cannot write the output\n";
