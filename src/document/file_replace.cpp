@@ -242,6 +242,26 @@ int linkCheckedFile(int fd, const struct stat& old, const std::string& path, con
     return ENOENT;
 }
 
+// A temporary file beside `backup` with the mode of `old`, filled by `fill` and flushed, under
+// a temporary name that is returned; removed again when anything fails.
+template <class Fill>
+std::string writtenCopy(const std::string& dir, const std::string& prefix, const struct stat& old,
+                        const std::string& backup, Fill fill) {
+    Temporary copy = createTemporary(dir, prefix, backup);
+    struct Cleanup {
+        Temporary& t;
+        ~Cleanup() {
+            if (!t.name.empty()) (void)CurrentFileOps().unlink(t.name.c_str());
+        }
+    } cleanup{copy};
+    keepMode(copy.fd.get(), old, backup);
+    fill(copy.fd.get());
+    nameTemporary(copy, dir, prefix, backup);
+    std::string name = std::move(copy.name);
+    copy.name.clear();
+    return name;
+}
+
 // Keeps the file open as `old` under `backup`: a hard link to that very file where the file
 // system allows one, else a flushed copy read from it; either first under a temporary name,
 // then renamed onto the backup name.
@@ -257,34 +277,12 @@ void keepBackup(const std::string& target, int oldFd, const struct stat& old, co
         if (err == 0) break;
         if (err == EEXIST && attempt < 100) continue;
         if (err != ENOENT && !linksImpossible(err)) throw cannotCreate(backup, err);
-        Temporary copy = createTemporary(dir, prefix, backup);
-        struct Cleanup {
-            Temporary& t;
-            ~Cleanup() {
-                if (!t.name.empty()) (void)CurrentFileOps().unlink(t.name.c_str());
-            }
-        } cleanup{copy};
-        keepMode(copy.fd.get(), old, backup);
-        copyContents(oldFd, copy.fd.get(), backup);
-        nameTemporary(copy, dir, prefix, backup);
-        name = std::move(copy.name);
-        copy.name.clear();
+        name = writtenCopy(dir, prefix, old, backup, [&](int fd) { copyContents(oldFd, fd, backup); });
         break;
     }
     if (bytes) {
         // Bytes of the caller's choosing, written the way a copy is.
-        Temporary copy = createTemporary(dir, prefix, backup);
-        struct Cleanup {
-            Temporary& t;
-            ~Cleanup() {
-                if (!t.name.empty()) (void)CurrentFileOps().unlink(t.name.c_str());
-            }
-        } cleanup{copy};
-        keepMode(copy.fd.get(), old, backup);
-        writeAll(copy.fd.get(), bytes->view(), backup);
-        nameTemporary(copy, dir, prefix, backup);
-        name = std::move(copy.name);
-        copy.name.clear();
+        name = writtenCopy(dir, prefix, old, backup, [&](int fd) { writeAll(fd, bytes->view(), backup); });
     }
     if (ops.rename(name.c_str(), backup.c_str()) != 0) {
         const int err = errno;
