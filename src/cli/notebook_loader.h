@@ -18,17 +18,6 @@
 
 namespace lark::cli {
 
-// An editor that remembers whether the parser asked for the plain-text view.
-class ProbeEditor : public MemoryEditor {
-public:
-    ProbeEditor() { lockOnLoad = false; }
-    void loadFile(const std::string& path) override {
-        shownAsPlainText = true;
-        MemoryEditor::loadFile(path);
-    }
-    bool shownAsPlainText = false;
-};
-
 struct LoadedNotebook {
     MemoryTreeView view;
     ProbeEditor editor;

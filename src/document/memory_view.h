@@ -81,6 +81,19 @@ private:
     std::size_t selStart_ = 0, selLength_ = 0;
 };
 
+// The editor of a notebook read on the side (lkp, another version of the window's file):
+// it takes no lock, and notes whether the parse asked for the plain-text view, that is,
+// whether the file is no notebook.
+class ProbeEditor : public MemoryEditor {
+public:
+    ProbeEditor() { lockOnLoad = false; }
+    void loadFile(const std::string& path) override {
+        shownAsPlainText = true;
+        MemoryEditor::loadFile(path);
+    }
+    bool shownAsPlainText = false;
+};
+
 class MemoryUi : public IUi {
 public:
     void showError(const std::string& text) override { errors.push_back(text); }

@@ -50,17 +50,6 @@ Section* Find(const SectionTree& tree, const NamePath& path) {
     return at;
 }
 
-// An editor that notes a file shown as plain text: that is no notebook to merge.
-class ProbeEditor : public MemoryEditor {
-public:
-    ProbeEditor() { lockOnLoad = false; }
-    void loadFile(const std::string& path) override {
-        plainText = true;
-        MemoryEditor::loadFile(path);
-    }
-    bool plainText = false;
-};
-
 }  // namespace
 
 // Another version of the notebook, read without a lock (the window holds its own file).
@@ -81,7 +70,7 @@ struct NotebookSync::Read {
         identity = IdentityOf(fd.get());
         // A format error stops the merge: half a notebook would look like deleted sections.
         LoadFromFile(doc, fd.get(), static_cast<std::int64_t>(st.st_size), true, path, nullptr, key);
-        if (editor.plainText) throw LarkError(path + ": не файл блокнота", ErrorKind::Format);
+        if (editor.shownAsPlainText) throw LarkError(path + ": не файл блокнота", ErrorKind::Format);
         snapshot = TakeSnapshot(doc);
     }
 };
