@@ -176,6 +176,7 @@ int spellChild(const std::vector<std::string>& args) {
         spell->setChecker(checker);
         settle();
         while (spell->pending()) settle();
+        if (spell->shownWords().empty()) throw std::runtime_error("no word is underlined in view");
         keyOn.push_back(typeKey());
         spell->setChecker(nullptr);
         settle();

@@ -251,6 +251,10 @@ void NoteEditor::paintEvent(QPaintEvent* event) {
     showVisibleLinks();
     QPlainTextEdit::paintEvent(event);
     markPieceStarts();
+    if (drawOver) {
+        QPainter painter(viewport());
+        drawOver(painter, event->rect());
+    }
 }
 
 // A piece of a long line after its first starts with a mark in the left margin, as editors
@@ -298,7 +302,6 @@ void NoteEditor::showVisibleLinks() {
             }
         }
     }
-    if (extraMarks) extraMarks(wanted);
     const QList<QTextEdit::ExtraSelection> shown = extraSelections();
     const bool same = std::ranges::equal(wanted, shown, [](const auto& a, const auto& b) {
         return a.cursor.anchor() == b.cursor.anchor() && a.cursor.position() == b.cursor.position() &&

@@ -14,6 +14,8 @@
 #include "editor/kept_documents.h"
 #include "editor/shown_text.h"
 
+class QPainter;
+
 namespace lark::gui {
 
 class NoteEditor : public QPlainTextEdit, public IEditor {
@@ -28,9 +30,15 @@ public:
     // Told how many characters of an input were replaced.
     std::function<void(qsizetype)> onReplaced;
 
-    // More marks drawn with the links at each paint (the spelling underlines): appended to
-    // the links' extra selections, so neither touches the document.
-    std::function<void(QList<QTextEdit::ExtraSelection>&)> extraMarks;
+    // Drawn over the text at the end of each paint (the spelling underlines), with the
+    // painter on the viewport and the region being painted: nothing of the document or its
+    // layout changes for it.
+    std::function<void(QPainter&, const QRect&)> drawOver;
+    // Where a block is drawn, in viewport coordinates (a walk from the first block in view).
+    QRectF blockBox(const QTextBlock& block) const {
+        return blockBoundingGeometry(block).translated(contentOffset());
+    }
+    QTextBlock firstShownBlock() const { return firstVisibleBlock(); }
 
     std::string text() const override;
     void setText(std::string_view text) override;

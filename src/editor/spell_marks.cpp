@@ -1,7 +1,10 @@
 #include "editor/spell_marks.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPainter>
+#include <QPolygonF>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -41,7 +44,7 @@ std::string lineBytes(const QString& text) {
 
 SpellHighlighter::SpellHighlighter(NoteEditor* editor) : QObject(editor), editor_(editor) {
     setObjectName(QStringLiteral("spellHighlighter"));
-    editor->extraMarks = [this](QList<QTextEdit::ExtraSelection>& marks) { addVisibleMarks(marks); };
+    editor->drawOver = [this](QPainter& painter, const QRect& dirty) { paintMarks(painter, dirty); };
     editor->viewport()->installEventFilter(this);
     // One character typed or erased; a paste, an undo or a replacement is no typing.
     connect(editor->document(), &QTextDocument::contentsChange, this,
@@ -92,26 +95,30 @@ std::optional<SpellHighlighter::Runs> SpellHighlighter::misspelt(const QString& 
 }
 
 // The marks of the last paint that still stand where a block's words are are kept as they
-// are: a new mark costs the layout of its line (QTextCursor works out its place on screen),
-// and after an edit the marks move with the text by themselves.
-void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) {
-    QList<QTextEdit::ExtraSelection> previous = std::move(shown_);
+// are: after an edit the marks move with the text by themselves. The blocks are walked
+// down from the first in view, their places added up as the editor's paint does (asking the
+// editor where each block is would walk down from the top again for each).
+void SpellHighlighter::updateMarks() {
+    QList<QTextCursor> previous = std::move(shown_);
     shown_.clear();
+    waves_.clear();
     pending_ = false;
     if (!checker_ || !checker_->hasDictionaries()) return;
     QElapsedTimer budget;
     budget.start();
-    QTextCharFormat look;
-    look.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-    look.setUnderlineColor(Qt::red);
-    const QTextBlock first = editor_->cursorForPosition(QPoint(0, 0)).block();
-    const QTextBlock last = editor_->cursorForPosition(QPoint(0, editor_->viewport()->height())).block();
+    const QTextBlock first = editor_->firstShownBlock();
+    if (!first.isValid()) return;
+    const QRectF firstBox = editor_->blockBox(first);
+    QPointF origin = firstBox.topLeft();
+    const qreal bottom = editor_->viewport()->height();
+    const QAbstractTextDocumentLayout* layout = editor_->document()->documentLayout();
     const ShownText& shown = editor_->shownText();
     const QTextCursor caret = editor_->textCursor();
     if (caret.hasSelection() || caret.position() != typedAt_) typedAt_ = -1;
     qsizetype kept = 0;  // the first mark of `previous` not yet passed
     std::vector<std::pair<int, int>> wanted;
-    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+    for (QTextBlock b = first; b.isValid() && origin.y() <= bottom && shown_.size() < kMostMarks; b = b.next()) {
+        const qreal height = layout->blockBoundingRect(b).height();
         if (b.isVisible()) {
             const QString text = b.text();
             const int from = b.position();
@@ -119,6 +126,10 @@ void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) 
             std::optional<Runs> runs;
             if (const auto it = lines_.constFind(text); it != lines_.constEnd()) runs = *it;
             else runs = misspelt(text, &budget, typing);
+            while (kept < previous.size() && previous[kept].selectionStart() < from) ++kept;
+            qsizetype end = kept;
+            while (end < previous.size() && previous[end].selectionEnd() <= from + text.size()) ++end;
+            const qsizetype firstMark = shown_.size();
             if (!runs) {
                 pending_ = true;
             } else {
@@ -132,44 +143,122 @@ void SpellHighlighter::addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks) 
                     if (at <= typedAt_ && typedAt_ <= at + length) continue;  // still being typed
                     wanted.emplace_back(at, at + length);
                 }
-                while (kept < previous.size() && previous[kept].cursor.selectionStart() < from) ++kept;
-                qsizetype end = kept;
-                while (end < previous.size() && previous[end].cursor.selectionEnd() <= from + text.size()) ++end;
-                const bool same =
-                    end - kept == static_cast<qsizetype>(wanted.size()) &&
-                    std::equal(wanted.begin(), wanted.end(), previous.begin() + kept,
-                               [](const std::pair<int, int>& w, const QTextEdit::ExtraSelection& m) {
-                                   return m.cursor.selectionStart() == w.first && m.cursor.selectionEnd() == w.second;
-                               });
+                const bool same = end - kept == static_cast<qsizetype>(wanted.size()) &&
+                                  std::equal(wanted.begin(), wanted.end(), previous.begin() + kept,
+                                             [](const std::pair<int, int>& w, const QTextCursor& m) {
+                                                 return m.selectionStart() == w.first && m.selectionEnd() == w.second;
+                                             });
                 if (same) {
                     shown_.append(previous.mid(kept, end - kept));
                 } else {
                     for (const auto& [at, to] : wanted) {
-                        QTextEdit::ExtraSelection mark{QTextCursor(b), look};
-                        mark.cursor.setPosition(at);
-                        mark.cursor.setPosition(to, QTextCursor::KeepAnchor);
+                        QTextCursor mark(b);
+                        mark.setPosition(at);
+                        mark.setPosition(to, QTextCursor::KeepAnchor);
                         shown_.append(mark);
                     }
                 }
-                kept = end;
             }
+            kept = end;
+            if (shown_.size() > kMostMarks) shown_.resize(kMostMarks);
+            for (qsizetype i = firstMark; i < shown_.size(); ++i) addBands(b, text, origin, shown_[i], waves_);
         }
-        if (b == last) break;
-        if (shown_.size() >= kMostMarks) {
-            shown_.resize(kMostMarks);
-            pending_ = false;  // what lies below is not looked at
-            break;
-        }
+        origin.ry() += height;
     }
-    marks.append(shown_);
+    if (shown_.size() >= kMostMarks) pending_ = false;  // what lies below is not looked at
+}
+
+void SpellHighlighter::paintMarks(QPainter& painter, const QRect& dirty) {
+    if (const QString font = editor_->font().key(); font != stretchesFont_) {
+        stretches_.clear();
+        stretchesFont_ = font;
+    }
+    const QList<QTextCursor> before = shown_;
+    updateMarks();
+    const QPixmap& w = wave(editor_->fontMetrics().descent());
+    for (const QRectF& band : waves_)
+        if (band.intersects(dirty)) {
+            painter.setBrushOrigin(band.topLeft());
+            painter.fillRect(band, QBrush(w));
+        }
+    // A mark come or gone outside what is painted now (a line judged in a later slice, the
+    // word left behind by the caret) is drawn, or wiped, by a paint of its own.
+    const auto span = [](const QTextCursor& c) { return std::pair(c.selectionStart(), c.selectionEnd()); };
+    const auto missing = [&](const QList<QTextCursor>& marks, const QTextCursor& m) {
+        return std::ranges::none_of(marks, [&](const QTextCursor& o) { return span(o) == span(m); });
+    };
+    std::vector<QRectF> changed;
+    for (const QTextCursor& m : before)
+        if (missing(shown_, m)) bands(m, changed);
+    for (const QTextCursor& m : shown_)
+        if (missing(before, m)) bands(m, changed);
+    QRectF stale;
+    for (const QRectF& band : changed) stale |= band;
+    if (!stale.isEmpty() && !dirty.contains(stale.toAlignedRect())) editor_->viewport()->update(stale.toAlignedRect());
     if (pending_) QTimer::singleShot(1, this, [this] { editor_->viewport()->update(); });
+}
+
+// Where the wave under a mark of `block` goes, the block drawn at `origin` (viewport
+// coordinates) and holding `text`: the top of the descent under its characters, on each
+// line it takes. Where a stretch of a line starts and ends is remembered with the line's
+// text: the layout works it out from the items of the whole block each time it is asked.
+void SpellHighlighter::addBands(const QTextBlock& block, const QString& text, QPointF origin, const QTextCursor& mark,
+                                std::vector<QRectF>& out) {
+    const QTextLayout* layout = block.layout();
+    if (!layout || layout->lineCount() == 0) return;
+    origin += layout->position();
+    const int from = mark.selectionStart() - block.position();
+    const int to = mark.selectionEnd() - block.position();
+    for (int i = std::max(0, layout->lineForTextPosition(from).lineNumber()); i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const int start = line.textStart();
+        if (start >= to) break;
+        const int end = std::min(to, start + line.textLength());
+        Stretch key{text.mid(start, line.textLength()), std::max(from, start) - start, end - start};
+        auto it = stretches_.constFind(key);
+        if (it == stretches_.constEnd()) {
+            if (stretches_.size() >= kMostLines) stretches_.clear();
+            const qreal left = line.cursorToX(key.from + start) - line.x();
+            const qreal right = line.cursorToX(key.to + start) - line.x();
+            it = stretches_.insert(std::move(key), {std::min(left, right), std::abs(right - left)});
+        }
+        out.emplace_back(origin.x() + line.x() + it->first, origin.y() + line.y() + line.ascent() + 1, it->second,
+                         wave(line.descent()).deviceIndependentSize().height());
+    }
+}
+
+// The same for a mark found anywhere (a slower walk to its block).
+void SpellHighlighter::bands(const QTextCursor& mark, std::vector<QRectF>& out) {
+    const QTextBlock block = editor_->document()->findBlock(mark.selectionStart());
+    if (block.isValid() && block.isVisible()) addBands(block, block.text(), editor_->blockBox(block).topLeft(), mark, out);
+}
+
+// A stretch of red zigzag as tall as a line's descent allows, whole periods long so that
+// it tiles.
+const QPixmap& SpellHighlighter::wave(qreal lineDescent) {
+    const int amplitude = std::clamp(static_cast<int>(lineDescent / 3), 1, 3);
+    const qreal ratio = editor_->viewport()->devicePixelRatioF();
+    if (amplitude == waveAmplitude_ && wave_.devicePixelRatio() == ratio) return wave_;
+    const int period = amplitude * 4;
+    const QSizeF size(period * 8, amplitude * 2 + 1);
+    wave_ = QPixmap((size * ratio).toSize());
+    wave_.setDevicePixelRatio(ratio);
+    wave_.fill(Qt::transparent);
+    QPainter p(&wave_);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::red, 1));
+    QPolygonF zigzag;
+    for (int x = 0; x <= size.width(); x += period / 2)
+        zigzag << QPointF(x, (x / (period / 2)) % 2 == 0 ? size.height() - 0.5 : 0.5);
+    p.drawPolyline(zigzag);
+    waveAmplitude_ = amplitude;
+    return wave_;
 }
 
 std::vector<MisspeltWord> SpellHighlighter::shownWords() const {
     std::vector<MisspeltWord> words;
-    for (const QTextEdit::ExtraSelection& s : shown_)
-        words.push_back(
-            {s.cursor.selectionStart(), s.cursor.selectionEnd() - s.cursor.selectionStart(), s.cursor.selectedText()});
+    for (const QTextCursor& c : shown_)
+        words.push_back({c.selectionStart(), c.selectionEnd() - c.selectionStart(), c.selectedText()});
     return words;
 }
 

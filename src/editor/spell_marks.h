@@ -1,9 +1,12 @@
 #pragma once
 // Spelling in the editor reNodeContent: a red wavy underline under each word the checker
-// does not know, in the lines in view only, drawn with the links as extra selections (the
-// document, its undo history and its modified state are never touched); and on such a word
+// does not know, in the lines in view only, drawn over the painted text (the document, its
+// layout, its undo history and its modified state are never touched); and on such a word
 // the context menu offers up to 7 suggestions (one undoable edit replaces the word),
 // "Добавить в словарь" and "Пропустить".
+//
+// The waves are not extra selections: the editor draws a line again, clipped, for each
+// selection in it, and a screen of marks made every keystroke 40% slower.
 //
 // The word being typed (the caret right after a character typed or erased in it) is judged
 // once the caret leaves it: a half-typed word is not underlined.
@@ -16,7 +19,8 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <QTextEdit>
+#include <QPixmap>
+#include <QTextCursor>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,6 +28,8 @@
 #include <vector>
 
 class QMenu;
+class QPainter;
+class QTextBlock;
 
 namespace lark::spelling {
 class SpellChecker;
@@ -69,8 +75,9 @@ public:
     // True while words in view wait for the next slice.
     bool pending() const { return pending_; }
 
-    // Appends the underlines of the lines in view to `marks`.
-    void addVisibleMarks(QList<QTextEdit::ExtraSelection>& marks);
+    // Works out the underlines of the lines in view and draws those in `dirty` (viewport
+    // coordinates) with `painter`.
+    void paintMarks(QPainter& painter, const QRect& dirty);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,6 +88,13 @@ private:
     // position in the block; -1 for none), which is not asked about; nothing when the slice
     // ran out first. Remembered when complete and nothing was left out.
     std::optional<Runs> misspelt(const QString& text, QElapsedTimer* budget, int typing);
+    // Works out the marks of the lines in view and where their waves go.
+    void updateMarks();
+    void addBands(const QTextBlock& block, const QString& text, QPointF origin, const QTextCursor& mark,
+                  std::vector<QRectF>& out);
+    void bands(const QTextCursor& mark, std::vector<QRectF>& out);
+    // The wave for lines of this descent (wave_, made anew when the size changes).
+    const QPixmap& wave(qreal lineDescent);
     void replace(const MisspeltWord& word, const QString& with);
     void forget();
 
@@ -88,7 +102,20 @@ private:
     std::shared_ptr<spelling::SpellChecker> checker_;
     int typedAt_ = -1;  // where the last edit ended while the caret stays there; -1 for none
     QHash<QString, Runs> lines_;
-    QList<QTextEdit::ExtraSelection> shown_;
+    QList<QTextCursor> shown_;  // the marks as selections, which move with the text
+    std::vector<QRectF> waves_;  // where their waves go in the view
+    // A stretch of a line of text: its characters [from, to).
+    struct Stretch {
+        QString line;
+        int from = 0;
+        int to = 0;
+        bool operator==(const Stretch&) const = default;
+        friend size_t qHash(const Stretch& s, size_t seed = 0) { return qHashMulti(seed, s.line, s.from, s.to); }
+    };
+    QHash<Stretch, std::pair<qreal, qreal>> stretches_;  // its left from the line's and its width
+    QString stretchesFont_;                               // the editor's font they were measured in
+    QPixmap wave_;              // a stretch of the wave, made for one amplitude and pixel ratio
+    int waveAmplitude_ = 0;
     bool pending_ = false;
 };
 
