@@ -25,7 +25,8 @@ const char* kUsageText =
     "  merge BASE OURS THEIRS [-o OUT]  three versions merged into OURS (or OUT)\n"
     "  seal IN OUT                    protect a notebook with a password (--password-file)\n"
     "  unseal IN OUT                  remove the password protection (--password-file)\n"
-    "  spell FILE [--lang ru_RU,en_US]  every unknown word: section, offset, suggestions\n"
+    "  spell FILE [--lang ru_RU,en_US] [--thorough]\n"
+    "                                 every unknown word: section, offset, suggestions\n"
     "Commands that read a sealed notebook need --password-file F: the password is\n"
     "F's first line, or with - a line of standard input.\n";
 }

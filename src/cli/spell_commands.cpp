@@ -1,15 +1,17 @@
 // spell.
 //
-//   lkp spell FILE [--lang ru_RU,en_US]
+//   lkp spell FILE [--lang ru_RU,en_US] [--thorough]
 //       Checks the spelling of every section's text with the Hunspell dictionaries named
 //       (by default Russian and American English, dictionary_files.h) and the personal
 //       word list, and prints one line per unknown word, in the order of the notebook:
 //           INDEX<TAB>OFFSET<TAB>WORD[<TAB>SUGGESTION]...
 //       OFFSET counts the bytes of the stored text (Windows-1251) from 0; WORD and up to 3
 //       suggestions are UTF-8. Which words are checked: spelling/word_scan.h.
-//       Suggestions cost far more than checks: those of the distinct unknown words are
-//       worked out first, by as many threads as there are processors (each with
-//       dictionaries of its own), then the lines are written.
+//       Suggestions are the words one edit away that a dictionary knows (near_words.h);
+//       with --thorough, Hunspell's whole search, as the editor's menu offers (tens of
+//       milliseconds a word). Those of the distinct unknown words are worked out first, by
+//       as many threads as there are processors (each with dictionaries of its own), then
+//       the lines are written.
 //
 // Exit codes: 0 ok (unknown words or not), 1 failed (no dictionary, format, I/O), 2 usage,
 // 3 not a notebook.
@@ -36,7 +38,7 @@ namespace lark::cli {
 
 namespace {
 
-constexpr const char* kSpellUsage = "spell FILE [--lang ru_RU,en_US]";
+constexpr const char* kSpellUsage = "spell FILE [--lang ru_RU,en_US] [--thorough]";
 constexpr std::size_t kSuggestions = 3;
 
 int usageError(std::ostream& err, const std::string& message) {
@@ -71,13 +73,14 @@ std::unique_ptr<spelling::SpellChecker> makeChecker(const std::optional<std::str
 }
 
 // "WORD<TAB>SUGGESTION..." (UTF-8) for each of `words`, worked out by several threads.
-std::vector<std::string> lineTails(const std::vector<std::string>& words, spelling::SpellChecker& checker) {
+std::vector<std::string> lineTails(const std::vector<std::string>& words, spelling::SpellChecker& checker,
+                                   spelling::SpellChecker::Search search) {
     std::vector<std::string> tails(words.size());
     std::atomic<std::size_t> next{0};
     const auto work = [&](spelling::SpellChecker& c) {
         for (std::size_t i = next++; i < words.size(); i = next++) {
             std::string t = cp1251::toUtf8(words[i]);
-            for (const std::string& s : c.suggestions(words[i], kSuggestions)) t += "\t" + cp1251::toUtf8(s);
+            for (const std::string& s : c.suggestions(words[i], kSuggestions, search)) t += "\t" + cp1251::toUtf8(s);
             tails[i] = std::move(t);
         }
     };
@@ -106,6 +109,7 @@ std::vector<std::string> lineTails(const std::vector<std::string>& words, spelli
 int cmdSpell(const Args& args, std::ostream& out, std::ostream& err) {
     Args positional;
     std::optional<std::string> langs;
+    auto search = spelling::SpellChecker::Search::Near;
     bool optionsDone = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -122,6 +126,8 @@ int cmdSpell(const Args& args, std::ostream& out, std::ostream& err) {
             langs = args[++i];
         } else if (a.starts_with("--lang=")) {
             langs = a.substr(7);
+        } else if (a == "--thorough") {
+            search = spelling::SpellChecker::Search::Full;
         } else {
             return usageError(err, "unknown option '" + a + "'");
         }
@@ -144,7 +150,7 @@ int cmdSpell(const Args& args, std::ostream& out, std::ostream& err) {
                 if (known.emplace(word, words.size()).second) words.push_back(std::move(word));
             }
         }
-        const std::vector<std::string> tails = lineTails(words, *checker);
+        const std::vector<std::string> tails = lineTails(words, *checker, search);
         std::string line;
         for (int index = 0; index < count; ++index) {
             const std::string_view text = tree.at(index)->text();

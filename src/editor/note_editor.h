@@ -35,9 +35,7 @@ public:
     // layout changes for it.
     std::function<void(QPainter&, const QRect&)> drawOver;
     // Where a block is drawn, in viewport coordinates (a walk from the first block in view).
-    QRectF blockBox(const QTextBlock& block) const {
-        return blockBoundingGeometry(block).translated(contentOffset());
-    }
+    QRectF blockBox(const QTextBlock& block) const { return blockBoundingGeometry(block).translated(contentOffset()); }
     QTextBlock firstShownBlock() const { return firstVisibleBlock(); }
 
     std::string text() const override;

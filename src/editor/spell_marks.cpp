@@ -230,7 +230,8 @@ void SpellHighlighter::addBands(const QTextBlock& block, const QString& text, QP
 // The same for a mark found anywhere (a slower walk to its block).
 void SpellHighlighter::bands(const QTextCursor& mark, std::vector<QRectF>& out) {
     const QTextBlock block = editor_->document()->findBlock(mark.selectionStart());
-    if (block.isValid() && block.isVisible()) addBands(block, block.text(), editor_->blockBox(block).topLeft(), mark, out);
+    if (block.isValid() && block.isVisible())
+        addBands(block, block.text(), editor_->blockBox(block).topLeft(), mark, out);
 }
 
 // A stretch of red zigzag as tall as a line's descent allows, whole periods long so that

@@ -18,8 +18,8 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
-#include <QString>
 #include <QPixmap>
+#include <QString>
 #include <QTextCursor>
 #include <functional>
 #include <memory>
@@ -102,7 +102,7 @@ private:
     std::shared_ptr<spelling::SpellChecker> checker_;
     int typedAt_ = -1;  // where the last edit ended while the caret stays there; -1 for none
     QHash<QString, Runs> lines_;
-    QList<QTextCursor> shown_;  // the marks as selections, which move with the text
+    QList<QTextCursor> shown_;   // the marks as selections, which move with the text
     std::vector<QRectF> waves_;  // where their waves go in the view
     // A stretch of a line of text: its characters [from, to).
     struct Stretch {
@@ -113,8 +113,8 @@ private:
         friend size_t qHash(const Stretch& s, size_t seed = 0) { return qHashMulti(seed, s.line, s.from, s.to); }
     };
     QHash<Stretch, std::pair<qreal, qreal>> stretches_;  // its left from the line's and its width
-    QString stretchesFont_;                               // the editor's font they were measured in
-    QPixmap wave_;              // a stretch of the wave, made for one amplitude and pixel ratio
+    QString stretchesFont_;                              // the editor's font they were measured in
+    QPixmap wave_;  // a stretch of the wave, made for one amplitude and pixel ratio
     int waveAmplitude_ = 0;
     bool pending_ = false;
 };

@@ -121,6 +121,10 @@ HunspellDictionary::HunspellDictionary(const DictionaryFile& file) : name_(file.
     else if (kind_ == Kind::Utf8) tryText = cp1251::fromUtf8Lossy(tried, ' ');
     else if (const auto utf8 = convert(fromDict_, tried)) tryText = cp1251::fromUtf8Lossy(*utf8, ' ');
     scripts_ = scriptsOf(tryText);
+    for (const char c : tryText) {
+        const auto u = static_cast<unsigned char>(c);
+        if (IsWordLetter(u) && cp1251::toLower(u) == u && letters_.find(c) == std::string::npos) letters_ += c;
+    }
 }
 
 HunspellDictionary::~HunspellDictionary() {

@@ -32,6 +32,9 @@ public:
 
     const std::string& name() const { return name_; }
     const std::string& encoding() const { return encoding_; }
+    // The lower-case letters of the TRY line, in its order (the likeliest first), in
+    // Windows-1251; empty when it has none.
+    const std::string& letters() const { return letters_; }
 
     // Whether the dictionary knows `word` (Windows-1251).
     bool knows(std::string_view word);
@@ -48,6 +51,7 @@ private:
 
     std::string name_;
     std::string encoding_;
+    std::string letters_;
     std::unique_ptr<Hunspell> hunspell_;
     enum class Kind { Utf8, Cp1251, Other } kind_ = Kind::Utf8;
     unsigned scripts_ = 0;  // kLatin | kCyrillic of the TRY line; 0: any word

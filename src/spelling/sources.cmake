@@ -6,6 +6,8 @@ set(LARKPAD_SPELLING_SOURCES
   dictionary_files.h
   hunspell_dictionary.cpp
   hunspell_dictionary.h
+  near_words.cpp
+  near_words.h
   personal_words.cpp
   personal_words.h
   spell_checker.cpp

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "document/cp1251.h"
 #include "document/errors.h"
+#include "spelling/near_words.h"
 
 namespace lark::spelling {
 
@@ -54,9 +56,10 @@ bool SpellChecker::known(std::string_view word) {
     return ok;
 }
 
-std::vector<std::string> SpellChecker::suggestions(std::string_view word, std::size_t most) {
+std::vector<std::string> SpellChecker::suggestions(std::string_view word, std::size_t most, Search search) {
     std::vector<std::string> out;
     const std::string w = normal(word);
+    if (search == Search::Near) return nearWords(w, most);
     // The dictionaries take turns, so the first suggestions of each come first.
     std::vector<std::vector<std::string>> lists;
     for (const auto& d : dictionaries_) lists.push_back(d->suggest(w));
@@ -70,6 +73,30 @@ std::vector<std::string> SpellChecker::suggestions(std::string_view word, std::s
         if (!any) break;
     }
     return out;
+}
+
+std::vector<std::string> SpellChecker::nearWords(const std::string& word, std::size_t most) {
+    // The letters the dictionaries try, of the scripts of the word only (a Latin letter in a
+    // Russian word makes a word no dictionary knows).
+    bool latin = false, cyrillic = false;
+    for (const char c : word)
+        if (IsWordLetter(static_cast<unsigned char>(c)))
+            (static_cast<unsigned char>(c) < 0x80 ? latin : cyrillic) = true;
+    const auto wanted = [&](char c) { return static_cast<unsigned char>(c) < 0x80 ? latin : cyrillic; };
+    std::string letters;
+    for (const auto& d : dictionaries_)
+        for (const char c : d->letters())
+            if (wanted(c) && letters.find(c) == std::string::npos) letters += c;
+    if (letters.empty()) {
+        // No TRY line: the alphabets, vowels first.
+        if (latin) letters += "eaoiuyntsrlhdcmfpgwbvkxjqz";
+        if (cyrillic) letters += cp1251::fromUtf8Lossy("оеаиуяыюэёнтсрвлкмдпзгбчйхжшщцфъь", '?');
+    }
+    const std::function<bool(const std::string&)> known = [this](const std::string& candidate) {
+        if (personal_ && personal_->contains(candidate)) return true;
+        return std::ranges::any_of(dictionaries_, [&](const auto& d) { return d->knows(candidate); });
+    };
+    return NearWords(word, letters, known, most);
 }
 
 void SpellChecker::skip(std::string_view word) {

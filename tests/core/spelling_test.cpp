@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <random>
+#include <set>
 
 #include "document/cp1251.h"
 #include "fixture.h"
+#include "spelling/near_words.h"
 #include "spelling/spell_checker.h"
 
 namespace {
@@ -131,6 +134,11 @@ TEST_F(TinyDictionaries, CheckerTakesDictionariesInTurnSkipsAndAddsWords) {
     // Suggestions Windows-1251 cannot hold are not offered.
     EXPECT_EQ(checker.suggestions("caffe", 7), std::vector<std::string>{"cafe"});
     EXPECT_EQ(checker.suggestions("naive", 7), std::vector<std::string>{});
+    // The quick search: the words one edit away, with each dictionary's TRY letters of the
+    // word's script, the likeliest first.
+    EXPECT_EQ(checker.suggestions(cp("кат"), 7, sp::SpellChecker::Search::Near), (std::vector{cp("кот"), cp("кит")}));
+    EXPECT_EQ(checker.suggestions("caffe", 7, sp::SpellChecker::Search::Near), std::vector<std::string>{"cafe"});
+    EXPECT_EQ(checker.suggestions("cxt", 7, sp::SpellChecker::Search::Near), (std::vector<std::string>{"cat", "cot"}));
     EXPECT_FALSE(checker.known("naive"));
 
     const std::string text = cp("кот кат cat cxt кат");
@@ -153,6 +161,15 @@ TEST_F(TinyDictionaries, CheckerTakesDictionariesInTurnSkipsAndAddsWords) {
     EXPECT_TRUE(next.known("cxt"));
     EXPECT_TRUE(next.known("CXT"));
     EXPECT_FALSE(next.known("cxx"));
+}
+
+// Without a TRY line the quick search tries the alphabet of the word's script.
+TEST_F(TinyDictionaries, QuickSearchWithoutTryLetters) {
+    add("xx", "UTF-8", {"cat", "кот"}, "");
+    sp::SpellChecker checker;
+    checker.loadDictionaries(sp::FindDictionaries({dir.path()}), {"xx"});
+    EXPECT_EQ(checker.suggestions("cxt", 3, sp::SpellChecker::Search::Near), std::vector<std::string>{"cat"});
+    EXPECT_EQ(checker.suggestions(cp("кат"), 3, sp::SpellChecker::Search::Near), std::vector<std::string>{cp("кот")});
 }
 
 // A dictionary whose suggestions try only letters of one script is not asked about words
@@ -265,6 +282,86 @@ TEST(PersonalWords, PathFollowsXdgDataHome) {
     EXPECT_EQ(sp::PersonalWordsPath(), std::string(std::getenv("HOME")) + "/.local/share/larkpad/dictionary.txt");
     if (saved) ::setenv("XDG_DATA_HOME", keep.c_str(), 1);
     else ::unsetenv("XDG_DATA_HOME");
+}
+
+// Words one edit away, with a word list for the dictionary.
+std::vector<std::string> near(const char* word, std::set<std::string> words, const char* letters,
+                              std::size_t most = 3) {
+    std::set<std::string> known;
+    for (const std::string& w : words) known.insert(cp(w.c_str()));
+    std::vector<std::string> out;
+    // As Hunspell, a word listed in lower case is known capitalised and in capitals too.
+    const auto knows = [&](const std::string& w) {
+        return known.contains(w) || known.contains(lark::cp1251::toLower(w));
+    };
+    for (const std::string& s : sp::NearWords(cp(word), cp(letters), knows, most)) out.push_back(utf(s));
+    return out;
+}
+
+TEST(NearWords, OneEditAwayLikeliestFirst) {
+    const std::set<std::string> words{"кот", "кит", "код", "Москва", "не", "так", "hello", "help", "halo", "the"};
+    struct Row {
+        const char* word;
+        const char* letters;
+        std::size_t most;
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        {"кто", "оитд", 3, {"кот"}},         // swapped
+        {"кат", "оитд", 3, {"кот", "кит"}},  // wrong letter, in the order of the letters
+        {"кат", "итод", 3, {"кит", "кот"}},
+        {"кат", "оитд", 1, {"кот"}},
+        {"Кат", "оитд", 3, {"Кот", "Кит"}},  // in the word's own case
+        {"КАТ", "оитд", 3, {"КОТ", "КИТ"}},
+        {"москва", "оа", 3, {"Москва"}},                 // a name in lower case
+        {"нетак", "оа", 3, {"не так"}},                  // two words run together
+        {"helo", "aelp", 3, {"hello", "halo", "help"}},  // a doubled letter, a vowel for a vowel, then the rest
+        {"tthe", "the", 3, {"the"}},
+        {"xyz", "aelp", 3, {}},
+    };
+    for (const Row& row : rows) EXPECT_EQ(near(row.word, words, row.letters, row.most), row.expected) << row.word;
+}
+
+// Against a model: every word of a random list one edit (a neighbour swap, a letter
+// changed, added or dropped) from a random word, or two listed words run together.
+TEST(NearWords, FindsExactlyTheWordsOneEditAway) {
+    std::mt19937 rng(20261209);
+    const auto randomWord = [&](std::size_t most) {
+        std::string w(1 + rng() % most, 'a');
+        for (char& c : w) c = static_cast<char>('a' + rng() % 3);
+        return w;
+    };
+    const auto oneEdit = [](const std::string& a, const std::string& b) {
+        if (a == b) return false;
+        if (a.size() == b.size()) {
+            std::vector<std::size_t> diff;
+            for (std::size_t i = 0; i < a.size(); ++i)
+                if (a[i] != b[i]) diff.push_back(i);
+            return diff.size() == 1 ||
+                   (diff.size() == 2 && diff[1] == diff[0] + 1 && a[diff[0]] == b[diff[1]] && a[diff[1]] == b[diff[0]]);
+        }
+        const std::string& longer = a.size() > b.size() ? a : b;
+        const std::string& shorter = a.size() > b.size() ? b : a;
+        if (longer.size() != shorter.size() + 1) return false;
+        for (std::size_t i = 0; i < longer.size(); ++i)
+            if (longer.substr(0, i) + longer.substr(i + 1) == shorter) return true;
+        return false;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::set<std::string> words;
+        for (int i = 0; i < 25; ++i) words.insert(randomWord(4));
+        const std::string word = randomWord(5);
+        std::set<std::string> expected;
+        for (const std::string& w : words)
+            if (oneEdit(word, w)) expected.insert(w);
+        for (std::size_t i = 1; i < word.size(); ++i)
+            if (words.contains(word.substr(0, i)) && words.contains(word.substr(i)))
+                expected.insert(word.substr(0, i) + " " + word.substr(i));
+        const std::vector<std::string> found = sp::NearWords(
+            word, "abc", [&](const std::string& w) { return words.contains(w); }, 1000);
+        EXPECT_EQ(std::set<std::string>(found.begin(), found.end()), expected) << word;
+        EXPECT_EQ(found.size(), expected.size()) << word << ": each once";
+    }
 }
 
 }  // namespace
