@@ -180,6 +180,12 @@ void SpellingWindowTest::underlineLeavesTheDocumentAlone() {
     QCOMPARE(redUnder(editor, 13, 27), 0);
     QCOMPARE(editor.extraSelections().size(), 1);
     QCOMPARE(editor.extraSelections().first().cursor.selectedText(), QStringLiteral("file://@Ошибко"));
+    // A larger font moves the waves with the words.
+    const QFont font = editor.font();
+    editor.setFont(QFont(font.family(), font.pointSize() * 3 / 2));
+    QVERIFY(redUnder(editor, 30, 34) > 3);
+    QCOMPARE(redUnder(editor, 13, 27), 0);
+    editor.setFont(font);
     // Typing a fix takes the underline away; the checker off takes every one away.
     QTextCursor c(editor.document());
     c.setPosition(2);
