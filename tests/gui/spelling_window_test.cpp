@@ -73,6 +73,15 @@ int redUnder(gui::NoteEditor& editor, int from, int to) {
     return red;
 }
 
+// Counts the paints of a widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 QAction* menuAction(QMenu& menu, const QString& text) {
     for (QAction* a : menu.actions())
         if (a->text() == text) return a;
@@ -193,6 +202,13 @@ void SpellingWindowTest::underlineLeavesTheDocumentAlone() {
     c.insertText("и");
     QCOMPARE(e.underlined(), QStringList{"30:Helo"});
     QCOMPARE(redUnder(editor, 0, 6), 0);
+    // With the marks in place the view is not painted again and again.
+    PaintCounter counter;
+    editor.viewport()->installEventFilter(&counter);
+    editor.viewport()->update(QRect(0, 0, 5, 5));
+    QTest::qWait(300);
+    QVERIFY2(counter.paints <= 3, qPrintable(QString::number(counter.paints)));
+    editor.viewport()->removeEventFilter(&counter);
     // A word being typed is judged once the caret leaves it.
     editor.moveCursor(QTextCursor::End);
     typeText(editor, " Превет");
