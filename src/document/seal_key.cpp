@@ -1,6 +1,7 @@
 #include "document/seal_key.h"
 
 #include <sodium.h>
+#include <sys/prctl.h>
 
 #include "document/errors.h"
 
@@ -31,6 +32,10 @@ SealParams FreshSealParams(std::uint32_t opsLimit, std::uint64_t memLimit) {
 
 SealKey::SealKey(const SealParams& params) : params_(params) {
     EnsureSodium();
+    // The process soon holds the text the key opens: from now on it leaves no core dump
+    // (which a crash handler such as systemd-coredump keeps on disk) and no debugger of the
+    // same user may read its memory.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     // Locked, between guard pages, wiped by sodium_free.
     key_ = static_cast<unsigned char*>(sodium_malloc(kSealKeyBytes));
     if (!key_) throw LarkError("Out of memory");

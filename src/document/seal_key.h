@@ -2,7 +2,8 @@
 // The key of a notebook sealed with a password. It is derived from the password with
 // Argon2id under the parameters stored in the file (salt, ops and memory limits) and lives
 // in memory of its own, locked against swapping and guarded by inaccessible pages; that
-// memory is wiped when the last holder lets go. The password itself is never kept.
+// memory is wiped when the last holder lets go. The password itself is never kept. Once a
+// key is made, the process is no longer dumpable.
 #include <array>
 #include <cstdint>
 #include <memory>

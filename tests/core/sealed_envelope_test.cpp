@@ -2,6 +2,7 @@
 // with nothing loaded, wrong passwords, and no readable byte of a sealed notebook in any
 // file a save or a recovery copy writes.
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 #include <random>
 
@@ -203,6 +204,8 @@ TEST(SealedEnvelope, OnlyTheRightPasswordOpens) {
     std::copy(right->bytes(), right->bytes() + bytes.size(), bytes.begin());
     expectBroken(s, *lark::SealKey::fromBytes(bytes, lark::FreshSealParams(1, 8192)));
     EXPECT_EQ(lark::UnsealBytes(s, *lark::SealKey::fromBytes(bytes, right->params())).view(), "text");
+    // A process holding a key leaves no core dump of the text it opens.
+    EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0);
 }
 
 // Every byte a save writes (temporary, backup, notebook), through the file layer.
