@@ -163,15 +163,6 @@ TEST_F(TinyDictionaries, CheckerTakesDictionariesInTurnSkipsAndAddsWords) {
     EXPECT_FALSE(next.known("cxx"));
 }
 
-// Without a TRY line the quick search tries the alphabet of the word's script.
-TEST_F(TinyDictionaries, QuickSearchWithoutTryLetters) {
-    add("xx", "UTF-8", {"cat", "кот"}, "");
-    sp::SpellChecker checker;
-    checker.loadDictionaries(sp::FindDictionaries({dir.path()}), {"xx"});
-    EXPECT_EQ(checker.suggestions("cxt", 3, sp::SpellChecker::Search::Near), std::vector<std::string>{"cat"});
-    EXPECT_EQ(checker.suggestions(cp("кат"), 3, sp::SpellChecker::Search::Near), std::vector<std::string>{cp("кот")});
-}
-
 // A dictionary whose suggestions try only letters of one script is not asked about words
 // with letters of the other.
 TEST_F(TinyDictionaries, WordsOfAnotherScriptAreNotAsked) {
@@ -189,6 +180,13 @@ TEST_F(TinyDictionaries, WordsOfAnotherScriptAreNotAsked) {
         EXPECT_EQ(!d.suggest("cxt").empty(), row.latin);
         EXPECT_EQ(d.knows(cp("кот")), row.cyrillic);
         EXPECT_EQ(d.knows(cp("catкот")), row.mixed);
+        // The quick search tries the TRY letters of the word's script, or without any its alphabet.
+        sp::SpellChecker checker;
+        checker.loadDictionaries(sp::FindDictionaries({dir.path()}), {"xx"});
+        EXPECT_EQ(checker.suggestions("cxt", 3, sp::SpellChecker::Search::Near) == std::vector<std::string>{"cat"},
+                  row.latin);
+        EXPECT_EQ(checker.suggestions(cp("кат"), 3, sp::SpellChecker::Search::Near) == std::vector{cp("кот")},
+                  row.cyrillic);
     }
 }
 
@@ -331,21 +329,18 @@ TEST(NearWords, FindsExactlyTheWordsOneEditAway) {
         for (char& c : w) c = static_cast<char>('a' + rng() % 3);
         return w;
     };
-    const auto oneEdit = [](const std::string& a, const std::string& b) {
-        if (a == b) return false;
-        if (a.size() == b.size()) {
-            std::vector<std::size_t> diff;
-            for (std::size_t i = 0; i < a.size(); ++i)
-                if (a[i] != b[i]) diff.push_back(i);
-            return diff.size() == 1 ||
-                   (diff.size() == 2 && diff[1] == diff[0] + 1 && a[diff[0]] == b[diff[1]] && a[diff[1]] == b[diff[0]]);
-        }
-        const std::string& longer = a.size() > b.size() ? a : b;
-        const std::string& shorter = a.size() > b.size() ? b : a;
-        if (longer.size() != shorter.size() + 1) return false;
-        for (std::size_t i = 0; i < longer.size(); ++i)
-            if (longer.substr(0, i) + longer.substr(i + 1) == shorter) return true;
-        return false;
+    // The optimal string alignment distance: edits and swaps of neighbours.
+    const auto distance = [](const std::string& a, const std::string& b) {
+        std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+        for (std::size_t i = 0; i <= a.size(); ++i)
+            for (std::size_t j = 0; j <= b.size(); ++j) {
+                d[i][j] = i == 0 || j == 0
+                              ? i + j
+                              : std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+                if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                    d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        return d[a.size()][b.size()];
     };
     for (int round = 0; round < 300; ++round) {
         std::set<std::string> words;
@@ -353,7 +348,7 @@ TEST(NearWords, FindsExactlyTheWordsOneEditAway) {
         const std::string word = randomWord(5);
         std::set<std::string> expected;
         for (const std::string& w : words)
-            if (oneEdit(word, w)) expected.insert(w);
+            if (distance(word, w) == 1) expected.insert(w);
         for (std::size_t i = 1; i < word.size(); ++i)
             if (words.contains(word.substr(0, i)) && words.contains(word.substr(i)))
                 expected.insert(word.substr(0, i) + " " + word.substr(i));
