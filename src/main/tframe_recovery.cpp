@@ -12,6 +12,7 @@
 #include "main/background_saves.h"
 #include "main/dialogs.h"
 #include "main/recovery_keeper.h"
+#include "main/section_tree_view.h"
 #include "main/tframe.h"
 #include "main/window_ui.h"
 
@@ -104,6 +105,8 @@ void TFrame::keepUnsavedWork() {
     if (destroyed_) return;
     // A save being written ends first: what it leaves unsaved is what the copy keeps.
     saves_->wait();
+    // A section name still being typed counts as entered, as before any command.
+    tvNodes->commitOpenEditor();
     recovery_->writeNow();
     try {
         LoadOrSaveSettings(true);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -25,6 +26,8 @@
 #include "document/snapshot.h"
 #include "editor/note_editor.h"
 #include "main/recovery_keeper.h"
+#include "main/section_model.h"
+#include "main/section_tree_view.h"
 #include "support/frame_access.h"
 #include "support/notebook_files.h"
 #include "support/window_fixture.h"
@@ -83,6 +86,10 @@ int RunEndedChild(const QString& notebook, const QString& how) {
     w->type(QStringLiteral("end "));
     QAction* wrap = Action(w->frame(), "miWordWrap");
     wrap->trigger();
+    // A section's new name, still being typed.
+    auto* tree = Child<gui::SectionTreeView>(w->frame(), "tvNodes");
+    tree->edit(static_cast<gui::SectionModel*>(tree->model())->indexOf(w->at(2)));
+    tree->viewport()->findChild<QLineEdit*>()->setText(QStringLiteral("C renamed"));
     gui::TerminationSignals handover([w](int signal) { w->frame().TerminateBySignal(signal); });
     std::printf("ready %d %d\n", keeper.copiesTried(), wrap->isChecked() ? 1 : 0);
     std::fflush(stdout);
@@ -334,6 +341,7 @@ void RecoveryWindowTest::anEndBySignalKeepsTheWork() {
     Window w({file}, [](ScriptedDialogs& d) { d.recoveries = {Answer::Yes}; });
     QVERIFY2(w.dialogs.allUsed(), qPrintable(w.dialogs.unexpected.join(", ")));
     QVERIFY(SavedBytes(w).find("typed before the end second") != std::string::npos);
+    QCOMPARE(w.name(2), std::string("C renamed"));
     QVERIFY(w.doc().isModified());
 }
 
