@@ -347,7 +347,9 @@ bool Document::LoadDocument(const std::string& path, bool readOnly, const std::s
     } catch (const std::bad_alloc&) {
         ui_.showError("Out of memory");
     }
-    if (!result) diskKnown_ = false;
+    // A failure before the parse leaves the notebook on screen under its name: what its file
+    // was like stays known, so a save still notices another program's change to it.
+    if (!result && FFileName.empty()) diskKnown_ = false;
     setTreeModified(false);
     return result;
 }

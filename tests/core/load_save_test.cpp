@@ -287,6 +287,11 @@ TEST(LoadSave, OpeningAMissingFileKeepsTheNotebookAndClearsTheChangedFlag) {
     EXPECT_FALSE(d.doc.treeModified());
     EXPECT_FALSE(d.doc.FFileHandle.valid());
     EXPECT_FALSE(coretest::heldBySomeone(path)) << "the previous file was closed first";
+    // The notebook's file is no longer held: a change another program makes to it now is
+    // still noticed before a save.
+    EXPECT_FALSE(d.doc.ChangedOnDisk(path));
+    writeFile(path, coretest::sampleBytes() + "changed");
+    EXPECT_TRUE(d.doc.ChangedOnDisk(path));
 }
 
 TEST(LoadSave, ADamagedEnvelopeKeepsTheNotebookOnScreen) {
