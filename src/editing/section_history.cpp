@@ -171,6 +171,7 @@ void SectionHistory::runWholeTree(Document& doc, const std::function<void()>& co
     Step step(SectionStep::WholeTree);
     step.selectedBefore = PathOf(doc.selected());
     step.subtree = takeAll(doc);
+    step.info = doc.FFileInfo;
     command();
     step.selectedAfter = PathOf(doc.selected());
     push(doc, std::move(step));
@@ -304,7 +305,10 @@ bool SectionHistory::apply(Document& doc, Step& step, bool forward) {
         Section* s = At(tree, forward ? step.from : step.to);
         return s && MoveTo(tree, s, forward ? step.to : step.from);
     }
-    case SectionStep::WholeTree: swapTree(doc, step.subtree); return true;
+    case SectionStep::WholeTree:
+        swapTree(doc, step.subtree);
+        std::swap(doc.FFileInfo, step.info);
+        return true;
     case SectionStep::Rename: {
         Section* s = At(tree, step.from);
         if (!s) return false;

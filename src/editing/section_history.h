@@ -58,7 +58,7 @@ public:
     void runBatch(Document& doc, const std::function<BatchChanges()>& command);
 
     // A command that puts a whole new tree in place (a merge), as one step that swaps the
-    // trees back and forth.
+    // trees, and the info lines with them, back and forth.
     void runWholeTree(Document& doc, const std::function<void()>& command);
 
     bool canUndo(const Document& doc) const { return valid(doc) && !undo_.empty(); }
@@ -106,6 +106,7 @@ private:
         std::vector<Rewrite> texts;
         std::vector<Retitle> names;  // Batch
         SectionPath selectedBefore, selectedAfter;
+        InfoLines info;  // WholeTree: the info lines of the other side
         std::size_t bytes = 0;
     };
 

@@ -40,6 +40,7 @@ struct History : ::testing::Test, larktest::Notebook {
             out += std::string(static_cast<std::size_t>(depth), '.') + std::string(s.name()) + "=" + text + "\n";
             return true;
         });
+        for (const std::string_view line : doc.FFileInfo) out += "info " + std::string(line) + "\n";
         if (!withSelection) return out;
         out += "selected " + (sel ? std::string(sel->name()) + "@" + std::to_string(doc.tree().indexOf(sel)) : "none");
         out += ", shows " + editor.text();
@@ -141,6 +142,17 @@ const OpRow kOperations[] = {
      }},
     {"nominal: drop below the last", "B", nullptr,
      [](History& h) { h.run(SectionStep::Move, [&] { lark::tvNodesDragDrop(h.doc, DropHit::BelowLast, nullptr); }); }},
+    {"nominal: the whole tree replaced (a merge), info lines with it", "C1", nullptr,
+     [](History& h) {
+         h.history.runWholeTree(h.doc, [&] {
+             h.doc.editor().clear();
+             h.doc.setSelectedQuietly(nullptr);
+             h.doc.tree().clear();
+             h.add(nullptr, "Merged", "merged text");
+             h.doc.FFileInfo = {"Theirs=1", "Activate=0"};
+         });
+     },
+     [](History& h) { h.doc.FFileInfo = {"Activate=4"}; }},
     {"nominal: rename", "B", nullptr, [](History& h) { h.rename("C", "Renamed C"); }},
     {"nominal: rename with texts rewritten", "A", nullptr,
      [](History& h) {
