@@ -101,6 +101,9 @@ private:
 
 std::vector<std::string> NearWords(std::string_view word, std::string_view letters,
                                    const std::function<bool(const std::string&)>& known, std::size_t most) {
+    // Hunspell knows no word this long: a run of letters a megabyte long would otherwise
+    // cost millions of candidates as long as itself.
+    if (word.size() > kLongestNearWord) return {};
     const std::string lower = cp1251::toLower(word);
     const Shape shape = shapeOf(word, lower);
     const std::string base = shape == Shape::AsItIs ? std::string(word) : lower;

@@ -12,6 +12,9 @@
 
 namespace lark::spelling {
 
+// Words longer than this get no suggestions (Hunspell's own limit is 100 bytes of UTF-8).
+inline constexpr std::size_t kLongestNearWord = 100;
+
 // Up to `most` words near `word`, the likeliest slips first: the word with a capital (a
 // name typed in lower case); two letters swapped or a letter doubled or not; a vowel for a
 // vowel or a consonant for a consonant, a letter extra or missing; any other letter, two
