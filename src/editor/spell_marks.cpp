@@ -25,6 +25,9 @@ namespace {
 constexpr qint64 kSliceMs = 4;
 // Lines remembered at most; beyond, the memory starts afresh.
 constexpr qsizetype kMostLines = 20000;
+// Characters of the lines whose stretches are remembered, at most (a line of a long line
+// shown unwrapped is 2,048 characters).
+constexpr qsizetype kMostStretchChars = qsizetype{1} << 20;
 // Marks on screen at most, from the top. A screen of text that is mostly unknown words (a
 // log, code, another language) would otherwise cost a wave, and a cursor that every edit
 // moves, per word: typing into such a text must not slow down for a check.
@@ -171,6 +174,7 @@ void SpellHighlighter::updateMarks() {
 void SpellHighlighter::paintMarks(QPainter& painter, const QRect& dirty) {
     if (const QString font = editor_->font().key(); font != stretchesFont_) {
         stretches_.clear();
+        stretchChars_ = 0;
         stretchesFont_ = font;
     }
     const QList<QTextCursor> before = shown_;
@@ -217,7 +221,11 @@ void SpellHighlighter::addBands(const QTextBlock& block, const QString& text, QP
         Stretch key{text.mid(start, line.textLength()), std::max(from, start) - start, end - start};
         auto it = stretches_.constFind(key);
         if (it == stretches_.constEnd()) {
-            if (stretches_.size() >= kMostLines) stretches_.clear();
+            stretchChars_ += key.line.size();
+            if (stretchChars_ > kMostStretchChars) {
+                stretches_.clear();
+                stretchChars_ = key.line.size();
+            }
             const qreal left = line.cursorToX(key.from + start) - line.x();
             const qreal right = line.cursorToX(key.to + start) - line.x();
             it = stretches_.insert(std::move(key), {std::min(left, right), std::abs(right - left)});

@@ -113,6 +113,7 @@ private:
         friend size_t qHash(const Stretch& s, size_t seed = 0) { return qHashMulti(seed, s.line, s.from, s.to); }
     };
     QHash<Stretch, std::pair<qreal, qreal>> stretches_;  // its left from the line's and its width
+    qsizetype stretchChars_ = 0;                         // the characters of their lines
     QString stretchesFont_;                              // the editor's font they were measured in
     QPixmap wave_;  // a stretch of the wave, made for one amplitude and pixel ratio
     int waveAmplitude_ = 0;
