@@ -23,11 +23,9 @@ namespace {
 
 // How long one paint may spend on words it has not met before.
 constexpr qint64 kSliceMs = 4;
-// Lines remembered at most; beyond, the memory starts afresh.
-constexpr qsizetype kMostLines = 20000;
-// Characters of the lines whose stretches are remembered, at most (a line of a long line
-// shown unwrapped is 2,048 characters).
-constexpr qsizetype kMostStretchChars = qsizetype{1} << 20;
+// Characters of the lines remembered (their misspelt words, the places of their waves), at
+// most for each; beyond, the memory starts afresh. A block holds up to 2,048 characters.
+constexpr qsizetype kMostRememberedChars = qsizetype{1} << 20;
 // Marks on screen at most, from the top. A screen of text that is mostly unknown words (a
 // log, code, another language) would otherwise cost a wave, and a cursor that every edit
 // moves, per word: typing into such a text must not slow down for a check.
@@ -71,6 +69,7 @@ void SpellHighlighter::setChecker(std::shared_ptr<spelling::SpellChecker> checke
 
 void SpellHighlighter::forget() {
     lines_.clear();
+    linesChars_ = 0;
     editor_->viewport()->update();
 }
 
@@ -92,7 +91,11 @@ std::optional<SpellHighlighter::Runs> SpellHighlighter::misspelt(const QString& 
     }
     if (!complete) return std::nullopt;
     if (typing >= 0) return runs;
-    if (lines_.size() >= kMostLines) lines_.clear();
+    linesChars_ += text.size();
+    if (linesChars_ > kMostRememberedChars) {
+        lines_.clear();
+        linesChars_ = text.size();
+    }
     lines_.insert(text, runs);
     return runs;
 }
@@ -222,7 +225,7 @@ void SpellHighlighter::addBands(const QTextBlock& block, const QString& text, QP
         auto it = stretches_.constFind(key);
         if (it == stretches_.constEnd()) {
             stretchChars_ += key.line.size();
-            if (stretchChars_ > kMostStretchChars) {
+            if (stretchChars_ > kMostRememberedChars) {
                 stretches_.clear();
                 stretchChars_ = key.line.size();
             }

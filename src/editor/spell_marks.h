@@ -102,6 +102,7 @@ private:
     std::shared_ptr<spelling::SpellChecker> checker_;
     int typedAt_ = -1;  // where the last edit ended while the caret stays there; -1 for none
     QHash<QString, Runs> lines_;
+    qsizetype linesChars_ = 0;   // the characters of their texts
     QList<QTextCursor> shown_;   // the marks as selections, which move with the text
     std::vector<QRectF> waves_;  // where their waves go in the view
     // A stretch of a line of text: its characters [from, to).
