@@ -52,6 +52,9 @@ bool SpellChecker::known(std::string_view word) {
     if (const auto it = verdicts_.find(w); it != verdicts_.end()) return it->second;
     bool ok = skipped_.contains(w) || (personal_ && personal_->contains(w));
     for (auto d = dictionaries_.begin(); !ok && d != dictionaries_.end(); ++d) ok = (*d)->knows(w);
+    // A text of endless distinct tokens (a log, hashes) would otherwise grow the memory
+    // without end; the skipped words stay skipped apart from it.
+    if (verdicts_.size() >= kMostVerdicts) verdicts_.clear();
     verdicts_.emplace(std::move(w), ok);
     return ok;
 }

@@ -18,6 +18,9 @@ namespace lark::spelling {
 
 class SpellChecker {
 public:
+    // Verdicts remembered at most; beyond, the memory starts afresh.
+    static constexpr std::size_t kMostVerdicts = std::size_t{1} << 18;
+
     SpellChecker() = default;
 
     // Loads the dictionaries of `found` named in `languages`, in that order; names not

@@ -147,6 +147,10 @@ TEST_F(TinyDictionaries, CheckerTakesDictionariesInTurnSkipsAndAddsWords) {
     EXPECT_TRUE(checker.known("cxt"));
     EXPECT_TRUE(checker.known("Cxt")) << "the dictionaries take the personal word's other cases";
     EXPECT_TRUE(checker.known(cp("кат"))) << "a skipped word stays skipped after an addition";
+    // The verdicts are forgotten past a bound; what was skipped is not.
+    for (std::size_t i = 0; i < sp::SpellChecker::kMostVerdicts; ++i) checker.known("w" + std::to_string(i));
+    EXPECT_FALSE(checker.decided("cat"));
+    EXPECT_TRUE(checker.known(cp("кат")));
     EXPECT_EQ(readFile(home.file("words.txt")), "cxt\n");
 
     // The next run knows the personal word, not the skipped one.
