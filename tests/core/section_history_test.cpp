@@ -151,8 +151,7 @@ const OpRow kOperations[] = {
              h.add(nullptr, "Merged", "merged text");
              h.doc.FFileInfo = {"Theirs=1", "Activate=0"};
          });
-     },
-     [](History& h) { h.doc.FFileInfo = {"Activate=4"}; }},
+     }},
     {"nominal: rename", "B", nullptr, [](History& h) { h.rename("C", "Renamed C"); }},
     {"nominal: rename with texts rewritten", "A", nullptr,
      [](History& h) {

@@ -282,21 +282,13 @@ TEST(PersonalWords, PathFollowsXdgDataHome) {
 }
 
 // Words one edit away, with a word list for the dictionary.
-std::vector<std::string> near(const char* word, std::set<std::string> words, const char* letters,
-                              std::size_t most = 3) {
-    std::set<std::string> known;
-    for (const std::string& w : words) known.insert(cp(w.c_str()));
-    std::vector<std::string> out;
+TEST(NearWords, OneEditAwayLikeliestFirst) {
+    std::set<std::string> words;
+    for (const char* w : {"кот", "кит", "код", "Москва", "не", "так", "hello", "help", "halo"}) words.insert(cp(w));
     // As Hunspell, a word listed in lower case is known capitalised and in capitals too.
     const auto knows = [&](const std::string& w) {
-        return known.contains(w) || known.contains(lark::cp1251::toLower(w));
+        return words.contains(w) || words.contains(lark::cp1251::toLower(w));
     };
-    for (const std::string& s : sp::NearWords(cp(word), cp(letters), knows, most)) out.push_back(utf(s));
-    return out;
-}
-
-TEST(NearWords, OneEditAwayLikeliestFirst) {
-    const std::set<std::string> words{"кот", "кит", "код", "Москва", "не", "так", "hello", "help", "halo", "the"};
     struct Row {
         const char* word;
         const char* letters;
@@ -315,7 +307,12 @@ TEST(NearWords, OneEditAwayLikeliestFirst) {
         {"helo", "aelp", 3, {"hello", "halo", "help"}},  // a doubled letter, a vowel for a vowel, then the rest
         {"xyz", "aelp", 3, {}},
     };
-    for (const Row& row : rows) EXPECT_EQ(near(row.word, words, row.letters, row.most), row.expected) << row.word;
+    for (const Row& row : rows) {
+        std::vector<std::string> found;
+        for (const std::string& w : sp::NearWords(cp(row.word), cp(row.letters), knows, row.most))
+            found.push_back(utf(w));
+        EXPECT_EQ(found, row.expected) << row.word;
+    }
     // A word longer than any a dictionary holds is not taken apart.
     const auto never = [](const std::string&) { return ADD_FAILURE() << "asked", false; };
     EXPECT_TRUE(sp::NearWords(std::string(sp::kLongestNearWord + 1, 'a'), "ab", never, 3).empty());
