@@ -10,6 +10,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
+#include <span>
 
 #include "document/cp1251.h"
 #include "document/errors.h"
@@ -26,10 +27,11 @@ constexpr qint64 kSliceMs = 4;
 // Characters of the lines remembered (their misspelt words, the places of their waves), at
 // most for each; beyond, the memory starts afresh. A block holds up to 2,048 characters.
 constexpr qsizetype kMostRememberedChars = qsizetype{1} << 20;
-// Marks on screen at most, from the top. A screen of text that is mostly unknown words (a
-// log, code, another language) would otherwise cost a wave, and a cursor that every edit
-// moves, per word: typing into such a text must not slow down for a check.
-constexpr qsizetype kMostMarks = 50;
+// Marks on screen at most, from the top (a screen of text holds some 400 words). A screen
+// of text that is mostly unknown words (a log, code, another language), or a long line
+// shown unwrapped, would otherwise cost a cursor that every edit moves per word: typing
+// into such a text must not slow down for a check.
+constexpr qsizetype kMostMarks = 200;
 
 // The editor's characters as Windows-1251 bytes, one a character: a character without a
 // byte (a line separator of grouped lines, half a surrogate pair) stands as a blank.
@@ -149,25 +151,24 @@ void SpellHighlighter::updateMarks() {
                     if (at <= typedAt_ && typedAt_ <= at + length) continue;  // still being typed
                     wanted.emplace_back(at, at + length);
                 }
-                const bool same = end - kept == static_cast<qsizetype>(wanted.size()) &&
-                                  std::equal(wanted.begin(), wanted.end(), previous.begin() + kept,
-                                             [](const std::pair<int, int>& w, const QTextCursor& m) {
-                                                 return m.selectionStart() == w.first && m.selectionEnd() == w.second;
-                                             });
-                if (same) {
-                    shown_.append(previous.mid(kept, end - kept));
-                } else {
-                    for (const auto& [at, to] : wanted) {
-                        QTextCursor mark(b);
-                        mark.setPosition(at);
-                        mark.setPosition(to, QTextCursor::KeepAnchor);
-                        shown_.append(mark);
+                // Both in order: a mark already there is kept, only the others are made (a
+                // cursor costs its making, and every edit moves each one).
+                qsizetype old = kept;
+                for (const auto& [at, to] : wanted) {
+                    if (shown_.size() >= kMostMarks) break;
+                    while (old < end && previous[old].selectionStart() < at) ++old;
+                    if (old < end && previous[old].selectionStart() == at && previous[old].selectionEnd() == to) {
+                        shown_.append(previous[old++]);
+                        continue;
                     }
+                    QTextCursor mark(b);
+                    mark.setPosition(at);
+                    mark.setPosition(to, QTextCursor::KeepAnchor);
+                    shown_.append(mark);
                 }
             }
             kept = end;
-            if (shown_.size() > kMostMarks) shown_.resize(kMostMarks);
-            for (qsizetype i = firstMark; i < shown_.size(); ++i) addBands(b, text, origin, shown_[i], waves_);
+            addBands(b, text, origin, std::span(shown_).subspan(firstMark), waves_);
         }
         origin.ry() += height;
     }
@@ -205,36 +206,53 @@ void SpellHighlighter::paintMarks(QPainter& painter, const QRect& dirty) {
     if (pending_) QTimer::singleShot(1, this, [this] { editor_->viewport()->update(); });
 }
 
-// Where the wave under a mark of `block` goes, the block drawn at `origin` (viewport
-// coordinates) and holding `text`: the top of the descent under its characters, on each
-// line it takes. Where a stretch of a line starts and ends is remembered with the line's
-// text: the layout works it out from the items of the whole block each time it is asked.
-void SpellHighlighter::addBands(const QTextBlock& block, const QString& text, QPointF origin, const QTextCursor& mark,
-                                std::vector<QRectF>& out) {
+// Where the waves under `marks` of `block` go, the block drawn at `origin` (viewport
+// coordinates) and holding `text`: the top of the descent under their characters, on each
+// line they take, as far as the view shows (a line of a long line shown unwrapped runs far
+// past its right edge). Where a stretch of a line starts and ends is remembered with the
+// line's text: the layout works it out from the items of the whole block each time it is
+// asked.
+void SpellHighlighter::addBands(const QTextBlock& block, const QString& text, QPointF origin,
+                                std::span<const QTextCursor> marks, std::vector<QRectF>& out) {
     const QTextLayout* layout = block.layout();
     if (!layout || layout->lineCount() == 0) return;
     origin += layout->position();
-    const int from = mark.selectionStart() - block.position();
-    const int to = mark.selectionEnd() - block.position();
-    for (int i = std::max(0, layout->lineForTextPosition(from).lineNumber()); i < layout->lineCount(); ++i) {
-        const QTextLine line = layout->lineAt(i);
-        const int start = line.textStart();
-        if (start >= to) break;
-        const int end = std::min(to, start + line.textLength());
-        Stretch key{text.mid(start, line.textLength()), std::max(from, start) - start, end - start};
-        auto it = stretches_.constFind(key);
-        if (it == stretches_.constEnd()) {
-            stretchChars_ += key.line.size();
-            if (stretchChars_ > kMostRememberedChars) {
-                stretches_.clear();
-                stretchChars_ = key.line.size();
+    const qreal viewWidth = editor_->viewport()->width();
+    int shownLine = -1;  // the line the following are worked out for
+    QString lineText;
+    int shownFrom = 0, shownTo = 0;  // its characters in view
+    for (const QTextCursor& mark : marks) {
+        const int from = mark.selectionStart() - block.position();
+        const int to = mark.selectionEnd() - block.position();
+        for (int i = std::max(0, layout->lineForTextPosition(from).lineNumber()); i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const int start = line.textStart();
+            if (start >= to) break;
+            if (i != shownLine) {
+                shownLine = i;
+                lineText = text.mid(start, line.textLength());
+                const qreal left = origin.x() + line.x();
+                const bool whole = left >= 0 && left + line.naturalTextWidth() <= viewWidth;
+                shownFrom = whole ? start : line.xToCursor(-left + line.x());
+                shownTo = whole ? start + line.textLength() : line.xToCursor(viewWidth - left + line.x());
             }
-            const qreal left = line.cursorToX(key.from + start) - line.x();
-            const qreal right = line.cursorToX(key.to + start) - line.x();
-            it = stretches_.insert(std::move(key), {std::min(left, right), std::abs(right - left)});
+            const int end = std::min(to, start + line.textLength());
+            if (end < shownFrom || std::max(from, start) > shownTo) continue;
+            Stretch key{lineText, std::max(from, start) - start, end - start};
+            auto it = stretches_.constFind(key);
+            if (it == stretches_.constEnd()) {
+                stretchChars_ += key.line.size();
+                if (stretchChars_ > kMostRememberedChars) {
+                    stretches_.clear();
+                    stretchChars_ = key.line.size();
+                }
+                const qreal x1 = line.cursorToX(key.from + start) - line.x();
+                const qreal x2 = line.cursorToX(key.to + start) - line.x();
+                it = stretches_.insert(std::move(key), {std::min(x1, x2), std::abs(x2 - x1)});
+            }
+            out.emplace_back(origin.x() + line.x() + it->first, origin.y() + line.y() + line.ascent() + 1, it->second,
+                             wave(line.descent()).deviceIndependentSize().height());
         }
-        out.emplace_back(origin.x() + line.x() + it->first, origin.y() + line.y() + line.ascent() + 1, it->second,
-                         wave(line.descent()).deviceIndependentSize().height());
     }
 }
 
@@ -242,7 +260,7 @@ void SpellHighlighter::addBands(const QTextBlock& block, const QString& text, QP
 void SpellHighlighter::bands(const QTextCursor& mark, std::vector<QRectF>& out) {
     const QTextBlock block = editor_->document()->findBlock(mark.selectionStart());
     if (block.isValid() && block.isVisible())
-        addBands(block, block.text(), editor_->blockBox(block).topLeft(), mark, out);
+        addBands(block, block.text(), editor_->blockBox(block).topLeft(), std::span(&mark, 1), out);
 }
 
 // A stretch of red zigzag as tall as a line's descent allows, whole periods long so that

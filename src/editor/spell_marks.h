@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -90,7 +91,7 @@ private:
     std::optional<Runs> misspelt(const QString& text, QElapsedTimer* budget, int typing);
     // Works out the marks of the lines in view and where their waves go.
     void updateMarks();
-    void addBands(const QTextBlock& block, const QString& text, QPointF origin, const QTextCursor& mark,
+    void addBands(const QTextBlock& block, const QString& text, QPointF origin, std::span<const QTextCursor> marks,
                   std::vector<QRectF>& out);
     void bands(const QTextCursor& mark, std::vector<QRectF>& out);
     // The wave for lines of this descent (wave_, made anew when the size changes).
