@@ -52,12 +52,10 @@ using namespace lark;
 using namespace lark::bench;
 
 // Absolute targets over the baseline as measured on the bench machine.
-constexpr double kBaselineOnBenchMachine = 0.00055;
 constexpr double kSelectSeconds = 0.3;
 constexpr double kKeySeconds = 0.020;
 constexpr double kQuickKeySeconds = 0.005;
 constexpr double kReselectSeconds = 0.020;
-constexpr int kScreenfulRuns = 15;
 constexpr double kSelectTarget = kSelectSeconds / kBaselineOnBenchMachine;
 constexpr double kKeyTarget = kKeySeconds / kBaselineOnBenchMachine;
 

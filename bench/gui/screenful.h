@@ -11,6 +11,11 @@
 
 namespace lark::bench {
 
+// A screenful on the bench machine (the absolute targets are ratios to it), and how many are
+// timed for one figure.
+inline constexpr double kBaselineOnBenchMachine = 0.00055;
+inline constexpr int kScreenfulRuns = 15;
+
 // One screenful of `text` laid out the way the editor shows it.
 inline double screenful(const QString& text, const gui::NoteEditor& editor) {
     const QFontMetricsF fm(editor.font());

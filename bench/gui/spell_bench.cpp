@@ -35,9 +35,7 @@ namespace {
 using namespace lark;
 using namespace lark::bench;
 
-constexpr double kBaselineOnBenchMachine = 0.00055;
 constexpr double kVisibleSeconds = 0.005;
-constexpr int kScreenfulRuns = 15;
 constexpr int kKeysPerSide = 8;
 
 // Russian words as a text is made of (UTF-8), some misspelt.
